@@ -1,0 +1,132 @@
+#include "model/text_list.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "model/errors.h"
+
+namespace torvex {
+namespace {
+
+bool isAllowedControl(unsigned char c) {
+  return c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v' || c == 0x1A;
+}
+
+std::string describeByte(unsigned char c) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "0x%02X", static_cast<unsigned>(c));
+  return buffer;
+}
+
+std::string systemReason() {
+  return std::strerror(errno);
+}
+
+// Writes all of data to fd, retrying short writes.
+bool writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string trimmed(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  return std::string(text);
+}
+
+void TextList::loadFromText(std::string_view text, const std::string& name) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  std::vector<std::string> lines;
+  std::string current;
+  std::size_t lineNumber = 1;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c == '\n' || c == '\r') {
+      lines.push_back(std::move(current));
+      current.clear();
+      ++lineNumber;
+      if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+      continue;
+    }
+    if (c < 0x20 && !isAllowedControl(c))
+      throw InputError(name + ": not a text file (byte " + describeByte(c) + " in line " + std::to_string(lineNumber) +
+                       ", column " + std::to_string(current.size() + 1) + ")");
+    current.push_back(static_cast<char>(c));
+  }
+  if (!current.empty()) lines.push_back(std::move(current));
+  lines_ = std::move(lines);
+}
+
+void TextList::loadFromFile(const std::string& path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored))
+    throw InputError(path + ": cannot open the file for reading (it is a directory)");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputError(path + ": cannot open the file for reading (" + systemReason() + ")");
+  in.seekg(0, std::ios::end);
+  const auto size = in.tellg();
+  if (size < 0) throw InputError(path + ": cannot read the file");
+  if (static_cast<std::size_t>(size) > kMaxFileBytes)
+    throw InputError(path + ": the file is too large (" + std::to_string(static_cast<long long>(size)) +
+                     " bytes; at most " + std::to_string(kMaxFileBytes) + " are read)");
+  in.seekg(0, std::ios::beg);
+  std::string content(static_cast<std::size_t>(size), '\0');
+  if (size > 0 && !in.read(content.data(), size)) throw InputError(path + ": cannot read the file");
+  loadFromText(content, path);
+}
+
+std::string TextList::text() const {
+  std::string out;
+  std::size_t total = 0;
+  for (const auto& line : lines_) total += line.size() + 2;
+  out.reserve(total);
+  for (const auto& line : lines_) {
+    out.append(line);
+    out.append("\r\n");
+  }
+  return out;
+}
+
+void TextList::saveToFile(const std::string& path) const {
+  // The temporary name is unique per process so that two programs saving the
+  // same file never write into one temporary file.
+  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw InputError(path + ": cannot write the file (" + systemReason() + ")");
+  const std::string content = text();
+  const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
+  const std::string reason = written ? std::string() : systemReason();
+  if (::close(fd) != 0 && written) {
+    const std::string closeReason = systemReason();
+    ::unlink(temporary.c_str());
+    throw InputError(path + ": cannot write the file (" + closeReason + ")");
+  }
+  if (!written) {
+    ::unlink(temporary.c_str());
+    throw InputError(path + ": cannot write the file (" + reason + ")");
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const std::string renameReason = systemReason();
+    ::unlink(temporary.c_str());
+    throw InputError(path + ": cannot replace the file (" + renameReason + ")");
+  }
+}
+
+}  // namespace torvex

@@ -1,0 +1,55 @@
+#pragma once
+// An ordered list of text lines: how the model holds side files and how every
+// file of the program is read and written.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace torvex {
+
+class TextList {
+ public:
+  // Files larger than this are refused when loading: no input of the program
+  // comes near it, and reading a huge file by mistake must not exhaust memory.
+  static constexpr std::size_t kMaxFileBytes = 256u * 1024u * 1024u;
+
+  void clear() { lines_.clear(); }
+  void add(std::string line) { lines_.push_back(std::move(line)); }
+  [[nodiscard]] std::size_t count() const { return lines_.size(); }
+  [[nodiscard]] bool empty() const { return lines_.empty(); }
+  [[nodiscard]] const std::string& operator[](std::size_t index) const { return lines_[index]; }
+  [[nodiscard]] std::string& operator[](std::size_t index) { return lines_[index]; }
+  [[nodiscard]] const std::vector<std::string>& lines() const { return lines_; }
+  [[nodiscard]] auto begin() const { return lines_.begin(); }
+  [[nodiscard]] auto end() const { return lines_.end(); }
+
+  // Replaces the list by the lines of a text file. Line ends may be LF, CR LF
+  // or CR; a final line end does not start another entry; a UTF-8 byte-order
+  // mark at the start is dropped. Throws InputError naming the file when it
+  // cannot be opened, is larger than kMaxFileBytes, or is not text (it holds a
+  // NUL byte or another control character besides tab, form feed and the
+  // line ends). The list is unchanged when loading fails.
+  void loadFromFile(const std::string& path);
+
+  // Parses text held in memory by the same rules; name is used in messages.
+  void loadFromText(std::string_view text, const std::string& name);
+
+  // Writes every line followed by CR LF. The file is replaced atomically: the
+  // lines go to a temporary file beside it, which is then renamed over it, so
+  // a crash or a full disk leaves either the old file or the new one whole.
+  // Throws InputError naming the file and the reason when it cannot be written.
+  void saveToFile(const std::string& path) const;
+
+  // The lines joined with CR LF after each, as saveToFile writes them.
+  [[nodiscard]] std::string text() const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+// Removes blanks and other characters up to the space character (tabs, line
+// ends) from both ends.
+std::string trimmed(std::string_view text);
+
+}  // namespace torvex
