@@ -1,0 +1,175 @@
+// Malformed input files: each must be refused with a message that lets the
+// user find the fault (the file, the key or line, the offending text), and
+// must leave no half-read case behind.
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "model/errors.h"
+#include "support/load_fixture.h"
+
+namespace torvex {
+namespace {
+
+using test::CaseFile;
+using test::writeBytes;
+using test::writeLines;
+
+struct MalformedCase {
+  const char* name;
+  // Changes the valid binary case; may also write files of its own.
+  void (*change)(CaseFile&);
+  std::vector<std::string> messageParts;
+};
+
+void dropProfile(CaseFile& f) {
+  f.profile.clear();
+}
+
+const std::vector<MalformedCase> kMalformed = {
+    {"start without end",
+     [](CaseFile& f) { f.value("D1") = "100"; },
+     {"line 5, key D1", "the start time is missing", "\"100\""}},
+    {"comma decimal", [](CaseFile& f) { f.value("D3") = "0,1"; }, {"key D3", "\"0,1\" is not a real number"}},
+    {"word for a real", [](CaseFile& f) { f.value("D8") = "hot"; }, {"key D8", "\"hot\""}},
+    {"missing molar mass", [](CaseFile& f) { f.value("D10") = "58.69"; }, {"key D10", "component 1 is missing"}},
+    {"extra molar volume", [](CaseFile& f) { f.value("D11") = "6.587 9.09 1"; }, {"key D11", "\"9.09 1\""}},
+    {"missing diffusivity file",
+     [](CaseFile& f) { f.value("D9") = "0 nowhere.dfv"; },
+     {"key D9", "nowhere.dfv: cannot open"}},
+    {"missing activities file", [](CaseFile& f) { f.value("D12") = "3   nowhere.act"; }, {"key D12", "nowhere.act"}},
+    {"missing flux file", [](CaseFile& f) { f.value("D21") = "1 nowhere.flx 0"; }, {"key D21", "nowhere.flx"}},
+    {"flux file name missing", [](CaseFile& f) { f.value("D21") = "2 6.58e-7"; }, {"key D21", "file name is missing"}},
+    {"minimal fraction not a real", [](CaseFile& f) { f.value("D21") = "0 none.flx abc"; }, {"key D21", "\"abc\""}},
+    {"kirkendall selector word", [](CaseFile& f) { f.value("D20") = "half"; }, {"key D20", "\"half\""}},
+    {"kirkendall position missing", [](CaseFile& f) { f.value("D20") = "1   x"; }, {"key D20", "\"x\""}},
+    {"three initial points", [](CaseFile& f) { f.value("D22") = "3"; }, {"key D22", "is 3", "must be 2"}},
+    {"no initial points", [](CaseFile& f) { f.value("D22") = "none"; }, {"key D22", "is 0"}},
+    {"profile ends early", [](CaseFile& f) { f.profile.resize(1); }, {"key D23", "\"#end of data file\""}},
+    {"profile letter", [](CaseFile& f) { f.profile[1] = "0.002 3O 0 0 0"; }, {"line 52, key D23", "\"3O\""}},
+    {"profile missing pressure", [](CaseFile& f) { f.profile[0] = "0 20 0 0"; }, {"key D23", "is missing"}},
+    {"zero width", [](CaseFile& f) { f.profile[1] = "0.0 30 0 0 0"; }, {"key D23", "positive width"}},
+    {"reversed sample",
+     [](CaseFile& f) {
+       f.profile = {"1 20 0 0 0", "0 30 0 0 0"};
+     },
+     {"positive width"}},
+    {"zero molar volumes", [](CaseFile& f) { f.value("D11") = "0 0"; }, {"keys D11 and D23", "molar volume", "x = 0"}},
+    {"zero molar masses", [](CaseFile& f) { f.value("D10") = "0 0"; }, {"keys D10 and D23", "density"}},
+    {"too many components",
+     [](CaseFile& f) { f.value("D0") = "1000000"; },
+     {"key D0", "1000000 components", "at most 50"}},
+    {"too many points", [](CaseFile& f) { f.value("D2") = "2000000000"; }, {"key D2", "2000000000 grid points"}},
+    {"arrays too large",
+     [](CaseFile& f) {
+       f.value("D0") = "50";
+       f.value("D2") = "1000000";
+     },
+     {"key D8", "MiB of arrays"}},
+    {"ends before D8",
+     [](CaseFile& f) {
+       for (std::size_t k = 6; k < f.values.size(); ++k) f.values[k] = "#";
+       dropProfile(f);
+     },
+     {"ends before key D6"}},
+    {"ends before profile",
+     [](CaseFile& f) {
+       f.values[23] = "#";
+       dropProfile(f);
+     },
+     {"ends before key D22"}},
+    {"continuation too short", [](CaseFile& f) { f.value("D22") = "10"; }, {"key D23", "ends after"}},
+    {"continuation not increasing",
+     [](CaseFile& f) {
+       f.value("D2") = "3";
+       f.value("D22") = "3";
+       f.profile = {"0 1", "0.2 1", "0.1 1"};
+     },
+     {"line 53, key D23", "must increase", "\"0.1 1\""}},
+    {"continuation content word",
+     [](CaseFile& f) {
+       f.value("D2") = "3";
+       f.value("D22") = "3";
+       f.profile = {"0 1", "0.1 one", "0.2 1"};
+     },
+     {"\"one\""}},
+};
+
+// Readable test names in failure reports instead of a byte dump.
+void PrintTo(const MalformedCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class MalformedInput : public test::LoadFixture, public ::testing::WithParamInterface<MalformedCase> {};
+
+TEST_P(MalformedInput, IsRefusedWithAMessageThatLocatesTheFault) {
+  const MalformedCase& c = GetParam();
+  model_.load("interdiffusion.dat");  // a complete earlier load
+  CaseFile file;
+  c.change(file);
+  try {
+    loadCase(file, "bad.dat");
+    FAIL() << "loaded";
+  } catch (const InputError& error) {
+    const std::string message = error.what();
+    EXPECT_EQ(message.rfind("bad.dat", 0), 0u) << message;
+    for (const auto& part : c.messageParts)
+      EXPECT_NE(message.find(part), std::string::npos) << message << "\nmissing: " << part;
+  }
+  // Nothing of the half-read case remains to be run or drawn.
+  EXPECT_FALSE(model_.isLoaded());
+  EXPECT_EQ(model_.componentCount, 0);
+  EXPECT_EQ(model_.pointCount, 0);
+  EXPECT_TRUE(model_.concentration.empty());
+  EXPECT_TRUE(model_.position.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(DataFile, MalformedInput, ::testing::ValuesIn(kMalformed), [](const auto& info) {
+  std::string name;
+  for (const char* c = info.param.name; *c; ++c) name += (*c == ' ') ? '_' : *c;
+  return name;
+});
+
+using RawFiles = test::LoadFixture;
+
+TEST_F(RawFiles, MissingBinaryAndEmptyFilesAreRefused) {
+  EXPECT_THROW(model_.load("no-such-file.dat"), InputError);
+  writeBytes("garbage.dat", std::string("\x7f"
+                                        "ELF\x02\x01\x01\0\0\0",
+                                        10));
+  try {
+    model_.load("garbage.dat");
+    FAIL() << "loaded";
+  } catch (const InputError& error) {
+    EXPECT_NE(std::string(error.what()).find("garbage.dat: not a text file"), std::string::npos) << error.what();
+  }
+  writeBytes("empty.dat", "");
+  try {
+    model_.load("empty.dat");
+    FAIL() << "loaded";
+  } catch (const InputError& error) {
+    EXPECT_STREQ(error.what(), "empty.dat: the file ends before key D0 (0 of the 25 value lines found)");
+  }
+}
+
+TEST_F(RawFiles, EveryTruncationOfASampleIsRefusedCleanly) {
+  const std::string whole = test::readBytes("oxidation.dat");
+  // Cut after every line end: the file must either fail with a message or,
+  // once the profile is complete, load.
+  int loaded = 0;
+  for (std::size_t at = whole.find('\n'); at != std::string::npos; at = whole.find('\n', at + 1)) {
+    writeBytes("cut.dat", whole.substr(0, at + 1));
+    try {
+      model_.load("cut.dat");
+      ++loaded;
+    } catch (const InputError&) {
+      EXPECT_FALSE(model_.isLoaded());
+    }
+  }
+  EXPECT_EQ(loaded, 2);  // with and without the final comment line
+}
+
+}  // namespace
+}  // namespace torvex
