@@ -1,0 +1,99 @@
+// torvex-batch as a user meets it: commands, output and exit status.
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/case_file.h"
+#include "support/test_files.h"
+
+namespace torvex {
+namespace {
+
+using test::ScratchDirectory;
+
+struct Outcome {
+  int status = -1;
+  std::string output;  // standard output and standard error together
+};
+
+Outcome runBatch(const std::string& directory, const std::string& arguments) {
+  const std::string command = "cd '" + directory + "' && '" TORVEX_BATCH_PATH "' " + arguments + " 2>&1";
+  Outcome outcome;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return outcome;
+  std::array<char, 4096> buffer{};
+  std::size_t got = 0;
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) outcome.output.append(buffer.data(), got);
+  const int raw = ::pclose(pipe);
+  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return outcome;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(BatchCli, UsageAndHelp) {
+  ScratchDirectory dir;
+  const auto help = runBatch(dir.path(), "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(contains(help.output, "--check CASE.dat")) << help.output;
+  EXPECT_EQ(runBatch(dir.path(), "").status, 2);
+  EXPECT_EQ(runBatch(dir.path(), "--check").status, 2);
+  EXPECT_EQ(runBatch(dir.path(), "--frobnicate x").status, 2);
+}
+
+TEST(BatchCli, WritesSamplesAndChecksBothCases) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const auto inter = runBatch(dir.path(), "--check interdiffusion.dat");
+  EXPECT_EQ(inter.status, 0) << inter.output;
+  EXPECT_TRUE(contains(inter.output, "components        3")) << inter.output;
+  EXPECT_TRUE(contains(inter.output, "matrix from inter_diff.dfv")) << inter.output;
+  EXPECT_TRUE(contains(inter.output, "left end  (at.%)  85  0.5  14.5")) << inter.output;
+  EXPECT_TRUE(contains(inter.output, "right end (at.%)  0.5  25  74.5")) << inter.output;
+  const auto oxid = runBatch(dir.path(), "--check oxidation.dat");
+  EXPECT_EQ(oxid.status, 0) << oxid.output;
+  EXPECT_TRUE(contains(oxid.output, "selective oxidation from oxid_flux.flx")) << oxid.output;
+}
+
+TEST(BatchCli, InvalidInputExitsWithStatusOneAndAMessage) {
+  ScratchDirectory dir;
+  EXPECT_EQ(runBatch(dir.path(), "--check missing.dat").status, 1);
+
+  test::writeBytes(dir.file("garbage.dat"), std::string("\0\1\2\3binary", 10));
+  const auto garbage = runBatch(dir.path(), "--check garbage.dat");
+  EXPECT_EQ(garbage.status, 1);
+  EXPECT_TRUE(contains(garbage.output, "garbage.dat: not a text file")) << garbage.output;
+
+  test::CaseFile huge;
+  huge.value("D0") = "99999999";
+  huge.write(dir.file("huge.dat"));
+  const auto refused = runBatch(dir.path(), "--check huge.dat");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(contains(refused.output, "key D0")) << refused.output;
+
+  // Missing diffusivity lines: the fatal error text, exactly.
+  test::writeLines(dir.file("one.dfv"), {"1e-10"});
+  test::CaseFile shortFile;
+  shortFile.value("D9") = "0 one.dfv";
+  shortFile.write(dir.file("short.dat"));
+  const auto fatal = runBatch(dir.path(), "--check short.dat");
+  EXPECT_EQ(fatal.status, 1);
+  EXPECT_EQ(fatal.output, "ERROR 2. Check input files. (diffusivities function error)\n");
+}
+
+TEST(BatchCli, UnwritableSampleDirectoryIsReported) {
+  ScratchDirectory dir;
+  const auto outcome = runBatch(dir.path(), "--write-samples no/such/dir");
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_TRUE(contains(outcome.output, "interdiffusion.dat: cannot write")) << outcome.output;
+}
+
+}  // namespace
+}  // namespace torvex
