@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds everything with warnings as errors and
+# runs the whole test suite, then runs it once more under a comma-decimal
+# locale. With --sanitize the build uses AddressSanitizer and
+# UndefinedBehaviorSanitizer (in its own build directory).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build_dir=build
+cmake_options=(-DTORVEX_WERROR=ON)
+if [ "${1:-}" = "--sanitize" ]; then
+  build_dir=build-sanitize
+  cmake_options+=(-DTORVEX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+fi
+
+bash scripts/install-deps.sh
+cmake -S . -B "$build_dir" "${cmake_options[@]}"
+cmake --build "$build_dir" -j "$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+echo "== Tests =="
+ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
+echo "== Tests again under the de_DE.UTF-8 locale (decimal comma) =="
+LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
