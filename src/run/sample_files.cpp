@@ -9,116 +9,92 @@ namespace {
 // with these, so every character matters.
 // clang-format off
 
-const std::vector<std::string_view> kInterdiffusionDat = {
-    "###Torvex_v2.3###",
+// The key comment lines of both sample data files, in key order (D0 .. D23).
+const std::vector<std::string_view> kSampleKeyLines = {
     "#|D0|-Number of components:",
-    "   3",
     "#|D1|-The time of the diffusion process [s] (start, end):",
-    "   0   612000",
     "#|D2|-Number of points to set the density of components:",
-    "   200",
     "#|D3|-Initial time step:",
-    "   1.0e-4",
     "#|D4|-Concentration error:",
-    "   1.0e-4",
     "#|D5|-maximal integration time step [s]:",
-    "   25",
     "#|D6|-number of time steps between changing the integration time:",
-    "   25",
     "#|D7|-integration time multiplicator:",
-    "   2",
     "#|D8|-Temperature [K]:",
-    "   1273",
     "#|D9|-Self Diffusion coefficients [cm^2 s^-1]: {0} - as function (from file), {1} - as matrix (from file), {2} for Cu-Fe-Ni alloy:",
-    "   1 inter_diff.dfv",
     "#|D9a|-Correlation factor",
-    "   1.0",
     "#|D10|- Molar Mass of components [g mol^-1]:",
-    "   63.546 55.847 58.71",
     "#|D11|- Standard molar Volume of components [cm^3 mol^-1]:",
-    "   6.132 7.096 6.587",
     "#|D12|-Thermodynamic actvities eg., a_i=a_i(c_1,c_2,c_3): {0} - ideal, {1} - Cu-Fe-Ni alloy, {2} - Fe-Ni-Cr alloy, {3} as a molar fraction deriv. (from file):",
-    "   1 activities.act",
     "#|D13|-The constitutive equations: {0} - Nernst-Planck (when |D12|=0: Fick), {1} - Onsager",
-    "   0",
     "#|D14|-Equation of mass conservation: {0} - in volume fixed RF, {1} - other RF (clasic)",
-    "   0",
     "#|D15|-Darken velocity: {0} v^D=0, {1} - v^D computed:",
-    "   1",
     "#|D16|-type of differentation, {0} - central, {1} - forward, {2} - backward",
-    "   0",
     "#|D17|-number of time steps between: refreshing the screen, saving data:",
-    "   250   250",
     "#|D18|-speed of the calculations, 0 = quickest ~100 slowest:",
-    "   10",
     "#|D19|-Kirkendall plane, {0} - non visible, {1} - visible:",
-    "   0",
     "#|D20|-initial position of Kirkendall plane (initial contact interace) [cm]: {0} - the half width of the sample, {1} - not known {2} - declare:",
-    "   0",
     "#|D21|-initial boundary flux file: {0} - nondefined, {1} - as function (from file), {2} selective oxidation, minimal molar fraction:",
-    "   0 fluxes_2.flx 6.58e-7",
     "#|D22|-Number of initial points: {2} - new calculations, {number = D2} continuation:",
-    "   2",
     "#|D23|-Initial concentration data [% at.] (x, con_1 ,..., con_r-1, v_Darken, v_Sigma, pressure):",
-    "   -0.1 85 0.5 0.0 0.0 0.0",
-    "   0.1 0.5 25 0.0 0.0 0.0",
-    "#end of data file",
 };
 
-const std::vector<std::string_view> kOxidationDat = {
-    "###Torvex_v2.3###",
-    "#|D0|-Number of components:",
-    "   2",
-    "#|D1|-The time of the diffusion process [s] (start, end):",
+// The value lines of each key (D23: one line per initial point).
+const std::vector<std::string_view> kInterdiffusionValues = {
+    "   3",
     "   0   612000",
-    "#|D2|-Number of points to set the density of components:",
     "   200",
-    "#|D3|-Initial time step:",
     "   1.0e-4",
-    "#|D4|-Concentration error:",
     "   1.0e-4",
-    "#|D5|-maximal integration time step [s]:",
     "   25",
-    "#|D6|-number of time steps between changing the integration time:",
     "   25",
-    "#|D7|-integration time multiplicator:",
     "   2",
-    "#|D8|-Temperature [K]:",
-    "   1123",
-    "#|D9|-Self Diffusion coefficients [cm^2 s^-1]: {0} - as function (from file), {1} - as matrix (from file), {2} for Cu-Fe-Ni alloy:",
-    "   0 oxid_diff.dfv",
-    "#|D9a|-Correlation factor",
+    "   1273",
+    "   1 inter_diff.dfv",
     "   1.0",
-    "#|D10|- Molar Mass of components [g mol^-1]:",
-    "   58.69  195.08",
-    "#|D11|- Standard molar Volume of components [cm^3 mol^-1]:",
-    "   6.587 9.09",
-    "#|D12|-Thermodynamic actvities eg., a_i=a_i(c_1,c_2,c_3): {0} - ideal, {1} - Cu-Fe-Ni alloy, {2} - Fe-Ni-Cr alloy, {3} as a molar fraction deriv. (from file):",
-    "   0 activities.act",
-    "#|D13|-The constitutive equations: {0} - Nernst-Planck (when |D12|=0: Fick), {1} - Onsager",
+    "   63.546 55.847 58.71",
+    "   6.132 7.096 6.587",
+    "   1 activities.act",
     "   0",
-    "#|D14|-Equation of mass conservation: {0} - in volume fixed RF, {1} - other RF (clasic)",
     "   0",
-    "#|D15|-Darken velocity: {0} v^D=0, {1} - v^D computed:",
     "   1",
-    "#|D16|-type of differentation, {0} - central, {1} - forward, {2} - backward",
     "   0",
-    "#|D17|-number of time steps between: refreshing the screen, saving data:",
     "   250   250",
-    "#|D18|-speed of the calculations, 0 = quickest ~100 slowest:",
     "   10",
-    "#|D19|-Kirkendall plane, {0} - non visible, {1} - visible:",
     "   0",
-    "#|D20|-initial position of Kirkendall plane (initial contact interace) [cm]: {0} - the half width of the sample, {1} - not known {2} - declare:",
     "   0",
-    "#|D21|-initial boundary flux file: {0} - nondefined, {1} - as function (from file), {2} selective oxidation, minimal molar fraction:",
-    "   2 oxid_flux.flx 6.58e-7",
-    "#|D22|-Number of initial points: {2} - new calculations, {number = D2} continuation:",
+    "   0 fluxes_2.flx 6.58e-7",
     "   2",
-    "#|D23|-Initial concentration data [% at.] (x, con_1 ,..., con_r-1, v_Darken, v_Sigma, pressure):",
+    "   -0.1 85 0.5 0.0 0.0 0.0",
+    "   0.1 0.5 25 0.0 0.0 0.0",
+};
+
+const std::vector<std::string_view> kOxidationValues = {
+    "   2",
+    "   0   612000",
+    "   200",
+    "   1.0e-4",
+    "   1.0e-4",
+    "   25",
+    "   25",
+    "   2",
+    "   1123",
+    "   0 oxid_diff.dfv",
+    "   1.0",
+    "   58.69  195.08",
+    "   6.587 9.09",
+    "   0 activities.act",
+    "   0",
+    "   0",
+    "   1",
+    "   0",
+    "   250   250",
+    "   10",
+    "   0",
+    "   0",
+    "   2 oxid_flux.flx 6.58e-7",
+    "   2",
     "   0.0 20 0.0 0.0 0.0",
     "   0.002 20 0.0 0.0 0.0",
-    "#end of data file",
 };
 
 const std::vector<std::string_view> kOxidDiffDfv = {
@@ -198,6 +174,24 @@ const std::vector<std::string_view> kOxidFluxFlx = {
     "#End of initial flux file",
 };
 // clang-format on
+
+// Lays out a sample data file: the header, each key's comment line followed
+// by its value line (the last key by all its value lines), the end line.
+std::vector<std::string_view> sampleDataFile(const std::vector<std::string_view>& values) {
+  std::vector<std::string_view> lines = {"###Torvex_v2.3###"};
+  for (std::size_t key = 0; key < kSampleKeyLines.size(); ++key) {
+    lines.push_back(kSampleKeyLines[key]);
+    if (key + 1 < kSampleKeyLines.size())
+      lines.push_back(values[key]);
+    else
+      lines.insert(lines.end(), values.begin() + static_cast<std::ptrdiff_t>(key), values.end());
+  }
+  lines.push_back("#end of data file");
+  return lines;
+}
+
+const std::vector<std::string_view> kInterdiffusionDat = sampleDataFile(kInterdiffusionValues);
+const std::vector<std::string_view> kOxidationDat = sampleDataFile(kOxidationValues);
 
 }  // namespace
 
