@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev libmuparser-dev
   libgtest-dev libbenchmark-dev
-  locales xvfb xauth
+  locales xvfb xauth fonts-dejavu-core
 )
 
 missing=()

@@ -82,13 +82,13 @@ std::vector<std::string> tokensOf(const std::string& text) {
 // Loads a side file into `lines` and copies its first `wanted` formula lines
 // (trimmed; every line not starting with '#', an empty one included) into
 // `formulas`. Returns how many were found.
-std::size_t loadSideFile(const std::string& sideFile, TextList& lines, std::vector<std::string>& formulas,
-                         std::size_t wanted, const Place& place) {
-  if (sideFile.empty()) place.fail("the file name is missing");
+std::size_t loadSideFile(const char* kind, const std::string& sideFile, TextList& lines,
+                         std::vector<std::string>& formulas, std::size_t wanted, const Place& place) {
+  if (sideFile.empty()) place.fail(std::string("the ") + kind + " file name is missing");
   try {
     lines.loadFromFile(sideFile);
   } catch (const InputError& error) {
-    throw InputError(place.prefix() + error.what());
+    throw InputError(place.prefix() + kind + " file " + error.what());
   }
   std::size_t found = 0;
   for (const auto& line : lines) {
@@ -336,8 +336,8 @@ void TForm1::loadUnchecked(const std::string& path) {
         diffusivityFileName.clear();
         if (diffusivityMode == 0 || diffusivityMode == 1) {
           diffusivityFileName = split.rest;
-          const auto found =
-              loadSideFile(split.rest, diffusivityFileLines, diffusivityFormulas, static_cast<std::size_t>(r), place);
+          const auto found = loadSideFile("diffusivity", split.rest, diffusivityFileLines, diffusivityFormulas,
+                                          static_cast<std::size_t>(r), place);
           if (found < static_cast<std::size_t>(r)) throw FatalModelError(kDiffusivityLinesMissing);
         }
         break;
@@ -364,7 +364,7 @@ void TForm1::loadUnchecked(const std::string& path) {
         if (activityMode == 3) {
           activityFileName = split.rest;
           const auto wanted = static_cast<std::size_t>(r) * static_cast<std::size_t>(r);
-          const auto found = loadSideFile(split.rest, activityFileLines, activityFormulas, wanted, place);
+          const auto found = loadSideFile("activities", split.rest, activityFileLines, activityFormulas, wanted, place);
           for (auto missing = found; missing < wanted; ++missing) activityFormulas[missing] = "0";
         }
         break;
@@ -397,9 +397,11 @@ void TForm1::loadUnchecked(const std::string& path) {
         const std::string rest = split.rest;
         boundaryFluxFileName.clear();
         if (boundaryFluxMode != 0) {
+          if (rest.find(' ') == std::string::npos)
+            place.fail("the boundary flux file must be followed by the minimal molar fraction");
           boundaryFluxFileName = splitValue(rest).first;
-          loadSideFile(boundaryFluxFileName, boundaryFluxLines, boundaryFluxFormulas, static_cast<std::size_t>(r),
-                       place);
+          loadSideFile("boundary flux", boundaryFluxFileName, boundaryFluxLines, boundaryFluxFormulas,
+                       static_cast<std::size_t>(r), place);
         }
         const auto tokens = tokensOf(rest);
         minimalMolarFraction =

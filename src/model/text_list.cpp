@@ -52,6 +52,8 @@ std::string trimmed(std::string_view text) {
 }
 
 void TextList::loadFromText(std::string_view text, const std::string& name) {
+  if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF")
+    throw InputError(name + ": the file is saved as UTF-16 text; save it as plain text (ASCII or UTF-8)");
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::vector<std::string> lines;
   std::string current;

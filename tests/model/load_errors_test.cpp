@@ -41,7 +41,9 @@ const std::vector<MalformedCase> kMalformed = {
      {"key D9", "nowhere.dfv: cannot open"}},
     {"missing activities file", [](CaseFile& f) { f.value("D12") = "3   nowhere.act"; }, {"key D12", "nowhere.act"}},
     {"missing flux file", [](CaseFile& f) { f.value("D21") = "1 nowhere.flx 0"; }, {"key D21", "nowhere.flx"}},
-    {"flux file name missing", [](CaseFile& f) { f.value("D21") = "2 6.58e-7"; }, {"key D21", "file name is missing"}},
+    {"flux file without fraction",
+     [](CaseFile& f) { f.value("D21") = "2 oxid_flux.flx"; },
+     {"key D21", "followed by the minimal molar fraction"}},
     {"minimal fraction not a real", [](CaseFile& f) { f.value("D21") = "0 none.flx abc"; }, {"key D21", "\"abc\""}},
     {"kirkendall selector word", [](CaseFile& f) { f.value("D20") = "half"; }, {"key D20", "\"half\""}},
     {"kirkendall position missing", [](CaseFile& f) { f.value("D20") = "1   x"; }, {"key D20", "\"x\""}},
@@ -144,6 +146,13 @@ TEST_F(RawFiles, MissingBinaryAndEmptyFilesAreRefused) {
     FAIL() << "loaded";
   } catch (const InputError& error) {
     EXPECT_NE(std::string(error.what()).find("garbage.dat: not a text file"), std::string::npos) << error.what();
+  }
+  writeBytes("utf16.dat", std::string("\xFF\xFE#\0#\0", 6));
+  try {
+    model_.load("utf16.dat");
+    FAIL() << "loaded";
+  } catch (const InputError& error) {
+    EXPECT_NE(std::string(error.what()).find("utf16.dat: the file is saved as UTF-16"), std::string::npos);
   }
   writeBytes("empty.dat", "");
   try {
