@@ -3,6 +3,7 @@
 #include <muParser.h>
 
 #include "model/number_format.h"
+#include "model/text_list.h"
 
 namespace torvex {
 namespace {
@@ -41,6 +42,22 @@ SubstitutedFormula substituteVariables(std::string_view formula, const Table2<do
     result.constant = false;
   }
   return result;
+}
+
+std::vector<std::string> splitFormulaLine(std::string_view line, int count) {
+  std::vector<std::string> formulas;
+  std::string rest = trimmed(line);
+  for (int k = 0; k + 1 < count; ++k) {
+    const auto blank = rest.find(' ');
+    if (blank == std::string::npos) {
+      formulas.emplace_back();
+      continue;
+    }
+    formulas.push_back(rest.substr(0, blank));
+    rest = trimmed(std::string_view(rest).substr(blank));
+  }
+  if (count > 0) formulas.push_back(std::move(rest));
+  return formulas;
 }
 
 ExpressionResult evaluateExpression(const std::string& text) {

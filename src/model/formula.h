@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/table.h"
 
@@ -28,6 +29,13 @@ struct SubstitutedFormula {
 // ratios are read from column `point` of molarRatio (only when a name occurs).
 SubstitutedFormula substituteVariables(std::string_view formula, const Table2<double>& molarRatio, int componentCount,
                                        int point, double temperature, double time);
+
+// Splits a formula line that holds `count` formulas: the text before the
+// first blank is one formula and the trimmed rest continues; the last formula
+// is the whole rest. A line with fewer blanks than needed therefore gives
+// empty formulas first: a boundary-flux line "X" read as (left, right) is
+// ("", "X"). Every formula comes back trimmed.
+std::vector<std::string> splitFormulaLine(std::string_view line, int count);
 
 struct ExpressionResult {
   double value = 0.0;  // 0 when the parser rejected the text

@@ -134,5 +134,19 @@ TEST(FormulaSubstitution, InsertsValuesWithoutParentheses) {
   EXPECT_TRUE(substituteVariables("2*3", ratios, 2, 0, 1, 1).constant);
 }
 
+TEST(FormulaLines, SplitAtBlanksWithTheLastTakingTheRest) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(splitFormulaLine("1.021e-9 0 0", 3), (V{"1.021e-9", "0", "0"}));
+  EXPECT_EQ(splitFormulaLine("0   0.0897*(N1^2)", 2), (V{"0", "0.0897*(N1^2)"}));
+  EXPECT_EQ(splitFormulaLine("4.578e-14 8.97e-2 9.1e-14 0.21 1", 5),
+            (V{"4.578e-14", "8.97e-2", "9.1e-14", "0.21", "1"}));
+  // A single formula on a left/right line belongs to the right end.
+  EXPECT_EQ(splitFormulaLine("X", 2), (V{"", "X"}));
+  EXPECT_EQ(splitFormulaLine("1 2", 3), (V{"1", "", "2"}));
+  EXPECT_EQ(splitFormulaLine("", 2), (V{"", ""}));
+  // More formulas than needed stay in the last one (and fail there).
+  EXPECT_EQ(splitFormulaLine("1 2 3", 2), (V{"1", "2 3"}));
+}
+
 }  // namespace
 }  // namespace torvex
