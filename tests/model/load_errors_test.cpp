@@ -112,15 +112,10 @@ TEST_P(MalformedInput, IsRefusedWithAMessageThatLocatesTheFault) {
   model_.load("interdiffusion.dat");  // a complete earlier load
   CaseFile file;
   c.change(file);
-  try {
-    loadCase(file, "bad.dat");
-    FAIL() << "loaded";
-  } catch (const InputError& error) {
-    const std::string message = error.what();
-    EXPECT_EQ(message.rfind("bad.dat", 0), 0u) << message;
-    for (const auto& part : c.messageParts)
-      EXPECT_NE(message.find(part), std::string::npos) << message << "\nmissing: " << part;
-  }
+  const std::string message = test::messageOf<InputError>([&] { loadCase(file, "bad.dat"); });
+  EXPECT_EQ(message.rfind("bad.dat", 0), 0u) << message;
+  for (const auto& part : c.messageParts)
+    EXPECT_NE(message.find(part), std::string::npos) << message << "\nmissing: " << part;
   // Nothing of the half-read case remains to be run or drawn.
   EXPECT_FALSE(model_.isLoaded());
   EXPECT_EQ(model_.componentCount, 0);
@@ -142,25 +137,19 @@ TEST_F(RawFiles, MissingBinaryAndEmptyFilesAreRefused) {
   writeBytes("garbage.dat", std::string("\x7f"
                                         "ELF\x02\x01\x01\0\0\0",
                                         10));
-  try {
-    model_.load("garbage.dat");
-    FAIL() << "loaded";
-  } catch (const InputError& error) {
-    EXPECT_NE(std::string(error.what()).find("garbage.dat: not a text file"), std::string::npos) << error.what();
+  {
+    const std::string message = test::messageOf<InputError>([&] { model_.load("garbage.dat"); });
+    EXPECT_NE(message.find("garbage.dat: not a text file"), std::string::npos) << message;
   }
   writeBytes("utf16.dat", std::string("\xFF\xFE#\0#\0", 6));
-  try {
-    model_.load("utf16.dat");
-    FAIL() << "loaded";
-  } catch (const InputError& error) {
-    EXPECT_NE(std::string(error.what()).find("utf16.dat: the file is saved as UTF-16"), std::string::npos);
+  {
+    const std::string message = test::messageOf<InputError>([&] { model_.load("utf16.dat"); });
+    EXPECT_NE(message.find("utf16.dat: the file is saved as UTF-16"), std::string::npos);
   }
   writeBytes("empty.dat", "");
-  try {
-    model_.load("empty.dat");
-    FAIL() << "loaded";
-  } catch (const InputError& error) {
-    EXPECT_STREQ(error.what(), "empty.dat: the file ends before key D0 (0 of the 25 value lines found)");
+  {
+    const std::string message = test::messageOf<InputError>([&] { model_.load("empty.dat"); });
+    EXPECT_EQ(message, "empty.dat: the file ends before key D0 (0 of the 25 value lines found)");
   }
 }
 

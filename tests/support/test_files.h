@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace torvex::test {
 
 // A fresh directory under the system's temporary directory, removed with
@@ -40,5 +42,18 @@ void writeBytes(const std::string& path, const std::string& bytes);
 // Writes lines joined with CR LF.
 void writeLines(const std::string& path, const std::vector<std::string>& lines);
 std::string readBytes(const std::string& path);
+
+// The message of the exception of type Error that action throws; a test
+// failure (and an empty text) when it throws none.
+template <class Error, class Action>
+std::string messageOf(Action&& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.what();
+  }
+  ADD_FAILURE() << "expected an error, none was thrown";
+  return {};
+}
 
 }  // namespace torvex::test
