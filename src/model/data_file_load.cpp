@@ -263,6 +263,7 @@ void TForm1::load(const std::string& path) {
 }
 
 void TForm1::loadUnchecked(const std::string& path) {
+  dataFileName = path;
   dataFileLines.loadFromFile(path);
   for (std::size_t index = 0; index < dataFileLines.count(); ++index) {
     std::string& line = dataFileLines[index];

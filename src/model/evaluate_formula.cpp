@@ -33,7 +33,7 @@ CachedValue& cacheEntry(TForm1& model, int mode, int first, int second) {
 
 }  // namespace
 
-void TForm1::evaluateFormula(int mode, int first, const std::string& formula, int point, int second) {
+void TForm1::evaluateFormula(int mode, int first, std::string_view formula, int point, int second) {
   formulaValue = 0.0;
   const SubstitutedFormula substituted =
       substituteVariables(formula, molarRatio, componentCount, point, temperature, currentTime);

@@ -44,19 +44,25 @@ SubstitutedFormula substituteVariables(std::string_view formula, const Table2<do
   return result;
 }
 
+std::string_view trimmedView(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  return text;
+}
+
+std::string_view takeFormula(std::string_view& rest) {
+  const auto blank = rest.find(' ');
+  if (blank == std::string_view::npos) return {};
+  const std::string_view formula = rest.substr(0, blank);
+  rest = trimmedView(rest.substr(blank));
+  return formula;
+}
+
 std::vector<std::string> splitFormulaLine(std::string_view line, int count) {
   std::vector<std::string> formulas;
-  std::string rest = trimmed(line);
-  for (int k = 0; k + 1 < count; ++k) {
-    const auto blank = rest.find(' ');
-    if (blank == std::string::npos) {
-      formulas.emplace_back();
-      continue;
-    }
-    formulas.push_back(rest.substr(0, blank));
-    rest = trimmed(std::string_view(rest).substr(blank));
-  }
-  if (count > 0) formulas.push_back(std::move(rest));
+  std::string_view rest = trimmedView(line);
+  for (int k = 0; k + 1 < count; ++k) formulas.emplace_back(takeFormula(rest));
+  if (count > 0) formulas.emplace_back(rest);
   return formulas;
 }
 

@@ -30,6 +30,15 @@ struct SubstitutedFormula {
 SubstitutedFormula substituteVariables(std::string_view formula, const Table2<double>& molarRatio, int componentCount,
                                        int point, double temperature, double time);
 
+// Removes blanks and other characters up to the space character from both
+// ends, without copying.
+std::string_view trimmedView(std::string_view text);
+
+// Takes the next formula off a trimmed formula line: the text before the first
+// blank (empty when there is none, the line then staying as it is), leaving
+// the trimmed remainder in `rest`. Copies nothing.
+std::string_view takeFormula(std::string_view& rest);
+
 // Splits a formula line that holds `count` formulas: the text before the
 // first blank is one formula and the trimmed rest continues; the last formula
 // is the whole rest. A line with fewer blanks than needed therefore gives

@@ -38,6 +38,7 @@ constexpr std::array kPointArrays = {&TForm1::pressure,
 constexpr std::array kComponentArrays = {&TForm1::leftBoundaryFlux, &TForm1::rightBoundaryFlux, &TForm1::molarMass};
 constexpr std::array kCacheTables = {&TForm1::diffusivityMatrixCache, &TForm1::boundaryFluxCache,
                                      &TForm1::activityFormulaCache};
+constexpr std::array kPairTables = {&TForm1::activityDerivative, &TForm1::diffusivityMatrix};
 constexpr std::array kFormulaArrays = {&TForm1::diffusivityFormulas, &TForm1::activityFormulas,
                                        &TForm1::boundaryFluxFormulas, &TForm1::initialProfileLines};
 
@@ -61,7 +62,7 @@ void TForm1::allocateArrays(int r, int n) {
   diffusivityMatrixCache.resize(r, r);
   boundaryFluxCache.resize(2, r);
   activityFormulaCache.resize(r, r);
-  activityDerivative.resize(r, r);
+  for (auto table : kPairTables) (this->*table).resize(r, r);
   diffusivityFormulas.assign(rSize, std::string());
   activityFormulas.assign(rSize * rSize, std::string());
   boundaryFluxFormulas.assign(rSize, std::string());
@@ -72,7 +73,7 @@ void TForm1::clearArrays() {
   for (auto table : kComponentPointTables) (this->*table).fill(0.0);
   for (auto values : kPointArrays) (this->*values).assign((this->*values).size(), 0.0);
   for (auto values : kComponentArrays) (this->*values).assign((this->*values).size(), 0.0);
-  activityDerivative.fill(0.0);
+  for (auto table : kPairTables) (this->*table).fill(0.0);
   initialWeightProfile.fill(0.0);
   onsagerCoefficient.fill(0.0);
   diffusivityFormulaCache.assign(diffusivityFormulaCache.size(), CachedValue{});
@@ -87,7 +88,7 @@ void TForm1::releaseArrays() {
   for (auto table : kCacheTables) (this->*table).release();
   for (auto texts : kFormulaArrays) freeVector(this->*texts);
   freeVector(diffusivityFormulaCache);
-  activityDerivative.release();
+  for (auto table : kPairTables) (this->*table).release();
   initialWeightProfile.release();
   onsagerCoefficient.release();
   oxidationConstantCache.fill(CachedValue{});

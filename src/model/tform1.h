@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/table.h"
@@ -72,7 +73,7 @@ class TForm1 {
   //   5 activityFormulaCache[first][second]      (chemical-potential derivative)
   // Callers look at the cache first. Throws std::out_of_range for indices
   // outside the current arrays (a programming error, not an input error).
-  void evaluateFormula(int mode, int first, const std::string& formula, int point, int second);
+  void evaluateFormula(int mode, int first, std::string_view formula, int point, int second);
 
   // True once a load has finished without error; false before the first
   // load and after a failed one.
@@ -175,8 +176,12 @@ class TForm1 {
   Table3<double> onsagerCoefficient;               // [r][r][n]
   std::atomic<std::uint8_t> stopRequested{0};
 
-  // Paths of the side files as the last load named them (empty when the mode
-  // reads no file); for messages and summaries.
+  // Path of the data file the last load read, and of the side files it named
+  // (empty when the mode reads no file); for messages and summaries.
+  std::string dataFileName;
+  // The diffusivity matrix (cm^2/s) at the grid point being treated in
+  // diffusivity mode 1, [r][r]; scratch space of the solver.
+  Table2<double> diffusivityMatrix;
   std::string diffusivityFileName;
   std::string activityFileName;
 
