@@ -13,6 +13,7 @@
 #include "model/errors.h"
 #include "model/tform1.h"
 #include "run/sample_files.h"
+#include "solver/evaluate_derivative.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ This is its headless runner.
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
                         print a short summary of the case, or the error that
-                        makes it invalid.
+                        makes it invalid (including switch values the
+                        solver has no equations for).
   --write-samples DIR   Write the seven sample files (interdiffusion.dat,
                         oxidation.dat, oxid_diff.dfv, inter_diff.dfv,
                         activities.act, fluxes_funct.flx, oxid_flux.flx) into
@@ -52,6 +54,7 @@ int checkCase(const std::string& path) {
   torvex::TForm1 model;
   try {
     model.load(path);
+    torvex::checkSolverModes(model);
   } catch (const torvex::FatalModelError& error) {
     std::cout.flush();
     std::cerr << error.what() << "\n";

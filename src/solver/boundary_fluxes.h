@@ -1,0 +1,22 @@
+#pragma once
+// Fluxes through the two ends of the sample (mol/(cm^2 s), positive toward
+// increasing x) and the end-point diffusion velocities v_i = J_i / c_i they
+// impose. Called after the molar ratios and mobilities of an evaluation.
+
+#include "model/tform1.h"
+
+namespace torvex {
+
+// Boundary flux mode 1: a left and a right formula per component. Formulas
+// are evaluated only once the clock has started; velocities beyond the
+// velocity limit are cut and their fluxes reduced to match.
+void ComputeBoundaryFluxFormulas(TForm1& model);
+
+// Boundary flux mode 2: selective oxidation of component 1 at the right
+// surface. Sets the five oxidation constants, the parabolic rate constant kp
+// of the scale and the surface flux c_ox kp / xi, reduced where it would
+// deplete the surface point below 1 % of the total concentration within one
+// stage step.
+void ComputeBoundaryFluxOxidation(TForm1& model);
+
+}  // namespace torvex

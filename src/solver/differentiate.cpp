@@ -1,0 +1,40 @@
+#include "solver/differentiate.h"
+
+#include <limits>
+
+namespace torvex {
+
+double PointDerivative(Switch scheme, double x1, double x0, double xm1, double f1, double f0, double fm1) {
+  switch (scheme) {
+    case 0: return (f1 - fm1) / (x1 - xm1);
+    case 1: return (f1 - f0) / (x1 - x0);
+    case 2: return (f0 - fm1) / (x0 - xm1);
+    default: return std::numeric_limits<double>::quiet_NaN();
+  }
+}
+
+double EndDerivative(char side, double xa, double xb, double xc, double fa, double fb, double fc) {
+  const double hL = xb - xc;
+  const double hR = xa - xb;
+  // Second derivative of the parabola through the three points.
+  const double second = (fa * hL + fc * hR - (hR + hL) * fb) / (0.5 * hR * hL * (hR + hL));
+  if (side == 'L') return (fb - fc) / hL - 0.5 * hL * second;
+  return (fa - fb) / hR + 0.5 * hR * second;
+}
+
+void Differentiate(const TForm1& model, const Table2<double>& f, Table2<double>& df) {
+  const int r = model.componentCount;
+  const int n = model.pointCount;
+  const double* x = model.position.data();
+  const Switch scheme = model.differenceScheme;
+  for (int i = 0; i < r; ++i) {
+    const double* fi = f[i];
+    double* dfi = df[i];
+    dfi[0] = EndDerivative('L', x[2], x[1], x[0], fi[2], fi[1], fi[0]);
+    dfi[n - 1] = EndDerivative('R', x[n - 1], x[n - 2], x[n - 3], fi[n - 1], fi[n - 2], fi[n - 3]);
+    for (int k = 1; k < n - 1; ++k)
+      dfi[k] = PointDerivative(scheme, x[k + 1], x[k], x[k - 1], fi[k + 1], fi[k], fi[k - 1]);
+  }
+}
+
+}  // namespace torvex

@@ -1,0 +1,110 @@
+#include "solver/mobilities.h"
+
+#include <cmath>
+#include <string_view>
+
+#include "model/errors.h"
+#include "model/formula.h"
+#include "solver/cu_fe_ni.h"
+#include "solver/evaluate_derivative.h"
+
+namespace torvex {
+namespace {
+
+// Whether the transport coefficients are needed at point k. The ends of a
+// closed sample never are (nothing crosses them); with a boundary flux they
+// always are; Onsager's equations need them everywhere.
+bool needsCoefficients(const TForm1& m, int k) {
+  const int n = m.pointCount;
+  bool needed;
+  if (m.boundaryFluxMode == 0 || (k > 0 && k < n - 1))
+    needed = k > 0 && k < n - 1 && profileVariesAt(m, k);
+  else
+    needed = true;
+  return needed || m.constitutiveMode == 1;
+}
+
+}  // namespace
+
+bool profileVariesAt(const TForm1& m, int k) {
+  for (int i = 0; i < m.componentCount; ++i) {
+    const double* N = m.molarRatio[i];
+    if (N[k - 1] != N[k] || N[k] != N[k + 1]) return true;
+  }
+  return false;
+}
+
+void ComputeMobilitiesFromFormulas(TForm1& m) {
+  const int r = m.componentCount;
+  const int n = m.pointCount;
+  const double f = m.correlationFactor;
+  const double T = m.temperature;
+  for (int k = 0; k < n; ++k) {
+    for (int i = 0; i < r; ++i) m.mobility[i][k] = 0.0;
+    if (!needsCoefficients(m, k)) continue;
+    for (int i = 0; i < r; ++i) {
+      const CachedValue& cached = m.diffusivityFormulaCache[static_cast<std::size_t>(i)];
+      double D;
+      if (cached.valid) {
+        D = cached.value;
+      } else {
+        m.formulaValue = 0.0;
+        m.evaluateFormula(1, i, m.diffusivityFormulas[static_cast<std::size_t>(i)], k, 0);
+        D = m.formulaValue;
+      }
+      m.mobility[i][k] = D / (f * kSolverGasConstant * T);
+    }
+  }
+}
+
+void ComputeMobilitiesFromMatrix(TForm1& m) {
+  const int r = m.componentCount;
+  const int n = m.pointCount;
+  const double f = m.correlationFactor;
+  const double T = m.temperature;
+  Table2<double>& M = m.diffusivityMatrix;
+  for (int k = 0; k < n; ++k) {
+    if (!needsCoefficients(m, k)) continue;
+    for (int i = 0; i < r; ++i) {
+      // Row i holds its r entries separated by blanks.
+      std::string_view rest = trimmedView(m.diffusivityFormulas[static_cast<std::size_t>(i)]);
+      for (int j = 0; j < r; ++j) {
+        const std::string_view entry = j + 1 < r ? takeFormula(rest) : rest;
+        const CachedValue& cached = m.diffusivityMatrixCache[i][j];
+        if (cached.valid) {
+          M[i][j] = cached.value;
+        } else {
+          m.formulaValue = 0.0;
+          m.evaluateFormula(2, i, entry, k, j);
+          M[i][j] = m.formulaValue;
+        }
+      }
+    }
+    // R T ln D of the mixture (J/mol): the diagonal weighted by N_j, the
+    // pairs above it by N_s N_t; a zero pair entry means no interaction.
+    double G = 0.0;
+    for (int j = 0; j < r; ++j) G += std::log(M[j][j]) * m.molarRatio[j][k] * kSolverGasConstant * T;
+    for (int s = 0; s < r; ++s)
+      for (int t = s + 1; t < r; ++t)
+        if (M[s][t] != 0.0) G += std::log(M[s][t]) * m.molarRatio[s][k] * m.molarRatio[t][k] * kSolverGasConstant * T;
+    const double D = std::exp(G / (kSolverGasConstant * T));
+    for (int i = 0; i < r; ++i) m.mobility[i][k] = D / (f * kSolverGasConstant * T);
+  }
+}
+
+void ComputeMobilitiesCuFeNi(TForm1& m) {
+  if (m.componentCount != 3) throw FatalModelError(kCuFeNiComponentError);
+  const int n = m.pointCount;
+  const double T = m.temperature;
+  const double f = m.correlationFactor;
+  for (int k = 0; k < n; ++k) {
+    const double a = m.molarRatio[0][k];  // Cu
+    const double b = m.molarRatio[1][k];  // Fe
+    for (int i = 0; i < 3; ++i) {
+      const double D = cuFeNiDiffusivity(i, a, b);
+      m.mobility[i][k] = D / (T * kSolverGasConstant * f);
+    }
+  }
+}
+
+}  // namespace torvex

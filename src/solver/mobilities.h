@@ -1,0 +1,25 @@
+#pragma once
+// Mobilities B_i = D_i / (f R T) from the self-diffusion coefficients D_i
+// (cm^2/s), by the diffusivity mode (key D9). R is the solver's gas constant.
+
+#include "model/tform1.h"
+
+namespace torvex {
+
+// True when the molar ratios change on either side of interior point k
+// (exact comparison): only there does the profile need transport
+// coefficients, since everything is flat elsewhere.
+bool profileVariesAt(const TForm1& model, int k);
+
+// Mode 0: one formula per component from the diffusivity file. Points that
+// need no coefficients get mobility 0.
+void ComputeMobilitiesFromFormulas(TForm1& model);
+// Mode 1: a matrix of formulas; one log-mean diffusivity for every
+// component, D = exp(sum_j N_j ln M_jj + sum_{s<t, M_st != 0} N_s N_t ln M_st).
+// Points that need no coefficients keep their previous mobilities.
+void ComputeMobilitiesFromMatrix(TForm1& model);
+// Mode 2: the built-in Cu-Fe-Ni alloy (components Cu, Fe, Ni). Throws
+// FatalModelError when r is not 3.
+void ComputeMobilitiesCuFeNi(TForm1& model);
+
+}  // namespace torvex
