@@ -67,10 +67,10 @@ void ComputePotentialGradientsFromFile(TForm1& m) {
     for (int q = 0; q < r; ++q)
       for (int s = 0; s < r; ++s) {
         const CachedValue& cached = m.activityFormulaCache[q][s];
+        m.formulaValue = 0;
         if (cached.valid) {
           phi[q][s] = cached.value;
         } else {
-          m.formulaValue = 0;
           m.evaluateFormula(5, q, m.activityFormulas[static_cast<std::size_t>(q * r + s)], k, s);
           phi[q][s] = m.formulaValue;
         }

@@ -1,0 +1,29 @@
+#pragma once
+// The sample cases in every solver mode, for regression tests, allocation
+// checks and benchmarks. Each case loads a sample data file from the working
+// directory (which must hold the sample files), replaces the initial step by
+// a smooth profile, as it looks part-way through a run, so that no grid point
+// is flat, and then switches the modes it names.
+
+#include <string>
+#include <vector>
+
+#include "model/tform1.h"
+
+namespace torvex::test {
+
+struct SolverCase {
+  std::string name;
+  std::string dataFile;           // "interdiffusion.dat" or "oxidation.dat"
+  void (*adjust)(TForm1& model);  // the mode changes after the load
+  // Whether the case evaluates formulas with variables at every point (the
+  // formula parser then does its own work at each evaluation).
+  bool variableFormulas = false;
+};
+
+const std::vector<SolverCase>& solverCases();
+
+// Loads and prepares `solverCase` into model.
+void loadSolverCase(TForm1& model, const SolverCase& solverCase);
+
+}  // namespace torvex::test
