@@ -10,7 +10,10 @@ build_dir=build
 cmake_options=(-DTORVEX_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-sanitize
-  cmake_options+=(-DTORVEX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+  cmake_options+=(-DTORVEX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTORVEX_BUILD_BENCH=OFF)
+else
+  # The benchmarks are built, and run once briefly, so that they keep working.
+  cmake_options+=(-DTORVEX_BUILD_BENCH=ON)
 fi
 
 bash scripts/install-deps.sh

@@ -1,0 +1,88 @@
+// Time of one derivative evaluation in each solver mode, on the sample cases
+// with a smooth profile (no grid point flat, so nothing is skipped), beside a
+// loop that streams the same r x n arrays: the floor an evaluation could
+// approach.
+//
+//   bash bench/run-benchmarks.sh
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include <unistd.h>
+
+#include "run/sample_files.h"
+#include "solver/evaluate_derivative.h"
+#include "support/solver_cases.h"
+
+namespace {
+
+using torvex::TForm1;
+
+// The sample files live in a scratch directory for the whole program.
+class SampleDirectory {
+ public:
+  SampleDirectory() {
+    path_ = std::filesystem::temp_directory_path() / ("torvex-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path_);
+    std::filesystem::current_path(path_);
+    torvex::WriteSampleFiles();
+  }
+  ~SampleDirectory() {
+    std::error_code ignored;
+    std::filesystem::current_path(path_.parent_path(), ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void evaluate(benchmark::State& state, const torvex::test::SolverCase* solverCase) {
+  TForm1 model;
+  torvex::test::loadSolverCase(model, *solverCase);
+  torvex::EvaluateDerivative(model);  // fills the formula caches
+  for (auto _ : state) {
+    torvex::EvaluateDerivative(model);
+    benchmark::DoNotOptimize(model.concentrationRate.data());
+    benchmark::ClobberMemory();
+  }
+  state.counters["points"] = model.pointCount;
+  state.counters["components"] = model.componentCount;
+}
+
+// Twenty passes over r x n doubles, each reading one array and writing
+// another: about the memory traffic of the simplest evaluation.
+void copyLoop(benchmark::State& state) {
+  constexpr int r = 3, n = 200, passes = 20;
+  torvex::Table2<double> a, b;
+  a.resize(r, n);
+  b.resize(r, n);
+  a.fill(1.0);
+  for (auto _ : state) {
+    for (int pass = 0; pass < passes; ++pass) {
+      for (int i = 0; i < r; ++i)
+        for (int k = 0; k < n; ++k) b[i][k] = a[i][k] + pass;
+      benchmark::ClobberMemory();
+    }
+    benchmark::DoNotOptimize(b.data());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SampleDirectory samples;
+  for (const auto& solverCase : torvex::test::solverCases())
+    benchmark::RegisterBenchmark(("EvaluateDerivative/" + solverCase.name).c_str(), evaluate, &solverCase)
+        ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("CopyLoop/3x200 x20", copyLoop)->Unit(benchmark::kMicrosecond);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
