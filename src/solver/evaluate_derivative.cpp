@@ -48,7 +48,8 @@ void ComputeMixtureVolume(TForm1& m) {
 
 void checkSolverModes(const TForm1& m) {
   const auto refuse = [&m](const char* key, const std::string& what, const char* accepted) {
-    throw InputError(m.dataFileName + ", key " + key + ": " + what + " cannot be computed; use " + accepted);
+    const std::string file = m.dataFileName.empty() ? std::string() : m.dataFileName + ", ";
+    throw InputError(file + "key " + key + ": " + what + " cannot be computed; use " + accepted);
   };
   if (m.differenceScheme > 2)
     refuse("D16", "the type of differentiation " + std::to_string(m.differenceScheme),

@@ -86,6 +86,15 @@ TEST(BatchCli, InvalidInputExitsWithStatusOneAndAMessage) {
   const auto fatal = runBatch(dir.path(), "--check short.dat");
   EXPECT_EQ(fatal.status, 1);
   EXPECT_EQ(fatal.output, "ERROR 2. Check input files. (diffusivities function error)\n");
+
+  // A switch value the load keeps but no run can use.
+  test::CaseFile scheme;
+  scheme.value("D16") = "3";
+  scheme.write(dir.file("scheme.dat"));
+  const auto unusable = runBatch(dir.path(), "--check scheme.dat");
+  EXPECT_EQ(unusable.status, 1);
+  EXPECT_TRUE(contains(unusable.output, "scheme.dat, key D16: the type of differentiation 3 cannot be computed"))
+      << unusable.output;
 }
 
 TEST(BatchCli, UnwritableSampleDirectoryIsReported) {

@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "model/errors.h"
-#include "run/sample_files.h"
 #include "solver/cu_fe_ni.h"
 #include "solver/fe_ni_cr.h"
+#include "support/solver_cases.h"
 #include "support/solver_model.h"
 
 namespace torvex {
@@ -26,12 +26,7 @@ using test::uniformGrid;
 // The r x r formulas of the sample activities file, which holds the Fe-Ni-Cr
 // model at 1273 K.
 std::vector<std::string> sampleActivityFormulas() {
-  std::vector<std::string> formulas;
-  for (const SampleFile& file : sampleFiles())
-    if (file.name == "activities.act")
-      for (std::string_view line : *file.lines)
-        if (!line.empty() && line.front() != '#') formulas.emplace_back(line);
-  return formulas;
+  return test::sampleFormulas("activities.act");
 }
 
 // A smooth ternary profile on 41 points: N_1 falls from 0.7 to 0.1 and N_2

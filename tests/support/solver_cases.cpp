@@ -7,16 +7,6 @@
 namespace torvex::test {
 namespace {
 
-// The formula lines of a sample side file.
-std::vector<std::string> sampleFormulas(std::string_view name) {
-  std::vector<std::string> formulas;
-  for (const SampleFile& file : sampleFiles())
-    if (file.name == name)
-      for (std::string_view line : *file.lines)
-        if (!line.empty() && line.front() != '#') formulas.emplace_back(line);
-  return formulas;
-}
-
 // Blends the compositions of the two ends over a tenth of the sample.
 void smoothProfile(TForm1& m) {
   const int r = m.componentCount;
@@ -43,6 +33,15 @@ void smoothProfile(TForm1& m) {
 void asLoaded(TForm1&) {}
 
 }  // namespace
+
+std::vector<std::string> sampleFormulas(std::string_view name) {
+  std::vector<std::string> formulas;
+  for (const SampleFile& file : sampleFiles())
+    if (file.name == name)
+      for (std::string_view line : *file.lines)
+        if (!line.empty() && line.front() != '#') formulas.emplace_back(line);
+  return formulas;
+}
 
 const std::vector<SolverCase>& solverCases() {
   static const std::vector<SolverCase> cases = {

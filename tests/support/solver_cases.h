@@ -6,6 +6,7 @@
 // is flat, and then switches the modes it names.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/tform1.h"
@@ -22,6 +23,9 @@ struct SolverCase {
 };
 
 const std::vector<SolverCase>& solverCases();
+
+// The formula lines (the lines that are not comments) of a sample side file.
+std::vector<std::string> sampleFormulas(std::string_view name);
 
 // Loads and prepares `solverCase` into model.
 void loadSolverCase(TForm1& model, const SolverCase& solverCase);
