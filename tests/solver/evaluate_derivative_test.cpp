@@ -135,6 +135,22 @@ TEST(EvaluateDerivative, RatesIgnoreTheDarkenArraysWhenTheDarkenVelocityIsOff) {
   }
 }
 
+TEST(EvaluateDerivative, AnyNonZeroDarkenSwitchCountsTheDarkenTermOnce) {
+  // The switch is stored in 8 bits, so a data file may hold 2 or 255; the
+  // lattice velocity still enters the rates once, never twice.
+  TForm1 on, two;
+  for (TForm1* m : {&on, &two}) {
+    buildModel(*m, 2, uniformGrid(51, 0.01));
+    m->diffusivityFormulas = {"1e-9", "1e-10"};
+    setProfile(*m, [](int i, double x) { return smoothRatio(i, x, 0.01); });
+  }
+  on.darkenVelocityOn = 1;
+  two.darkenVelocityOn = 2;
+  EvaluateDerivative(on);
+  EvaluateDerivative(two);
+  EXPECT_EQ(row(two.concentrationRate, 0, 51), row(on.concentrationRate, 0, 51));
+}
+
 TEST(EvaluateDerivative, OnsagerWithIdealActivitiesReducesToFickForEqualMobilities) {
   TForm1 fick, onsager;
   buildCouple(fick, 101, 0.01);
