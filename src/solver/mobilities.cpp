@@ -15,13 +15,9 @@ namespace {
 // closed sample never are (nothing crosses them); with a boundary flux they
 // always are; Onsager's equations need them everywhere.
 bool needsCoefficients(const TForm1& m, int k) {
-  const int n = m.pointCount;
-  bool needed;
-  if (m.boundaryFluxMode == 0 || (k > 0 && k < n - 1))
-    needed = k > 0 && k < n - 1 && profileVariesAt(m, k);
-  else
-    needed = true;
-  return needed || m.constitutiveMode == 1;
+  if (m.constitutiveMode == 1) return true;
+  if (k == 0 || k == m.pointCount - 1) return m.boundaryFluxMode != 0;
+  return profileVariesAt(m, k);
 }
 
 }  // namespace
