@@ -25,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/number_format.h"
 #include "model/text_list.h"
 #include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
@@ -104,8 +105,8 @@ TEST(SampleRates, MatchTheReferenceBitForBit) {
     if (rates[line] == reference[line]) continue;
     std::istringstream got(rates[line]), want(reference[line]);
     std::vector<double> a, b;
-    for (std::string word; got >> word;) a.push_back(std::strtod(word.c_str(), nullptr));
-    for (std::string word; want >> word;) b.push_back(std::strtod(word.c_str(), nullptr));
+    for (std::string word; got >> word;) a.push_back(parseReal(word).value_or(NAN));
+    for (std::string word; want >> word;) b.push_back(parseReal(word).value_or(NAN));
     ASSERT_EQ(a.size(), b.size()) << section;
     double scale = 0;
     for (double value : b) scale = std::max(scale, std::fabs(value));
