@@ -1,0 +1,197 @@
+// The run records: the Kirkendall plane carried by the lattice drift, the
+// boundary compositions and fluxes, and the flux comparison of selective
+// oxidation.
+
+#include "run/run_records.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "model/number_format.h"
+#include "support/solver_model.h"
+
+namespace torvex {
+namespace {
+
+using test::buildModel;
+using test::setProfile;
+using test::uniformGrid;
+
+constexpr int kPoints = 11;
+constexpr int kLast = kPoints - 1;
+
+// The blank-separated fields of a record line, as numbers.
+std::vector<double> numbersOf(const std::string& line) {
+  std::vector<double> numbers;
+  std::size_t at = 0;
+  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
+    const std::size_t end = std::min(line.find(' ', at), line.size());
+    numbers.push_back(parseReal(line.substr(at, end - at)).value_or(NAN));
+    at = end;
+  }
+  return numbers;
+}
+
+// A binary on 11 points over 0.01 cm, component 1 rising linearly from 0.1
+// at the left end to 0.2 at the right end.
+void buildBinary(TForm1& m) {
+  buildModel(m, 2, uniformGrid(kPoints, 0.01));
+  setProfile(m, [](int i, double x) { return i == 0 ? 0.1 + 10 * x : 0.9 - 10 * x; });
+}
+
+// Selective oxidation with the constants of the sample flux file.
+void makeOxidising(TForm1& m) {
+  m.boundaryFluxMode = 2;
+  m.boundaryFluxFormulas = {"4.578e-14 8.97e-2 9.1e-14 0.21 1", ""};
+  m.diffusivityFormulas = {"1e-9", "2e-9"};
+}
+
+TEST(KirkendallPlane, MovesWithAUniformDriftWhereverItStarts) {
+  TForm1 m;
+  buildBinary(m);
+  std::fill(m.darkenVelocity.begin(), m.darkenVelocity.end(), 2e-9);
+  std::fill(m.sigmaVelocity.begin(), m.sigmaVelocity.end(), -5e-10);
+  m.currentTime = 1000;
+  // Between points, on an interior point, on the last point, far outside.
+  for (const double x0 : {0.00437, m.position[3], m.position[kLast], -0.5}) {
+    m.initialKirkendallPosition = x0;
+    AdvanceKirkendallPlane(m);
+    EXPECT_DOUBLE_EQ(m.kirkendallPosition, x0 + 2 * 1.5e-9 * 1000) << x0;
+    EXPECT_EQ(m.kirkendallRecordLines.lines().back(), "1000 " + formatGeneral(m.kirkendallPosition));
+  }
+  EXPECT_EQ(m.kirkendallRecordLines.count(), 4u);
+
+  std::fill(m.darkenVelocity.begin(), m.darkenVelocity.end(), 0.0);
+  std::fill(m.sigmaVelocity.begin(), m.sigmaVelocity.end(), 0.0);
+  AdvanceKirkendallPlane(m);
+  EXPECT_EQ(m.kirkendallPosition, -0.5);
+}
+
+// The drift is 0 up to point 5 and rises by 1e-9 cm/s per point after it,
+// so the pair of points used shows in the position.
+TEST(KirkendallPlane, InterpolatesOnTheSideOfTheNearestPointWhereThePlaneLies) {
+  TForm1 m;
+  buildBinary(m);
+  for (int k = 6; k < kPoints; ++k) m.darkenVelocity[static_cast<std::size_t>(k)] = 1e-9 * (k - 5);
+  m.currentTime = 1e6;
+  const double spacing = 0.001;
+  const auto driftAt = [&](double x0) {
+    m.initialKirkendallPosition = x0;
+    AdvanceKirkendallPlane(m);
+    return (m.kirkendallPosition - x0) / (2 * m.currentTime);
+  };
+  EXPECT_EQ(driftAt(m.position[5] - 0.2 * spacing), 0.0);  // pair (4, 5)
+  EXPECT_NEAR(driftAt(m.position[5] + 0.2 * spacing), 0.2e-9, 1e-20);
+  EXPECT_NEAR(driftAt(m.position[6] - 0.2 * spacing), 0.8e-9, 1e-20);
+  EXPECT_NEAR(driftAt(m.position[7]), 2e-9, 1e-20);  // on a point: its own value
+}
+
+TEST(InitRecords, TheKirkendallAndComparisonHeadersAccumulateTheBoundaryRecordStartsAfresh) {
+  TForm1 m;
+  buildBinary(m);
+  m.boundaryFluxLines.add("# lines of a boundary flux file");
+  InitRecords(m);
+  InitRecords(m);
+  ASSERT_EQ(m.kirkendallRecordLines.count(), 10u);
+  EXPECT_EQ(m.kirkendallRecordLines[5], "The calculation of the Kirkendall plane");
+  EXPECT_EQ(m.kirkendallRecordLines[9], "");
+  ASSERT_EQ(m.boundaryFluxLines.count(), 2u);
+  EXPECT_EQ(m.boundaryFluxLines[0], "The calculations of the boundary function");
+  EXPECT_TRUE(m.boundaryFluxLines[1].ends_with("right_boundary"));
+  ASSERT_EQ(m.fluxComparisonLines.count(), 4u);
+  EXPECT_EQ(m.fluxComparisonLines[2], "#fluxes comaprition");
+  EXPECT_EQ(m.oxideThickness, 0.0);  // no scale without oxidation
+}
+
+TEST(InitRecords, OxidationEvaluatesTheConstantsAndTheStartingScaleFromTheHeldProfile) {
+  TForm1 m;
+  buildBinary(m);
+  makeOxidising(m);
+  m.boundaryFluxFormulas[0] = "4.578e-14 8.97e-2 9.1e-14*N1/0.2 0.21 1";
+  m.molarRatio.fill(0.5);  // left over from elsewhere: recomputed from c
+  InitRecords(m);
+
+  EXPECT_TRUE(m.boundaryFluxLines[1].ends_with("right_boundary kp, growth"));
+  EXPECT_DOUBLE_EQ(m.molarRatio[0][kLast], 0.2);
+  EXPECT_EQ(m.mobility[1][kLast], 2e-9 / (8.0 * 1273));
+  EXPECT_EQ(m.oxideDiffusivity, 4.578e-14);
+  EXPECT_EQ(m.oxideMolarConcentration, 8.97e-2);
+  EXPECT_DOUBLE_EQ(m.oxidePressure, 9.1e-14);  // N1 of the surface point
+  EXPECT_EQ(m.externalPressure, 0.21);
+  EXPECT_EQ(m.fluxMultiplier, 1.0);
+  EXPECT_TRUE(m.oxidationConstantCache[0].valid);
+  EXPECT_FALSE(m.oxidationConstantCache[2].valid);
+  // X = c_A(surface) D_ox R T 500 / c_ox (cm).
+  const double thickness = m.concentration[0][kLast] * 4.578e-14 * 8 * 1273 * 500 / 8.97e-2;
+  EXPECT_NEAR(m.oxideThickness, thickness, 1e-14 * thickness);
+
+  // A cached constant is not evaluated again, whatever its text says now.
+  m.boundaryFluxFormulas[0] = "1 1 9.1e-14*N1 1 1";
+  UpdateOxidationConstants(m);
+  EXPECT_EQ(m.oxideDiffusivity, 4.578e-14);
+  EXPECT_DOUBLE_EQ(m.oxidePressure, 9.1e-14 * 0.2);
+}
+
+TEST(BoundaryFluxLine, ScaleColumnsOnlyWhileAnOxideScaleGrows) {
+  TForm1 m;
+  buildBinary(m);
+  m.leftBoundaryFlux = {1e-12, -1e-12};
+  m.rightBoundaryFlux = {-3e-12, 3e-12};
+  m.oxidePressure = 9.1e-14;
+  m.oxideThickness = 2e-5;
+  m.currentTime = 10;
+  const auto line = [&](Switch mode, double kp) {
+    m.boundaryFluxMode = mode;
+    m.parabolicRateConstant = kp;
+    AppendBoundaryFluxLine(m);
+    return numbersOf(m.boundaryFluxLines.lines().back());
+  };
+  const double pressureRatio = 9.1e-14 / std::pow(0.2, 4.0 / 3.0);
+
+  const std::vector<double> growing = line(2, 2e-12);
+  ASSERT_EQ(growing.size(), 12u);
+  EXPECT_EQ(growing[0], 10.0);
+  EXPECT_NEAR(growing[1], 0.1, 1e-14);  // N1 left
+  EXPECT_EQ(growing[4], -3e-12);        // flux of 1 right
+  EXPECT_EQ(growing[6], -1e-12);        // flux of 2 left
+  EXPECT_EQ(growing[9], 2e-12);         // kp
+  EXPECT_EQ(growing[10], 2e-5);         // X
+  EXPECT_NEAR(growing[11], pressureRatio, 1e-13 * pressureRatio);
+
+  const std::vector<double> receding = line(2, -1e-13);
+  ASSERT_EQ(receding.size(), 10u);
+  EXPECT_NEAR(receding[9], pressureRatio, 1e-13 * pressureRatio);
+  EXPECT_EQ(line(1, 2e-12).size(), 10u);  // formula fluxes have no scale
+}
+
+TEST(FluxComparisonLine, AlloyFluxFromTheSurfaceSlopeOxideFluxFromTheNewRateConstant) {
+  TForm1 m;
+  buildBinary(m);
+  makeOxidising(m);
+  m.mobility[0][kLast] = 1e-13;
+  m.oxideThickness = 1e-5;
+  m.currentTime = 50;
+  m.parabolicRateConstant = 7;  // the run loop's value, replaced here
+  AppendFluxComparisonLine(m);
+
+  const double N = 0.2;
+  const double kp = (std::pow(0.21, 1.0 / 6) - std::pow(9.1e-14 / (N * N), 1.0 / 6)) * 3 * 4.578e-14;
+  EXPECT_NEAR(m.parabolicRateConstant, kp, 1e-12 * kp);
+  const std::vector<double> fields = numbersOf(m.fluxComparisonLines.lines().back());
+  ASSERT_EQ(fields.size(), 5u);
+  EXPECT_EQ(fields[0], 50.0);
+  EXPECT_NEAR(fields[1], 0.1, 1e-14);
+  EXPECT_NEAR(fields[2], N, 1e-14);
+  // c_A rises by 10/7 mol/cm^4 toward the surface; -B R T dc/dx arrives there.
+  const double alloyFlux = -(10.0 / 7) * 1e-13 * 8 * 1273;
+  EXPECT_NEAR(fields[3], alloyFlux, 1e-9 * std::fabs(alloyFlux));
+  const double oxideFlux = (1 - N) * 8.97e-2 * kp / 1e-5;
+  EXPECT_NEAR(fields[4], oxideFlux, 1e-12 * oxideFlux);
+}
+
+}  // namespace
+}  // namespace torvex
