@@ -1,0 +1,239 @@
+#include "run/results_files.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "model/errors.h"
+#include "model/formula.h"
+#include "model/number_format.h"
+#include "model/tform1.h"
+#include "solver/evaluate_derivative.h"
+
+namespace torvex {
+namespace {
+
+// Columns of the profile files; the diffusivities file uses twice as many blanks.
+constexpr const char* kSeparator = "   ";
+constexpr const char* kWideSeparator = "      ";
+constexpr const char* kProfileHeader = "position, comp_1, comp_2, ..., comp_r, v_Darken, v_Sigma, pressure, v_drift";
+constexpr const char* kCurrentTime = "Current time:       ";
+constexpr const char* kEndOfCalculation = "#End of calculation file";
+
+// Value lines of the input data file before its initial profile (keys D0 to
+// D22), and the last count of value lines the continuation walk looks at.
+constexpr int kValueLinesBeforeProfile = 24;
+constexpr int kLastDroppedValueLine = 26;
+
+void appendField(std::string& line, double value, const char* separator = kSeparator) {
+  line += separator;
+  line += formatGeneral(value);
+}
+
+// Atomic percent of the concentrations held now, 100 N_i with
+// N_i = c_i / sum_j c_j, so the files describe the profile reached, not the
+// input of the last Runge-Kutta stage that molarRatio may still hold.
+Table2<double> atomicPercent(const TForm1& m) {
+  const int r = m.componentCount;
+  Table2<double> percent(r, m.pointCount);
+  for (int k = 0; k < m.pointCount; ++k) {
+    double total = 0;  // mol/cm^3
+    for (int j = 0; j < r; ++j) total += m.concentration[j][k];
+    for (int i = 0; i < r; ++i) percent[i][k] = 100 * (m.concentration[i][k] / total);
+  }
+  return percent;
+}
+
+// Weight percent, M_i c_i / sum_j M_j c_j 100.
+Table2<double> weightPercent(const TForm1& m) {
+  const int r = m.componentCount;
+  Table2<double> percent(r, m.pointCount);
+  for (int k = 0; k < m.pointCount; ++k) {
+    double mass = 0;  // g/cm^3
+    for (int j = 0; j < r; ++j) mass += m.molarMass[static_cast<std::size_t>(j)] * m.concentration[j][k];
+    for (int i = 0; i < r; ++i)
+      percent[i][k] = m.molarMass[static_cast<std::size_t>(i)] * m.concentration[i][k] / mass * 100;
+  }
+  return percent;
+}
+
+// "   x" and the first `components` contents of point k, then v_Darken,
+// v_Sigma (cm/s) and the pressure as the input gave them.
+std::string profileLine(const TForm1& m, const Table2<double>& percent, int components, int k) {
+  const auto point = static_cast<std::size_t>(k);
+  std::string line;
+  appendField(line, m.position[point]);
+  for (int i = 0; i < components; ++i) appendField(line, percent[i][k]);
+  appendField(line, m.darkenVelocity[point]);
+  appendField(line, m.sigmaVelocity[point]);
+  appendField(line, m.pressure[point]);
+  return line;
+}
+
+// The current profile with the drift velocity of the lattice, vD + vS (cm/s).
+void appendCurrentProfile(TextList& out, const TForm1& m, const Table2<double>& percent) {
+  out.add(kProfileHeader);
+  out.add(kCurrentTime + formatGeneral(m.currentTime));
+  out.add("");
+  out.add("");
+  for (int k = 0; k < m.pointCount; ++k) {
+    std::string line = profileLine(m, percent, m.componentCount, k);
+    appendField(line, m.darkenVelocity[static_cast<std::size_t>(k)] + m.sigmaVelocity[static_cast<std::size_t>(k)]);
+    out.add(std::move(line));
+  }
+  out.add(kEndOfCalculation);
+}
+
+// Initial line j in weight percent: its position as written, the weight
+// percentages of all but the last component, then the rest of the line after
+// the position and the r-1 atomic contents, unchanged.
+std::string initialWeightLine(const TForm1& m, int j) {
+  std::string_view rest = trimmedView(m.initialProfileLines[static_cast<std::size_t>(j)]);
+  std::string line = kSeparator;
+  line += takeFormula(rest);
+  for (int i = 0; i + 1 < m.componentCount; ++i) {
+    appendField(line, m.initialWeightProfile[i][j]);
+    takeFormula(rest);
+  }
+  line += kSeparator;
+  line += rest;
+  return line;
+}
+
+void appendWeightSections(TForm1& m) {
+  TextList& out = m.weightProfileLines;
+  out.add("Calculated profiles [% wt.]");
+  out.add("");
+  out.add("Initial_profile [% wt.]");
+  for (int j = 0; j < m.initialPointCount; ++j) out.add(initialWeightLine(m, j));
+  out.add("");
+  appendCurrentProfile(out, m, weightPercent(m));
+}
+
+bool isCommentLine(std::string_view line) {
+  line = trimmedView(line);
+  return !line.empty() && line.front() == '#';
+}
+
+// Name of the key whose value is value line v of the data file.
+std::string keyName(int v) {
+  if (v < 10) return "D" + std::to_string(v);
+  if (v == 10) return "D9a";
+  return "D" + std::to_string(v - 1);
+}
+
+bool isReplacedValueLine(int v) {
+  return v == 1 || v == 3 || v == 21 || v == 23;
+}
+
+// The value that lets a run go on from the current state: the process time
+// shifted to start now, the largest step reached as the first step, the
+// plane's current position declared, one profile line per grid point.
+std::string replacementLine(const TForm1& m, int v) {
+  std::string line;
+  switch (v) {
+    case 1:
+      appendField(line, m.currentTime);
+      appendField(line, m.endTime - m.startTime + m.currentTime);
+      break;
+    case 3: appendField(line, m.largestTimeStep); break;
+    case 21:
+      line = std::string(kSeparator) + "1";
+      appendField(line, m.kirkendallPosition);
+      break;
+    default: line = kSeparator + formatInteger(m.pointCount); break;
+  }
+  return line;
+}
+
+[[noreturn]] void throwMissingValueLine(const TForm1& m, int v) {
+  const std::string file = m.dataFileName.empty() ? std::string("the input data file") : m.dataFileName;
+  throw InputError(file + ": the data file ends before the value line of key " + keyName(v) +
+                   ", so continue.dat cannot be written");
+}
+
+// The input data file with the process time, first step, plane position and
+// point count replaced, and without its initial profile lines.
+void copyInputForContinuation(TForm1& m) {
+  const TextList& in = m.dataFileLines;
+  TextList& out = m.continuationLines;
+  std::size_t at = 0;
+  int v = 0;
+  while (v < kValueLinesBeforeProfile) {
+    if (isReplacedValueLine(v)) {
+      while (at < in.count() && isCommentLine(in[at])) out.add(in[at++]);
+      if (at == in.count()) throwMissingValueLine(m, v);
+      ++at;
+      out.add(replacementLine(m, v));
+      ++v;
+    } else {
+      if (at == in.count()) throwMissingValueLine(m, v);
+      if (!isCommentLine(in[at])) ++v;
+      out.add(in[at++]);
+    }
+  }
+  // The old profile's lines are dropped; comments among them are kept.
+  for (; at < in.count() && v < kLastDroppedValueLine; ++at) {
+    if (isCommentLine(in[at]))
+      out.add(in[at]);
+    else
+      ++v;
+  }
+}
+
+void buildContinuation(TForm1& m, const Table2<double>& atomic) {
+  copyInputForContinuation(m);
+  for (int k = 0; k < m.pointCount; ++k) m.continuationLines.add(profileLine(m, atomic, m.componentCount - 1, k));
+  m.continuationLines.add("#end of data file");
+}
+
+// B_i R T: the self-diffusion coefficient over the correlation factor (cm^2/s).
+void buildDiffusivities(TForm1& m) {
+  TextList& out = m.diffusivityProfileLines;
+  out.add("Diffusivities as a function of position");
+  out.add("position, D_1, D_2,..., D_r");
+  for (int k = 0; k < m.pointCount; ++k) {
+    std::string line = formatGeneral(m.position[static_cast<std::size_t>(k)]);
+    for (int i = 0; i < m.componentCount; ++i)
+      appendField(line, m.mobility[i][k] * kSolverGasConstant * m.temperature, kWideSeparator);
+    out.add(std::move(line));
+  }
+}
+
+}  // namespace
+
+void WriteResults(TForm1& m) {
+  m.atomicProfileLines.clear();
+  m.weightProfileLines.clear();
+  m.continuationLines.clear();
+  std::error_code ignored;  // the folder usually exists already
+  std::filesystem::create_directory("results", ignored);
+
+  for (TextList* list : {&m.atomicProfileLines, &m.weightProfileLines}) {
+    for (const std::string& line : m.dataFileLines) list->add(line);
+    list->add("");
+    list->add("");
+  }
+  const Table2<double> atomic = atomicPercent(m);
+  m.atomicProfileLines.add("Calculated profiles [% at.]");
+  appendCurrentProfile(m.atomicProfileLines, m, atomic);
+  for (TextList* list : {&m.atomicProfileLines, &m.weightProfileLines}) {
+    list->add("");
+    list->add("");
+  }
+  appendWeightSections(m);
+  buildContinuation(m, atomic);
+
+  m.atomicProfileLines.saveToFile("results//at_out.dat");
+  m.weightProfileLines.saveToFile("results//wt_out.dat");
+  m.continuationLines.saveToFile("results//continue.dat");
+  m.kirkendallRecordLines.saveToFile("results//Kirk_plane.dat");
+  m.boundaryFluxLines.saveToFile("results//boundary_flux.dat");
+  m.diffusivityProfileLines.clear();
+  buildDiffusivities(m);
+  m.diffusivityProfileLines.saveToFile("results//diffusivities.dat");
+  m.fluxComparisonLines.saveToFile("results//fluxes_comparition.dat");
+}
+
+}  // namespace torvex
