@@ -1,0 +1,235 @@
+// The time loop on models built in memory, with a host that supplies the
+// rates, so that step control, rejection, clipping and the clock can be
+// checked pass by pass without the physics.
+
+#include <cmath>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "run/integrator.h"
+#include "support/solver_model.h"
+
+namespace torvex {
+namespace {
+
+// Rates from a function of (model, evaluation number); records what the loop
+// hands over.
+class ScriptedHost : public RunHost {
+ public:
+  explicit ScriptedHost(TForm1& m) : m_(m) {}
+
+  std::function<double(int evaluation, int i, int k)> rate = [](int, int, int) { return 0.0; };
+  std::function<void(int evaluation)> onEvaluate = [](int) {};
+  int evaluations = 0, refreshes = 0, initRecords = 0, endOfRuns = 0, afterPasses = 0;
+  std::vector<double> refreshTimes, stepsAfterPass;
+
+  void InitRecords() override { ++initRecords; }
+  void EvaluateDerivative() override {
+    onEvaluate(evaluations);
+    for (int i = 0; i < m_.componentCount; ++i)
+      for (int k = 0; k < m_.pointCount; ++k) m_.concentrationRate[i][k] = rate(evaluations, i, k);
+    ++evaluations;
+  }
+  void Refresh() override {
+    ++refreshes;
+    refreshTimes.push_back(m_.currentTime);
+  }
+  void EndOfRun() override {
+    ++endOfRuns;
+    m_.stopRequested = 1;
+  }
+  void afterPass(int) override {
+    ++afterPasses;
+    stepsAfterPass.push_back(m_.timeStep);
+  }
+
+ private:
+  TForm1& m_;
+};
+
+class IntegratorTest : public ::testing::Test {
+ protected:
+  IntegratorTest() { configure(2); }
+
+  void configure(int r) {
+    test::buildModel(m_, r, test::uniformGrid(5, 1e-3));
+    test::setProfile(m_, [r](int i, double) { return i == 0 ? 0.4 : 0.6 / (r - 1); });
+    m_.startTime = 0;
+    m_.endTime = 1e6;
+    m_.timeStep = 1;
+    m_.maxTimeStep = 10;
+    m_.timeStepChangeInterval = 25;
+    m_.timeStepMultiplier = 2;
+    m_.concentrationError = 1e-4;
+    m_.refreshInterval = 1;
+    m_.saveInterval = 1;
+  }
+
+  TForm1 m_;
+};
+
+TEST_F(IntegratorTest, StepDoublesEveryIntervalUpToExactlyTheLargestStep) {
+  ScriptedHost host(m_);
+  m_.timeStepChangeInterval = 25;
+  m_.timeStep = 1;
+  m_.maxTimeStep = 10;
+  host.onEvaluate = [&](int) {
+    if (m_.stepCount >= 100) m_.stopRequested = 1;
+  };
+  const RunSummary summary = Execute(m_, host);
+  ASSERT_EQ(summary.end, RunEnd::Stopped);
+  ASSERT_EQ(host.stepsAfterPass.size(), 101u);
+  // The increase follows the accepted passes whose count was 0, 25, 50, 75:
+  // 2, 4, 8, then 16 would pass 10, so exactly 10, and it stays there.
+  EXPECT_EQ(host.stepsAfterPass[0], 2);
+  EXPECT_EQ(host.stepsAfterPass[24], 2);
+  EXPECT_EQ(host.stepsAfterPass[25], 4);
+  EXPECT_EQ(host.stepsAfterPass[50], 8);
+  EXPECT_EQ(host.stepsAfterPass[75], 10);
+  EXPECT_EQ(host.stepsAfterPass[100], 10);
+  EXPECT_EQ(m_.largestTimeStep, 10);
+  // The clock advanced by the step each pass integrated.
+  EXPECT_EQ(host.refreshTimes[0], 1);
+  EXPECT_EQ(host.refreshTimes[1], 3);
+  EXPECT_EQ(host.refreshTimes[25], 1 + 2 * 25);
+  EXPECT_EQ(host.refreshTimes[26], 1 + 2 * 25 + 4);
+}
+
+TEST_F(IntegratorTest, NoIncreaseWhenTheNextIntervalWouldReachTheEnd) {
+  ScriptedHost host(m_);
+  m_.endTime = 25 * 2 + 1;  // 25 passes of 2 s would carry the clock from 1 to the end
+  Execute(m_, host);
+  EXPECT_EQ(host.stepsAfterPass[0], 1) << "25 * 1 * 2 + 1 reaches the end time";
+}
+
+TEST_F(IntegratorTest, LastStepIsClippedSoTheRunEndsExactlyAtTheEndTime) {
+  ScriptedHost host(m_);
+  m_.endTime = 10.3;
+  m_.timeStepChangeInterval = 1000;
+  const RunSummary summary = Execute(m_, host);
+  EXPECT_EQ(summary.end, RunEnd::Completed);
+  EXPECT_EQ(summary.acceptedPasses, 11);
+  EXPECT_EQ(m_.currentTime, 10.3);
+  EXPECT_EQ(host.refreshTimes.back(), 10.3);
+  EXPECT_EQ(m_.timeStep, 0);
+  EXPECT_EQ(host.initRecords, 1);
+  EXPECT_EQ(host.endOfRuns, 1);
+  EXPECT_EQ(host.afterPasses, 11);
+}
+
+TEST_F(IntegratorTest, ZeroTimeStepRunsNoPassButOpensAndClosesTheRun) {
+  ScriptedHost host(m_);
+  m_.timeStep = 0;
+  const RunSummary summary = Execute(m_, host);
+  EXPECT_EQ(summary.end, RunEnd::NoPass);
+  EXPECT_EQ(host.initRecords, 1);
+  EXPECT_EQ(host.endOfRuns, 1);
+  EXPECT_EQ(host.evaluations, 0);
+}
+
+TEST_F(IntegratorTest, RejectedPassRestoresTheProfileAndDividesTheStep) {
+  ScriptedHost host(m_);
+  // Different rates per stage: an error estimate of order dt * 1e3.
+  host.rate = [](int evaluation, int, int k) { return (evaluation % 6) * 1e3 * (k + 1); };
+  std::vector<double> stageOneInput;
+  host.onEvaluate = [&](int evaluation) {
+    if (evaluation == 0) stageOneInput.assign(m_.concentration[0], m_.concentration[0] + m_.pointCount);
+  };
+  m_.timeStep = 0.5;
+  m_.currentTime = 7;
+  m_.stepCount = 3;
+  EXPECT_FALSE(RunPass(m_, host));
+  EXPECT_EQ(m_.timeStep, 0.25);
+  EXPECT_EQ(m_.currentTime, 7);
+  EXPECT_EQ(m_.stepCount, 4);
+  EXPECT_EQ(host.refreshes, 0);
+  EXPECT_EQ(host.evaluations, 6);
+  for (int k = 0; k < m_.pointCount; ++k) EXPECT_EQ(m_.concentration[0][k], stageOneInput[k]);
+}
+
+TEST_F(IntegratorTest, ClosedSampleRaisesAMolarRatioBelowTheFloor) {
+  configure(3);
+  const double low = 0.0004;
+  test::setProfile(m_, [low](int i, double) { return i == 0 ? low : (1 - low) / 2; });
+  const double total = m_.totalConcentration[2];
+  const double c0 = m_.concentration[0][2];
+  const double c1 = m_.concentration[1][2];
+  ScriptedHost host(m_);
+  std::vector<double> stageOne(3);
+  host.onEvaluate = [&](int evaluation) {
+    if (evaluation == 0)
+      for (int i = 0; i < 3; ++i) stageOne[i] = m_.concentration[i][2];
+  };
+  RunPass(m_, host);
+  EXPECT_NEAR(stageOne[0], 0.001 * total, 1e-15);
+  EXPECT_NEAR(stageOne[1], c1 + (0.001 * total - c0) / 2, 1e-15);  // the others gain as much, shared
+  EXPECT_NEAR(stageOne[2], stageOne[1], 1e-15);
+}
+
+TEST_F(IntegratorTest, OxidationRejectsASurfaceDepletionOrANegativeRateConstant) {
+  m_.boundaryFluxMode = 2;
+  m_.minimalMolarFraction = 1e-6;
+  m_.oxideThickness = 1e-4;
+  const int last = m_.pointCount - 1;
+  ScriptedHost host(m_);
+  // Component 1 falls at the surface by about 0.0002 in molar ratio over the
+  // pass, component 2 rises by as much: no error estimate, only depletion.
+  const double shift = 0.0002 * m_.totalConcentration[last];
+  host.rate = [&](int, int i, int k) { return k == last ? (i == 0 ? -shift : shift) : 0.0; };
+  host.onEvaluate = [&](int) { m_.parabolicRateConstant = 1e-12; };
+  EXPECT_FALSE(RunPass(m_, host));
+
+  ScriptedHost calm(m_);
+  calm.onEvaluate = [&](int) { m_.parabolicRateConstant = 2e-12; };
+  const double thickness = m_.oxideThickness;
+  const double dt = m_.timeStep;
+  EXPECT_TRUE(RunPass(m_, calm));
+  EXPECT_EQ(m_.oxideThickness, thickness + (2e-12 / thickness) * dt);
+
+  ScriptedHost negative(m_);
+  negative.onEvaluate = [&](int) { m_.parabolicRateConstant = -1e-12; };
+  EXPECT_FALSE(RunPass(m_, negative));
+}
+
+TEST_F(IntegratorTest, FailureInAHandOverEndsTheRunThroughEndOfRun) {
+  ScriptedHost host(m_);
+  host.onEvaluate = [](int evaluation) {
+    if (evaluation == 14) throw std::runtime_error("formula failed");
+  };
+  const RunSummary summary = Execute(m_, host);
+  EXPECT_EQ(summary.end, RunEnd::Failed);
+  ASSERT_TRUE(summary.failure);
+  EXPECT_THROW(std::rethrow_exception(summary.failure), std::runtime_error);
+  EXPECT_EQ(host.endOfRuns, 1);
+  EXPECT_EQ(host.refreshes, 2);
+}
+
+TEST_F(IntegratorTest, SettingsTheLoopCannotWorkWithAreRefused) {
+  m_.dataFileName = "case.dat";
+  ScriptedHost host(m_);
+  const auto refusal = [&](auto change) {
+    configure(2);
+    m_.dataFileName = "case.dat";
+    change();
+    try {
+      Execute(m_, host);
+    } catch (const std::exception& error) {
+      return std::string(error.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(refusal([&] { m_.timeStepMultiplier = 1; }),
+            "case.dat, key D7: the time step multiplier 1 must be greater than 1 (a rejected step is divided by it)");
+  EXPECT_EQ(refusal([&] { m_.saveInterval = 0; }),
+            "case.dat, key D17: the numbers of passes between refreshes and between saves (1, 0) must be at least 1");
+  EXPECT_EQ(refusal([&] { m_.timeStepChangeInterval = 0; }).substr(0, 19), "case.dat, key D6: t");
+  EXPECT_EQ(refusal([&] { m_.timeStep = -1; }).substr(0, 19), "case.dat, key D3: t");
+  EXPECT_EQ(refusal([&] { m_.maxTimeStep = 0; }).substr(0, 19), "case.dat, key D5: t");
+  EXPECT_EQ(host.initRecords, 0) << "refused before the run opens";
+}
+
+}  // namespace
+}  // namespace torvex

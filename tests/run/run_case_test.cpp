@@ -1,0 +1,146 @@
+// Whole runs of cases loaded from data files, checked against what does not
+// depend on the implementation: a closed-form solution, a continuation that
+// must agree with an uninterrupted run, and the records that accumulate.
+
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "model/number_format.h"
+#include "run/refresh.h"
+#include "support/case_file.h"
+#include "support/load_fixture.h"
+#include "support/test_files.h"
+
+namespace torvex {
+namespace {
+
+using test::CaseFile;
+
+class RunCase : public test::LoadFixture {
+ protected:
+  RunSummary run(TForm1& m) {
+    DirectRunHost host(m);
+    const RunSummary summary = Execute(m, host);
+    if (summary.failure) std::rethrow_exception(summary.failure);
+    return summary;
+  }
+};
+
+// A binary couple whose components have the same self-diffusivity D and the
+// same molar volume: the interdiffusion coefficient is D everywhere, there is
+// no Kirkendall shift, and the molar ratio follows
+//   N1(x, t) = NL + (NR - NL) / 2 * erfc(-(x - x0) / (2 sqrt(D t))).
+// The rate takes central differences twice (the gradient, then the divergence
+// of the flux), which couples every other grid point: the even points see the
+// initial step between n/2 - 2 and n/2, the odd ones between n/2 - 1 and
+// n/2 + 1, and each set follows the solution centred at its own step.
+// The clock must carry the time the profile was integrated to: a label 1 %
+// away from the profile's time doubles the misfit.
+TEST_F(RunCase, BinaryCoupleFollowsTheErrorFunctionSolution) {
+  const double D = 3.7194252254980954e-10;  // cm^2/s
+  test::writeLines("couple.dfv",
+                   {"###Torvex_v2.3###", "# component 1", formatGeneral(D), "# component 2", formatGeneral(D), "#end"});
+  CaseFile file;
+  file.value("D1") = "0   3600";
+  file.value("D2") = "400";
+  file.value("D3") = "0.01";
+  file.value("D4") = "1e-7";
+  file.value("D5") = "30";
+  file.value("D9") = "0 couple.dfv";
+  file.value("D11") = "7 7";
+  file.value("D17") = "100000   100000";
+  file.profile = {"0 45 0 0 0", "0.02 55 0 0 0"};
+  loadCase(file);
+  const RunSummary summary = run(model_);
+  EXPECT_EQ(summary.end, RunEnd::Completed);
+  ASSERT_EQ(model_.currentTime, 3600);
+
+  const int n = model_.pointCount;
+  const auto misfit = [&](double t) {
+    double worst = 0;
+    for (int k = 0; k < n; ++k) {
+      const double x0 = model_.position[k % 2 == 0 ? n / 2 - 1 : n / 2];
+      const double expected = 0.45 + 0.05 * std::erfc(-(model_.position[k] - x0) / (2 * std::sqrt(D * t)));
+      const double N1 = model_.concentration[0][k] / (model_.concentration[0][k] + model_.concentration[1][k]);
+      worst = std::fmax(worst, std::fabs(N1 - expected));
+    }
+    return worst;
+  };
+  EXPECT_LT(misfit(3600), 1e-4);
+  EXPECT_LT(2 * misfit(3600), misfit(3600 * 0.99)) << "the profile belongs to an earlier time than its label";
+  EXPECT_LT(2 * misfit(3600), misfit(3600 * 1.01)) << "the profile belongs to a later time than its label";
+  // The last Kirkendall line carries the end time.
+  const std::string& last = model_.kirkendallRecordLines.lines().back();
+  EXPECT_EQ(last.substr(0, last.find(' ')), "3600");
+}
+
+// A closed sample run from 0 to 1000 s and continued from its continue.dat to
+// 2000 s ends where one run from 0 to 2000 s ends.
+TEST_F(RunCase, ContinuationAgreesWithAnUninterruptedRun) {
+  TForm1 whole;
+  TextList data;
+  data.loadFromFile("interdiffusion.dat");
+  const auto withEnd = [&](const std::string& name, const std::string& times) {
+    TextList copy = data;
+    for (std::size_t k = 0; k < copy.count(); ++k)
+      if (trimmed(copy[k]) == "0   612000") copy[k] = "   " + times;
+    copy.saveToFile(name);
+  };
+  withEnd("first.dat", "0   1000");
+  withEnd("whole.dat", "0   2000");
+  whole.load("whole.dat");
+  run(whole);
+
+  TForm1 part;
+  part.load("first.dat");
+  run(part);
+  ASSERT_EQ(part.currentTime, 1000);
+  TextList continuation;
+  continuation.loadFromFile("results/continue.dat");
+  continuation.saveToFile("second.dat");
+  TForm1 rest;
+  rest.load("second.dat");
+  EXPECT_EQ(rest.initialPointCount, rest.pointCount);
+  EXPECT_EQ(rest.startTime, 1000);
+  EXPECT_EQ(rest.endTime, 2000);
+  run(rest);
+  ASSERT_EQ(rest.currentTime, 2000);
+
+  double worst = 0;
+  for (int i = 0; i < whole.componentCount; ++i)
+    for (int k = 0; k < whole.pointCount; ++k) {
+      const auto percent = [&](const TForm1& m) {
+        double total = 0;
+        for (int j = 0; j < m.componentCount; ++j) total += m.concentration[j][k];
+        return 100 * m.concentration[i][k] / total;
+      };
+      worst = std::fmax(worst, std::fabs(percent(whole) - percent(rest)));
+    }
+  EXPECT_LT(worst, 1e-4) << "at.%";
+}
+
+// Two runs of one model: the Kirkendall and flux-comparison records hold both
+// runs, the boundary record only the second.
+TEST_F(RunCase, SecondRunOfAModelAppendsToTheKirkendallRecord) {
+  TextList data;
+  data.loadFromFile("oxidation.dat");
+  for (std::size_t k = 0; k < data.count(); ++k)
+    if (trimmed(data[k]) == "0   612000") data[k] = "   0   0.01";
+  data.saveToFile("short.dat");
+  model_.load("short.dat");
+  run(model_);
+  const std::size_t kirkendall = model_.kirkendallRecordLines.count();
+  const std::size_t fluxes = model_.fluxComparisonLines.count();
+  const std::size_t boundary = model_.boundaryFluxLines.count();
+  model_.load("short.dat");
+  run(model_);
+  EXPECT_EQ(model_.kirkendallRecordLines.count(), 2 * kirkendall);
+  EXPECT_EQ(model_.kirkendallRecordLines[kirkendall], "The calculation of the Kirkendall plane");
+  EXPECT_EQ(model_.fluxComparisonLines.count(), 2 * fluxes);
+  EXPECT_EQ(model_.boundaryFluxLines.count(), boundary);
+}
+
+}  // namespace
+}  // namespace torvex
