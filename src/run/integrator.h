@@ -57,12 +57,13 @@ struct RunSummary {
   std::exception_ptr failure;
 };
 
-// Refuses run settings the loop cannot work with, which the load of the
-// input file accepts: a negative first step (D3), a largest step that is not
-// positive (D5), fewer than one pass between step increases (D6), a step
-// multiplier of 1 or less (D7: a rejected step must shrink, or the same pass
-// would be retried for ever) and fewer than one pass between refreshes or
-// saves (D17). Throws InputError naming the data file, the key and the value.
+// Refuses run settings the loop cannot work with: a negative first step (D3),
+// a largest step that is not positive (D5), fewer than one pass between
+// refreshes or saves (D17), which the load of an input file accepts; and,
+// for models not built by a load (which raises them itself), fewer than one
+// pass between step increases (D6) or a step multiplier of 1 or less (D7: a
+// rejected step must shrink, or the same pass would be retried for ever).
+// Throws InputError naming the data file, the key and the value.
 void checkRunSettings(const TForm1& model);
 
 // Runs the time loop to its end: clears stopRequested, InitRecords, passes

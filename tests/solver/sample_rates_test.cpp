@@ -2,11 +2,8 @@
 // with a stored reference: users compare new runs with old ones, so a change
 // in the last digit must be a decision, never an accident.
 //
-// Bit-for-bit holds for one math library: the C library picks among variants
-// of exp, log and pow by processor (with or without fused multiply-add), and
-// those may differ in the last bit. The reference therefore records a
-// fingerprint of the math library that made it; under another one the rates
-// are compared to 1e-12 instead.
+// Bit-for-bit holds for one math library (see support/math_library.h); under
+// another one the rates are compared to 1e-12 instead.
 //
 // After a deliberate change of the numerics, regenerate the reference with
 //   TORVEX_UPDATE_REFERENCE=1 build/bin/torvex_core_tests --gtest_filter='SampleRates.*'
@@ -15,9 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -29,6 +24,7 @@
 #include "model/text_list.h"
 #include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
+#include "support/math_library.h"
 #include "support/solver_cases.h"
 #include "support/test_files.h"
 
@@ -44,27 +40,6 @@ std::string exact(double value) {
   return {buffer, end};
 }
 
-// A hash of the bits of exp, log, log10 and pow over many arguments.
-std::string mathLibraryFingerprint() {
-  std::uint64_t hash = 14695981039346656037ull;
-  const auto mix = [&hash](double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    hash = (hash ^ bits) * 1099511628211ull;
-  };
-  for (int k = 1; k <= 4096; ++k) {
-    const double x = 0.001 + k * 0.0123456789;
-    mix(std::exp(-x));
-    mix(std::log(x));
-    mix(std::log10(x));
-    mix(std::pow(x, 1.0 / 6));
-    mix(std::pow(x, 3.0));
-  }
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-  return text;
-}
-
 // Two evaluations, so that what one leaves for the next (boundary
 // velocities, skipped points, caches) is part of the result.
 TextList computeRates() {
@@ -72,7 +47,7 @@ TextList computeRates() {
   test::ScopedWorkingDirectory cwd(dir.path());
   WriteSampleFiles();
   TextList lines;
-  lines.add("# math library " + mathLibraryFingerprint());
+  lines.add("# math library " + test::mathLibraryFingerprint());
   for (const test::SolverCase& solverCase : test::solverCases()) {
     TForm1 m;
     test::loadSolverCase(m, solverCase);
