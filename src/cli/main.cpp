@@ -5,12 +5,17 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <unistd.h>
+
+#include "cli/batch_run.h"
 #include "cli/case_summary.h"
 #include "model/errors.h"
+#include "model/number_format.h"
 #include "model/tform1.h"
 #include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
@@ -21,13 +26,27 @@ constexpr int kExitOk = 0;
 constexpr int kExitInvalidInput = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kHelp = R"(Usage: torvex-batch --check CASE.dat
+constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] CASE.dat
+       torvex-batch --check CASE.dat
        torvex-batch --write-samples DIR
        torvex-batch --help
 
 Torvex simulates one-dimensional interdiffusion in a multicomponent alloy.
 This is its headless runner.
 
+  CASE.dat              Run the case to its end time in the current working
+                        directory: side files are read from there and the
+                        results files are written to its folder "results", as
+                        in the desktop program. Progress goes to standard
+                        error (a bar on a terminal, a line every 10 s
+                        otherwise); a summary goes to standard output.
+                        Ctrl-C stops the run after the pass in hand and
+                        writes the results.
+  --pace                Sleep the case's per-pass delay (key D18) after every
+                        pass, as the desktop program does. Off by default.
+  --max-passes N        Stop after N passes (accepted and rejected), like the
+                        STOP command; the results are written.
+  --quiet               No progress report.
   --check CASE.dat      Load the input data file CASE.dat and the side files it
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
@@ -42,7 +61,9 @@ This is its headless runner.
   --help                Show this text.
 
 Exit status: 0 success, 1 invalid input or a fatal model error (the message
-goes to standard error), 2 wrong usage.
+goes to standard error), 2 wrong usage, 3 the run went numerically wrong (the
+final profile holds NaN or an infinite value, or every step was rejected until
+the step became 0; the results are still written), 130 stopped by Ctrl-C.
 )";
 
 int usageError(const std::string& message) {
@@ -79,6 +100,31 @@ int writeSamples(const std::string& directory) {
   return kExitOk;
 }
 
+// Parses the options of a run; returns the usage error, or an empty text.
+std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchRunOptions& options) {
+  options.progress = isatty(STDERR_FILENO) ? torvex::ProgressStyle::Bar : torvex::ProgressStyle::Lines;
+  for (std::size_t a = 0; a < args.size(); ++a) {
+    const std::string& arg = args[a];
+    if (arg == "--pace") {
+      options.pace = true;
+    } else if (arg == "--quiet") {
+      options.progress = torvex::ProgressStyle::Quiet;
+    } else if (arg == "--max-passes") {
+      const std::optional<int> count = a + 1 < args.size() ? torvex::parseInteger(args[a + 1]) : std::nullopt;
+      if (!count || *count < 0) return "--max-passes needs a number of passes (0 or more)";
+      options.maxPasses = *count;
+      ++a;
+    } else if (!arg.empty() && arg[0] == '-') {
+      return "unknown option '" + arg + "'";
+    } else if (options.casePath.empty()) {
+      options.casePath = arg;
+    } else {
+      return "more than one case given ('" + options.casePath + "', '" + arg + "')";
+    }
+  }
+  return options.casePath.empty() ? "no case given" : std::string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,7 +137,10 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "--check") return checkCase(args[1]);
     if (args.size() == 2 && args[0] == "--write-samples") return writeSamples(args[1]);
     if (args.empty()) return usageError("no command given");
-    return usageError("unknown or incomplete command '" + args[0] + "'");
+    if (args[0] == "--check" || args[0] == "--write-samples") return usageError("incomplete command '" + args[0] + "'");
+    torvex::BatchRunOptions options;
+    if (const std::string error = parseRunOptions(args, options); !error.empty()) return usageError(error);
+    return torvex::runBatchCase(options);
   } catch (const std::exception& error) {
     std::cerr << "torvex-batch: internal error: " << error.what() << "\n";
     return kExitInvalidInput;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -95,6 +96,77 @@ TEST(BatchCli, InvalidInputExitsWithStatusOneAndAMessage) {
   EXPECT_EQ(unusable.status, 1);
   EXPECT_TRUE(contains(unusable.output, "scheme.dat, key D16: the type of differentiation 3 cannot be computed"))
       << unusable.output;
+}
+
+// A small closed binary case that reaches its end in a few hundred passes.
+test::CaseFile shortRun() {
+  test::CaseFile file;
+  file.value("D1") = "0   2";
+  file.value("D2") = "20";
+  file.value("D3") = "0.001";
+  file.value("D9") = "0 run.dfv";
+  return file;
+}
+
+void writeDiffusivities(const ScratchDirectory& dir, const std::string& formula) {
+  test::writeLines(dir.file("run.dfv"), {"###Torvex_v2.3###", "# 1", formula, "# 2", formula, "#end"});
+}
+
+TEST(BatchCli, RunsACaseToItsEndOrForAGivenNumberOfPasses) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7");
+  shortRun().write(dir.file("run.dat"));
+  const auto complete = runBatch(dir.path(), "run.dat");
+  EXPECT_EQ(complete.status, 0) << complete.output;
+  EXPECT_TRUE(contains(complete.output, "Run of run.dat: the run reached its end time.")) << complete.output;
+  EXPECT_TRUE(contains(complete.output, "final time        2 s (end time 2 s)")) << complete.output;
+  EXPECT_TRUE(contains(complete.output, "results           " + dir.file("results"))) << complete.output;
+  EXPECT_TRUE(contains(test::readBytes(dir.file("results/at_out.dat")), "Current time:       2\r\n"));
+
+  const auto limited = runBatch(dir.path(), "--quiet --max-passes 7 run.dat");
+  EXPECT_EQ(limited.status, 0) << limited.output;
+  EXPECT_TRUE(contains(limited.output, "stopped before its end time")) << limited.output;
+  EXPECT_TRUE(contains(limited.output, "passes            7 (")) << limited.output;
+  EXPECT_FALSE(contains(test::readBytes(dir.file("results/at_out.dat")), "Current time:       2\r\n"));
+
+  EXPECT_EQ(runBatch(dir.path(), "--max-passes x run.dat").status, 2);
+  EXPECT_EQ(runBatch(dir.path(), "run.dat other.dat").status, 2);
+}
+
+TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "log(N1-2)");  // NaN at every point
+  shortRun().write(dir.file("nan.dat"));
+  const auto outcome = runBatch(dir.path(), "--quiet nan.dat");
+  EXPECT_EQ(outcome.status, 3) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "NaN first appeared in component 1 at grid point")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "after pass 1, t = ")) << outcome.output;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("results/at_out.dat")));
+
+  test::CaseFile never = shortRun();
+  never.value("D17") = "0   10";
+  never.write(dir.file("never.dat"));
+  writeDiffusivities(dir, "1e-7");
+  const auto refused = runBatch(dir.path(), "never.dat");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(contains(refused.output, "never.dat, key D17: the numbers of passes between refreshes and between"))
+      << refused.output;
+}
+
+TEST(BatchCli, InterruptStopsTheRunAndWritesTheResults) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7");
+  test::CaseFile endless = shortRun();
+  endless.value("D1") = "0   1e30";
+  endless.value("D5") = "1e-3";
+  endless.write(dir.file("long.dat"));
+  // A background job of a script starts with Ctrl-C ignored; the runner
+  // installs its own handler all the same.
+  const auto outcome =
+      runBatch(dir.path(), "--quiet long.dat & pid=$!; sleep 1; kill -INT $pid; wait $pid; echo status=$?");
+  EXPECT_TRUE(contains(outcome.output, "status=130")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "stopped before its end time")) << outcome.output;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("results/continue.dat")));
 }
 
 TEST(BatchCli, UnwritableSampleDirectoryIsReported) {

@@ -1,0 +1,185 @@
+#include "cli/batch_run.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "model/errors.h"
+#include "model/number_format.h"
+#include "model/tform1.h"
+#include "run/refresh.h"
+#include "solver/evaluate_derivative.h"
+
+namespace torvex {
+
+namespace {
+
+// Ctrl-C asks the run to stop like the STOP command: the pass in hand is
+// finished, the results are written, and a second Ctrl-C ends the process at
+// once (the handler is reset after the first).
+std::atomic<std::uint8_t>* gStopFlag = nullptr;
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void onInterrupt(int) {
+  gInterrupted = 1;
+  if (gStopFlag != nullptr) gStopFlag->store(1);
+}
+
+class InterruptGuard {
+ public:
+  explicit InterruptGuard(std::atomic<std::uint8_t>& flag) {
+    gStopFlag = &flag;
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptGuard() {
+    sigaction(SIGINT, &previous_, nullptr);
+    gStopFlag = nullptr;
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+// Where a non-finite value first entered the profile.
+struct NonFiniteSighting {
+  bool seen = false;
+  int component = 0;
+  int point = 0;
+  double value = 0;
+  double time = 0;
+  int pass = 0;
+};
+
+class BatchHost : public DirectRunHost {
+ public:
+  BatchHost(TForm1& model, const BatchRunOptions& options)
+      : DirectRunHost(model), options_(options), progress_(options.progress, stderr) {}
+
+  void afterPass(int delayMilliseconds) override {
+    if (options_.pace && delayMilliseconds > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(delayMilliseconds));
+    if (!nonFinite_.seen) lookForNonFinite();
+    if (options_.maxPasses && model_.stepCount >= *options_.maxPasses) model_.stopRequested = 1;
+    progress_.update(model_);
+  }
+
+  [[nodiscard]] const NonFiniteSighting& nonFinite() const { return nonFinite_; }
+  [[nodiscard]] ProgressReporter& progress() { return progress_; }
+
+  // The profile after the run, checked once more (a failure may have left
+  // non-finite values without a completed pass).
+  void lookForNonFinite() {
+    for (int i = 0; i < model_.componentCount; ++i)
+      for (int k = 0; k < model_.pointCount; ++k)
+        if (!std::isfinite(model_.concentration[i][k])) {
+          nonFinite_ = {true, i, k, model_.concentration[i][k], model_.currentTime, model_.stepCount};
+          return;
+        }
+  }
+
+ private:
+  const BatchRunOptions& options_;
+  ProgressReporter progress_;
+  NonFiniteSighting nonFinite_;
+};
+
+std::string describeNonFinite(const TForm1& m, const NonFiniteSighting& s) {
+  const char* kind = std::isnan(s.value) ? "NaN" : "an infinite concentration";
+  return "the profile holds non-finite values: " + std::string(kind) + " first appeared in component " +
+         formatInteger(s.component + 1) + " at grid point " + formatInteger(s.point) +
+         " (x = " + formatGeneral(m.position[static_cast<std::size_t>(s.point)]) + " cm) after pass " +
+         formatInteger(s.pass) + ", t = " + formatGeneral(s.time) + " s";
+}
+
+const char* describeEnd(RunEnd end) {
+  switch (end) {
+    case RunEnd::Completed: return "the run reached its end time";
+    case RunEnd::NoPass:
+      return "no pass ran (the time step is 0 or the run starts after its end); "
+             "the results hold the initial profile";
+    case RunEnd::Stopped: return "the run was stopped before its end time";
+    case RunEnd::StepVanished: return "the time step shrank to 0 before the end time (every step was rejected)";
+    case RunEnd::Failed: return "the run failed";
+  }
+  return "";
+}
+
+void printSummary(const TForm1& m, const RunSummary& summary, const std::string& path, double wallSeconds) {
+  std::error_code ignored;
+  const auto results = std::filesystem::absolute("results", ignored).string();
+  std::cout << "Run of " << path << ": " << describeEnd(summary.end) << ".\n"
+            << "  passes            " << formatInteger(summary.acceptedPasses + summary.rejectedPasses) << " ("
+            << formatInteger(summary.acceptedPasses) << " accepted, " << formatInteger(summary.rejectedPasses)
+            << " rejected)\n"
+            << "  final time        " << formatGeneral(m.currentTime) << " s (end time " << formatGeneral(m.endTime)
+            << " s)\n"
+            << "  largest step      " << formatGeneral(m.largestTimeStep) << " s\n"
+            << "  Kirkendall plane  " << formatGeneral(m.kirkendallPosition) << " cm\n"
+            << "  wall time         " << formatDuration(wallSeconds) << "\n"
+            << "  results           " << results << "\n";
+}
+
+// The failure that ended a run, on standard error; its exit status.
+int reportFailure(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const FatalModelError& error) {
+    std::cerr << error.what() << "\n";
+  } catch (const InputError& error) {
+    std::cerr << "Invalid input: " << error.what() << "\n";
+  } catch (const std::exception& error) {
+    std::cerr << "torvex-batch: the run failed: " << error.what() << "\n";
+  }
+  return kExitRunInvalid;
+}
+
+}  // namespace
+
+int runBatchCase(const BatchRunOptions& options) {
+  TForm1 model;
+  try {
+    model.load(options.casePath);
+    checkSolverModes(model);
+    checkRunSettings(model);
+  } catch (const std::exception&) {
+    std::cout.flush();
+    return reportFailure(std::current_exception());
+  }
+
+  BatchHost host(model, options);
+  RunSummary summary;
+  {
+    InterruptGuard guard(model.stopRequested);
+    summary = Execute(model, host);
+  }
+  host.progress().finish();
+  std::cout.flush();
+  if (!host.nonFinite().seen) host.lookForNonFinite();
+
+  printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
+  if (summary.failure) return reportFailure(summary.failure);
+  if (host.nonFinite().seen) {
+    std::cerr << "torvex-batch: " << describeNonFinite(model, host.nonFinite()) << "\n";
+    return kExitRunWentWrong;
+  }
+  if (summary.end == RunEnd::StepVanished) {
+    std::cerr << "torvex-batch: " << describeEnd(summary.end) << " at t = " << formatGeneral(model.currentTime)
+              << " s\n";
+    return kExitRunWentWrong;
+  }
+  if (gInterrupted != 0) return kExitRunInterrupted;
+  return kExitRunComplete;
+}
+
+}  // namespace torvex
