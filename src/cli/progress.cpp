@@ -1,5 +1,9 @@
 #include "cli/progress.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -12,7 +16,7 @@ namespace {
 
 constexpr std::chrono::milliseconds kBarInterval{200};
 constexpr std::chrono::seconds kLineInterval{10};
-constexpr int kBarWidth = 24;
+constexpr int kBarWidth = 20;
 
 std::string fixed(double value, int decimals) {
   char buffer[64];
@@ -30,6 +34,14 @@ double fractionDone(const TForm1& m) {
   if (!(span > 0)) return 1.0;
   const double done = (m.currentTime - m.startTime) / span;
   return std::isfinite(done) ? std::fmin(std::fmax(done, 0.0), 1.0) : 0.0;
+}
+
+// Columns of the terminal on standard error; a bar longer than that would
+// wrap and could no longer be redrawn in place.
+std::size_t terminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
 }
 
 }  // namespace
@@ -70,8 +82,9 @@ void ProgressReporter::update(const TForm1& m) {
     std::fprintf(out_, "%s\n", text.c_str());
   } else {
     const int filled = static_cast<int>(fractionDone(m) * kBarWidth);
-    const std::string bar = std::string(filled, '#') + std::string(kBarWidth - filled, '.');
-    std::fprintf(out_, "\r[%s] %s\033[K", bar.c_str(), text.c_str());
+    std::string line = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " + text;
+    line.resize(std::min(line.size(), terminalColumns() - 1));
+    std::fprintf(out_, "\r%s\033[K", line.c_str());
     barShown_ = true;
   }
   std::fflush(out_);
