@@ -2,12 +2,11 @@
 
 #include <cmath>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "model/formula.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
+#include "solver/boundary_fluxes.h"
 #include "solver/differentiate.h"
 #include "solver/evaluate_derivative.h"
 #include "solver/mobilities.h"
@@ -136,28 +135,6 @@ void AppendBoundaryFluxLine(TForm1& m) {
   }
   appendField(line, surfacePressureRatio(m));
   m.boundaryFluxLines.add(std::move(line));
-}
-
-void UpdateOxidationConstants(TForm1& m) {
-  const int last = m.pointCount - 1;
-  std::string_view rest = trimmedView(m.boundaryFluxFormulas[0]);
-  double constants[5];
-  for (int j = 0; j < 5; ++j) {
-    const std::string_view field = j < 4 ? takeFormula(rest) : rest;
-    m.formulaValue = 0;
-    const CachedValue& cached = m.oxidationConstantCache[static_cast<std::size_t>(j)];
-    if (cached.valid) {
-      constants[j] = cached.value;
-    } else {
-      m.evaluateFormula(3, 0, field, last, j);
-      constants[j] = m.formulaValue;
-    }
-  }
-  m.oxideDiffusivity = constants[0];
-  m.oxideMolarConcentration = constants[1];
-  m.oxidePressure = constants[2];
-  m.externalPressure = constants[3];
-  m.fluxMultiplier = constants[4];
 }
 
 void AppendFluxComparisonLine(TForm1& m) {

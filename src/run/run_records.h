@@ -31,12 +31,6 @@ void AdvanceKirkendallPlane(TForm1& m);
 // N is molarRatio as the run loop leaves it.
 void AppendBoundaryFluxLine(TForm1& m);
 
-// Evaluates (or takes from the cache) the five oxidation constants of the
-// first boundary-flux formula line into oxideDiffusivity,
-// oxideMolarConcentration, oxidePressure, externalPressure, fluxMultiplier.
-// Formulas with variables see molarRatio at the surface point n-1.
-void UpdateOxidationConstants(TForm1& m);
-
 // Selective oxidation, after an accepted pass: updates the five constants and
 // kp, and appends t, N1 at both ends, the alloy flux of component 1 at the
 // surface and the flux taken up by the scale to the flux-comparison record.

@@ -69,23 +69,19 @@ void ComputeBoundaryFluxFormulas(TForm1& m) {
   }
 }
 
-void ComputeBoundaryFluxOxidation(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  const int last = n - 1;
-  applyDepletionTest(m);
-
-  // D_ox (cm^2/s), c_ox (mol/cm^3), p', p'' and the flux multiplier.
+void UpdateOxidationConstants(TForm1& m) {
+  const int last = m.pointCount - 1;
   std::string_view rest = trimmedView(m.boundaryFluxFormulas[0]);
   double constants[5];
-  for (int s = 0; s < 5; ++s) {
-    const std::string_view item = s < 4 ? takeFormula(rest) : rest;
-    const CachedValue& cached = m.oxidationConstantCache[static_cast<std::size_t>(s)];
+  for (int j = 0; j < 5; ++j) {
+    const std::string_view field = j < 4 ? takeFormula(rest) : rest;
+    m.formulaValue = 0;  // a constant that cannot be evaluated counts as 0
+    const CachedValue& cached = m.oxidationConstantCache[static_cast<std::size_t>(j)];
     if (cached.valid) {
-      constants[s] = cached.value;
+      constants[j] = cached.value;
     } else {
-      m.evaluateFormula(3, 0, item, last, s);
-      constants[s] = m.formulaValue;
+      m.evaluateFormula(3, 0, field, last, j);
+      constants[j] = m.formulaValue;
     }
   }
   m.oxideDiffusivity = constants[0];
@@ -93,6 +89,15 @@ void ComputeBoundaryFluxOxidation(TForm1& m) {
   m.oxidePressure = constants[2];
   m.externalPressure = constants[3];
   m.fluxMultiplier = constants[4];
+}
+
+void ComputeBoundaryFluxOxidation(TForm1& m) {
+  const int r = m.componentCount;
+  const int n = m.pointCount;
+  const int last = n - 1;
+  applyDepletionTest(m);
+
+  UpdateOxidationConstants(m);
 
   // Parabolic rate constant of the scale (cm^2/s), from the oxygen pressures
   // at its two faces; the inner one is set by the surface content of A.

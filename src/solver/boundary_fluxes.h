@@ -12,6 +12,14 @@ namespace torvex {
 // velocity limit are cut and their fluxes reduced to match.
 void ComputeBoundaryFluxFormulas(TForm1& model);
 
+// The five selective-oxidation constants of the first boundary-flux formula
+// line (blank-separated; the fifth field is the rest of the line), each from
+// its cache or evaluated at the surface point n-1, into oxideDiffusivity
+// (cm^2/s), oxideMolarConcentration (mol/cm^3), oxidePressure (p'),
+// externalPressure (p'') and fluxMultiplier. A constant the parser rejects
+// counts as 0. Formulas with variables see molarRatio at point n-1.
+void UpdateOxidationConstants(TForm1& model);
+
 // Boundary flux mode 2: selective oxidation of component 1 at the right
 // surface. Sets the five oxidation constants, the parabolic rate constant kp
 // of the scale and the surface flux c_ox kp / xi, reduced where it would

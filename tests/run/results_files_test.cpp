@@ -19,6 +19,8 @@
 namespace torvex {
 namespace {
 
+using test::numbersOf;
+
 using test::CaseFile;
 using test::messageOf;
 using test::readBytes;
@@ -33,17 +35,6 @@ std::vector<std::string> linesOf(const std::string& path) {
   TextList list;
   list.loadFromFile(path);
   return list.lines();
-}
-
-std::vector<double> numbersOf(const std::string& line) {
-  std::vector<double> numbers;
-  std::size_t at = 0;
-  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
-    const std::size_t end = std::min(line.find(' ', at), line.size());
-    numbers.push_back(parseReal(line.substr(at, end - at)).value_or(NAN));
-    at = end;
-  }
-  return numbers;
 }
 
 // Index of a line of a data file written by CaseFile: value line k sits

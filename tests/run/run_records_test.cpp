@@ -12,10 +12,14 @@
 #include <gtest/gtest.h>
 
 #include "model/number_format.h"
+#include "solver/boundary_fluxes.h"
 #include "support/solver_model.h"
+#include "support/test_files.h"
 
 namespace torvex {
 namespace {
+
+using test::numbersOf;
 
 using test::buildModel;
 using test::setProfile;
@@ -23,18 +27,6 @@ using test::uniformGrid;
 
 constexpr int kPoints = 11;
 constexpr int kLast = kPoints - 1;
-
-// The blank-separated fields of a record line, as numbers.
-std::vector<double> numbersOf(const std::string& line) {
-  std::vector<double> numbers;
-  std::size_t at = 0;
-  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
-    const std::size_t end = std::min(line.find(' ', at), line.size());
-    numbers.push_back(parseReal(line.substr(at, end - at)).value_or(NAN));
-    at = end;
-  }
-  return numbers;
-}
 
 // A binary on 11 points over 0.01 cm, component 1 rising linearly from 0.1
 // at the left end to 0.2 at the right end.

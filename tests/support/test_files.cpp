@@ -1,9 +1,13 @@
 #include "support/test_files.h"
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
+
+#include "model/number_format.h"
 
 namespace torvex::test {
 
@@ -50,6 +54,17 @@ void writeLines(const std::string& path, const std::vector<std::string>& lines) 
 std::string readBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<double> numbersOf(const std::string& line) {
+  std::vector<double> numbers;
+  std::size_t at = 0;
+  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
+    const std::size_t end = std::min(line.find(' ', at), line.size());
+    numbers.push_back(parseReal(line.substr(at, end - at)).value_or(NAN));
+    at = end;
+  }
+  return numbers;
 }
 
 }  // namespace torvex::test

@@ -43,6 +43,10 @@ void writeBytes(const std::string& path, const std::string& bytes);
 void writeLines(const std::string& path, const std::vector<std::string>& lines);
 std::string readBytes(const std::string& path);
 
+// The blank-separated fields of a line as numbers (NaN for a field that is
+// not a number).
+std::vector<double> numbersOf(const std::string& line);
+
 // The message of the exception of type Error that action throws; a test
 // failure (and an empty text) when it throws none.
 template <class Error, class Action>
