@@ -121,6 +121,20 @@ TEST_F(RunCase, ContinuationAgreesWithAnUninterruptedRun) {
   EXPECT_LT(worst, 1e-4) << "at.%";
 }
 
+// A zero first step runs no pass, but the run still opens its records and
+// saves the initial profile once.
+TEST_F(RunCase, ZeroTimeStepWritesTheInitialProfileOnce) {
+  CaseFile file;
+  file.value("D3") = "0";
+  file.value("D9") = "2";  // no diffusivity file is needed: no pass runs
+  loadCase(file);
+  const RunSummary summary = run(model_);
+  EXPECT_EQ(summary.end, RunEnd::NoPass);
+  const std::string atomic = test::readBytes("results/at_out.dat");
+  EXPECT_NE(atomic.find("Current time:       0\r\n\r\n\r\n   0   20   80   0   0   0   0\r\n"), std::string::npos);
+  EXPECT_EQ(model_.kirkendallRecordLines.count(), 5u) << "header lines only";
+}
+
 // Two runs of one model: the Kirkendall and flux-comparison records hold both
 // runs, the boundary record only the second.
 TEST_F(RunCase, SecondRunOfAModelAppendsToTheKirkendallRecord) {
