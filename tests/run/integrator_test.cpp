@@ -71,6 +71,35 @@ class IntegratorTest : public ::testing::Test {
   TForm1 m_;
 };
 
+// dc_i/dt = -lambda_i c_i: one pass must reproduce exp(-lambda_i dt) to
+// fifth order (local error ~ (lambda dt)^6), and the error estimate must be
+// of fifth order too. A wrong coefficient drops the order and shows here.
+TEST_F(IntegratorTest, OnePassIsFifthOrderAccurateOnExponentialDecay) {
+  const double lambda[2] = {1.0, 3.0};  // 1/s
+  const auto passError = [&](double dt) {
+    configure(2);
+    ScriptedHost host(m_);
+    host.rate = [&](int, int i, int k) { return -lambda[i] * m_.concentration[i][k]; };
+    m_.timeStep = dt;
+    m_.concentrationError = 1;
+    std::vector<double> start(2);
+    host.onEvaluate = [&](int evaluation) {
+      if (evaluation == 0)
+        for (int i = 0; i < 2; ++i) start[i] = m_.concentration[i][0];
+    };
+    EXPECT_TRUE(RunPass(m_, host));
+    double worst = 0;
+    for (int i = 0; i < 2; ++i)
+      worst = std::fmax(worst, std::fabs(m_.concentration[i][0] / (start[i] * std::exp(-lambda[i] * dt)) - 1));
+    return std::pair(worst, std::fabs(m_.errorEstimate[1][0] / start[1]));
+  };
+  const auto [coarse, coarseEstimate] = passError(0.1);
+  const auto [fine, fineEstimate] = passError(0.05);
+  EXPECT_LT(coarse, 2e-6);
+  EXPECT_GT(coarse / fine, 40.0) << "local error of order 6 falls 64-fold when the step halves";
+  EXPECT_GT(coarseEstimate / fineEstimate, 20.0) << "the estimate is of order 5: 32-fold";
+}
+
 TEST_F(IntegratorTest, StepDoublesEveryIntervalUpToExactlyTheLargestStep) {
   ScriptedHost host(m_);
   m_.timeStepChangeInterval = 25;
