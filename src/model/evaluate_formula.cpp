@@ -1,6 +1,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "model/compiled_formulas.h"
 #include "model/formula.h"
 #include "model/tform1.h"
 
@@ -34,6 +35,15 @@ CachedValue& cacheEntry(TForm1& model, int mode, int first, int second) {
 }  // namespace
 
 void TForm1::evaluateFormula(int mode, int first, std::string_view formula, int point, int second) {
+  // A formula with variables is parsed once and evaluated from its compiled
+  // form wherever that gives the textual result; everything else (constants,
+  // which the caches keep, failures and their messages, values that would
+  // not be inserted as plain numbers) takes the textual path below.
+  if (compiledFormulas) {
+    if (!compiledFormulaStore) compiledFormulaStore = std::make_shared<CompiledFormulas>();
+    if (compiledFormulaStore->evaluate(*this, mode, first, second, formula, point)) return;
+  }
+
   formulaValue = 0.0;
   const SubstitutedFormula substituted =
       substituteVariables(formula, molarRatio, componentCount, point, temperature, currentTime);

@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,8 @@ struct CachedValue {
 };
 
 using Switch = std::uint8_t;
+
+class CompiledFormulas;
 
 class TForm1 {
  public:
@@ -184,6 +187,14 @@ class TForm1 {
   Table2<double> diffusivityMatrix;
   std::string diffusivityFileName;
   std::string activityFileName;
+
+  // evaluateFormula parses a formula with variables once and evaluates it
+  // from the parser's compiled form (true), or substitutes the values into
+  // the text and parses it anew at every evaluation (false). Both give the
+  // same values, caches and messages; the second is the slow reference.
+  bool compiledFormulas = true;
+  // The compiled formulas, made on first use.
+  std::shared_ptr<CompiledFormulas> compiledFormulaStore;
 
  private:
   void loadUnchecked(const std::string& path);
