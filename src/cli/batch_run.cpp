@@ -148,6 +148,7 @@ int reportFailure(const std::exception_ptr& failure) {
 
 int runBatchCase(const BatchRunOptions& options) {
   TForm1 model;
+  model.compiledFormulas = !options.textualFormulas;
   try {
     model.load(options.casePath);
     checkSolverModes(model);

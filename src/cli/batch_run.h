@@ -14,6 +14,7 @@ struct BatchRunOptions {
   bool pace = false;                   // sleep the case's per-pass delay, as the desktop program does
   std::optional<long long> maxPasses;  // stop after this many passes (results written)
   ProgressStyle progress = ProgressStyle::Lines;
+  bool textualFormulas = false;  // substitute and parse formulas at every evaluation (the slow reference)
 };
 
 // Exit statuses of a run.

@@ -3,6 +3,7 @@
 // its exit status.
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -26,7 +27,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitInvalidInput = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] CASE.dat
+constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas] CASE.dat
        torvex-batch --check CASE.dat
        torvex-batch --write-samples DIR
        torvex-batch --help
@@ -47,6 +48,13 @@ This is its headless runner.
   --max-passes N        Stop after N passes (accepted and rejected), like the
                         STOP command; the results are written.
   --quiet               No progress report.
+  --textual-formulas    Evaluate side-file formulas with variables by
+                        substituting the values into the text and parsing it
+                        anew at every evaluation, instead of from the formula
+                        parsed once. The results are the same; this is the
+                        slow reference, for comparisons and timing. Setting
+                        the environment variable TORVEX_TEXTUAL_FORMULAS=1
+                        does the same.
   --check CASE.dat      Load the input data file CASE.dat and the side files it
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
@@ -103,12 +111,16 @@ int writeSamples(const std::string& directory) {
 // Parses the options of a run; returns the usage error, or an empty text.
 std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchRunOptions& options) {
   options.progress = isatty(STDERR_FILENO) ? torvex::ProgressStyle::Bar : torvex::ProgressStyle::Lines;
+  const char* textual = std::getenv("TORVEX_TEXTUAL_FORMULAS");
+  options.textualFormulas = textual != nullptr && std::string_view(textual) == "1";
   for (std::size_t a = 0; a < args.size(); ++a) {
     const std::string& arg = args[a];
     if (arg == "--pace") {
       options.pace = true;
     } else if (arg == "--quiet") {
       options.progress = torvex::ProgressStyle::Quiet;
+    } else if (arg == "--textual-formulas") {
+      options.textualFormulas = true;
     } else if (arg == "--max-passes") {
       const std::optional<int> count = a + 1 < args.size() ? torvex::parseInteger(args[a + 1]) : std::nullopt;
       if (!count || *count < 0) return "--max-passes needs a number of passes (0 or more)";
