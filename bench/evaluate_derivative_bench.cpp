@@ -15,7 +15,9 @@
 #include <unistd.h>
 
 #include "run/sample_files.h"
+#include "solver/cu_fe_ni.h"
 #include "solver/evaluate_derivative.h"
+#include "support/cu_fe_ni_reference.h"
 #include "support/solver_cases.h"
 
 namespace {
@@ -72,6 +74,36 @@ void copyLoop(benchmark::State& state) {
   }
 }
 
+// The Cu-Fe-Ni activities of the first sample case at its 200 points: the
+// six derivatives of every point, as the formulas are written (one fit
+// evaluation per component and stencil point) or with the shared work done
+// once, as the solver does.
+const torvex::Table2<double>& cuFeNiRatios() {
+  static const torvex::Table2<double> ratios = [] {
+    TForm1 model;
+    torvex::test::loadSolverCase(model, torvex::test::solverCases().front());
+    torvex::EvaluateDerivative(model);
+    return model.molarRatio;
+  }();
+  return ratios;
+}
+
+void cuFeNiStraightforward(benchmark::State& state) {
+  const torvex::Table2<double>& N = cuFeNiRatios();
+  for (auto _ : state)
+    for (int k = 0; k < N.columns(); ++k)
+      for (int q = 0; q < 3; ++q)
+        for (int l = 0; l < 2; ++l)
+          benchmark::DoNotOptimize(torvex::test::cuFeNiPotentialDerivative(q, l, N[0][k], N[1][k]));
+}
+
+void cuFeNiShared(benchmark::State& state) {
+  const torvex::Table2<double>& N = cuFeNiRatios();
+  for (auto _ : state)
+    for (int k = 0; k < N.columns(); ++k)
+      benchmark::DoNotOptimize(torvex::cuFeNiPotentialDerivatives(N[0][k], N[1][k]));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,6 +112,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("EvaluateDerivative/" + solverCase.name).c_str(), evaluate, &solverCase)
         ->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("CopyLoop/3x200 x20", copyLoop)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("CuFeNiActivities/straightforward", cuFeNiStraightforward)
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("CuFeNiActivities/shared", cuFeNiShared)->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

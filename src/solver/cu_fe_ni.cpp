@@ -1,18 +1,13 @@
 #include "solver/cu_fe_ni.h"
 
-#include <array>
 #include <cmath>
 
 namespace torvex {
-namespace {
-
-constexpr int kDegree = 9;
-constexpr int kTerms = (kDegree + 1) * (kDegree + 2) / 2;  // 55
 
 // Coefficients of F_Cu, F_Fe, F_Ni. Term p pairs T_a(s) T_(g-a)(w), the
 // terms ordered by total degree g = 0 .. 9 and within a degree by the degree
 // a of s from g down to 0.
-constexpr double kChebyshev[3][kTerms] = {
+const double kCuFeNiChebyshev[3][kCuFeNiTerms] = {
     // Cu
     {4.004629672220938,      5.495593548047042,      5.874902306333227,     2.91508668622119,
      9.036764375411359,      3.854288895296389,      1.910680247823061,     5.446243352055611,
@@ -57,17 +52,73 @@ constexpr double kChebyshev[3][kTerms] = {
      7.322911408932581e-05, 0.0003587223336036175,  8.279156351680878e-05},
 };
 
-// T_0 .. T_9 at z.
-std::array<double, kDegree + 1> chebyshevPolynomials(double z) {
-  std::array<double, kDegree + 1> T{};
-  T[0] = 1;
-  T[1] = z;
-  for (int m = 2; m <= kDegree; ++m) T[m] = 2 * z * T[m - 1] - T[m - 2];
-  return T;
-}
+namespace {
+
+constexpr int kDegree = kCuFeNiDegree;
+
+// The fit is evaluated at the five points of both central differences at
+// once: two doubles to a vector, three vectors, the sixth lane holding the
+// outer point of a one-sided difference in the Cu ratio. Vector operations
+// act on each lane as the scalar operation would (no fused multiply-add, see
+// the build's -ffp-contract=off), so every lane gives exactly the double of
+// a single evaluation of the fit.
+using Pair = double __attribute__((vector_size(16)));
+constexpr int kVectors = 3;
+constexpr int kLanes = 2 * kVectors;
+enum Lane { kCentre, kCuPlus, kCuMinus, kFePlus, kFeMinus, kCuOuter };
 
 double clipped(double z) {
   return z > 1 ? 1 : z < -1 ? -1 : z;
+}
+
+// T_0 .. T_9 of every lane's z.
+void chebyshevPolynomials(const Pair (&z)[kVectors], Pair (&T)[kDegree + 1][kVectors]) {
+  for (int v = 0; v < kVectors; ++v) {
+    T[0][v] = Pair{1, 1};
+    T[1][v] = z[v];
+  }
+  for (int m = 2; m <= kDegree; ++m)
+    for (int v = 0; v < kVectors; ++v) T[m][v] = 2 * z[v] * T[m - 1][v] - T[m - 2][v];
+}
+
+// F_q at one point, as a single evaluation.
+void fitAt(double x, double y, double (&F)[3]) {
+  const double s = clipped((x - kCuFeNiCuCentre) * kCuFeNiCuScale);
+  const double w = clipped((y - kCuFeNiFeCentre) * kCuFeNiFeScale);
+  double Ts[kDegree + 1], Tw[kDegree + 1];
+  Ts[0] = Tw[0] = 1;
+  Ts[1] = s;
+  Tw[1] = w;
+  for (int m = 2; m <= kDegree; ++m) {
+    Ts[m] = 2 * s * Ts[m - 1] - Ts[m - 2];
+    Tw[m] = 2 * w * Tw[m - 1] - Tw[m - 2];
+  }
+  F[0] = F[1] = F[2] = 0;
+  int p = 0;
+  for (int g = 0; g <= kDegree; ++g)
+    for (int a = g; a >= 0; --a, ++p)
+      for (int q = 0; q < 3; ++q) F[q] += kCuFeNiChebyshev[q][p] * (Ts[a] * Tw[g - a]);
+}
+
+// The second point of a one-sided difference at u: forward (u + 2h) when
+// u - h < 0.0001, otherwise backward (u - 2h); only used by those rules.
+double outerPoint(double u) {
+  constexpr double h = kCuFeNiStep;
+  return u - h < 0.0001 ? u + 2 * h : u - 2 * h;
+}
+
+// (dF/du) / F from the fit's values at u (b), u + h (d), u - h (e) and the
+// outer point (f), with the rule the range of u asks for.
+double logDerivative(double u, double b, double d, double e, double f) {
+  constexpr double h = kCuFeNiStep;
+  double D;
+  if (u + h > 0.9999)
+    D = (3 * b - 4 * e + f) / (2 * h);
+  else
+    D = 0;
+  if (u - h < 0.0001) D = (-3 * b + 4 * d - f) / (2 * h);
+  if (u + h <= 0.9999 && u - h >= 0.0001) D = (d - e) / (2 * h);
+  return D / b;
 }
 
 }  // namespace
@@ -92,22 +143,66 @@ double cuFeNiDiffusivity(int i, double a, double b) {
   return std::pow(10.0, cuFeNiLogDiffusivityPerHour(i, a, b) - std::log10(3600.0));
 }
 
-double cuFeNiActivityFit(int q, double x, double y) {
-  // The fit's compositions map onto [-1, 1]: x over [0, 1], y over [0, 0.9].
-  const auto Ts = chebyshevPolynomials(clipped((x - 0.50000000005) * 2.0000000002));
-  const auto Tw = chebyshevPolynomials(clipped((y - 0.45000000005) * 2.222222222469136));
-  const double* C = kChebyshev[q];
-  double F = 0;
-  int p = 0;
-  for (int g = 0; g <= kDegree; ++g)
-    for (int a = g; a >= 0; --a) F += C[p++] * (Ts[a] * Tw[g - a]);
-  return F;
+CuFeNiDiffusivities cuFeNiDiffusivities(double a, double b) {
+  // The polynomials of cuFeNiLogDiffusivityPerHour term by term, each power
+  // taken once.
+  using std::pow;
+  const double a2 = pow(a, 2), a3 = pow(a, 3), a4 = pow(a, 4), a5 = pow(a, 5);
+  const double b2 = pow(b, 2), b3 = pow(b, 3), b4 = pow(b, 4);
+  const double P[3] = {
+      -7.161 + 4.109 * a - 2.176 * a2 - 0.537 * b - 8.108 * b2 + 31.006 * b3 - 23.574 * b4,
+      -7.617 + 11.388 * a - 57.156 * a2 + 140.331 * a3 - 144.9 * a4 + 52.761 * a5 + 1.023 * b - 13.879 * b2 +
+          30.017 * b3 - 18.15 * b4,
+      -7.933 + 3.496 * a + 1.083 * b - 3.238 * a2 - 3.108 * b2 - 2.447 * a * b + 2.251 * a3 + 1.915 * b3 +
+          2.753 * a * b2 - 3.563 * a2 * b,
+  };
+  const double perHour = std::log10(3600.0);
+  CuFeNiDiffusivities result;
+  for (int i = 0; i < 3; ++i) result.D[i] = std::pow(10.0, P[i] - perHour);
+  return result;
 }
 
-double cuFeNiPotentialDerivative(int q, int l, double x, double y) {
-  if (l == 0) return kCuFeNiRT * fitLogDerivative([&](double u) { return cuFeNiActivityFit(q, u, y); }, x);
-  if (l == 1) return kCuFeNiRT * fitLogDerivative([&](double u) { return cuFeNiActivityFit(q, x, u); }, y);
-  return 0;
+CuFeNiPhi cuFeNiPotentialDerivatives(double x, double y) {
+  constexpr double h = kCuFeNiStep;
+  // The points of both differences: x varied with y fixed, then y varied.
+  const double xs[kLanes] = {x, x + h, x - h, x, x, outerPoint(x)};
+  const double ys[kLanes] = {y, y, y, y + h, y - h, y};
+  Pair s[kVectors], w[kVectors];
+  for (int lane = 0; lane < kLanes; ++lane) {
+    s[lane / 2][lane % 2] = clipped((xs[lane] - kCuFeNiCuCentre) * kCuFeNiCuScale);
+    w[lane / 2][lane % 2] = clipped((ys[lane] - kCuFeNiFeCentre) * kCuFeNiFeScale);
+  }
+  Pair Ts[kDegree + 1][kVectors], Tw[kDegree + 1][kVectors];
+  chebyshevPolynomials(s, Ts);
+  chebyshevPolynomials(w, Tw);
+
+  // The three sums side by side, each lane's in term order.
+  Pair sums[3][kVectors] = {};
+  int p = 0;
+  for (int g = 0; g <= kDegree; ++g)
+    for (int a = g; a >= 0; --a, ++p) {
+      const double c[3] = {kCuFeNiChebyshev[0][p], kCuFeNiChebyshev[1][p], kCuFeNiChebyshev[2][p]};
+#pragma GCC unroll 3
+      for (int v = 0; v < kVectors; ++v) {
+        const Pair term = Ts[a][v] * Tw[g - a][v];
+#pragma GCC unroll 3
+        for (int q = 0; q < 3; ++q) sums[q][v] += c[q] * term;
+      }
+    }
+
+  // The outer point of a one-sided difference in the Fe ratio, needed only
+  // near the ends of its range.
+  double feOuter[3] = {0, 0, 0};
+  if (y + h > 0.9999 || y - h < 0.0001) fitAt(x, outerPoint(y), feOuter);
+
+  CuFeNiPhi result;
+  for (int q = 0; q < 3; ++q) {
+    double f[kLanes];
+    for (int lane = 0; lane < kLanes; ++lane) f[lane] = sums[q][lane / 2][lane % 2];
+    result.phi[q][0] = kCuFeNiRT * logDerivative(x, f[kCentre], f[kCuPlus], f[kCuMinus], f[kCuOuter]);
+    result.phi[q][1] = kCuFeNiRT * logDerivative(y, f[kCentre], f[kFePlus], f[kFeMinus], feOuter[q]);
+  }
+  return result;
 }
 
 }  // namespace torvex

@@ -17,36 +17,43 @@ constexpr double kCuFeNiRT = 10583.722;
 double cuFeNiDiffusivity(int i, double a, double b);
 // P_i, log10 of the coefficient in cm^2/h.
 double cuFeNiLogDiffusivityPerHour(int i, double a, double b);
+// The three coefficients at once, equal to cuFeNiDiffusivity(i, a, b) for
+// i = 0, 1, 2, each power of a and b computed once.
+struct CuFeNiDiffusivities {
+  double D[3];
+};
+CuFeNiDiffusivities cuFeNiDiffusivities(double a, double b);
 
-// The fitted function F_q(x, y) of component q (x = N_Cu, y = N_Fe): a
-// Chebyshev expansion of total degree 9 on the composition triangle, its
-// arguments clipped to the fitted range.
-double cuFeNiActivityFit(int q, double x, double y);
+// The fitted function F_q(x, y) of component q (x = N_Cu, y = N_Fe) is a
+// Chebyshev expansion of total degree 9 on the composition triangle: with
+// s = clip((x - kCuFeNiCuCentre) * kCuFeNiCuScale) and
+// w = clip((y - kCuFeNiFeCentre) * kCuFeNiFeScale), clip cutting to [-1, 1],
+// F_q = sum over p of kCuFeNiChebyshev[q][p] * (T_a(s) * T_(g-a)(w)), the
+// terms ordered by total degree g = 0 .. 9 and within a degree by the
+// degree a of s from g down to 0, the sum formed from 0 in term order.
+constexpr int kCuFeNiDegree = 9;
+constexpr int kCuFeNiTerms = (kCuFeNiDegree + 1) * (kCuFeNiDegree + 2) / 2;  // 55
+extern const double kCuFeNiChebyshev[3][kCuFeNiTerms];
+// The fit's compositions map onto [-1, 1]: x over [0, 1], y over [0, 0.9].
+constexpr double kCuFeNiCuCentre = 0.50000000005;
+constexpr double kCuFeNiCuScale = 2.0000000002;
+constexpr double kCuFeNiFeCentre = 0.45000000005;
+constexpr double kCuFeNiFeScale = 2.222222222469136;
 
 // Step of the numerical derivatives of the fit.
 constexpr double kCuFeNiStep = 1e-5;
 
-// (dF/du) / F at u for a fit F of one molar ratio u, by three-point
-// differences with step h: central inside [0.0001, 0.9999], one-sided where
-// a neighbour would leave that range (backward near 1, forward near 0).
-template <class Fit>
-double fitLogDerivative(const Fit& F, double u) {
-  constexpr double h = kCuFeNiStep;
-  const double b = F(u);
-  const double d = F(u + h);
-  const double e = F(u - h);
-  double D;
-  if (u + h > 0.9999)
-    D = (3 * b - 4 * e + F(u - 2 * h)) / (2 * h);
-  else
-    D = 0;
-  if (u - h < 0.0001) D = (-3 * b + 4 * d - F(u + 2 * h)) / (2 * h);
-  if (u + h <= 0.9999 && u - h >= 0.0001) D = (d - e) / (2 * h);
-  return D / b;
-}
-
-// phi_ql = d mu_q / d N_l (J/mol) of component q for ratio l = 0 (Cu) or
-// 1 (Fe) at x = N_Cu, y = N_Fe.
-double cuFeNiPotentialDerivative(int q, int l, double x, double y);
+// phi[q][l] = d mu_q / d N_l (J/mol) for the three components q and the
+// ratios l = 0 (Cu) and 1 (Fe) at x = N_Cu, y = N_Fe: kCuFeNiRT times
+// (dF_q/du) / F_q, u the ratio varied with the other one fixed, by
+// three-point differences with step kCuFeNiStep: central inside
+// [0.0001, 0.9999], one-sided where a neighbour would leave that range
+// (backward when u + h > 0.9999, forward when u - h < 0.0001; NaN gives
+// a difference of 0). The three components share every evaluation point
+// of the fit, so each point's Chebyshev terms are formed once.
+struct CuFeNiPhi {
+  double phi[3][2];
+};
+CuFeNiPhi cuFeNiPotentialDerivatives(double x, double y);
 
 }  // namespace torvex

@@ -96,10 +96,8 @@ void ComputeMobilitiesCuFeNi(TForm1& m) {
   for (int k = 0; k < n; ++k) {
     const double a = m.molarRatio[0][k];  // Cu
     const double b = m.molarRatio[1][k];  // Fe
-    for (int i = 0; i < 3; ++i) {
-      const double D = cuFeNiDiffusivity(i, a, b);
-      m.mobility[i][k] = D / (T * kSolverGasConstant * f);
-    }
+    const CuFeNiDiffusivities D = cuFeNiDiffusivities(a, b);
+    for (int i = 0; i < 3; ++i) m.mobility[i][k] = D.D[i] / (T * kSolverGasConstant * f);
   }
 }
 

@@ -25,13 +25,15 @@ void ComputePotentialGradientsCuFeNi(TForm1& m) {
   const double* y = m.molarRatio[1];  // Fe
   const double* dx = m.molarRatioGradient[0];
   const double* dy = m.molarRatioGradient[1];
-  for (int q = 0; q < 3; ++q) {
-    double* dmu = m.chemicalPotentialGradient[q];
-    for (int k = 0; k < n; ++k) {
+  // Nodes outer: the three components share the fit's evaluations at a
+  // node (as the Fe-Ni-Cr model below shares its building blocks).
+  for (int k = 0; k < n; ++k) {
+    const CuFeNiPhi phi = cuFeNiPotentialDerivatives(x[k], y[k]);
+    for (int q = 0; q < 3; ++q) {
       double gradient = 0;
-      gradient += cuFeNiPotentialDerivative(q, 0, x[k], y[k]) * dx[k];
-      gradient += cuFeNiPotentialDerivative(q, 1, x[k], y[k]) * dy[k];
-      dmu[k] = gradient;
+      gradient += phi.phi[q][0] * dx[k];
+      gradient += phi.phi[q][1] * dy[k];
+      m.chemicalPotentialGradient[q][k] = gradient;
     }
   }
   clearEnds(m);

@@ -13,6 +13,7 @@
 #include "model/errors.h"
 #include "solver/cu_fe_ni.h"
 #include "solver/fe_ni_cr.h"
+#include "support/cu_fe_ni_reference.h"
 #include "support/solver_cases.h"
 #include "support/solver_model.h"
 
@@ -95,10 +96,10 @@ TEST(CuFeNi, NumericalDerivativeUsesOneSidedRulesNearTheEnds) {
   // one-sided three-point rules by -(ah)^2/3.
   const double a = 50, ah = a * kCuFeNiStep;
   const auto F = [a](double u) { return std::exp(a * u); };
-  EXPECT_NEAR(fitLogDerivative(F, 0.5) / a - 1, ah * ah / 6, 1e-10);
-  EXPECT_NEAR(fitLogDerivative(F, 0.99995) / a - 1, -ah * ah / 3, 1e-10);  // backward
-  EXPECT_NEAR(fitLogDerivative(F, 0.00005) / a - 1, -ah * ah / 3, 1e-10);  // forward
-  EXPECT_NEAR(fitLogDerivative(F, 0.9998) / a - 1, ah * ah / 6, 1e-10);    // still central
+  EXPECT_NEAR(test::fitLogDerivative(F, 0.5) / a - 1, ah * ah / 6, 1e-10);
+  EXPECT_NEAR(test::fitLogDerivative(F, 0.99995) / a - 1, -ah * ah / 3, 1e-10);  // backward
+  EXPECT_NEAR(test::fitLogDerivative(F, 0.00005) / a - 1, -ah * ah / 3, 1e-10);  // forward
+  EXPECT_NEAR(test::fitLogDerivative(F, 0.9998) / a - 1, ah * ah / 6, 1e-10);    // still central
 }
 
 // dF/du / F by a fourth-order stencil with a wide step, toward lower u
@@ -106,7 +107,7 @@ TEST(CuFeNi, NumericalDerivativeUsesOneSidedRulesNearTheEnds) {
 double referenceLogDerivative(int q, int l, double x, double y, bool backward) {
   const double h = 1e-3;
   const auto F = [&](double shift) {
-    return l == 0 ? cuFeNiActivityFit(q, x + shift, y) : cuFeNiActivityFit(q, x, y + shift);
+    return l == 0 ? test::cuFeNiActivityFit(q, x + shift, y) : test::cuFeNiActivityFit(q, x, y + shift);
   };
   const double slope = backward ? (25 * F(0) - 48 * F(-h) + 36 * F(-2 * h) - 16 * F(-3 * h) + 3 * F(-4 * h)) / (12 * h)
                                 : (F(-2 * h) - 8 * F(-h) + 8 * F(h) - F(2 * h)) / (12 * h);
@@ -118,13 +119,14 @@ TEST(CuFeNi, PotentialDerivativesFollowTheFit) {
     for (const auto& [x, y] : {std::pair{0.5, 0.3}, std::pair{0.2, 0.6}, std::pair{0.8, 0.1}})
       for (int l = 0; l < 2; ++l) {
         const double expected = kCuFeNiRT * referenceLogDerivative(q, l, x, y, false);
-        EXPECT_NEAR(cuFeNiPotentialDerivative(q, l, x, y), expected, 1e-5 * std::fabs(expected) + 1e-3) << q << l;
+        EXPECT_NEAR(test::cuFeNiPotentialDerivative(q, l, x, y), expected, 1e-5 * std::fabs(expected) + 1e-3) << q << l;
       }
     // Nearly pure copper: the fit is clipped just beyond x = 1, where a
     // central difference would reach; the backward rule stays inside.
     const double expected = kCuFeNiRT * referenceLogDerivative(q, 0, 0.99995, 0.00002, true);
-    EXPECT_NEAR(cuFeNiPotentialDerivative(q, 0, 0.99995, 0.00002), expected, 1e-4 * std::fabs(expected) + 1e-2) << q;
-    EXPECT_EQ(cuFeNiPotentialDerivative(q, 2, 0.5, 0.3), 0.0);
+    EXPECT_NEAR(test::cuFeNiPotentialDerivative(q, 0, 0.99995, 0.00002), expected, 1e-4 * std::fabs(expected) + 1e-2)
+        << q;
+    EXPECT_EQ(test::cuFeNiPotentialDerivative(q, 2, 0.5, 0.3), 0.0);
   }
 }
 
