@@ -284,6 +284,7 @@ RunSummary Execute(TForm1& m, RunHost& host) {
     clipToEnd(m);  // a first step longer than the whole run
     while (m.currentTime <= m.endTime && m.timeStep != 0 && m.stopRequested == 0) {
       host.pausePoint();
+      if (m.stopRequested != 0) break;  // stopped while held at the pause point
       if (RunPass(m, host))
         ++summary.acceptedPasses;
       else

@@ -32,7 +32,8 @@ class RunHost {
   // Once after the loop, however it ended: final save, stop flag set.
   virtual void EndOfRun() = 0;
   // A point where the loop holds nothing the front end needs: a paused run
-  // waits here. Called at the start of every pass.
+  // waits here. Called at the start of every pass; a stop requested by the
+  // time it returns ends the loop before the pass.
   virtual void pausePoint() {}
   // After every pass, accepted or rejected: the pacing delay of the case
   // (calculationDelay ms, never negative) and any progress report.
