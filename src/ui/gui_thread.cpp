@@ -1,0 +1,238 @@
+#include "ui/gui_thread.h"
+
+#include <QMetaObject>
+#include <chrono>
+
+#include "model/errors.h"
+#include "run/run_records.h"
+#include "solver/evaluate_derivative.h"
+
+namespace torvex {
+namespace {
+
+// Thrown on the worker by a hand-over once the run has been abandoned; the
+// loop then ends without touching the model again.
+struct RunAbandoned {};
+
+QString messageOf(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& error) {
+    return QString::fromStdString(error.what());
+  } catch (...) {
+    return QStringLiteral("The run ended with an unknown error.");
+  }
+}
+
+}  // namespace
+
+TGUIThread::TGUIThread(TForm1& model, RunWindow& window) : model_(model), window_(window) {
+  start();
+}
+
+TGUIThread::~TGUIThread() {
+  requestStop();
+  finish();
+}
+
+void TGUIThread::Suspend() {
+  std::lock_guard lock(mutex_);
+  if (!stopAsked_) pauseRequested_ = true;
+}
+
+void TGUIThread::Resume() {
+  {
+    std::lock_guard lock(mutex_);
+    pauseRequested_ = false;
+  }
+  changed_.notify_all();
+}
+
+bool TGUIThread::isPaused() const {
+  std::lock_guard lock(mutex_);
+  return pauseRequested_;
+}
+
+bool TGUIThread::isHeld() const {
+  std::lock_guard lock(mutex_);
+  return held_;
+}
+
+void TGUIThread::requestStop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopAsked_ = true;
+    pauseRequested_ = false;
+  }
+  model_.stopRequested = 1;
+  changed_.notify_all();
+}
+
+void TGUIThread::finish() {
+  for (;;) {
+    serveHandOver();
+    std::unique_lock lock(mutex_);
+    if (ended_) break;
+    changed_.wait(lock, [this] { return ended_ || (pending_ != nullptr && !handOverDone_ && !running_); });
+  }
+  wait();
+}
+
+void TGUIThread::abandon() {
+  {
+    std::lock_guard lock(mutex_);
+    abandoned_ = true;
+    stopAsked_ = true;
+    pauseRequested_ = false;
+  }
+  model_.stopRequested = 1;
+  changed_.notify_all();
+  finish();
+}
+
+void TGUIThread::serveHandOver() {
+  const std::function<void()>* operation = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    if (pending_ == nullptr || handOverDone_ || running_ || abandoned_) return;
+    operation = pending_;
+    running_ = true;
+  }
+  std::exception_ptr error;
+  QString fatalMessage;
+  bool fatal = false;
+  try {
+    (*operation)();
+  } catch (const FatalModelError& failure) {
+    fatal = true;
+    fatalMessage = QString::fromStdString(failure.what());
+    error = std::current_exception();
+  } catch (...) {
+    error = std::current_exception();
+  }
+  {
+    std::lock_guard lock(mutex_);
+    running_ = false;
+    handOverDone_ = true;
+    handOverError_ = error;
+    if (fatal) abandoned_ = stopAsked_ = true;
+  }
+  changed_.notify_all();
+  if (fatal) window_.fatalModelError(fatalMessage);
+}
+
+void TGUIThread::Synchronize(const std::function<void()>& operation) {
+  std::unique_lock lock(mutex_);
+  if (abandoned_) throw RunAbandoned{};
+  pending_ = &operation;
+  handOverDone_ = false;
+  handOverError_ = nullptr;
+  lock.unlock();
+  changed_.notify_all();  // a GUI thread waiting in finish() serves it
+  QMetaObject::invokeMethod(
+      this, [this] { serveHandOver(); }, Qt::QueuedConnection);
+  lock.lock();
+  changed_.wait(lock, [this] { return handOverDone_ || (abandoned_ && !running_); });
+  pending_ = nullptr;
+  if (!handOverDone_) throw RunAbandoned{};
+  handOverDone_ = false;
+  if (std::exception_ptr error = std::exchange(handOverError_, nullptr)) std::rethrow_exception(error);
+}
+
+void TGUIThread::run() {
+  std::exception_ptr failure;
+  try {
+    failure = Execute(model_, *this).failure;
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  bool quiet = false;
+  {
+    std::lock_guard lock(mutex_);
+    quiet = abandoned_;
+  }
+  if (failure && !quiet) {
+    // Posted before the thread reports its end, so the object is still alive
+    // when the call is queued; Qt drops the call if the object goes first.
+    const QString message = messageOf(failure);
+    QMetaObject::invokeMethod(
+        this, [this, message] { window_.runFailed(message); }, Qt::QueuedConnection);
+  }
+  {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+  }
+  changed_.notify_all();
+}
+
+// ---- Hand-overs (worker thread) ----
+
+void TGUIThread::InitRecords() {
+  {
+    // The loop clears stopRequested as it starts; a stop issued before that
+    // must still end the run.
+    std::lock_guard lock(mutex_);
+    if (stopAsked_) model_.stopRequested = 1;
+  }
+  const std::function<void()> operation = [this] { torvex::InitRecords(model_); };
+  Synchronize(operation);
+}
+
+void TGUIThread::EvaluateDerivative() {
+  const std::function<void()> operation = [this] { torvex::EvaluateDerivative(model_); };
+  Synchronize(operation);
+}
+
+void TGUIThread::Refresh() {
+  const std::function<void()> operation = [this] {
+    torvex::Refresh(model_, *this);
+    window_.takeGraphSnapshot(false);
+  };
+  Synchronize(operation);
+}
+
+void TGUIThread::EndOfRun() {
+  const std::function<void()> operation = [this] {
+    try {
+      torvex::EndOfRun(model_);
+    } catch (...) {
+      window_.takeGraphSnapshot(false);
+      window_.runEnded(this);
+      throw;
+    }
+    window_.takeGraphSnapshot(false);
+    window_.runEnded(this);
+  };
+  Synchronize(operation);
+}
+
+void TGUIThread::pausePoint() {
+  std::unique_lock lock(mutex_);
+  if (stopAsked_) model_.stopRequested = 1;
+  while (pauseRequested_ && !stopAsked_ && !abandoned_) {
+    held_ = true;
+    changed_.notify_all();
+    changed_.wait(lock);
+  }
+  held_ = false;
+  if (stopAsked_) model_.stopRequested = 1;
+}
+
+void TGUIThread::afterPass(int delayMilliseconds) {
+  if (delayMilliseconds <= 0) return;
+  // A stop does not wait for the pacing delay.
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, std::chrono::milliseconds(delayMilliseconds), [this] { return stopAsked_ || abandoned_; });
+}
+
+// ---- Refresh hooks (GUI thread, inside the Refresh hand-over) ----
+
+void TGUIThread::showRunValues() {
+  window_.showRunValues();
+}
+
+void TGUIThread::drawGraphs() {
+  window_.takeGraphSnapshot(true);
+}
+
+}  // namespace torvex
