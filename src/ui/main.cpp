@@ -1,20 +1,75 @@
-// The desktop program: the model exists before any window and lives until
-// the process ends.
+// The desktop program. The model exists before any window and lives until
+// the process ends; the windows are created in a fixed order, the main
+// window first.
 
 #include <QApplication>
-#include <QDir>
+#include <QMessageBox>
 
 #include "model/tform1.h"
+#include "ui/about_box.h"
 #include "ui/main_window.h"
+#include "ui/text_editor.h"
 
 namespace torvex {
+
 TForm1 Form1;  // the one model of the desktop program
+TForm2* Form2 = nullptr;
+TAboutBox* AboutBox = nullptr;
+TForm3* Form3 = nullptr;
+
+namespace {
+
+// Shows an error that reached the event loop and lets the program go on.
+void showUncaught(const QString& message) {
+  QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Torvex"), message);
 }
 
+class TApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+      showUncaught(QString::fromStdString(error.what()));
+    } catch (...) {
+      showUncaught(QString());
+    }
+    return false;
+  }
+};
+
+// The directory of the executable, with its trailing separator; empty when
+// the path has none.
+std::string executableDirectory() {
+  const QString path = QCoreApplication::applicationFilePath();
+  const qsizetype separator = path.lastIndexOf(QChar('/'));
+  return separator < 0 ? std::string() : path.left(separator + 1).toStdString();
+}
+
+}  // namespace
+}  // namespace torvex
+
 int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  torvex::TForm2 window;
-  torvex::Form1.applicationDirectory = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString() + "/";
-  window.show();
-  return application.exec();
+  using namespace torvex;
+  TApplication application(argc, argv);
+  int status = 0;
+  try {
+    const std::string directory = executableDirectory();
+    TForm2 window(Form1);
+    Form2 = &window;
+    TAboutBox about(&window);
+    AboutBox = &about;
+    TForm3 editor(Form1, &window);
+    Form3 = &editor;
+    window.aboutBox = AboutBox;
+    window.editor = Form3;
+    // Only now: nothing in building the windows may rely on it.
+    Form1.applicationDirectory = directory;
+    window.show();
+    status = application.exec();
+  } catch (const std::exception& error) {
+    showUncaught(QString::fromStdString(error.what()));
+  }
+  return status;
 }

@@ -1,10 +1,415 @@
 #include "ui/main_window.h"
 
-namespace torvex {
+#include <QApplication>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <array>
 
-TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
-  setWindowTitle(QStringLiteral("Torvex"));
-  resize(900, 650);
+#include "model/errors.h"
+#include "model/number_format.h"
+#include "run/integrator.h"
+#include "run/results_files.h"
+#include "solver/evaluate_derivative.h"
+#include "ui/about_box.h"
+#include "ui/paint_box.h"
+#include "ui/text_editor.h"
+
+namespace torvex {
+namespace {
+
+QLabel* makeHeading(const QString& caption, QWidget* page) {
+  auto* heading = new QLabel(caption, page);
+  heading->adjustSize();
+  return heading;
 }
+
+}  // namespace
+
+TForm2::TForm2(TForm1& model, QWidget* parent) : QMainWindow(parent), model_(model) {
+  setWindowTitle(QStringLiteral("Torvex"));
+  buildMenus();
+  buildPages();
+  BuildComponentFields(3, 2);
+  ApplyChoiceVisibility();
+  UpdateRunControls();
+  resize(1000, 720);
+}
+
+TForm2::~TForm2() {
+  FormDestroy();
+}
+
+void TForm2::buildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  Fi1 = file->addAction(QStringLiteral("Open data..."));
+  Savedata1 = file->addAction(QStringLiteral("Save data..."));
+  editmenu = file->addAction(QStringLiteral("Edit current data as file ..."));
+  Generatesampleinputfiles1 = file->addAction(QStringLiteral("Generate sample input files"));
+  Close1 = file->addAction(QStringLiteral("Close"));
+  QMenu* calculation = menuBar()->addMenu(QStringLiteral("Calculation"));
+  Start1 = calculation->addAction(QStringLiteral("Start"));
+  Pause1 = calculation->addAction(QStringLiteral("Pause"));
+  Stop1 = calculation->addAction(QStringLiteral("Stop"));
+  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  About2 = help->addAction(QStringLiteral("About..."));
+
+  const auto bind = [this](QAction* action, void (TForm2::*handler)()) {
+    connect(action, &QAction::triggered, this, [this, handler] { command([this, handler] { (this->*handler)(); }); });
+  };
+  bind(Fi1, &TForm2::Fi1Click);
+  bind(Savedata1, &TForm2::Savedata1Click);
+  bind(editmenu, &TForm2::editmenuClick);
+  bind(Generatesampleinputfiles1, &TForm2::Generatesampleinputfiles1Click);
+  bind(Close1, &TForm2::Close1Click);
+  bind(Start1, &TForm2::Start1Click);
+  bind(Pause1, &TForm2::Pause1Click);
+  bind(Stop1, &TForm2::Stop1Click);
+  bind(About2, &TForm2::About2Click);
+  // Reading a data file into the forms and the text editor come with the
+  // next version of the forms; until then their commands are not offered.
+  for (QAction* pending : {Fi1, editmenu, Generatesampleinputfiles1}) pending->setEnabled(false);
+}
+
+void TForm2::buildPages() {
+  auto* central = new QWidget(this);
+  PageControl1 = new QTabWidget(central);
+  TabSheetData = new QWidget;
+  TabSheetResult = new QWidget;
+  TabSheetVelocities = new QWidget;
+  TabSheetPaths = new QWidget;
+  TabSheetPressure = new QWidget;
+  PageControl1->addTab(TabSheetData, QStringLiteral("Data"));
+  PageControl1->addTab(TabSheetResult, QStringLiteral("Concentration profile"));
+  PageControl1->addTab(TabSheetVelocities, QStringLiteral("Velocities"));
+  PageControl1->addTab(TabSheetPaths, QStringLiteral("Diffusion Paths"));
+  PageControl1->addTab(TabSheetPressure, QStringLiteral("Pressure"));
+  // The pressure graph has no page of its own to choose; it is only shown
+  // small beside the others.
+  PageControl1->setTabVisible(PageControl1->indexOf(TabSheetPressure), false);
+
+  PaintBox1 = new PaintBox(TabSheetResult);
+  Label7 = makeHeading(QStringLiteral("Concentration profile"), TabSheetResult);
+  PaintBox2 = new PaintBox(TabSheetVelocities);
+  Label6 = makeHeading(QStringLiteral("Darken velocity"), TabSheetVelocities);
+  PaintBox4 = new PaintBox(TabSheetPaths);
+  Label4 = makeHeading(QStringLiteral("Diffusion Paths"), TabSheetPaths);
+  PaintBox3 = new PaintBox(TabSheetPressure);
+  Label5 = makeHeading(QString(), TabSheetPressure);
+  buildDataPage();
+
+  Label1 = new QLabel(QStringLiteral("Current Time"));
+  Time_Label = new QLabel(QStringLiteral("0"));
+  Label3 = new QLabel(QStringLiteral("Kirkendall Plane"));
+  Kirkendall_Label = new QLabel(QStringLiteral("0"));
+  Label2 = new QLabel(QStringLiteral("Current Time step"));
+  Time_step_label = new QLabel(QStringLiteral("0"));
+  for (QLabel* value : {Time_Label, Kirkendall_Label, Time_step_label}) value->setMinimumWidth(90);
+  START = new QPushButton(QStringLiteral("START"));
+  connect(START, &QPushButton::clicked, this, [this] { command([this] { STARTClick(); }); });
+
+  auto* status = new QHBoxLayout;
+  for (QWidget* item :
+       {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Time_Label), static_cast<QWidget*>(Label3),
+        static_cast<QWidget*>(Kirkendall_Label), static_cast<QWidget*>(Label2), static_cast<QWidget*>(Time_step_label)})
+    status->addWidget(item);
+  status->addStretch();
+  status->addWidget(START);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(PageControl1, 1);
+  layout->addLayout(status);
+  setCentralWidget(central);
+
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] { command([this] { PageControl1Change(); }); });
+  // The pages take their size from the tab control's page area; its resize
+  // is the moment to lay out the graphs again.
+  PageControl1->widget(0)->parentWidget()->installEventFilter(this);
+}
+
+QSize TForm2::pageSize() const {
+  return PageControl1->widget(0)->parentWidget()->size();
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize && watched == PageControl1->widget(0)->parentWidget())
+    command([this] { PageControl1Resize(); });
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- Errors ----
+
+void TForm2::command(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const FatalModelError& error) {
+    fatalModelError(QString::fromStdString(error.what()));
+  } catch (const std::exception& error) {
+    showMessage(windowTitle(), QString::fromStdString(error.what()));
+  } catch (...) {
+    showMessage(windowTitle(), QString());
+  }
+}
+
+void TForm2::showMessage(const QString& caption, const QString& message) {
+  if (messageHook) {
+    messageHook(caption, message);
+    return;
+  }
+  QMessageBox::critical(this, caption, message);
+}
+
+// ---- Run controls ----
+
+void TForm2::STARTClick() {
+  if (RunThread != nullptr)
+    Stop1Click();
+  else
+    Start1Click();
+}
+
+void TForm2::Start1Click() {
+  if (RunThread == nullptr) {
+    if (!WriteDataFile(QStringLiteral("datafil.dat"))) return;
+    // A stopped run may still be finishing its pass: it must be done with the
+    // model before the model is loaded again.
+    finishPreviousWorker();
+    try {
+      model_.load("datafil.dat");
+    } catch (...) {
+      // A failed load leaves the model empty; show that, not the last case.
+      takeGraphSnapshot(false);
+      throw;
+    }
+    takeGraphSnapshot(false);
+    // Settings the loop cannot run with are refused here, before a worker
+    // exists, with the message naming the key.
+    checkSolverModes(model_);
+    checkRunSettings(model_);
+    PageControl1->setCurrentWidget(TabSheetResult);
+    ArrangeGraphPages();
+    worker_ = std::make_unique<TGUIThread>(model_, *this);
+    RunThread = worker_.get();
+  }
+  UpdateRunControls();
+}
+
+void TForm2::Pause1Click() {
+  if (RunThread != nullptr) {
+    if (RunThread->isPaused())
+      RunThread->Resume();
+    else
+      RunThread->Suspend();
+  }
+  UpdateRunControls();
+}
+
+void TForm2::Stop1Click() {
+  if (RunThread != nullptr) {
+    TGUIThread* run = std::exchange(RunThread, nullptr);
+    std::exception_ptr saveError;
+    // The results are written at once only when the worker is held between
+    // passes; otherwise the worker writes them at its end, after the pass in
+    // hand, so that no file ever holds a half-done pass.
+    if (run->isHeld()) {
+      try {
+        WriteResults(model_);
+      } catch (...) {
+        saveError = std::current_exception();
+      }
+    }
+    run->requestStop();
+    UpdateRunControls();
+    if (saveError) std::rethrow_exception(saveError);
+  }
+  UpdateRunControls();
+}
+
+void TForm2::UpdateRunControls() {
+  const bool active = RunThread != nullptr;
+  Start1->setEnabled(!active);
+  Pause1->setEnabled(active);
+  Pause1->setText(active && RunThread->isPaused() ? QStringLiteral("Continue") : QStringLiteral("Pause"));
+  Stop1->setEnabled(active);
+  START->setText(active ? QStringLiteral("STOP") : QStringLiteral("START"));
+  SizeMemo();
+}
+
+void TForm2::finishPreviousWorker() {
+  if (!worker_) return;
+  worker_->requestStop();
+  worker_->finish();
+  worker_.reset();
+}
+
+// ---- What the run shows (GUI thread, the worker waiting) ----
+
+void TForm2::showRunValues() {
+  Time_Label->setText(QString::fromStdString(formatLabel(model_.currentTime)));
+  Time_step_label->setText(QString::fromStdString(formatLabel(model_.timeStep)));
+  Kirkendall_Label->setText(QString::fromStdString(formatLabel(model_.kirkendallPosition)));
+}
+
+void TForm2::takeGraphSnapshot(bool draw) {
+  snapshot_.takeFrom(model_);
+  clock_ = RedrawClock{model_.refreshInterval, model_.stepCount, model_.currentTime, model_.endTime};
+  if (draw) drawGraphsFromSnapshot();
+}
+
+void TForm2::runEnded(TGUIThread* worker) {
+  Time_Label->update();
+  if (RunThread == worker) RunThread = nullptr;
+  UpdateRunControls();
+  update();  // the run has ended, so the next paint draws its last state
+}
+
+void TForm2::runFailed(const QString& message) {
+  showMessage(windowTitle(), message);
+}
+
+void TForm2::fatalModelError(const QString& message) {
+  RunThread = nullptr;
+  UpdateRunControls();
+  showMessage(QStringLiteral("ERROR"), message);
+  // The program ends with status 1; the window's destruction stops and joins
+  // the worker before the arrays are released.
+  QCoreApplication::exit(1);
+}
+
+// ---- Graphs ----
+
+void TForm2::drawGraphsFromSnapshot() {
+  if (drawing_) return;
+  drawing_ = true;
+  DrawGraphs(snapshot_, *PaintBox1, *PaintBox2, *PaintBox4);
+  drawing_ = false;
+}
+
+void TForm2::PaintForm() {
+  RedrawIfDue();
+}
+
+void TForm2::RedrawIfDue() {
+  const int interval = clock_.refreshInterval;
+  if (interval <= 0 || clock_.currentTime == clock_.endTime || model_.stopRequested != 0 || RedrawRequested) {
+    RedrawRequested = false;
+    drawGraphsFromSnapshot();
+  } else if (clock_.stepCount % interval == 0) {
+    drawGraphsFromSnapshot();
+  }
+}
+
+void TForm2::paintEvent(QPaintEvent* event) {
+  QMainWindow::paintEvent(event);
+  PaintForm();
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  PaintForm();
+}
+
+void TForm2::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) PaintForm();
+}
+
+void TForm2::ArrangeGraphPages() {
+  SizeMemo();
+  struct Graph {
+    PaintBox* box;
+    QLabel* heading;
+  };
+  const Graph concentration{PaintBox1, Label7};
+  const Graph velocity{PaintBox2, Label6};
+  const Graph paths{PaintBox4, Label4};
+  const Graph pressure{PaintBox3, Label5};
+  QWidget* page = PageControl1->currentWidget();
+  std::array<Graph, 4> order{};
+  if (page == TabSheetResult)
+    order = {concentration, velocity, paths, pressure};
+  else if (page == TabSheetVelocities)
+    order = {velocity, concentration, paths, pressure};
+  else if (page == TabSheetPaths)
+    order = {paths, velocity, concentration, pressure};
+  else if (page == TabSheetPressure)
+    order = {pressure, velocity, paths, concentration};
+  else
+    return;
+
+  const int w = pageSize().width() - 20;
+  const int h = pageSize().height() - 20;
+  const auto place = [page](const Graph& graph, int left, int headingTop, int boxTop, int width, int height) {
+    graph.heading->setParent(page);
+    graph.heading->move(left, headingTop);
+    graph.heading->show();
+    graph.box->setParent(page);
+    graph.box->setGeometry(left, boxTop, std::max(width, 0), std::max(height, 0));
+    graph.box->show();
+  };
+  place(order[0], 3, 3, 20, w, static_cast<int>(0.65 * h));
+  const std::array<int, 3> lefts = {3, static_cast<int>(0.33 * w) + 3, static_cast<int>(0.66 * w) + 3};
+  const int smallTop = static_cast<int>(0.7 * h);
+  for (std::size_t s = 0; s < 3; ++s)
+    place(order[s + 1], lefts[s], smallTop + 3, smallTop + 20, static_cast<int>(0.3 * w), static_cast<int>(0.3 * h));
+}
+
+void TForm2::PageControl1Change() {
+  ArrangeGraphPages();
+  RedrawRequested = true;
+  update();
+}
+
+void TForm2::PageControl1Resize() {
+  ArrangeGraphPages();
+  const QSize page = pageSize();
+  Panel1->resize(std::max(Panel1->width(), page.width() - 20), std::max(Panel1->height(), page.height() - 20));
+  RedrawRequested = true;
+  RedrawIfDue();
+}
+
+// ---- Window commands ----
+
+void TForm2::FormDestroy() {
+  // The worker ends before the arrays go: it finishes its pass (its
+  // hand-overs served here) and writes its results.
+  RunThread = nullptr;
+  if (worker_) {
+    worker_->requestStop();
+    worker_->finish();
+    worker_.reset();
+  }
+  model_.releaseArrays();
+  model_.stopRequested = 1;
+}
+
+void TForm2::Close1Click() {
+  QCoreApplication::quit();
+}
+
+void TForm2::About2Click() {
+  if (aboutBox != nullptr) aboutBox->exec();
+}
+
+void TForm2::Savedata1Click() {
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDirectory(QString::fromStdString(model_.applicationDirectory));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  WriteDataFile(dialog.selectedFiles().constFirst());  // marks fields; the validity is not needed here
+}
+
+void TForm2::Fi1Click() {}
+
+void TForm2::editmenuClick() {}
+
+void TForm2::Generatesampleinputfiles1Click() {}
 
 }  // namespace torvex

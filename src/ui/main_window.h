@@ -1,15 +1,275 @@
 #pragma once
-// The main window of the desktop program.
+// The main window: the forms of every parameter of a case (the Data page),
+// the run controls, the status row and the graph pages. It never computes
+// anything itself: START writes the forms to the working input file, has the
+// model load it, and hands the run to a TGUIThread.
+//
+// Controls keep the names the handlers refer to (Edit1, Edit15C, PaintBox4,
+// ...); they are public so that tests can drive the window as a user would.
 
 #include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "model/tform1.h"
+#include "ui/draw_graphs.h"
+#include "ui/gui_thread.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollArea;
+class QTabWidget;
 
 namespace torvex {
 
-class TForm2 : public QMainWindow {
+class PaintBox;
+class TAboutBox;
+class TForm3;
+
+// What the redraw decision reads from the model, copied with the graphs so
+// that a repaint during a run never reads what the worker is changing.
+struct RedrawClock {
+  int refreshInterval = 0;
+  int stepCount = 0;
+  double currentTime = 0.0;
+  double endTime = 0.0;
+};
+
+class TForm2 : public QMainWindow, public RunWindow {
   Q_OBJECT
 
  public:
-  explicit TForm2(QWidget* parent = nullptr);
+  explicit TForm2(TForm1& model, QWidget* parent = nullptr);
+  ~TForm2() override;
+
+  // The other windows, set by the program's start-up (may stay null in tests).
+  TAboutBox* aboutBox = nullptr;
+  TForm3* editor = nullptr;
+
+  // ---- Window state ----
+  TGUIThread* RunThread = nullptr;  // the active run, or none
+  std::vector<QLineEdit*> MolarMassBoxes;
+  std::vector<QLineEdit*> MolarVolumeBoxes;
+  std::vector<std::vector<QLineEdit*>> ProfileGrid;
+  bool FieldsValid = true;
+  bool RedrawRequested = false;
+  int ComponentCount = 0;
+  int GridRows = 0;
+  int InitialPoints = 0;
+
+  // ---- Run controls and main window operations ----
+  void STARTClick();
+  void Start1Click();
+  void Pause1Click();
+  void Stop1Click();
+  void UpdateRunControls();
+  void PaintForm();
+  void RedrawIfDue();
+  void ArrangeGraphPages();
+  void PageControl1Change();
+  void PageControl1Resize();
+  void FormDestroy();
+  void Close1Click();
+  void About2Click();
+  void Fi1Click();
+  void Savedata1Click();
+  void editmenuClick();
+  void Generatesampleinputfiles1Click();
+
+  // ---- Data page (parameter forms) ----
+  void Edit1Change();
+  void Edit26Change();
+  void Edit11Change();
+  void Edit15Change();
+  void Edit24CChange();
+  void Edit25Change();
+  void BuildComponentFields(int components, int rows);
+  void BuildProfileGrid(int rows, int oldCount);
+  void ApplyChoiceVisibility();
+  void FitDataPanel();
+  void SizeMemo();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void Button4Click();
+  void Button5Click();
+  void Button6Click();
+
+  // ---- Data file writer and its field checks ----
+  // Writes the forms to path as an input data file (replacing it) and returns
+  // whether every real and file field passed its check. The file is written
+  // either way; failing fields are marked. Throws InputError when the file
+  // cannot be written.
+  bool WriteDataFile(const QString& path);
+  QString CheckedIntegerText(QWidget* control);
+  QString CheckedRealText(QWidget* control);
+  QString CheckedFileText(QLineEdit* box);
+
+  // Runs a command of the user; an error it throws is shown in a message box
+  // and the program goes on.
+  void command(const std::function<void()>& action);
+  // Shows an error: a message box captioned caption, or messageHook when set.
+  void showMessage(const QString& caption, const QString& message);
+  std::function<void(const QString& caption, const QString& message)> messageHook;
+  // The size every page of PageControl1 has.
+  [[nodiscard]] QSize pageSize() const;
+
+  // The copies the graphs and the redraw decision read.
+  [[nodiscard]] const GraphSnapshot& graphSnapshot() const { return snapshot_; }
+
+  // ---- Controls ----
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheetData = nullptr;
+  QWidget* TabSheetResult = nullptr;
+  QWidget* TabSheetVelocities = nullptr;
+  QWidget* TabSheetPaths = nullptr;
+  QWidget* TabSheetPressure = nullptr;
+  PaintBox* PaintBox1 = nullptr;
+  PaintBox* PaintBox2 = nullptr;
+  PaintBox* PaintBox3 = nullptr;
+  PaintBox* PaintBox4 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* Label6 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLabel* Time_Label = nullptr;
+  QLabel* Kirkendall_Label = nullptr;
+  QLabel* Time_step_label = nullptr;
+  QPushButton* START = nullptr;
+  QAction* Fi1 = nullptr;
+  QAction* Savedata1 = nullptr;
+  QAction* editmenu = nullptr;
+  QAction* Generatesampleinputfiles1 = nullptr;
+  QAction* Close1 = nullptr;
+  QAction* Start1 = nullptr;
+  QAction* Pause1 = nullptr;
+  QAction* Stop1 = nullptr;
+  QAction* About2 = nullptr;
+
+  QScrollArea* ScrollBox1 = nullptr;
+  QWidget* Panel1 = nullptr;
+  QTabWidget* PageControl2 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QWidget* TabSheet3 = nullptr;
+  // Components
+  QLineEdit* Edit1 = nullptr;
+  QLineEdit* Edit13 = nullptr;
+  QLineEdit* Edit14 = nullptr;
+  QLineEdit* Edit26 = nullptr;
+  QLineEdit* Edit27 = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QLabel* Label8 = nullptr;
+  QLabel* Label19 = nullptr;
+  QLabel* Label20 = nullptr;
+  QLabel* Label31 = nullptr;
+  QLabel* Label32 = nullptr;
+  // Others
+  QLineEdit* Edit2 = nullptr;
+  QLineEdit* Edit3 = nullptr;
+  QLineEdit* Edit4 = nullptr;
+  QLineEdit* Edit5 = nullptr;
+  QLineEdit* Edit6 = nullptr;
+  QLineEdit* Edit7 = nullptr;
+  QLineEdit* Edit8 = nullptr;
+  QLineEdit* Edit9 = nullptr;
+  QLineEdit* Edit10 = nullptr;
+  QLineEdit* Edit11 = nullptr;
+  QLineEdit* Edit12 = nullptr;
+  QLineEdit* Edit28 = nullptr;
+  QLineEdit* Edit29 = nullptr;
+  QLineEdit* Edit30 = nullptr;
+  QLineEdit* Edit31 = nullptr;
+  QComboBox* Edit11C = nullptr;
+  QComboBox* Edit15C = nullptr;
+  QComboBox* Edit16C = nullptr;
+  QComboBox* Edit17C = nullptr;
+  QComboBox* Edit18C = nullptr;
+  QComboBox* Edit19C = nullptr;
+  QComboBox* Edit23C = nullptr;
+  QComboBox* Edit24C = nullptr;
+  QComboBox* Edit25C = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPushButton* Button4 = nullptr;
+  QPushButton* Button5 = nullptr;
+  QPushButton* Button6 = nullptr;
+  QLabel* Label9 = nullptr;
+  QLabel* Label10 = nullptr;
+  QLabel* Label11 = nullptr;
+  QLabel* Label12 = nullptr;
+  QLabel* Label13 = nullptr;
+  QLabel* Label14 = nullptr;
+  QLabel* Label15 = nullptr;
+  QLabel* Label16 = nullptr;
+  QLabel* Label17 = nullptr;
+  QLabel* Label18 = nullptr;
+  QLabel* Label21 = nullptr;
+  QLabel* Label22 = nullptr;
+  QLabel* Label23 = nullptr;
+  QLabel* Label24 = nullptr;
+  QLabel* Label25 = nullptr;
+  QLabel* Label28 = nullptr;
+  QLabel* Label29 = nullptr;
+  QLabel* Label30 = nullptr;
+  QLabel* Label33 = nullptr;
+  // Graphical interface
+  QLineEdit* Edit20 = nullptr;
+  QLineEdit* Edit21 = nullptr;
+  QComboBox* Edit22C = nullptr;
+  QLabel* Label26 = nullptr;
+  QLabel* Label27 = nullptr;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // RunWindow
+  void showRunValues() override;
+  void takeGraphSnapshot(bool draw) override;
+  void runEnded(TGUIThread* worker) override;
+  void runFailed(const QString& message) override;
+  void fatalModelError(const QString& message) override;
+
+  void buildMenus();
+  void buildPages();
+  void buildDataPage();
+  void buildComponentsPage();
+  void buildOthersPage();
+  void buildGraphicalPage();
+  void connectDataHandlers();
+  // Copies the model into the graph snapshot when no worker can be changing
+  // it (no worker, or the worker has ended or is held).
+  bool modelIsQuiet() const;
+  void drawGraphsFromSnapshot();
+  // Lets the previous run's worker end (serving its hand-overs) and frees it.
+  void finishPreviousWorker();
+  void pickFile(QLineEdit* box, const QString& filter);
+  void editSideFile(QLineEdit* box);
+
+  TForm1& model_;
+  std::unique_ptr<TGUIThread> worker_;  // the latest worker, active or ending
+  GraphSnapshot snapshot_;
+  RedrawClock clock_;
+  bool drawing_ = false;
 };
+
+// True when the named file exists and can be opened for reading and writing
+// (it is closed again at once). Relative names resolve against the working
+// directory.
+bool FileCanBeOpened(const QString& fileName);
 
 }  // namespace torvex

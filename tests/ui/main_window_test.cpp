@@ -1,17 +1,381 @@
-#include <QtTest/QtTest>
+// The main window driven as a user would: typing, choosing, START, Pause,
+// STOP and closing, on the offscreen platform. Every test works in a scratch
+// directory of its own, since START writes "datafil.dat" and the run writes
+// "results/" into the working directory.
 
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
+#include <memory>
+
+#include "model/number_format.h"
+#include "model/tform1.h"
 #include "ui/main_window.h"
+#include "ui/paint_box.h"
+
+using torvex::TForm1;
+using torvex::TForm2;
+
+namespace {
+
+QStringList fileLines(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+  if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
+  return lines;
+}
+
+// Picks an item of a choice box the way a user does (the change handler runs).
+void choose(QComboBox* box, const QString& item) {
+  box->setCurrentIndex(box->findText(item));
+  emit box->activated(box->currentIndex());
+}
+
+// A short Cu-Fe-Ni couple with the built-in mobilities and ideal activities:
+// no side file is needed. 20 points, 10 s, drawn every pass, no delay.
+void enterShortCase(TForm2& w, const char* endTime = "10") {
+  const std::array<const char*, 3> masses = {"63.546", "55.847", "58.71"};
+  const std::array<const char*, 3> volumes = {"7.11", "7.09", "6.59"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    w.MolarMassBoxes[i]->setText(masses[i]);
+    w.MolarVolumeBoxes[i]->setText(volumes[i]);
+  }
+  const std::array<std::array<const char*, 3>, 2> rows = {{{"-0.1", "85", "0.5"}, {"0.1", "0.5", "25"}}};
+  for (std::size_t j = 0; j < 2; ++j)
+    for (std::size_t k = 0; k < 3; ++k) w.ProfileGrid[j][k]->setText(rows[j][k]);
+  w.Edit3->setText(endTime);
+  w.Edit4->setText("20");
+  choose(w.Edit11C, "2");
+  w.Edit20->setText("1");
+  w.Edit21->setText("5");
+  w.Edit22C->setEditText("0");
+}
+
+}  // namespace
 
 class MainWindowTest : public QObject {
   Q_OBJECT
 
+ private:
+  std::unique_ptr<QTemporaryDir> scratch_;
+  QString previousDirectory_;
+  std::unique_ptr<TForm1> model_;
+  std::unique_ptr<TForm2> window_;
+  QStringList messages_;
+
+  TForm2& window() { return *window_; }
+
  private slots:
-  void opensWithTheProgramTitleAndCloses() {
-    torvex::TForm2 window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.windowTitle(), QStringLiteral("Torvex"));
-    QVERIFY(window.close());
+  void init() {
+    scratch_ = std::make_unique<QTemporaryDir>();
+    previousDirectory_ = QDir::currentPath();
+    QDir::setCurrent(scratch_->path());
+    model_ = std::make_unique<TForm1>();
+    window_ = std::make_unique<TForm2>(*model_);
+    messages_.clear();
+    window_->messageHook = [this](const QString& caption, const QString& text) { messages_ << caption + ": " + text; };
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+
+  void cleanup() {
+    window_.reset();
+    model_.reset();
+    QDir::setCurrent(previousDirectory_);
+    scratch_.reset();
+  }
+
+  void keyFiltersDiscardWhatTheBoxCannotHold() {
+    TForm2& w = window();
+    w.Edit5->clear();
+    QTest::keyClicks(w.Edit5, "1-e.5.2x");
+    QCOMPARE(w.Edit5->text(), QStringLiteral("1.52"));  // no sign, no exponent, one full stop
+    w.Edit4->clear();
+    QTest::keyClicks(w.Edit4, "2.5e");
+    QCOMPARE(w.Edit4->text(), QStringLiteral("25"));
+    QTest::keyClick(w.Edit4, Qt::Key_Backspace);
+    QCOMPARE(w.Edit4->text(), QStringLiteral("2"));
+    w.Edit31->clear();
+    QTest::keyClicks(w.Edit31, "6.58e-7");  // no filter on the minimal fraction
+    QCOMPARE(w.Edit31->text(), QStringLiteral("6.58e-7"));
+  }
+
+  void rebuildsForComponentsAndInitialPoints() {
+    TForm2& w = window();
+    w.MolarMassBoxes[0]->setText("63.5");
+    w.ProfileGrid[0][0]->setText("-0.1");
+    w.Edit1->setText("4");
+    QCOMPARE(w.MolarMassBoxes.size(), std::size_t{4});
+    QCOMPARE(w.MolarVolumeBoxes.size(), std::size_t{4});
+    QVERIFY(w.MolarMassBoxes[0]->text().isEmpty());  // entered values are gone
+    QCOMPARE(w.GridRows, 2);
+    QCOMPARE(w.ProfileGrid[0].size(), std::size_t{7});
+    QVERIFY(w.ProfileGrid[0][0]->text().isEmpty());
+    QVERIFY(w.ProfileGrid[0][3]->isVisible());
+    QVERIFY(!w.ProfileGrid[0][4]->isVisible());
+    QCOMPARE(w.ProfileGrid[0][4]->text(), QStringLiteral("0.0"));
+    QVERIFY(w.Label19->x() > w.MolarMassBoxes[3]->x());
+
+    w.Edit26->setText("5");  // a continuation profile fixes the grid size
+    QVERIFY(!w.Edit4->isEnabled());
+    QCOMPARE(w.Edit4->text(), QStringLiteral("5"));
+    QCOMPARE(w.GridRows, 5);
+    w.Edit26->setText("2");
+    QVERIFY(w.Edit4->isEnabled());
+    QCOMPARE(w.Edit4->text(), QStringLiteral("5"));
+
+    w.Edit26->setText("12");
+    QCOMPARE(w.GridRows, 0);
+    QVERIFY(w.ProfileGrid.empty());
+    QVERIFY(w.Memo1->isVisible());
+    QCOMPARE(w.Memo1->toPlainText(),
+             QStringLiteral(
+                 "#Initial concentration data  (x [cm], con_1 ,..., con_r-1 [% at.], v_Darken, v_Sigma, pressure)"));
+    QCOMPARE(w.Edit4->text(), QStringLiteral("12"));
+    w.Edit1->setText("2");  // more than 9 points: boxes rebuilt, still no grid
+    QCOMPARE(w.MolarMassBoxes.size(), std::size_t{2});
+    QVERIFY(w.ProfileGrid.empty());
+    w.Edit1->setText("x");  // not an integer: nothing changes
+    QCOMPARE(w.MolarMassBoxes.size(), std::size_t{2});
+  }
+
+  void choicesShowAndHideTheirFileControls() {
+    TForm2& w = window();
+    QVERIFY(!w.Edit28->isHidden());  // defaults: formulas from a file
+    QCOMPARE(w.Label17->x(), 265);
+    QVERIFY(w.Edit29->isHidden() && w.Edit30->isHidden() && w.Edit11->isHidden());
+    choose(w.Edit11C, "2");
+    QVERIFY(w.Edit28->isHidden() && w.Button1->isHidden() && w.Button4->isHidden());
+    QCOMPARE(w.Label17->x(), 67);
+    choose(w.Edit11C, "1");
+    QVERIFY(!w.Edit28->isHidden() && !w.Button1->isHidden() && !w.Button4->isHidden());
+    choose(w.Edit15C, "3");
+    QVERIFY(!w.Edit29->isHidden() && !w.Button2->isHidden() && !w.Button6->isHidden());
+    choose(w.Edit15C, "2");
+    QVERIFY(w.Edit29->isHidden());
+    for (const char* mode : {"1", "2"}) {
+      choose(w.Edit25C, mode);
+      QVERIFY(!w.Edit30->isHidden() && !w.Button3->isHidden() && !w.Button5->isHidden());
+      QCOMPARE(w.Label30->x(), 265);
+    }
+    choose(w.Edit25C, "0");
+    QVERIFY(w.Edit30->isHidden());
+    QVERIFY(!w.Edit31->isHidden());
+    choose(w.Edit24C, "1");
+    QVERIFY(!w.Edit11->isHidden());
+    QCOMPARE(w.Label29->x(), 133);
+    // Setting a choice from code does not run its handler.
+    w.Edit11C->setCurrentIndex(2);
+    QVERIFY(!w.Edit28->isHidden());
+    QVERIFY(!torvex::FileCanBeOpened(QStringLiteral("no such file.dfv")));
+  }
+
+  void writesTheFormsAsAnInputDataFile() {
+    TForm2& w = window();
+    enterShortCase(w);
+    choose(w.Edit25C, "0");
+    QVERIFY(w.WriteDataFile(QStringLiteral("case.dat")));
+    const QStringList lines = fileLines(QStringLiteral("case.dat"));
+    QCOMPARE(lines.size(), 1 + 2 * 24 + 1 + 2 + 1);
+    QCOMPARE(lines.front(), QStringLiteral("###Torvex_v2.3###"));
+    QCOMPARE(lines[1], QStringLiteral("#|D0|-Number of components:"));
+    const QStringList values = {"   3",
+                                "   0   10",
+                                "   20",
+                                "   0.0001",
+                                "   0.0001",
+                                "   25",
+                                "   25",
+                                "   2",
+                                "   1273",
+                                "   2",
+                                "   1.0",
+                                "   63.546 55.847 58.71 ",
+                                "   7.11 7.09 6.59 ",
+                                "   0",
+                                "   0",
+                                "   0",
+                                "   1",
+                                "   0",
+                                "   1   5",
+                                "   0",
+                                "   0",
+                                "   0",
+                                "   0   6.58e-7",
+                                "   2"};
+    for (int key = 0; key < 24; ++key) QCOMPARE(lines[2 + 2 * key], values[key]);
+    QCOMPARE(lines[50], QStringLiteral("   -0.1 85 0.5 0.0 0.0 0.0 "));
+    QCOMPARE(lines[51], QStringLiteral("   0.1 0.5 25 0.0 0.0 0.0 "));
+    QCOMPARE(lines.back(), QStringLiteral("#end of data file"));
+
+    // A continuation: the lines below the heading of the text box, as typed;
+    // the grid size follows the number of points.
+    w.Edit4->setText("100");
+    w.Edit26->setText("12");
+    QString memo = w.Memo1->toPlainText();
+    for (int k = 0; k < 12; ++k) memo += QStringLiteral("\n%1 50 25 0 0 0").arg(k);
+    w.Memo1->setPlainText(memo);
+    choose(w.Edit11C, "0");
+    w.Edit28->setText(QStringLiteral("missing.dfv"));
+    w.Edit4->setEnabled(true);
+    w.Edit4->setText("10");
+    QVERIFY(!w.WriteDataFile(QStringLiteral("continue.dat")));  // the diffusivity file does not exist
+    QCOMPARE(w.Edit28->toolTip(), QStringLiteral("Uncorrect value"));
+    const QStringList continuation = fileLines(QStringLiteral("continue.dat"));
+    QCOMPARE(continuation[6], QStringLiteral("   12"));  // raised to the number of initial points
+    QCOMPARE(continuation[20], QStringLiteral("   0 missing.dfv"));
+    QCOMPARE(continuation[50], QStringLiteral("0 50 25 0 0 0"));
+    QCOMPARE(continuation[61], QStringLiteral("11 50 25 0 0 0"));
+    QCOMPARE(continuation.size(), 63);
+  }
+
+  void startWithAnInvalidRealWritesTheFileAndStartsNothing() {
+    TForm2& w = window();
+    enterShortCase(w);
+    w.Edit5->setText("abc");
+    w.Edit1->setText("3");
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QVERIFY(QFile::exists(QStringLiteral("datafil.dat")));
+    QVERIFY(w.RunThread == nullptr);
+    QCOMPARE(w.START->text(), QStringLiteral("START"));
+    QCOMPARE(w.Edit5->toolTip(), QStringLiteral("Uncorrect value"));
+    QCOMPARE(w.Edit5->palette().color(QPalette::Base), QColor(0, 255, 255));
+    w.Edit5->setText("0.0001");  // corrected: the mark goes at the next write
+    QVERIFY(w.WriteDataFile(QStringLiteral("datafil.dat")));
+    QVERIFY(w.Edit5->toolTip().isEmpty());
+    QCOMPARE(w.Edit5->palette().color(QPalette::Base), QColor(255, 255, 255));
+  }
+
+  void aShortRunStartedFromTheFormsEndsByItself() {
+    TForm2& w = window();
+    enterShortCase(w);
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QVERIFY(messages_.isEmpty());
+    QVERIFY(w.RunThread != nullptr);
+    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheetResult);
+    QCOMPARE(w.START->text(), QStringLiteral("STOP"));
+    QVERIFY(!w.Start1->isEnabled() && w.Pause1->isEnabled() && w.Stop1->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(w.RunThread == nullptr, 60000);
+    QCOMPARE(w.START->text(), QStringLiteral("START"));
+    QVERIFY(w.Start1->isEnabled() && !w.Pause1->isEnabled() && !w.Stop1->isEnabled());
+    QCOMPARE(w.Time_Label->text(), QString::fromStdString(torvex::formatLabel(10.0)));
+    QCOMPARE(fileLines(QStringLiteral("results/at_out.dat")).isEmpty(), false);
+    QVERIFY(messages_.isEmpty());
+    // The graphs were drawn from the final state: the profile is not blank.
+    const QImage image = w.PaintBox1->surface();
+    bool coloured = false;
+    for (int y = 0; y < image.height() && !coloured; ++y)
+      for (int x = 0; x < image.width() && !coloured; ++x) coloured = image.pixelColor(x, y) == QColor(255, 0, 0);
+    QVERIFY(coloured);
+  }
+
+  void pauseContinueAndStopWhilePaused() {
+    TForm2& w = window();
+    enterShortCase(w, "612000");
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QVERIFY(w.RunThread != nullptr);
+    torvex::TGUIThread* run = w.RunThread;
+    w.Pause1->trigger();
+    QCOMPARE(w.Pause1->text(), QStringLiteral("Continue"));
+    QCOMPARE(w.START->text(), QStringLiteral("STOP"));
+    QTRY_VERIFY(run->isHeld());
+    w.Pause1->trigger();
+    QCOMPARE(w.Pause1->text(), QStringLiteral("Pause"));
+    QTRY_VERIFY(!run->isHeld());
+    w.Pause1->trigger();
+    QTRY_VERIFY(run->isHeld());
+    const QString heldTime = QString::fromStdString(torvex::formatGeneral(model_->currentTime));
+
+    // Stop while held: the results are written at once, from the held state,
+    // and the worker is released to end without another pass.
+    QFile::remove(QStringLiteral("results/at_out.dat"));
+    w.Stop1->trigger();
+    QVERIFY(QFile::exists(QStringLiteral("results/at_out.dat")));
+    QCOMPARE(w.START->text(), QStringLiteral("START"));
+    QVERIFY(!w.Pause1->isEnabled());
+    QCOMPARE(w.Pause1->text(), QStringLiteral("Pause"));
+    QTRY_VERIFY(run->isFinished());
+    QCOMPARE(QString::fromStdString(torvex::formatGeneral(model_->currentTime)), heldTime);
+    QVERIFY(messages_.isEmpty());
+  }
+
+  void startRightAfterStopWaitsForTheStoppedRun() {
+    TForm2& w = window();
+    enterShortCase(w, "612000");
+    for (int round = 0; round < 5; ++round) {
+      QTest::mouseClick(w.START, Qt::LeftButton);
+      QVERIFY(w.RunThread != nullptr);
+      QTest::qWait(round * 3);
+      QTest::mouseClick(w.START, Qt::LeftButton);  // STOP
+      QVERIFY(w.RunThread == nullptr);
+    }
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QVERIFY(w.RunThread != nullptr);
+    QTRY_VERIFY(model_->stepCount > 3);
+    QVERIFY(messages_.isEmpty());
+  }
+
+  void closingTheWindowDuringARunStopsTheWorkerFirst() {
+    enterShortCase(window(), "612000");
+    QTest::mouseClick(window().START, Qt::LeftButton);
+    QTRY_VERIFY(model_->stepCount > 5);
+    window_.reset();  // joins the worker, then releases the arrays
+    QVERIFY(model_->molarRatio.empty());
+    QCOMPARE(model_->stopRequested.load(), 1);
+    QVERIFY(QFile::exists(QStringLiteral("results/at_out.dat")));
+
+    // Closing while paused, too.
+    window_ = std::make_unique<TForm2>(*model_);
+    window_->messageHook = [this](const QString& caption, const QString& text) { messages_ << caption + ": " + text; };
+    enterShortCase(window(), "612000");
+    QTest::mouseClick(window().START, Qt::LeftButton);
+    window().Pause1->trigger();
+    QTRY_VERIFY(window().RunThread->isHeld());
+    window_.reset();
+    QVERIFY(messages_.isEmpty());
+  }
+
+  void aFatalModelErrorShowsTheErrorBox() {
+    TForm2& w = window();
+    enterShortCase(w);
+    w.Edit1->setText("2");  // the built-in Cu-Fe-Ni mobilities need three components
+    w.MolarMassBoxes[0]->setText("63.546");
+    w.MolarMassBoxes[1]->setText("55.847");
+    w.MolarVolumeBoxes[0]->setText("7.11");
+    w.MolarVolumeBoxes[1]->setText("7.09");
+    const std::array<std::array<const char*, 2>, 2> rows = {{{"-0.1", "85"}, {"0.1", "0.5"}}};
+    for (std::size_t j = 0; j < 2; ++j)
+      for (std::size_t k = 0; k < 2; ++k) w.ProfileGrid[j][k]->setText(rows[j][k]);
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QTRY_COMPARE(messages_.size(), 1);
+    QVERIFY(messages_.front().startsWith(QStringLiteral("ERROR: ERROR 1. Check input files.")));
+  }
+
+  void graphPagesPlaceTheFourGraphs() {
+    TForm2& w = window();
+    QVERIFY(!w.PageControl1->isTabVisible(w.PageControl1->indexOf(w.TabSheetPressure)));
+    w.PageControl1->setCurrentWidget(w.TabSheetVelocities);
+    w.PageControl1->setCurrentWidget(w.TabSheetPaths);
+    const QSize page = w.pageSize();
+    const int width = page.width() - 20;
+    const int height = page.height() - 20;
+    QCOMPARE(w.PaintBox4->parentWidget(), w.TabSheetPaths);
+    QCOMPARE(w.PaintBox4->geometry(), QRect(3, 20, width, static_cast<int>(0.65 * height)));
+    const int smallTop = static_cast<int>(0.7 * height) + 20;
+    const QSize small(static_cast<int>(0.3 * width), static_cast<int>(0.3 * height));
+    QCOMPARE(w.PaintBox2->geometry(), QRect(QPoint(3, smallTop), small));
+    QCOMPARE(w.PaintBox1->geometry(), QRect(QPoint(static_cast<int>(0.33 * width) + 3, smallTop), small));
+    QCOMPARE(w.PaintBox3->geometry(), QRect(QPoint(static_cast<int>(0.66 * width) + 3, smallTop), small));
+    QCOMPARE(w.PaintBox3->parentWidget(), w.TabSheetPaths);
+    QCOMPARE(w.Label4->pos(), QPoint(3, 3));
+    w.resize(w.width() + 100, w.height() + 50);  // a resize lays the page out again
+    QTRY_COMPARE(w.PaintBox4->width(), w.pageSize().width() - 20);
   }
 };
 
