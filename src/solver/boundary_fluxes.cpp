@@ -57,8 +57,12 @@ void ComputeBoundaryFluxFormulas(TForm1& m) {
   // may divide by the time.
   if (m.currentTime != 0) {
     for (int i = 0; i < r; ++i) {
-      std::string_view right = trimmedView(m.boundaryFluxFormulas[static_cast<std::size_t>(i)]);
-      const std::string_view left = takeFormula(right);
+      // The line is split only when a formula is to be evaluated.
+      std::string_view left, right;
+      if (!m.boundaryFluxCache[0][i].valid || !m.boundaryFluxCache[1][i].valid) {
+        right = trimmedView(m.boundaryFluxFormulas[static_cast<std::size_t>(i)]);
+        left = takeFormula(right);
+      }
       m.leftBoundaryFlux[static_cast<std::size_t>(i)] = boundaryFluxValue(m, i, 0, left, 0);
       m.rightBoundaryFlux[static_cast<std::size_t>(i)] = boundaryFluxValue(m, i, 1, right, last);
     }
@@ -71,10 +75,13 @@ void ComputeBoundaryFluxFormulas(TForm1& m) {
 
 void UpdateOxidationConstants(TForm1& m) {
   const int last = m.pointCount - 1;
-  std::string_view rest = trimmedView(m.boundaryFluxFormulas[0]);
+  // The line is split only when a constant is to be evaluated.
+  bool cached = true;
+  for (const CachedValue& entry : m.oxidationConstantCache) cached = cached && entry.valid;
+  std::string_view rest = cached ? std::string_view() : trimmedView(m.boundaryFluxFormulas[0]);
   double constants[5];
   for (int j = 0; j < 5; ++j) {
-    const std::string_view field = j < 4 ? takeFormula(rest) : rest;
+    const std::string_view field = cached ? std::string_view() : j < 4 ? takeFormula(rest) : rest;
     m.formulaValue = 0;  // a constant that cannot be evaluated counts as 0
     const CachedValue& cached = m.oxidationConstantCache[static_cast<std::size_t>(j)];
     if (cached.valid) {

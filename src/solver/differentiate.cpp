@@ -32,8 +32,21 @@ void Differentiate(const TForm1& model, const Table2<double>& f, Table2<double>&
     double* dfi = df[i];
     dfi[0] = EndDerivative('L', x[2], x[1], x[0], fi[2], fi[1], fi[0]);
     dfi[n - 1] = EndDerivative('R', x[n - 1], x[n - 2], x[n - 3], fi[n - 1], fi[n - 2], fi[n - 3]);
-    for (int k = 1; k < n - 1; ++k)
-      dfi[k] = PointDerivative(scheme, x[k + 1], x[k], x[k - 1], fi[k + 1], fi[k], fi[k - 1]);
+    // One loop per scheme, each with PointDerivative's expression for it.
+    switch (scheme) {
+      case 0:
+        for (int k = 1; k < n - 1; ++k) dfi[k] = (fi[k + 1] - fi[k - 1]) / (x[k + 1] - x[k - 1]);
+        break;
+      case 1:
+        for (int k = 1; k < n - 1; ++k) dfi[k] = (fi[k + 1] - fi[k]) / (x[k + 1] - x[k]);
+        break;
+      case 2:
+        for (int k = 1; k < n - 1; ++k) dfi[k] = (fi[k] - fi[k - 1]) / (x[k] - x[k - 1]);
+        break;
+      default:
+        for (int k = 1; k < n - 1; ++k)
+          dfi[k] = PointDerivative(scheme, x[k + 1], x[k], x[k - 1], fi[k + 1], fi[k], fi[k - 1]);
+    }
   }
 }
 

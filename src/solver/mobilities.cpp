@@ -53,36 +53,72 @@ void ComputeMobilitiesFromFormulas(TForm1& m) {
   }
 }
 
+namespace {
+
+// Whether every entry of the diffusivity matrix is a cached constant: the
+// matrix is then the same at every node.
+bool matrixIsConstant(const TForm1& m) {
+  const int r = m.componentCount;
+  for (int i = 0; i < r; ++i)
+    for (int j = 0; j < r; ++j)
+      if (!m.diffusivityMatrixCache[i][j].valid) return false;
+  return true;
+}
+
+// Row i of the matrix at node k into M: the cached entries as they are, the
+// others evaluated (the row's text split at its blanks only then).
+void fillMatrixRow(TForm1& m, int i, int k) {
+  const int r = m.componentCount;
+  Table2<double>& M = m.diffusivityMatrix;
+  bool cached = true;
+  for (int j = 0; j < r; ++j) cached = cached && m.diffusivityMatrixCache[i][j].valid;
+  if (cached) {
+    for (int j = 0; j < r; ++j) M[i][j] = m.diffusivityMatrixCache[i][j].value;
+    return;
+  }
+  // Row i holds its r entries separated by blanks.
+  std::string_view rest = trimmedView(m.diffusivityFormulas[static_cast<std::size_t>(i)]);
+  for (int j = 0; j < r; ++j) {
+    const std::string_view entry = j + 1 < r ? takeFormula(rest) : rest;
+    const CachedValue& cached = m.diffusivityMatrixCache[i][j];
+    if (cached.valid) {
+      M[i][j] = cached.value;
+    } else {
+      m.formulaValue = 0.0;
+      m.evaluateFormula(2, i, entry, k, j);
+      M[i][j] = m.formulaValue;
+    }
+  }
+}
+
+}  // namespace
+
 void ComputeMobilitiesFromMatrix(TForm1& m) {
   const int r = m.componentCount;
   const int n = m.pointCount;
   const double f = m.correlationFactor;
   const double T = m.temperature;
   Table2<double>& M = m.diffusivityMatrix;
+  // ln M_st of a constant matrix, taken once for all nodes (on the diagonal
+  // and above it; the entries below are never used).
+  const bool constant = matrixIsConstant(m);
+  bool logsTaken = false;
+  double logM[TForm1::kMaxComponents][TForm1::kMaxComponents];
   for (int k = 0; k < n; ++k) {
     if (!needsCoefficients(m, k)) continue;
-    for (int i = 0; i < r; ++i) {
-      // Row i holds its r entries separated by blanks.
-      std::string_view rest = trimmedView(m.diffusivityFormulas[static_cast<std::size_t>(i)]);
-      for (int j = 0; j < r; ++j) {
-        const std::string_view entry = j + 1 < r ? takeFormula(rest) : rest;
-        const CachedValue& cached = m.diffusivityMatrixCache[i][j];
-        if (cached.valid) {
-          M[i][j] = cached.value;
-        } else {
-          m.formulaValue = 0.0;
-          m.evaluateFormula(2, i, entry, k, j);
-          M[i][j] = m.formulaValue;
-        }
-      }
+    if (!constant || !logsTaken) {
+      for (int i = 0; i < r; ++i) fillMatrixRow(m, i, k);
+      for (int s = 0; s < r; ++s)
+        for (int t = s; t < r; ++t) logM[s][t] = s == t || M[s][t] != 0.0 ? std::log(M[s][t]) : 0.0;
+      logsTaken = true;
     }
     // R T ln D of the mixture (J/mol): the diagonal weighted by N_j, the
     // pairs above it by N_s N_t; a zero pair entry means no interaction.
     double G = 0.0;
-    for (int j = 0; j < r; ++j) G += std::log(M[j][j]) * m.molarRatio[j][k] * kSolverGasConstant * T;
+    for (int j = 0; j < r; ++j) G += logM[j][j] * m.molarRatio[j][k] * kSolverGasConstant * T;
     for (int s = 0; s < r; ++s)
       for (int t = s + 1; t < r; ++t)
-        if (M[s][t] != 0.0) G += std::log(M[s][t]) * m.molarRatio[s][k] * m.molarRatio[t][k] * kSolverGasConstant * T;
+        if (M[s][t] != 0.0) G += logM[s][t] * m.molarRatio[s][k] * m.molarRatio[t][k] * kSolverGasConstant * T;
     const double D = std::exp(G / (kSolverGasConstant * T));
     for (int i = 0; i < r; ++i) m.mobility[i][k] = D / (f * kSolverGasConstant * T);
   }
