@@ -114,7 +114,7 @@ void TGUIThread::serveHandOver() {
     std::lock_guard lock(mutex_);
     running_ = false;
     handOverDone_ = true;
-    handOverError_ = error;
+    handOverError_ = std::move(error);  // the worker holds the only reference
     if (fatal) abandoned_ = stopAsked_ = true;
   }
   changed_.notify_all();
@@ -129,8 +129,9 @@ void TGUIThread::Synchronize(const std::function<void()>& operation) {
   handOverError_ = nullptr;
   lock.unlock();
   changed_.notify_all();  // a GUI thread waiting in finish() serves it
-  QMetaObject::invokeMethod(
-      this, [this] { serveHandOver(); }, Qt::QueuedConnection);
+  // Posted by name: the queued call then carries no data of ours from this
+  // thread to the GUI thread; everything it needs is behind mutex_.
+  QMetaObject::invokeMethod(this, "serveHandOver", Qt::QueuedConnection);
   lock.lock();
   changed_.wait(lock, [this] { return handOverDone_ || (abandoned_ && !running_); });
   pending_ = nullptr;
@@ -146,23 +147,27 @@ void TGUIThread::run() {
   } catch (...) {
     failure = std::current_exception();
   }
-  bool quiet = false;
-  {
-    std::lock_guard lock(mutex_);
-    quiet = abandoned_;
+  const QString message = failure ? messageOf(failure) : QString();
+  // Notified under the lock: the GUI thread may destroy this object as soon
+  // as it has seen ended_, so nothing of it may be used after the unlock.
+  std::lock_guard lock(mutex_);
+  if (failure && !abandoned_) {
+    // Reported on the GUI thread once the run has ended; the message waits
+    // behind mutex_. Qt drops the call if the object is destroyed first.
+    failureMessage_ = message;
+    QMetaObject::invokeMethod(this, "reportFailure", Qt::QueuedConnection);
   }
-  if (failure && !quiet) {
-    // Posted before the thread reports its end, so the object is still alive
-    // when the call is queued; Qt drops the call if the object goes first.
-    const QString message = messageOf(failure);
-    QMetaObject::invokeMethod(
-        this, [this, message] { window_.runFailed(message); }, Qt::QueuedConnection);
-  }
-  {
-    std::lock_guard lock(mutex_);
-    ended_ = true;
-  }
+  ended_ = true;
   changed_.notify_all();
+}
+
+void TGUIThread::reportFailure() {
+  QString message;
+  {
+    std::lock_guard lock(mutex_);
+    message = std::exchange(failureMessage_, QString());
+  }
+  if (!message.isEmpty()) window_.runFailed(message);
 }
 
 // ---- Hand-overs (worker thread) ----

@@ -77,7 +77,9 @@ class TGUIThread : public QThread, private RunHost, private RunView {
   void abandon();
 
   // GUI thread: runs the hand-over the worker waits for, if any.
-  void serveHandOver();
+  Q_INVOKABLE void serveHandOver();
+  // GUI thread: shows the error that ended the run, if any.
+  Q_INVOKABLE void reportFailure();
 
  protected:
   void run() override;
@@ -112,7 +114,7 @@ class TGUIThread : public QThread, private RunHost, private RunView {
   bool stopAsked_ = false;
   bool abandoned_ = false;
   bool ended_ = false;
-  bool fatal_ = false;
+  QString failureMessage_;  // the error that ended the run, until reported
 };
 
 }  // namespace torvex
