@@ -102,6 +102,8 @@ void ComputeMobilitiesFromMatrix(TForm1& m) {
   // ln M_st of a constant matrix, taken once for all nodes (on the diagonal
   // and above it; the entries below are never used).
   const bool constant = matrixIsConstant(m);
+  const double gasConstantTimesT = kSolverGasConstant * T;
+  const double divisor = f * kSolverGasConstant * T;  // B = D / (f R T)
   bool logsTaken = false;
   double logM[TForm1::kMaxComponents][TForm1::kMaxComponents];
   for (int k = 0; k < n; ++k) {
@@ -119,8 +121,8 @@ void ComputeMobilitiesFromMatrix(TForm1& m) {
     for (int s = 0; s < r; ++s)
       for (int t = s + 1; t < r; ++t)
         if (M[s][t] != 0.0) G += logM[s][t] * m.molarRatio[s][k] * m.molarRatio[t][k] * kSolverGasConstant * T;
-    const double D = std::exp(G / (kSolverGasConstant * T));
-    for (int i = 0; i < r; ++i) m.mobility[i][k] = D / (f * kSolverGasConstant * T);
+    const double D = std::exp(G / gasConstantTimesT);
+    for (int i = 0; i < r; ++i) m.mobility[i][k] = D / divisor;
   }
 }
 
