@@ -120,6 +120,13 @@ class TForm2 : public QMainWindow, public RunWindow {
   // The size every page of PageControl1 has.
   [[nodiscard]] QSize pageSize() const;
 
+  // ---- What a run shows (RunWindow; GUI thread, the worker waiting) ----
+  void showRunValues() override;
+  void takeGraphSnapshot(bool draw) override;
+  void runEnded(TGUIThread* worker) override;
+  void runFailed(const QString& message) override;
+  void fatalModelError(const QString& message) override;
+
   // The copies the graphs and the redraw decision read.
   [[nodiscard]] const GraphSnapshot& graphSnapshot() const { return snapshot_; }
 
@@ -237,12 +244,6 @@ class TForm2 : public QMainWindow, public RunWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // RunWindow
-  void showRunValues() override;
-  void takeGraphSnapshot(bool draw) override;
-  void runEnded(TGUIThread* worker) override;
-  void runFailed(const QString& message) override;
-  void fatalModelError(const QString& message) override;
 
   void buildMenus();
   void buildPages();
