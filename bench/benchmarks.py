@@ -46,7 +46,8 @@ def run_micro(binary, quick):
     """Median processor time in microseconds of every micro benchmark."""
     repetitions = 3 if quick else 5
     command = [binary, "--benchmark_format=json", f"--benchmark_repetitions={repetitions}",
-               "--benchmark_report_aggregates_only=true", f"--benchmark_min_time={0.1 if quick else 0.5}"]
+               "--benchmark_report_aggregates_only=true", "--benchmark_enable_random_interleaving=true",
+               f"--benchmark_min_time={0.1 if quick else 0.5}"]
     report = json.loads(subprocess.run(command, check=True, capture_output=True, text=True).stdout)
     medians = {}
     for entry in report["benchmarks"]:
