@@ -49,14 +49,16 @@ def run_micro(binary, quick):
                "--benchmark_report_aggregates_only=true", "--benchmark_enable_random_interleaving=true",
                f"--benchmark_min_time={0.1 if quick else 0.5}"]
     report = json.loads(subprocess.run(command, check=True, capture_output=True, text=True).stdout)
-    medians = {}
+    # In the order the program registers them (the runs are interleaved).
+    listed = subprocess.run([binary, "--benchmark_list_tests=true"], check=True, capture_output=True, text=True)
+    medians = {name: None for name in listed.stdout.splitlines()}
     for entry in report["benchmarks"]:
         if entry.get("aggregate_name") == "median":
             scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}[entry["time_unit"]]
             # Processor time: on a machine shared with other work it counts
             # what the evaluation itself costs, for the copy loop as well.
             medians[entry["run_name"]] = entry["cpu_time"] * scale
-    return medians
+    return {name: value for name, value in medians.items() if value is not None}
 
 
 def run_batch(batch, folder, case, options):
