@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <chrono>
+#include <thread>
 
 #include "model/errors.h"
 #include "run/run_records.h"
@@ -90,35 +91,78 @@ void TGUIThread::abandon() {
   finish();
 }
 
+bool TGUIThread::spinUntil(const std::atomic<bool>& flag, std::chrono::microseconds limit) {
+  if (!kMayWait) return flag.load(std::memory_order_acquire);
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (unsigned round = 1;; ++round) {
+    if (flag.load(std::memory_order_acquire)) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    if (round % 64 == 0) std::this_thread::yield();
+  }
+}
+
 void TGUIThread::serveHandOver() {
-  const std::function<void()>* operation = nullptr;
   {
     std::lock_guard lock(mutex_);
-    if (pending_ == nullptr || handOverDone_ || running_ || abandoned_) return;
-    operation = pending_;
-    running_ = true;
+    if (guiServing_) return;  // already serving, further up this thread's stack
+    guiServing_ = true;
   }
-  std::exception_ptr error;
-  QString fatalMessage;
-  bool fatal = false;
-  try {
-    (*operation)();
-  } catch (const FatalModelError& failure) {
-    fatal = true;
-    fatalMessage = QString::fromStdString(failure.what());
-    error = std::current_exception();
-  } catch (...) {
-    error = std::current_exception();
+  // Once woken, the GUI thread stays a little while for the next hand-over:
+  // the worker asks for the next one within microseconds (the stages of a
+  // pass, the next pass), and a round trip through the event loop costs
+  // far more than that. It returns to its events after kServeBudget.
+  const auto deadline = std::chrono::steady_clock::now() + kServeBudget;
+  bool waited = false;
+  for (;;) {
+    const std::function<void()>* operation = nullptr;
+    {
+      std::lock_guard lock(mutex_);
+      if (pending_ != nullptr && !handOverDone_ && !running_ && !abandoned_) {
+        operation = pending_;
+        running_ = true;
+        pendingHint_.store(false, std::memory_order_relaxed);
+      } else if (waited || abandoned_ || ended_ || std::chrono::steady_clock::now() >= deadline) {
+        // Decided under the lock: a hand-over asked for after this point
+        // sees guiServing_ false and posts its own call.
+        guiServing_ = false;
+        return;
+      }
+    }
+    if (operation == nullptr) {
+      waited = !spinUntil(pendingHint_, kGuiSpin);
+      continue;
+    }
+    waited = false;
+
+    std::exception_ptr error;
+    QString fatalMessage;
+    bool fatal = false;
+    try {
+      (*operation)();
+    } catch (const FatalModelError& failure) {
+      fatal = true;
+      fatalMessage = QString::fromStdString(failure.what());
+      error = std::current_exception();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    {
+      std::lock_guard lock(mutex_);
+      running_ = false;
+      handOverDone_ = true;
+      handOverError_ = std::move(error);  // the worker holds the only reference
+      doneHint_.store(true, std::memory_order_release);
+      if (fatal) {
+        abandoned_ = stopAsked_ = true;
+        guiServing_ = false;
+      }
+    }
+    changed_.notify_all();
+    if (fatal) {
+      window_.fatalModelError(fatalMessage);
+      return;
+    }
   }
-  {
-    std::lock_guard lock(mutex_);
-    running_ = false;
-    handOverDone_ = true;
-    handOverError_ = std::move(error);  // the worker holds the only reference
-    if (fatal) abandoned_ = stopAsked_ = true;
-  }
-  changed_.notify_all();
-  if (fatal) window_.fatalModelError(fatalMessage);
 }
 
 void TGUIThread::Synchronize(const std::function<void()>& operation) {
@@ -127,11 +171,15 @@ void TGUIThread::Synchronize(const std::function<void()>& operation) {
   pending_ = &operation;
   handOverDone_ = false;
   handOverError_ = nullptr;
+  doneHint_.store(false, std::memory_order_relaxed);
+  pendingHint_.store(true, std::memory_order_release);
+  const bool post = !guiServing_;
   lock.unlock();
   changed_.notify_all();  // a GUI thread waiting in finish() serves it
   // Posted by name: the queued call then carries no data of ours from this
   // thread to the GUI thread; everything it needs is behind mutex_.
-  QMetaObject::invokeMethod(this, "serveHandOver", Qt::QueuedConnection);
+  if (post) QMetaObject::invokeMethod(this, "serveHandOver", Qt::QueuedConnection);
+  spinUntil(doneHint_, kWorkerSpin);
   lock.lock();
   changed_.wait(lock, [this] { return handOverDone_ || (abandoned_ && !running_); });
   pending_ = nullptr;

@@ -14,10 +14,13 @@
 //   itself (finish()), or abandons them, so the two never wait for each other.
 
 #include <QThread>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 #include "run/refresh.h"
 
@@ -96,6 +99,9 @@ class TGUIThread : public QThread, private RunHost, private RunView {
   void showRunValues() override;
   void drawGraphs() override;
 
+  // Waits up to limit for flag by spinning (on one core only a look).
+  static bool spinUntil(const std::atomic<bool>& flag, std::chrono::microseconds limit);
+
   // Worker thread: runs operation on the GUI thread and waits for it.
   // Rethrows what the operation threw; throws RunAbandoned once abandoned.
   void Synchronize(const std::function<void()>& operation);
@@ -114,6 +120,18 @@ class TGUIThread : public QThread, private RunHost, private RunView {
   bool stopAsked_ = false;
   bool abandoned_ = false;
   bool ended_ = false;
+  bool guiServing_ = false;  // the GUI thread is in serveHandOver and will see a new hand-over
+  // Lock-free hints for the short spins of both threads; the state itself
+  // is the one behind mutex_.
+  std::atomic<bool> pendingHint_{false};
+  std::atomic<bool> doneHint_{false};
+
+  // How long each thread spins before it blocks, and how long the GUI thread
+  // keeps serving before it returns to its events.
+  static constexpr std::chrono::microseconds kWorkerSpin{500};
+  static constexpr std::chrono::microseconds kGuiSpin{200};
+  static constexpr std::chrono::microseconds kServeBudget{20000};
+  static inline const bool kMayWait = std::thread::hardware_concurrency() > 1;
   QString failureMessage_;  // the error that ended the run, until reported
 };
 
