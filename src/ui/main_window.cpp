@@ -111,7 +111,9 @@ void TForm2::buildPages() {
   Kirkendall_Label = new QLabel(QStringLiteral("0"));
   Label2 = new QLabel(QStringLiteral("Current Time step"));
   Time_step_label = new QLabel(QStringLiteral("0"));
-  for (QLabel* value : {Time_Label, Kirkendall_Label, Time_step_label}) value->setMinimumWidth(90);
+  // Fixed sizes: a new value never makes the status row lay itself out again.
+  for (QLabel* value : {Time_Label, Kirkendall_Label, Time_step_label})
+    value->setFixedSize(90, value->sizeHint().height());
   START = new QPushButton(QStringLiteral("START"));
   connect(START, &QPushButton::clicked, this, [this] { command([this] { STARTClick(); }); });
 
@@ -252,9 +254,22 @@ void TForm2::finishPreviousWorker() {
 // ---- What the run shows (GUI thread, the worker waiting) ----
 
 void TForm2::showRunValues() {
-  Time_Label->setText(QString::fromStdString(formatLabel(model_.currentTime)));
-  Time_step_label->setText(QString::fromStdString(formatLabel(model_.timeStep)));
-  Kirkendall_Label->setText(QString::fromStdString(formatLabel(model_.kirkendallPosition)));
+  // The labels take the values of every refresh, but are set when the GUI
+  // thread next turns to its events: a screen shows them no faster, and the
+  // text work then costs nothing against the passes of a fast case.
+  runValues_ = {model_.currentTime, model_.timeStep, model_.kirkendallPosition};
+  if (runValuesPending_) return;
+  runValuesPending_ = true;
+  QMetaObject::invokeMethod(
+      this, [this] { flushRunValues(); }, Qt::QueuedConnection);
+}
+
+void TForm2::flushRunValues() {
+  if (!runValuesPending_) return;
+  runValuesPending_ = false;
+  Time_Label->setText(QString::fromStdString(formatLabel(runValues_[0])));
+  Time_step_label->setText(QString::fromStdString(formatLabel(runValues_[1])));
+  Kirkendall_Label->setText(QString::fromStdString(formatLabel(runValues_[2])));
 }
 
 void TForm2::takeGraphSnapshot(bool draw) {
@@ -264,6 +279,7 @@ void TForm2::takeGraphSnapshot(bool draw) {
 }
 
 void TForm2::runEnded(TGUIThread* worker) {
+  flushRunValues();
   Time_Label->update();
   if (RunThread == worker) RunThread = nullptr;
   UpdateRunControls();

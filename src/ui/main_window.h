@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -244,7 +245,6 @@ class TForm2 : public QMainWindow, public RunWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-
   void buildMenus();
   void buildPages();
   void buildDataPage();
@@ -256,6 +256,8 @@ class TForm2 : public QMainWindow, public RunWindow {
   // it (no worker, or the worker has ended or is held).
   bool modelIsQuiet() const;
   void drawGraphsFromSnapshot();
+  // Sets the three value labels from the values of the last refresh.
+  void flushRunValues();
   // Lets the previous run's worker end (serving its hand-overs) and frees it.
   void finishPreviousWorker();
   void pickFile(QLineEdit* box, const QString& filter);
@@ -266,6 +268,8 @@ class TForm2 : public QMainWindow, public RunWindow {
   GraphSnapshot snapshot_;
   RedrawClock clock_;
   bool drawing_ = false;
+  std::array<double, 3> runValues_{};  // clock, step, Kirkendall plane of the last refresh
+  bool runValuesPending_ = false;
 };
 
 // True when the named file exists and can be opened for reading and writing
