@@ -71,6 +71,14 @@ QPushButton* makeButton(QWidget* page, const char* caption, int left, int row, i
   return button;
 }
 
+// The file name box, the "..." picker and the "Edit" button of a choice row
+// whose choice can name a side file; its label then moves to column 265.
+void makeFileControls(QWidget* page, int row, QLineEdit*& name, QPushButton*& pick, QPushButton*& edit) {
+  name = makeBox(page, "", kLabelColumn, rowTop(row), 130);
+  pick = makeButton(page, "...", kLabelColumn + 133, row, 26);
+  edit = makeButton(page, "Edit", kLabelColumn + 162, row, 33);
+}
+
 int rightEdge(const QWidget* widget) {
   return widget->x() + widget->width();
 }
@@ -164,9 +172,6 @@ void TForm2::buildOthersPage() {
   const QStringList two = {"0", "1"};
   const QStringList three = {"0", "1", "2"};
   const QStringList four = {"0", "1", "2", "3"};
-  const int fileLeft = kLabelColumn;  // the file name box of a choice row
-  const int pickLeft = fileLeft + 133;
-  const int editLeft = pickLeft + 29;
 
   Edit4 = makeBox(page, "200", kColumn, rowTop(0), kBoxWidth);
   Label10 = makeLabel(page, "Number of points to set the density of components", kLabelColumn, 0);
@@ -187,9 +192,7 @@ void TForm2::buildOthersPage() {
   Label16 = makeLabel(page, "Temperature [K]", kLabelColumn, 7);
 
   Edit11C = makeChoice(page, three, "0", 8);
-  Edit28 = makeBox(page, "", fileLeft, rowTop(8), 130);
-  Button1 = makeButton(page, "...", pickLeft, 8, 26);
-  Button4 = makeButton(page, "Edit", editLeft, 8, 33);
+  makeFileControls(page, 8, Edit28, Button1, Button4);
   Label17 = makeLabel(page,
                       "Self Diffusion coefficients [cm^2 s^-1]: {0} - as function (from file), {1} - as matrix (from "
                       "file), {2} for Cu-Fe-Ni alloy",
@@ -198,9 +201,7 @@ void TForm2::buildOthersPage() {
   Label18 = makeLabel(page, "Correlation factor, D_self = correlation factor * D_traser", kLabelColumn, 9);
 
   Edit15C = makeChoice(page, four, "0", 10);
-  Edit29 = makeBox(page, "", fileLeft, rowTop(10), 130);
-  Button2 = makeButton(page, "...", pickLeft, 10, 26);
-  Button6 = makeButton(page, "Edit", editLeft, 10, 33);
+  makeFileControls(page, 10, Edit29, Button2, Button6);
   Label21 = makeLabel(page,
                       "Thermodynamic actvities eg., a_i=a_i(c_1,c_2,c_3): {0} - ideal, {1} - Cu-Fe-Ni alloy, {2} - "
                       "Fe-Ni-Cr alloy, {3} as a molar fraction deriv. (from file)",
@@ -229,9 +230,7 @@ void TForm2::buildOthersPage() {
                       "the sample, {1} - declare",
                       133, 15);
   Edit25C = makeChoice(page, three, "0", 16, /*editable=*/false);
-  Edit30 = makeBox(page, "", fileLeft, rowTop(16), 130);
-  Button3 = makeButton(page, "...", pickLeft, 16, 26);
-  Button5 = makeButton(page, "Edit", editLeft, 16, 33);
+  makeFileControls(page, 16, Edit30, Button3, Button5);
   Label30 = makeLabel(page,
                       "initial boundary flux file: {0} - all J^d = 0, {1} - as function (from file), {2} selective "
                       "oxidation (from file)",
