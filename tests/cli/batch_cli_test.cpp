@@ -133,6 +133,36 @@ TEST(BatchCli, RunsACaseToItsEndOrForAGivenNumberOfPasses) {
   EXPECT_EQ(runBatch(dir.path(), "run.dat other.dat").status, 2);
 }
 
+// Compiled and textual formulas must leave the same files, byte for byte: the
+// oxidation case (diffusivity and flux formulas) and the couple with its
+// chemical-potential derivatives read from activities.act.
+TEST(BatchCli, TextualFormulasLeaveTheSameResultsFiles) {
+  for (const bool activitiesFromFile : {false, true}) {
+    ScratchDirectory compiled;
+    ScratchDirectory textual;
+    std::string caseName = "oxidation.dat";
+    for (const ScratchDirectory* dir : {&compiled, &textual}) {
+      ASSERT_EQ(runBatch(dir->path(), "--write-samples .").status, 0);
+      if (activitiesFromFile) {
+        caseName = "activities.dat";
+        std::string text = test::readBytes(dir->file("interdiffusion.dat"));
+        const std::size_t mode = text.find("   1 activities.act");
+        ASSERT_NE(mode, std::string::npos);
+        text[mode + 3] = '3';
+        test::writeBytes(dir->file(caseName), text);
+      }
+    }
+    const std::string passes = activitiesFromFile ? "--max-passes 3 " : "--max-passes 300 ";
+    ASSERT_EQ(runBatch(compiled.path(), "--quiet " + passes + caseName).status, 0);
+    ASSERT_EQ(runBatch(textual.path(), "--quiet --textual-formulas " + passes + caseName).status, 0);
+    for (const char* name : {"at_out.dat", "wt_out.dat", "continue.dat", "diffusivities.dat", "Kirk_plane.dat",
+                             "boundary_flux.dat", "fluxes_comparition.dat"}) {
+      const std::string file = std::string("results/") + name;
+      EXPECT_EQ(test::readBytes(compiled.file(file)), test::readBytes(textual.file(file))) << caseName << " " << name;
+    }
+  }
+}
+
 TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   ScratchDirectory dir;
   writeDiffusivities(dir, "log(N1-2)");  // NaN at every point
