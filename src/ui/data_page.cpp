@@ -7,8 +7,8 @@
 // are laid out from their templates, so a layout manager would only fight
 // them. The page scrolls when the window is smaller than the panel.
 
-#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,18 +50,27 @@ QLineEdit* makeBox(QWidget* page, const char* text, int left, int top, int width
   return box;
 }
 
-// An editable choice box (the user may pick an item or type), or a pick-only
-// one when editable is false.
-QComboBox* makeChoice(QWidget* page, const QStringList& items, const char* text, int row, bool editable = true) {
+enum class Choice {
+  Editable,      // the user may pick an item or type
+  PickOnly,      // the user may only pick an item
+  ListOnTyping,  // editable, and the list drops down as soon as the user types
+};
+
+QComboBox* makeChoice(QWidget* page, const QStringList& items, const char* text, int row,
+                      Choice kind = Choice::Editable) {
   auto* box = new QComboBox(page);
-  box->setEditable(editable);
+  box->setEditable(kind != Choice::PickOnly);
   box->addItems(items);
   box->setGeometry(kColumn, rowTop(row), kBoxWidth, kBoxHeight);
-  if (editable)
-    box->setEditText(QString::fromUtf8(text));
-  else
+  if (kind == Choice::PickOnly) {
     box->setCurrentText(QString::fromUtf8(text));
-  if (editable) installKeyFilter(box, KeyFilter::Kind::Integer);
+    return box;
+  }
+  box->setEditText(QString::fromUtf8(text));
+  // A completer's list leaves the keys with the box, so typing goes on while
+  // the list is shown (the combo box's own list would take them).
+  if (kind == Choice::ListOnTyping) box->completer()->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+  installKeyFilter(box, KeyFilter::Kind::Integer);
   return box;
 }
 
@@ -229,7 +238,7 @@ void TForm2::buildOthersPage() {
                       "initial position of Kirkendall plane (initial contact interace) [cm]: {0} - the half width of "
                       "the sample, {1} - declare",
                       133, 15);
-  Edit25C = makeChoice(page, three, "0", 16, /*editable=*/false);
+  Edit25C = makeChoice(page, three, "0", 16, Choice::PickOnly);
   makeFileControls(page, 16, Edit30, Button3, Button5);
   Label30 = makeLabel(page,
                       "initial boundary flux file: {0} - all J^d = 0, {1} - as function (from file), {2} selective "
@@ -247,7 +256,8 @@ void TForm2::buildGraphicalPage() {
   Edit20 = makeBox(page, "50", kColumn, rowTop(0), kBoxWidth);
   Edit21 = makeBox(page, "250", kLabelColumn, rowTop(0), kBoxWidth);
   Label26 = makeLabel(page, "number of time steps between: refreshig the screen, saving data", 118, 0);
-  Edit22C = makeChoice(page, {"1", "10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}, "10", 1);
+  Edit22C = makeChoice(page, {"1", "10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}, "10", 1,
+                       Choice::ListOnTyping);
   Label27 = makeLabel(page, "speed of the calculations, 0 = quickest ~100 slowest", kLabelColumn, 1);
   installKeyFilter(Edit20, KeyFilter::Kind::Integer);
   installKeyFilter(Edit21, KeyFilter::Kind::Integer);
@@ -269,10 +279,6 @@ void TForm2::connectDataHandlers() {
   onUserChoice(Edit15C, &TForm2::Edit15Change);
   onUserChoice(Edit24C, &TForm2::Edit24CChange);
   onUserChoice(Edit25C, &TForm2::Edit25Change);
-  // The speed list drops down as soon as the user types.
-  connect(Edit22C->lineEdit(), &QLineEdit::textEdited, this, [this] {
-    if (!Edit22C->view()->isVisible()) Edit22C->showPopup();
-  });
   connect(Button1, &QPushButton::clicked, this, [this] { command([this] { Button1Click(); }); });
   connect(Button2, &QPushButton::clicked, this, [this] { command([this] { Button2Click(); }); });
   connect(Button3, &QPushButton::clicked, this, [this] { command([this] { Button3Click(); }); });

@@ -1,6 +1,8 @@
 #include "ui/key_filters.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -26,10 +28,10 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
   }
   const QString typed = key->text();
   if (typed.isEmpty()) return false;
-  const auto* box = qobject_cast<QLineEdit*>(watched);
-  const QString text = box != nullptr ? box->text() : QString();
-  for (const QChar character : typed)
-    if (!accepts(kind_, character, text)) return true;  // discarded
+  for (const QChar character : typed) {
+    if (forList_ && !character.isPrint()) continue;
+    if (!accepts(kind_, character, box_->text())) return true;  // discarded
+  }
   return false;
 }
 
@@ -38,7 +40,14 @@ void installKeyFilter(QLineEdit* box, KeyFilter::Kind kind) {
 }
 
 void installKeyFilter(QComboBox* box, KeyFilter::Kind kind) {
-  if (box->lineEdit() != nullptr) installKeyFilter(box->lineEdit(), kind);
+  QLineEdit* edit = box->lineEdit();
+  if (edit == nullptr) return;
+  installKeyFilter(edit, kind);
+  // A completer has a list only in its popup modes; that list hands the keys
+  // typed while it is shown straight to the box, past the box's filter.
+  QCompleter* completer = box->completer();
+  if (completer != nullptr && completer->completionMode() != QCompleter::InlineCompletion)
+    completer->popup()->installEventFilter(new KeyFilter(kind, edit, true));
 }
 
 }  // namespace torvex

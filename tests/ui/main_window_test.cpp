@@ -3,7 +3,9 @@
 // directory of its own, since START writes "datafil.dat" and the run writes
 // "results/" into the working directory.
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,6 +106,15 @@ class MainWindowTest : public QObject {
     w.Edit31->clear();
     QTest::keyClicks(w.Edit31, "6.58e-7");  // no filter on the minimal fraction
     QCOMPARE(w.Edit31->text(), QStringLiteral("6.58e-7"));
+    // The speed list drops down while typing and passes the keys on to the
+    // box: they are filtered there too.
+    w.PageControl2->setCurrentWidget(w.TabSheet3);
+    w.Edit22C->lineEdit()->clear();
+    QTest::keyClicks(w.Edit22C->lineEdit(), "5");
+    QAbstractItemView* list = w.Edit22C->completer()->popup();
+    QTRY_VERIFY(list->isVisible());
+    QTest::keyClicks(list, "x0");
+    QCOMPARE(w.Edit22C->currentText(), QStringLiteral("50"));
   }
 
   void rebuildsForComponentsAndInitialPoints() {
