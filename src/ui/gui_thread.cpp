@@ -59,6 +59,20 @@ bool TGUIThread::isHeld() const {
   return held_;
 }
 
+bool TGUIThread::isBetweenPasses() const {
+  std::lock_guard lock(mutex_);
+  return held_ || pacing_;
+}
+
+bool TGUIThread::whileBetweenPasses(const std::function<void()>& action) {
+  // The worker leaves its pause or its pacing delay only through mutex_, so
+  // while it is held here it cannot start changing the model.
+  std::lock_guard lock(mutex_);
+  if (!held_ && !pacing_) return false;
+  action();
+  return true;
+}
+
 void TGUIThread::requestStop() {
   {
     std::lock_guard lock(mutex_);
@@ -275,7 +289,9 @@ void TGUIThread::afterPass(int delayMilliseconds) {
   if (delayMilliseconds <= 0) return;
   // A stop does not wait for the pacing delay.
   std::unique_lock lock(mutex_);
+  pacing_ = true;
   changed_.wait_for(lock, std::chrono::milliseconds(delayMilliseconds), [this] { return stopAsked_ || abandoned_; });
+  pacing_ = false;
 }
 
 // ---- Refresh hooks (GUI thread, inside the Refresh hand-over) ----

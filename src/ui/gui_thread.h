@@ -64,6 +64,13 @@ class TGUIThread : public QThread, private RunHost, private RunView {
   // True while the worker is held by a pause: it then touches nothing until
   // Resume, so the GUI thread may read the model.
   [[nodiscard]] bool isHeld() const;
+  // True while the worker is between two passes: held by a pause, or in the
+  // pacing delay after a pass.
+  [[nodiscard]] bool isBetweenPasses() const;
+  // GUI thread. When the worker is between two passes, keeps it there while
+  // action runs (action may read the model, which holds a whole pass) and
+  // returns true; otherwise returns false without running action.
+  bool whileBetweenPasses(const std::function<void()>& action);
 
   // GUI thread. Asks the run to end after the pass in hand (the model's
   // stopRequested and the thread's own flag, so that the worker's clearing
@@ -117,6 +124,7 @@ class TGUIThread : public QThread, private RunHost, private RunView {
   std::exception_ptr handOverError_;
   bool pauseRequested_ = false;
   bool held_ = false;
+  bool pacing_ = false;  // the worker sleeps the pacing delay after a pass
   bool stopAsked_ = false;
   bool abandoned_ = false;
   bool ended_ = false;

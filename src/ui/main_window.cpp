@@ -217,15 +217,14 @@ void TForm2::Stop1Click() {
   if (RunThread != nullptr) {
     TGUIThread* run = std::exchange(RunThread, nullptr);
     std::exception_ptr saveError;
-    // The results are written at once only when the worker is held between
-    // passes; otherwise the worker writes them at its end, after the pass in
-    // hand, so that no file ever holds a half-done pass.
-    if (run->isHeld()) {
-      try {
-        WriteResults(model_);
-      } catch (...) {
-        saveError = std::current_exception();
-      }
+    // The results are written at once when the worker is between two passes
+    // (paused, or in its pacing delay), and kept there meanwhile; otherwise
+    // the worker writes them at its end, after the pass in hand, so that no
+    // file ever holds a half-done pass.
+    try {
+      run->whileBetweenPasses([this] { WriteResults(model_); });
+    } catch (...) {
+      saveError = std::current_exception();
     }
     run->requestStop();
     UpdateRunControls();

@@ -316,6 +316,21 @@ class MainWindowTest : public QObject {
     QVERIFY(messages_.isEmpty());
   }
 
+  void stopDuringThePacingDelayWritesTheResultsAtOnce() {
+    TForm2& w = window();
+    enterShortCase(w, "612000");
+    w.Edit22C->setEditText("100");  // 100 ms between passes
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    torvex::TGUIThread* run = w.RunThread;
+    QTRY_VERIFY(w.Time_Label->text() != QStringLiteral("0"));
+    QTRY_VERIFY(run->isBetweenPasses());
+    QFile::remove(QStringLiteral("results/at_out.dat"));
+    w.Stop1->trigger();
+    QVERIFY(QFile::exists(QStringLiteral("results/at_out.dat")));
+    QTRY_VERIFY(run->isFinished());
+    QVERIFY(messages_.isEmpty());
+  }
+
   void startRightAfterStopWaitsForTheStoppedRun() {
     TForm2& w = window();
     enterShortCase(w, "612000");
