@@ -97,8 +97,11 @@ int integerOf(const QString& text, int fallback) {
   return integerOr(text.toStdString(), fallback);
 }
 
-void setShown(std::initializer_list<QWidget*> widgets, bool shown) {
-  for (QWidget* widget : widgets) widget->setVisible(shown);
+// Shows or hides the side-file controls of a choice row; its label stands
+// beside them (column 265) or beside the choice box alone (column 67).
+void showFileControls(std::initializer_list<QWidget*> controls, QLabel* label, bool shown) {
+  for (QWidget* control : controls) control->setVisible(shown);
+  label->move(shown ? 265 : 67, label->y());
 }
 
 // Turns a filter of description|pattern pairs into the dialog's filter list.
@@ -384,15 +387,13 @@ void TForm2::BuildProfileGrid(int rows, int oldCount) {
 void TForm2::Edit11Change() {
   const int choice = integerOf(Edit11C->currentText(), -1);
   const bool fromFile = choice == 0 || choice == 1;
-  setShown({Edit28, Button1, Button4}, fromFile);
-  Label17->move(fromFile ? 265 : 67, Label17->y());
+  showFileControls({Edit28, Button1, Button4}, Label17, fromFile);
   FitDataPanel();
 }
 
 void TForm2::Edit15Change() {
   const bool fromFile = integerOf(Edit15C->currentText(), -1) == 3;
-  setShown({Edit29, Button2, Button6}, fromFile);
-  Label21->move(fromFile ? 265 : 67, Label21->y());
+  showFileControls({Edit29, Button2, Button6}, Label21, fromFile);
   FitDataPanel();
 }
 
@@ -405,8 +406,7 @@ void TForm2::Edit24CChange() {
 void TForm2::Edit25Change() {
   const int choice = integerOf(Edit25C->currentText(), -1);
   const bool fromFile = choice == 1 || choice == 2;
-  setShown({Edit30, Button3, Button5}, fromFile);
-  Label30->move(fromFile ? 265 : 67, Label30->y());
+  showFileControls({Edit30, Button3, Button5}, Label30, fromFile);
   FitDataPanel();
 }
 
