@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "model/number_format.h"
+#include "ui/form_reader.h"
 #include "ui/key_filters.h"
 #include "ui/main_window.h"
 #include "ui/text_editor.h"
@@ -104,6 +105,8 @@ void showFileControls(std::initializer_list<QWidget*> controls, QLabel* label, b
   label->move(shown ? 265 : 67, label->y());
 }
 
+}  // namespace
+
 // Turns a filter of description|pattern pairs into the dialog's filter list.
 // Patterns match either case; "*.*" means every file.
 QStringList dialogFilters(const QString& pairs) {
@@ -120,8 +123,6 @@ QStringList dialogFilters(const QString& pairs) {
   }
   return filters;
 }
-
-}  // namespace
 
 void TForm2::buildDataPage() {
   ScrollBox1 = new QScrollArea(TabSheetData);
@@ -313,8 +314,7 @@ void TForm2::Edit26Change() {
   if (points > 9) {
     BuildProfileGrid(0, ComponentCount);
     Memo1->clear();
-    Memo1->setPlainText(QStringLiteral(
-        "#Initial concentration data  (x [cm], con_1 ,..., con_r-1 [% at.], v_Darken, v_Sigma, pressure)"));
+    Memo1->setPlainText(QString::fromLatin1(kProfileHeading));
     Memo1->show();
   } else {
     Memo1->hide();

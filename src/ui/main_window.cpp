@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include "model/number_format.h"
 #include "run/integrator.h"
 #include "run/results_files.h"
+#include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
 #include "ui/about_box.h"
 #include "ui/paint_box.h"
@@ -73,9 +75,6 @@ void TForm2::buildMenus() {
   bind(Pause1, &TForm2::Pause1Click);
   bind(Stop1, &TForm2::Stop1Click);
   bind(About2, &TForm2::About2Click);
-  // Reading a data file into the forms and the text editor come with the
-  // next version of the forms; until then their commands are not offered.
-  for (QAction* pending : {Fi1, editmenu, Generatesampleinputfiles1}) pending->setEnabled(false);
 }
 
 void TForm2::buildPages() {
@@ -166,6 +165,14 @@ void TForm2::showMessage(const QString& caption, const QString& message) {
     return;
   }
   QMessageBox::critical(this, caption, message);
+}
+
+void TForm2::showNotice(const QString& caption, const QString& message) {
+  if (messageHook) {
+    messageHook(caption, message);
+    return;
+  }
+  QMessageBox::information(this, caption, message);
 }
 
 // ---- Run controls ----
@@ -421,10 +428,23 @@ void TForm2::Savedata1Click() {
   WriteDataFile(dialog.selectedFiles().constFirst());  // marks fields; the validity is not needed here
 }
 
-void TForm2::Fi1Click() {}
+void TForm2::editmenuClick() {
+  if (editor == nullptr) return;
+  // The forms go to "datafil.tmp" in the working directory, and the editor is
+  // given that file's full path: the text edited, saved and read back is the
+  // file just written, wherever the program itself is installed.
+  const QString path = QDir::current().absoluteFilePath(QStringLiteral("datafil.tmp"));
+  WriteDataFile(path);  // marks fields; the validity is not needed here
+  editor->FileName = path;
+  editor->AskForFileName = false;
+  editor->Saved = false;
+  editor->exec();
+  if (editor->Saved) ReadDataFileIntoForms(path);
+}
 
-void TForm2::editmenuClick() {}
-
-void TForm2::Generatesampleinputfiles1Click() {}
+void TForm2::Generatesampleinputfiles1Click() {
+  showNotice(QStringLiteral("Generate"), QStringLiteral("Automatic generation of sample imput files."));
+  WriteSampleFiles();  // into the working directory; the forms stay as they are
+}
 
 }  // namespace torvex

@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
@@ -102,6 +103,13 @@ class TForm2 : public QMainWindow, public RunWindow {
   void Button5Click();
   void Button6Click();
 
+  // ---- Reading a data file into the forms ----
+  // Fills the Data page from an input data file, by position of its data
+  // lines, correcting values a run could not use. Throws InputError, with no
+  // control changed, when the file cannot be read as text; otherwise returns
+  // true. The model is not touched.
+  bool ReadDataFileIntoForms(const QString& path);
+
   // ---- Data file writer and its field checks ----
   // Writes the forms to path as an input data file (replacing it) and returns
   // whether every real and file field passed its check. The file is written
@@ -117,6 +125,8 @@ class TForm2 : public QMainWindow, public RunWindow {
   void command(const std::function<void()>& action);
   // Shows an error: a message box captioned caption, or messageHook when set.
   void showMessage(const QString& caption, const QString& message);
+  // Shows a notice with an OK button (or hands it to messageHook).
+  void showNotice(const QString& caption, const QString& message);
   std::function<void(const QString& caption, const QString& message)> messageHook;
   // The size every page of PageControl1 has.
   [[nodiscard]] QSize pageSize() const;
@@ -276,5 +286,10 @@ class TForm2 : public QMainWindow, public RunWindow {
 // (it is closed again at once). Relative names resolve against the working
 // directory.
 bool FileCanBeOpened(const QString& fileName);
+
+// Turns a filter of description|pattern pairs ("dat|*.dat|txt|*.txt") into a
+// file dialog's filter list. Patterns match either case; "*.*" means every
+// file.
+QStringList dialogFilters(const QString& pairs);
 
 }  // namespace torvex

@@ -1,0 +1,114 @@
+// Reads an input data file back into the forms of the Data page. Which box
+// receives which text is decided by ReadFormValues, without the toolkit; this
+// file only applies that to the controls, in key order, so that the
+// rebuilds a new component count or a new number of initial points causes
+// happen where they would if the user typed the values.
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "model/number_format.h"
+#include "model/text_list.h"
+#include "ui/form_reader.h"
+#include "ui/main_window.h"
+
+namespace torvex {
+namespace {
+
+void setText(QLineEdit* box, const std::optional<std::string>& text) {
+  if (text) box->setText(QString::fromStdString(*text));
+}
+
+// Selecting an item from code does not run the combo's handlers; an index
+// without an item leaves the combo without a selection.
+void select(QComboBox* choice, const std::optional<int>& index) {
+  if (index) choice->setCurrentIndex(*index >= 0 && *index < choice->count() ? *index : -1);
+}
+
+void fillBoxes(const std::vector<QLineEdit*>& boxes, const std::optional<std::vector<std::string>>& values) {
+  if (!values) return;
+  for (std::size_t i = 0; i < boxes.size() && i < values->size(); ++i)
+    boxes[i]->setText(QString::fromStdString((*values)[i]));
+}
+
+}  // namespace
+
+bool TForm2::ReadDataFileIntoForms(const QString& path) {
+  // The whole file is read first: a file that cannot be read changes nothing.
+  TextList lines;
+  lines.loadFromFile(path.toStdString());
+  const FormValues v = ReadFormValues(lines.lines());
+
+  if (v.components) {
+    Edit1->setText(QString::number(*v.components));
+    BuildComponentFields(*v.components, 0);
+  }
+  setText(Edit2, v.startTime);
+  setText(Edit3, v.endTime);
+  setText(Edit4, v.gridPoints);
+  setText(Edit5, v.initialTimeStep);
+  setText(Edit6, v.concentrationError);
+  setText(Edit7, v.maximalTimeStep);
+  setText(Edit8, v.stepsBetweenChanges);
+  setText(Edit9, v.timeStepMultiplier);
+  setText(Edit10, v.temperature);
+  select(Edit11C, v.diffusivityChoice);
+  setText(Edit28, v.diffusivityFile);
+  setText(Edit12, v.correlationFactor);
+  fillBoxes(MolarMassBoxes, v.molarMasses);
+  fillBoxes(MolarVolumeBoxes, v.molarVolumes);
+  select(Edit15C, v.activityChoice);
+  setText(Edit29, v.activityFile);
+  select(Edit16C, v.constitutiveChoice);
+  select(Edit17C, v.conservationChoice);
+  select(Edit18C, v.darkenChoice);
+  select(Edit19C, v.differentiationChoice);
+  setText(Edit20, v.refreshInterval);
+  setText(Edit21, v.saveInterval);
+  if (v.speed) Edit22C->setEditText(QString::fromStdString(*v.speed));
+  select(Edit23C, v.kirkendallVisibleChoice);
+  select(Edit24C, v.kirkendallPositionChoice);
+  setText(Edit11, v.kirkendallPosition);
+  select(Edit25C, v.fluxChoice);
+  setText(Edit30, v.fluxFile);
+  setText(Edit31, v.minimalFraction);
+
+  if (v.initialPoints) {
+    const int points = *v.initialPoints;
+    Edit26->setText(QString::number(points));
+    InitialPoints = points;
+    if (points <= 9) {
+      Memo1->hide();
+      BuildProfileGrid(points, ComponentCount);
+    }
+    if (points > 9 && !v.profileRows.empty()) {
+      QStringList text{QString::fromLatin1(kProfileHeading)};
+      for (const std::string& row : v.profileRows) text << QString::fromStdString(row);
+      Memo1->clear();
+      Memo1->setPlainText(text.join(QChar('\n')));
+      Memo1->show();
+    }
+    for (std::size_t l = 0; l < v.gridRows.size() && l < ProfileGrid.size(); ++l) {
+      const std::vector<QLineEdit*>& boxes = ProfileGrid[l];
+      const std::vector<std::string>& cells = v.gridRows[l];
+      for (std::size_t k = 0; k < boxes.size() && k < cells.size(); ++k)
+        boxes[k]->setText(QString::fromStdString(cells[k]));
+    }
+  }
+
+  if (ComponentCount < 10) ApplyChoiceVisibility();
+  return true;
+}
+
+void TForm2::Fi1Click() {
+  QFileDialog dialog(this, QString(), QString::fromStdString(model_.applicationDirectory));
+  dialog.setNameFilters(dialogFilters(QStringLiteral("dat|*.dat|txt|*.txt")));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  ReadDataFileIntoForms(dialog.selectedFiles().constFirst());
+}
+
+}  // namespace torvex
