@@ -3,6 +3,7 @@
 // window first.
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 #include "model/tform1.h"
@@ -53,6 +54,7 @@ std::string executableDirectory() {
 int main(int argc, char** argv) {
   using namespace torvex;
   TApplication application(argc, argv);
+  QApplication::setWindowIcon(QIcon(programIcon(64)));
   int status = 0;
   try {
     const std::string directory = executableDirectory();

@@ -56,7 +56,7 @@ void TForm3::FormShow() {
         for (const std::string& line : lines) text << QString::fromStdString(line);
         Memo1->setPlainText(text.join(QChar('\n')));
       } catch (const InputError& error) {
-        QMessageBox::warning(this, windowTitle(), QString::fromStdString(error.what()));
+        report(QString::fromStdString(error.what()));
       }
     }
   }
@@ -70,9 +70,17 @@ bool TForm3::writeTo(const QString& path) {
     lines.saveToFile(path.toStdString());
     return true;
   } catch (const InputError& error) {
-    QMessageBox::warning(this, windowTitle(), QString::fromStdString(error.what()));
+    report(QString::fromStdString(error.what()));
     return false;
   }
+}
+
+void TForm3::report(const QString& message) {
+  if (messageHook) {
+    messageHook(message);
+    return;
+  }
+  QMessageBox::warning(this, windowTitle(), message);
 }
 
 void TForm3::ButtonSaveClick() {
@@ -80,8 +88,11 @@ void TForm3::ButtonSaveClick() {
     if (writeTo(FileName)) Saved = true;
     return;
   }
-  const QString chosen = QFileDialog::getSaveFileName(this, QString(), FileName);
-  if (chosen.isEmpty()) return;
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.selectFile(FileName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString chosen = dialog.selectedFiles().constFirst();
   if (writeTo(chosen)) FileName = chosen;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 
 class QPlainTextEdit;
 class QPushButton;
@@ -29,6 +30,10 @@ class TForm3 : public QDialog {
   void ButtonSaveClick();
   void ButtonExitClick();
 
+  // Where a file that cannot be read or written is reported: a message box,
+  // or this hook when set (tests).
+  std::function<void(const QString& message)> messageHook;
+
   QPlainTextEdit* Memo1 = nullptr;
   QPushButton* ButtonExit = nullptr;
   QPushButton* ButtonSave = nullptr;
@@ -39,6 +44,7 @@ class TForm3 : public QDialog {
  private:
   // Writes the text lines with CR LF; reports a failure and keeps the text.
   bool writeTo(const QString& path);
+  void report(const QString& message);
 
   TForm1& model_;
 };
