@@ -138,6 +138,10 @@ class TForm2 : public QMainWindow, public RunWindow {
   void runFailed(const QString& message) override;
   void fatalModelError(const QString& message) override;
 
+  // True while a worker exists that has not ended: the active run, or a
+  // stopped one still finishing its pass.
+  [[nodiscard]] bool workerActive() const { return worker_ && !worker_->isFinished(); }
+
   // The copies the graphs and the redraw decision read.
   [[nodiscard]] const GraphSnapshot& graphSnapshot() const { return snapshot_; }
 
