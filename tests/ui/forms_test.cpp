@@ -20,20 +20,14 @@
 #include "ui/about_box.h"
 #include "ui/main_window.h"
 #include "ui/text_editor.h"
+#include "ui_support.h"
 
 using torvex::TForm1;
 using torvex::TForm2;
 using torvex::TForm3;
+using torvex::test::fileLines;
 
 namespace {
-
-QStringList fileLines(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
-  if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
-  return lines;
-}
 
 void writeLines(const QString& path, const QStringList& lines) {
   QFile file(path);

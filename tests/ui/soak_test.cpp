@@ -16,6 +16,7 @@
 
 #include "model/tform1.h"
 #include "ui/main_window.h"
+#include "ui_support.h"
 
 using torvex::TForm1;
 using torvex::TForm2;
@@ -28,26 +29,13 @@ int environmentNumber(const char* name, int fallback) {
   return ok ? value : fallback;
 }
 
-// A Cu-Fe-Ni couple with built-in mobilities and ideal activities: no side
-// file is needed. 20 points and 0.2 s in about 50 passes, drawn every pass and saved
-// every 25, so that some runs end by themselves and most are interrupted.
+// The short case, ending at 0.2 s in about 50 passes (the time step doubles
+// every 5) and saved every 25, so that some runs end by themselves and most
+// are interrupted.
 void enterSmallCase(TForm2& w) {
-  const char* masses[] = {"63.546", "55.847", "58.71"};
-  const char* volumes[] = {"7.11", "7.09", "6.59"};
-  for (std::size_t i = 0; i < 3; ++i) {
-    w.MolarMassBoxes[i]->setText(masses[i]);
-    w.MolarVolumeBoxes[i]->setText(volumes[i]);
-  }
-  const char* rows[2][3] = {{"-0.1", "85", "0.5"}, {"0.1", "0.5", "25"}};
-  for (std::size_t j = 0; j < 2; ++j)
-    for (std::size_t k = 0; k < 3; ++k) w.ProfileGrid[j][k]->setText(rows[j][k]);
-  w.Edit3->setText("0.2");
-  w.Edit4->setText("20");
-  w.Edit8->setText("5");  // the time step doubles every 5 passes
-  w.Edit11C->setCurrentIndex(2);
-  w.Edit20->setText("1");
+  torvex::test::enterShortCase(w, "0.2");
+  w.Edit8->setText("5");
   w.Edit21->setText("25");
-  w.Edit22C->setEditText("0");
 }
 
 }  // namespace
