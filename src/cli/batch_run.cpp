@@ -7,12 +7,16 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
 #include "run/refresh.h"
+#include "run/results_files.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -74,6 +78,20 @@ class BatchHost : public DirectRunHost {
     progress_.update(model_);
   }
 
+  // A save that fails ends the run (its error leaves Refresh). The final save
+  // writes every file it still can: each file then holds, whole, either the
+  // state the run ended in or its last complete version.
+  void EndOfRun() override {
+    struct RaiseStopFlag {
+      TForm1& m;
+      ~RaiseStopFlag() { m.stopRequested = 1; }
+    } raise{model_};
+    saveFailures_ = WriteEveryResultsFile(model_);
+    if (!saveFailures_.empty()) throw FileWriteError(saveFailures_.front());
+  }
+
+  // The messages of the files the final save could not write.
+  [[nodiscard]] const std::vector<std::string>& saveFailures() const { return saveFailures_; }
   [[nodiscard]] const NonFiniteSighting& nonFinite() const { return nonFinite_; }
   [[nodiscard]] ProgressReporter& progress() { return progress_; }
 
@@ -92,6 +110,7 @@ class BatchHost : public DirectRunHost {
   const BatchRunOptions& options_;
   ProgressReporter progress_;
   NonFiniteSighting nonFinite_;
+  std::vector<std::string> saveFailures_;
 };
 
 std::string describeNonFinite(const TForm1& m, const NonFiniteSighting& s) {
@@ -128,6 +147,28 @@ void printSummary(const TForm1& m, const RunSummary& summary, const std::string&
             << "  Kirkendall plane  " << formatGeneral(m.kirkendallPosition) << " cm\n"
             << "  wall time         " << formatDuration(wallSeconds) << "\n"
             << "  results           " << results << "\n";
+}
+
+// A save that failed: which files, why, and what the results folder holds.
+int reportSaveFailure(const TForm1& m, const std::string& first, const std::vector<std::string>& finalFailures) {
+  std::cerr << "torvex-batch: the results could not be saved: " << first << "\n";
+  for (const std::string& failure : finalFailures)
+    if (failure != first) std::cerr << "torvex-batch: the results could not be saved: " << failure << "\n";
+  std::cerr << "torvex-batch: the run ended at t = " << formatGeneral(m.currentTime)
+            << " s; the results files that could be written hold the profile of that time, any other keeps its "
+               "last complete version\n";
+  return kExitSaveFailed;
+}
+
+// The message of a failure that is a results file that could not be written.
+std::optional<std::string> saveFailureOf(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const FileWriteError& error) {
+    return std::string(error.what());
+  } catch (...) {
+    return std::nullopt;
+  }
 }
 
 // The failure that ended a run, on standard error; its exit status.
@@ -169,7 +210,11 @@ int runBatchCase(const BatchRunOptions& options) {
   if (!host.nonFinite().seen) host.lookForNonFinite();
 
   printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
-  if (summary.failure) return reportFailure(summary.failure);
+  if (summary.failure) {
+    if (const auto saveFailure = saveFailureOf(summary.failure))
+      return reportSaveFailure(model, *saveFailure, host.saveFailures());
+    return reportFailure(summary.failure);
+  }
   if (host.nonFinite().seen) {
     std::cerr << "torvex-batch: " << describeNonFinite(model, host.nonFinite()) << "\n";
     return kExitRunWentWrong;

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/progress.h"
 
@@ -21,6 +22,7 @@ struct BatchRunOptions {
 constexpr int kExitRunComplete = 0;
 constexpr int kExitRunInvalid = 1;        // invalid input or a fatal model error
 constexpr int kExitRunWentWrong = 3;      // non-finite profile, or the step shrank to 0 before the end
+constexpr int kExitSaveFailed = 4;        // a results file could not be written
 constexpr int kExitRunInterrupted = 130;  // SIGINT
 
 // Loads and runs the case; prints the summary to standard output and

@@ -2,6 +2,7 @@
 // desktop program and reports through standard output, standard error and
 // its exit status.
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -71,7 +72,10 @@ This is its headless runner.
 Exit status: 0 success, 1 invalid input or a fatal model error (the message
 goes to standard error), 2 wrong usage, 3 the run went numerically wrong (the
 final profile holds NaN or an infinite value, or every step was rejected until
-the step became 0; the results are still written), 130 stopped by Ctrl-C.
+the step became 0; the results are still written), 4 a results file could not
+be written (the message names it and the reason; the run ends there, the
+files that can be written are, the others keep their last complete version),
+130 stopped by Ctrl-C.
 )";
 
 int usageError(const std::string& message) {
@@ -140,6 +144,9 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file size limit (ulimit -f) would otherwise kill the process in the
+  // middle of a save; ignored, the write fails and the save is reported.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   try {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {

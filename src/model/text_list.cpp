@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "model/errors.h"
@@ -41,6 +43,34 @@ bool writeAll(int fd, std::string_view data) {
     data.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
+}
+
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// The temporary file that saveToFile of process `pid` writes for path. The
+// name is unique per process so that two programs saving the same file never
+// write into one temporary file.
+std::string temporaryPathOf(const std::string& path, long long pid) {
+  return path + std::string(kTemporarySuffix) + std::to_string(pid);
+}
+
+// The process id in a temporary file name of `name` ("name.tmp1234"), or -1.
+long long temporaryOwnerOf(std::string_view entry, std::string_view name) {
+  if (entry.size() <= name.size() + kTemporarySuffix.size() || entry.substr(0, name.size()) != name) return -1;
+  entry.remove_prefix(name.size());
+  if (entry.substr(0, kTemporarySuffix.size()) != kTemporarySuffix) return -1;
+  entry.remove_prefix(kTemporarySuffix.size());
+  if (entry.size() > 9) return -1;
+  long long pid = 0;
+  for (const char c : entry) {
+    if (c < '0' || c > '9') return -1;
+    pid = pid * 10 + (c - '0');
+  }
+  return pid;
+}
+
+bool processRuns(long long pid) {
+  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH);
 }
 
 }  // namespace
@@ -77,9 +107,14 @@ void TextList::loadFromText(std::string_view text, const std::string& name) {
 }
 
 void TextList::loadFromFile(const std::string& path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored))
-    throw InputError(path + ": cannot open the file for reading (it is a directory)");
+  // Opening a pipe would wait for a writer, and a device has no size to read:
+  // only regular files are read.
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0) {
+    if (S_ISDIR(status.st_mode)) throw InputError(path + ": cannot open the file for reading (it is a directory)");
+    if (!S_ISREG(status.st_mode))
+      throw InputError(path + ": cannot open the file for reading (it is not a regular file)");
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw InputError(path + ": cannot open the file for reading (" + systemReason() + ")");
   in.seekg(0, std::ios::end);
@@ -107,28 +142,42 @@ std::string TextList::text() const {
 }
 
 void TextList::saveToFile(const std::string& path) const {
-  // The temporary name is unique per process so that two programs saving the
-  // same file never write into one temporary file.
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
+  const std::string temporary = temporaryPathOf(path, ::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) throw InputError(path + ": cannot write the file (" + systemReason() + ")");
+  if (fd < 0) throw FileWriteError(path + ": cannot write the file (" + systemReason() + ")");
   const std::string content = text();
   const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
   const std::string reason = written ? std::string() : systemReason();
   if (::close(fd) != 0 && written) {
     const std::string closeReason = systemReason();
     ::unlink(temporary.c_str());
-    throw InputError(path + ": cannot write the file (" + closeReason + ")");
+    throw FileWriteError(path + ": cannot write the file (" + closeReason + ")");
   }
   if (!written) {
     ::unlink(temporary.c_str());
-    throw InputError(path + ": cannot write the file (" + reason + ")");
+    throw FileWriteError(path + ": cannot write the file (" + reason + ")");
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
     const std::string renameReason = systemReason();
     ::unlink(temporary.c_str());
-    throw InputError(path + ": cannot replace the file (" + renameReason + ")");
+    throw FileWriteError(path + ": cannot replace the file (" + renameReason + ")");
   }
+}
+
+void RemoveStaleTemporaryFiles(const std::string& directory, const std::vector<std::string>& names) {
+  std::error_code error;
+  std::vector<std::filesystem::path> stale;
+  for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const std::string file = entry->path().filename().string();
+    for (const std::string& name : names) {
+      const long long owner = temporaryOwnerOf(file, name);
+      if (owner < 0) continue;
+      if (!processRuns(owner)) stale.push_back(entry->path());
+      break;
+    }
+  }
+  for (const auto& path : stale) std::filesystem::remove(path, error);
 }
 
 }  // namespace torvex

@@ -27,9 +27,10 @@ class TextList {
   // Replaces the list by the lines of a text file. Line ends may be LF, CR LF
   // or CR; a final line end does not start another entry; a UTF-8 byte-order
   // mark at the start is dropped. Throws InputError naming the file when it
-  // cannot be opened, is larger than kMaxFileBytes, or is not text (it holds a
-  // NUL byte or another control character besides tab, form feed and the
-  // line ends). The list is unchanged when loading fails.
+  // cannot be opened, is not a regular file (a folder, a device or a pipe,
+  // which could block the reader), is larger than kMaxFileBytes, or is not
+  // text (it holds a NUL byte or another control character besides tab, form
+  // feed and the line ends). The list is unchanged when loading fails.
   void loadFromFile(const std::string& path);
 
   // Parses text held in memory by the same rules; name is used in messages.
@@ -38,7 +39,9 @@ class TextList {
   // Writes every line followed by CR LF. The file is replaced atomically: the
   // lines go to a temporary file beside it, which is then renamed over it, so
   // a crash or a full disk leaves either the old file or the new one whole.
-  // Throws InputError naming the file and the reason when it cannot be written.
+  // Throws FileWriteError naming the file and the reason when it cannot be
+  // written; the earlier file is then left as it was and the temporary file
+  // is removed.
   void saveToFile(const std::string& path) const;
 
   // The lines joined with CR LF after each, as saveToFile writes them.
@@ -47,6 +50,12 @@ class TextList {
  private:
   std::vector<std::string> lines_;
 };
+
+// Removes the temporary files that saveToFile left beside the files `names`
+// of `directory` when its process was killed while saving: those named after
+// one of the files, ".tmp" and the id of a process that no longer runs.
+// Temporary files of running processes are left alone; errors are ignored.
+void RemoveStaleTemporaryFiles(const std::string& directory, const std::vector<std::string>& names);
 
 // Removes blanks and other characters up to the space character (tabs, line
 // ends) from both ends.

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "model/errors.h"
 #include "model/formula.h"
@@ -203,13 +204,10 @@ void buildDiffusivities(TForm1& m) {
 
 }  // namespace
 
-void WriteResults(TForm1& m) {
+void BuildResultsLists(TForm1& m) {
   m.atomicProfileLines.clear();
   m.weightProfileLines.clear();
   m.continuationLines.clear();
-  std::error_code ignored;  // the folder usually exists already
-  std::filesystem::create_directory("results", ignored);
-
   for (TextList* list : {&m.atomicProfileLines, &m.weightProfileLines}) {
     for (const std::string& line : m.dataFileLines) list->add(line);
     list->add("");
@@ -224,16 +222,61 @@ void WriteResults(TForm1& m) {
   }
   appendWeightSections(m);
   buildContinuation(m, atomic);
-
-  m.atomicProfileLines.saveToFile("results//at_out.dat");
-  m.weightProfileLines.saveToFile("results//wt_out.dat");
-  m.continuationLines.saveToFile("results//continue.dat");
-  m.kirkendallRecordLines.saveToFile("results//Kirk_plane.dat");
-  m.boundaryFluxLines.saveToFile("results//boundary_flux.dat");
   m.diffusivityProfileLines.clear();
   buildDiffusivities(m);
-  m.diffusivityProfileLines.saveToFile("results//diffusivities.dat");
-  m.fluxComparisonLines.saveToFile("results//fluxes_comparition.dat");
+}
+
+namespace {
+
+// The seven files in the order they are saved, with the list each one holds.
+struct ResultsFile {
+  TextList TForm1::*lines;
+  const char* name;
+};
+constexpr ResultsFile kResultsFiles[] = {
+    {&TForm1::atomicProfileLines, "at_out.dat"},
+    {&TForm1::weightProfileLines, "wt_out.dat"},
+    {&TForm1::continuationLines, "continue.dat"},
+    {&TForm1::kirkendallRecordLines, "Kirk_plane.dat"},
+    {&TForm1::boundaryFluxLines, "boundary_flux.dat"},
+    {&TForm1::diffusivityProfileLines, "diffusivities.dat"},
+    {&TForm1::fluxComparisonLines, "fluxes_comparition.dat"},
+};
+
+void save(const TForm1& m, const ResultsFile& file) {
+  (m.*file.lines).saveToFile(std::string("results//") + file.name);
+}
+
+void prepareResultsFolder() {
+  std::error_code ignored;  // the folder usually exists already
+  std::filesystem::create_directory("results", ignored);
+  // A run killed while saving leaves its temporary file beside the result;
+  // nobody else will ever rename it.
+  std::vector<std::string> names;
+  for (const ResultsFile& file : kResultsFiles) names.emplace_back(file.name);
+  RemoveStaleTemporaryFiles("results", names);
+}
+
+}  // namespace
+
+void WriteResults(TForm1& m) {
+  BuildResultsLists(m);
+  prepareResultsFolder();
+  for (const ResultsFile& file : kResultsFiles) save(m, file);
+}
+
+std::vector<std::string> WriteEveryResultsFile(TForm1& m) {
+  BuildResultsLists(m);
+  prepareResultsFolder();
+  std::vector<std::string> failures;
+  for (const ResultsFile& file : kResultsFiles) {
+    try {
+      save(m, file);
+    } catch (const FileWriteError& error) {
+      failures.emplace_back(error.what());
+    }
+  }
+  return failures;
 }
 
 }  // namespace torvex

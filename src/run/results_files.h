@@ -13,6 +13,7 @@
 //   fluxes_comparition.dat   the flux-comparison record
 
 #include <string>
+#include <vector>
 
 namespace torvex {
 
@@ -25,9 +26,24 @@ class TForm1;
 // atomicProfileLines, weightProfileLines, continuationLines and
 // diffusivityProfileLines; only reads the three records. Throws InputError
 // naming the file when a file cannot be written (the files before it in the
-// order above are written, the later ones are not), or naming the data file
-// and the key when its lines end before a value the continuation file
-// replaces (checked while the lists are built, so then no file is written).
+// order above are written, the later ones are not; each file is either its
+// earlier version or the new one, whole), or naming the data file and the key
+// when its lines end before a value the continuation file replaces (checked
+// while the lists are built, so then no file is written). Temporary files
+// that a process killed while saving left in "results" are removed first.
 void WriteResults(TForm1& m);
+
+// WriteResults for a run that ends after a failed save: a file that cannot
+// be written does not stop the later ones, so every file that can be written
+// is. Returns the messages of the FileWriteErrors of the files that could not
+// be written, in the order above (empty when all were); throws the InputError
+// of the continuation walk as WriteResults does.
+std::vector<std::string> WriteEveryResultsFile(TForm1& m);
+
+// The part of WriteResults that writes nothing: builds atomicProfileLines,
+// weightProfileLines, continuationLines and diffusivityProfileLines from the
+// model's state, with the same InputError for a data file whose lines end
+// before a value the continuation file replaces.
+void BuildResultsLists(TForm1& m);
 
 }  // namespace torvex

@@ -1,10 +1,12 @@
 // torvex-batch as a user meets it: commands, output and exit status.
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -22,8 +24,10 @@ struct Outcome {
   std::string output;  // standard output and standard error together
 };
 
-Outcome runBatch(const std::string& directory, const std::string& arguments) {
-  const std::string command = "cd '" + directory + "' && '" TORVEX_BATCH_PATH "' " + arguments + " 2>&1";
+// Runs torvex-batch in directory; `prefix` is shell text put before it (a
+// command it runs under, or settings of the shell).
+Outcome runBatch(const std::string& directory, const std::string& arguments, const std::string& prefix = "") {
+  const std::string command = "cd '" + directory + "' && " + prefix + " '" TORVEX_BATCH_PATH "' " + arguments + " 2>&1";
   Outcome outcome;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return outcome;
@@ -197,6 +201,73 @@ TEST(BatchCli, InterruptStopsTheRunAndWritesTheResults) {
   EXPECT_TRUE(contains(outcome.output, "status=130")) << outcome.output;
   EXPECT_TRUE(contains(outcome.output, "stopped before its end time")) << outcome.output;
   EXPECT_TRUE(std::filesystem::exists(dir.file("results/continue.dat")));
+}
+
+// The results folder of a complete run, file by file.
+std::map<std::string, std::string> resultsOf(const ScratchDirectory& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file("results")))
+    files[entry.path().filename().string()] = test::readBytes(entry.path().string());
+  return files;
+}
+
+// A run whose saves fail: it ends at the first failed save with status 4,
+// names the file and the reason, leaves every earlier file whole and no
+// temporary file behind.
+// Files that could still be written are at most `largestWritten` bytes long.
+void expectFailedSaveKeepsTheEarlierFiles(const ScratchDirectory& dir, const std::string& prefix,
+                                          const std::string& reason, std::size_t largestWritten) {
+  const auto before = resultsOf(dir);
+  ASSERT_EQ(before.size(), 7u);
+  const auto outcome = runBatch(dir.path(), "--quiet run.dat", prefix);
+  EXPECT_EQ(outcome.status, 4) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output,
+                       "the results could not be saved: results//at_out.dat: cannot write the file (" + reason + ")"))
+      << outcome.output;
+  // At the first save, after the first pass.
+  EXPECT_TRUE(contains(outcome.output, "the run ended at t = 0.001 s;")) << outcome.output;
+  const auto after = resultsOf(dir);
+  ASSERT_EQ(after.size(), 7u) << "a temporary file was left behind";
+  for (const auto& [name, content] : after) {
+    const auto earlier = before.find(name);
+    ASSERT_NE(earlier, before.end()) << name;
+    if (content != earlier->second) {
+      EXPECT_LE(content.size(), largestWritten) << name;
+    }
+  }
+  EXPECT_EQ(after.at("at_out.dat"), before.at("at_out.dat"));
+  EXPECT_EQ(after.at("continue.dat"), before.at("continue.dat"));
+}
+
+TEST(BatchCli, AFullDiskEndsTheRunWithTheFileAndTheReason) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7");
+  shortRun().write(dir.file("run.dat"));
+  ASSERT_EQ(runBatch(dir.path(), "--quiet run.dat").status, 0);
+  // A file size limit of 512 bytes fails every write beyond it as a full disk
+  // would (the program ignores the signal the limit raises).
+  expectFailedSaveKeepsTheEarlierFiles(dir, "ulimit -f 1;", "File too large", 512);
+}
+
+TEST(BatchCli, AReadOnlyResultsFolderEndsTheRunWithTheFileAndTheReason) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7");
+  shortRun().write(dir.file("run.dat"));
+  ASSERT_EQ(runBatch(dir.path(), "--quiet run.dat").status, 0);
+  std::filesystem::permissions(dir.file("results"), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  // The superuser writes into read-only folders; without the capability that
+  // allows it, the folder's permissions apply to it too.
+  std::string prefix;
+  if (::geteuid() == 0) {
+    prefix = "setpriv --bounding-set=-dac_override,-dac_read_search,-fowner";
+    if (runBatch(dir.path(), "--help", prefix).status != 0) {
+      GTEST_SKIP() << "cannot drop the superuser's capabilities";
+    }
+  }
+  expectFailedSaveKeepsTheEarlierFiles(dir, prefix, "Permission denied", 0);
+  std::filesystem::permissions(dir.file("results"), std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add);
 }
 
 TEST(BatchCli, UnwritableSampleDirectoryIsReported) {

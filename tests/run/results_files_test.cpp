@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "model/errors.h"
@@ -176,6 +179,49 @@ TEST_F(ContinuationWalk, AFileThatCannotBeWrittenStopsTheLaterFiles) {
   EXPECT_NE(message.find("continue.dat"), std::string::npos) << message;
   EXPECT_TRUE(std::filesystem::exists("results/wt_out.dat"));
   EXPECT_FALSE(std::filesystem::exists("results/Kirk_plane.dat"));
+}
+
+// A full disk, for real: the temporary file this process would write for
+// at_out.dat is a link to /dev/full, where every write fails with ENOSPC.
+TEST_F(ContinuationWalk, AFullDiskKeepsTheEarlierFileAndNamesItAndTheReason) {
+  for (const auto& line : CaseFile().lines()) model_.dataFileLines.add(line);
+  WriteResults(model_);
+  const std::string earlier = readBytes("results/at_out.dat");
+  const std::string temporary = "results/at_out.dat.tmp" + std::to_string(::getpid());
+  std::filesystem::create_symlink("/dev/full", temporary);
+  model_.currentTime = 7;
+
+  const std::string message = messageOf<FileWriteError>([&] { WriteResults(model_); });
+  EXPECT_EQ(message, "results//at_out.dat: cannot write the file (No space left on device)");
+  EXPECT_EQ(readBytes("results/at_out.dat"), earlier);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(temporary)));
+  EXPECT_EQ(readBytes("results/wt_out.dat").find("Current time:       7"), std::string::npos);
+
+  // After a failed save the batch runner writes every file it still can.
+  std::filesystem::create_symlink("/dev/full", temporary);
+  const std::vector<std::string> failures = WriteEveryResultsFile(model_);
+  EXPECT_EQ(failures, std::vector<std::string>{message});
+  EXPECT_EQ(readBytes("results/at_out.dat"), earlier);
+  EXPECT_NE(readBytes("results/wt_out.dat").find("Current time:       7"), std::string::npos);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("results"), std::filesystem::directory_iterator()), 7);
+}
+
+// A process killed while saving leaves its temporary file; the next save
+// removes those of processes that no longer run, and nothing else.
+TEST_F(ContinuationWalk, TemporaryFilesOfKilledRunsAreRemoved) {
+  for (const auto& line : CaseFile().lines()) model_.dataFileLines.add(line);
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);  // its id now belongs to no process
+  std::filesystem::create_directory("results");
+  const std::string dead = "results/continue.dat.tmp" + std::to_string(child);
+  const std::string running = "results/continue.dat.tmp1";  // process 1 always runs
+  for (const std::string& name : {dead, running, std::string("results/notes.tmp12")}) test::writeBytes(name, "half");
+  WriteResults(model_);
+  EXPECT_FALSE(std::filesystem::exists(dead));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  EXPECT_TRUE(std::filesystem::exists("results/notes.tmp12"));
 }
 
 }  // namespace
