@@ -177,6 +177,7 @@ int reportFailure(const std::exception_ptr& failure) {
     std::rethrow_exception(failure);
   } catch (const FatalModelError& error) {
     std::cerr << error.what() << "\n";
+    if (!error.detail().empty()) std::cerr << error.detail() << "\n";
   } catch (const InputError& error) {
     std::cerr << "Invalid input: " << error.what() << "\n";
   } catch (const std::exception& error) {

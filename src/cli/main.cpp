@@ -91,6 +91,7 @@ int checkCase(const std::string& path) {
   } catch (const torvex::FatalModelError& error) {
     std::cout.flush();
     std::cerr << error.what() << "\n";
+    if (!error.detail().empty()) std::cerr << error.detail() << "\n";
     return kExitInvalidInput;
   } catch (const torvex::InputError& error) {
     std::cout.flush();

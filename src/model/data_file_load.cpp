@@ -100,6 +100,14 @@ std::size_t loadSideFile(const char* kind, const std::string& sideFile, TextList
   return found;
 }
 
+// Value lines that messages about later keys quote: the fault may lie in them.
+struct QuotedValues {
+  std::string molarMasses;         // D10
+  std::string molarVolumes;        // D11
+  std::string initialPoints;       // "file, line L, key D22: "
+  std::string initialPointsValue;  // D22
+};
+
 std::string describeSize(double bytes) {
   return std::to_string(static_cast<long long>(std::ceil(bytes / (1024.0 * 1024.0)))) + " MiB";
 }
@@ -149,14 +157,15 @@ double readContinuationLine(TForm1& model, const Place& place, int j) {
 // D23: the initial profile. Two lines describe a step between two alloys
 // (a new calculation); n lines give the whole profile (a continuation).
 // Returns the index of the first entry after the profile lines.
-std::size_t readInitialProfile(TForm1& model, const std::string& path, std::size_t entry) {
+std::size_t readInitialProfile(TForm1& model, const std::string& path, const QuotedValues& quoted, std::size_t entry) {
   const int n = model.pointCount;
   const int lineCount = model.initialPointCount;
   const auto& lines = model.dataFileLines;
   if (lineCount != 2 && lineCount != n)
-    throw InputError(path + ", key D22: the number of initial points is " + std::to_string(lineCount) +
+    throw InputError(quoted.initialPoints + "the number of initial points is " + std::to_string(lineCount) +
                      "; it must be 2 for a new calculation or " + std::to_string(n) +
-                     " (the number of grid points, key D2) for a continuation");
+                     " (the number of grid points, key D2) for a continuation (value line \"" +
+                     quoted.initialPointsValue + "\")");
   if (entry + static_cast<std::size_t>(lineCount) > lines.count())
     throw InputError(path + ", key D23: the file ends after " + std::to_string(lines.count() - entry) + " of the " +
                      std::to_string(lineCount) + " initial profile lines");
@@ -197,7 +206,7 @@ std::size_t readInitialProfile(TForm1& model, const std::string& path, std::size
 // The quantities that follow from the profile: the Kirkendall plane's
 // default place, the mixture molar volume, the concentrations, the density,
 // the total concentration and the weight percentages of the initial lines.
-void computeLoadedQuantities(TForm1& model, const std::string& path) {
+void computeLoadedQuantities(TForm1& model, const std::string& path, const QuotedValues& quoted) {
   const int r = model.componentCount;
   const int n = model.pointCount;
   if (!(model.initialKirkendallPosition > 0.0))
@@ -211,7 +220,7 @@ void computeLoadedQuantities(TForm1& model, const std::string& path) {
     if (!(volume > 0.0) || !std::isfinite(volume))
       throw InputError(path + ", keys D11 and D23: the molar volume of the mixture at x = " +
                        formatGeneral(model.position[static_cast<std::size_t>(j)]) + " is " + formatGeneral(volume) +
-                       "; it must be positive");
+                       "; it must be positive (D11 value line \"" + quoted.molarVolumes + "\")");
     model.molarVolume[static_cast<std::size_t>(j)] = volume;
   }
   for (int i = 0; i < r; ++i)
@@ -223,7 +232,8 @@ void computeLoadedQuantities(TForm1& model, const std::string& path) {
     if (!(density > 0.0) || !std::isfinite(density))
       throw InputError(path + ", keys D10 and D23: the density at x = " +
                        formatGeneral(model.position[static_cast<std::size_t>(j)]) + " is " + formatGeneral(density) +
-                       "; the molar masses must give a positive density");
+                       "; the molar masses must give a positive density (D10 value line \"" + quoted.molarMasses +
+                       "\")");
     model.density[static_cast<std::size_t>(j)] = density;
   }
   for (int j = 0; j < n; ++j) {
@@ -276,6 +286,7 @@ void TForm1::loadUnchecked(const std::string& path) {
   int r = componentCount;
   int n = pointCount;
   int key = 0;
+  QuotedValues quoted;
   for (std::size_t entry = 0; entry < dataFileLines.count() && key <= kProfileKey; ++entry) {
     const std::string value = trimmed(dataFileLines[entry]);
     if (!value.empty() && value.front() == '#') continue;
@@ -319,10 +330,10 @@ void TForm1::loadUnchecked(const std::string& path) {
       case 8: {  // D8: temperature; the arrays of the new shape are created here
         temperature = realOf(value, place, "the temperature");
         const double perPoint = 8.0 * (22.0 * r + static_cast<double>(r) * r + 12.0);
-        if (perPoint * n > kMaxArrayBytes)
-          place.fail(std::to_string(r) + " components on " + std::to_string(n) + " grid points need " +
-                     describeSize(perPoint * n) + " of arrays, more than the " + describeSize(kMaxArrayBytes) +
-                     " the program allows");
+        if (perPoint * n > arrayByteLimit)
+          throw InputError(path + ", keys D0 and D2: " + std::to_string(r) + " components on " + std::to_string(n) +
+                           " grid points need " + describeSize(perPoint * n) + " of arrays, more than the " +
+                           describeSize(arrayByteLimit) + " the program allows");
         releaseArrays();
         componentCount = r;
         pointCount = n;
@@ -339,13 +350,19 @@ void TForm1::loadUnchecked(const std::string& path) {
           diffusivityFileName = split.rest;
           const auto found = loadSideFile("diffusivity", split.rest, diffusivityFileLines, diffusivityFormulas,
                                           static_cast<std::size_t>(r), place);
-          if (found < static_cast<std::size_t>(r)) throw FatalModelError(kDiffusivityLinesMissing);
+          if (found < static_cast<std::size_t>(r)) {
+            const std::string where = place.prefix() + "the diffusivity file " + split.rest + " holds only " +
+                                      std::to_string(found) + " of the " + std::to_string(r) +
+                                      " formula lines it needs, one per component (key D0)";
+            throw FatalModelError(kDiffusivityLinesMissing, where);
+          }
         }
         break;
       }
       case 10: correlationFactor = realOf(value, place, "the correlation factor"); break;
       case 11:
       case 12: {  // D10 molar masses, D11 partial molar volumes: r reals
+        (key == 11 ? quoted.molarMasses : quoted.molarVolumes) = value;
         std::string rest = value;
         for (int i = 0; i < r; ++i) {
           const std::string what = "the value of component " + std::to_string(i + 1);
@@ -409,8 +426,12 @@ void TForm1::loadUnchecked(const std::string& path) {
             realOf(tokens.empty() ? std::string() : tokens.back(), place, "the minimal molar fraction");
         break;
       }
-      case 23: initialPointCount = integerOr(value, 0); break;
-      case kProfileKey: entry = readInitialProfile(*this, path, entry) - 1; break;
+      case 23:
+        initialPointCount = integerOr(value, 0);
+        quoted.initialPoints = place.prefix();
+        quoted.initialPointsValue = value;
+        break;
+      case kProfileKey: entry = readInitialProfile(*this, path, quoted, entry) - 1; break;
       default: break;
     }
     ++key;
@@ -419,7 +440,7 @@ void TForm1::loadUnchecked(const std::string& path) {
   if (key <= kProfileKey)
     throw InputError(path + ": the file ends before key " + kKeyNames[static_cast<std::size_t>(key)] + " (" +
                      std::to_string(key) + " of the 25 value lines found)");
-  computeLoadedQuantities(*this, path);
+  computeLoadedQuantities(*this, path, quoted);
 }
 
 }  // namespace torvex

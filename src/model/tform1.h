@@ -193,6 +193,10 @@ class TForm1 {
   // the text and parses it anew at every evaluation (false). Both give the
   // same values, caches and messages; the second is the slow reference.
   bool compiledFormulas = true;
+  // Largest memory (bytes) the arrays of a load may take; a larger case is
+  // refused at key D8. Callers that must stay small (a fuzzer) lower it.
+  double arrayByteLimit = kMaxArrayBytes;
+
   // The compiled formulas, made on first use.
   std::shared_ptr<CompiledFormulas> compiledFormulaStore;
 

@@ -46,6 +46,12 @@ void ComputeMixtureVolume(TForm1& m) {
   }
 }
 
+void refuseComponentCount(const TForm1& m, const char* message, const char* choice) {
+  const std::string file = m.dataFileName.empty() ? std::string("the input data file") : m.dataFileName;
+  throw FatalModelError(
+      message, file + ", " + choice + " are for 3 components; key D0 gives " + std::to_string(m.componentCount));
+}
+
 void checkSolverModes(const TForm1& m) {
   const auto refuse = [&m](const char* key, const std::string& what, const char* accepted) {
     const std::string file = m.dataFileName.empty() ? std::string() : m.dataFileName + ", ";

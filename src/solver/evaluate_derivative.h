@@ -40,6 +40,12 @@ void ComputeMixtureVolume(TForm1& model);
 // start, so such a case fails at once with the reason instead of running.
 void checkSolverModes(const TForm1& model);
 
+// Throws FatalModelError with `message`, the fixed text of a built-in alloy
+// model used with r other than 3, and a detail naming the data file, the key
+// that chose the model (`choice`, for example "key D9: the built-in Cu-Fe-Ni
+// diffusivities (D9 = 2)") and the number of components.
+[[noreturn]] void refuseComponentCount(const TForm1& model, const char* message, const char* choice);
+
 // The largest diffusion velocity allowed for mobility B_i at temperature T:
 // kVelocityLimitFactor B_i R T (cm/s).
 inline double velocityLimit(double mobility, double temperature) {

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <string_view>
 
-#include "model/errors.h"
 #include "model/formula.h"
 #include "solver/cu_fe_ni.h"
 #include "solver/evaluate_derivative.h"
@@ -127,7 +126,8 @@ void ComputeMobilitiesFromMatrix(TForm1& m) {
 }
 
 void ComputeMobilitiesCuFeNi(TForm1& m) {
-  if (m.componentCount != 3) throw FatalModelError(kCuFeNiComponentError);
+  if (m.componentCount != 3)
+    refuseComponentCount(m, kCuFeNiComponentError, "key D9: the built-in Cu-Fe-Ni diffusivities (D9 = 2)");
   const int n = m.pointCount;
   const double T = m.temperature;
   const double f = m.correlationFactor;

@@ -1,7 +1,7 @@
 #include "solver/potential_gradients.h"
 
-#include "model/errors.h"
 #include "solver/cu_fe_ni.h"
+#include "solver/evaluate_derivative.h"
 #include "solver/fe_ni_cr.h"
 #include "solver/mobilities.h"
 
@@ -19,7 +19,8 @@ void clearEnds(TForm1& m) {
 }  // namespace
 
 void ComputePotentialGradientsCuFeNi(TForm1& m) {
-  if (m.componentCount != 3) throw FatalModelError(kCuFeNiComponentError);
+  if (m.componentCount != 3)
+    refuseComponentCount(m, kCuFeNiComponentError, "key D12: the built-in Cu-Fe-Ni activities (D12 = 1)");
   const int n = m.pointCount;
   const double* x = m.molarRatio[0];  // Cu
   const double* y = m.molarRatio[1];  // Fe
@@ -40,7 +41,8 @@ void ComputePotentialGradientsCuFeNi(TForm1& m) {
 }
 
 void ComputePotentialGradientsFeNiCr(TForm1& m) {
-  if (m.componentCount != 3) throw FatalModelError(kFeNiCrComponentError);
+  if (m.componentCount != 3)
+    refuseComponentCount(m, kFeNiCrComponentError, "key D12: the built-in Fe-Ni-Cr activities (D12 = 2)");
   const int n = m.pointCount;
   const double T = m.temperature;
   const FeNiCrParameters parameters = feNiCrParameters(T);

@@ -83,14 +83,17 @@ TEST(BatchCli, InvalidInputExitsWithStatusOneAndAMessage) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_TRUE(contains(refused.output, "key D0")) << refused.output;
 
-  // Missing diffusivity lines: the fatal error text, exactly.
+  // Missing diffusivity lines: the fatal error text, exactly, then where.
   test::writeLines(dir.file("one.dfv"), {"1e-10"});
   test::CaseFile shortFile;
   shortFile.value("D9") = "0 one.dfv";
   shortFile.write(dir.file("short.dat"));
   const auto fatal = runBatch(dir.path(), "--check short.dat");
   EXPECT_EQ(fatal.status, 1);
-  EXPECT_EQ(fatal.output, "ERROR 2. Check input files. (diffusivities function error)\n");
+  EXPECT_EQ(fatal.output,
+            "ERROR 2. Check input files. (diffusivities function error)\n"
+            "short.dat, line 21, key D9: the diffusivity file one.dfv holds only 1 of the 2 formula lines it needs, "
+            "one per component (key D0)\n");
 
   // A switch value the load keeps but no run can use.
   test::CaseFile scheme;
