@@ -4,7 +4,9 @@
 #include "run/results_files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -192,7 +194,8 @@ TEST_F(ContinuationWalk, AFullDiskKeepsTheEarlierFileAndNamesItAndTheReason) {
   model_.currentTime = 7;
 
   const std::string message = messageOf<FileWriteError>([&] { WriteResults(model_); });
-  EXPECT_EQ(message, "results//at_out.dat: cannot write the file (No space left on device)");
+  // The system's reason, in the language of the environment.
+  EXPECT_EQ(message, "results//at_out.dat: cannot write the file (" + std::string(std::strerror(ENOSPC)) + ")");
   EXPECT_EQ(readBytes("results/at_out.dat"), earlier);
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(temporary)));
   EXPECT_EQ(readBytes("results/wt_out.dat").find("Current time:       7"), std::string::npos);
