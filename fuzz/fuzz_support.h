@@ -20,8 +20,8 @@ std::vector<std::string_view> splitInput(const std::uint8_t* data, std::size_t s
 // The lines of a text, cut at LF, CR LF or CR, with no further checks.
 std::vector<std::string> linesOf(std::string_view text);
 
-// Reads `count` bytes from the front of `input` into a value of a trivial
-// type, zero-filled past the end of the input.
+// Takes single bytes and raw doubles (their 8 bytes as they lie in memory)
+// off the front of the input; past its end they read as zero.
 class ByteReader {
  public:
   explicit ByteReader(std::string_view input) : input_(input) {}
