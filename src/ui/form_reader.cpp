@@ -1,6 +1,7 @@
 #include "ui/form_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 #include "model/number_format.h"
@@ -146,6 +147,9 @@ FormValues ReadFormValues(const std::vector<std::string>& lines) {
         // initial time step of this file.
         double steps = numberOrZero(line);
         if (steps < dt0) steps = 1.5 * dt0;
+        // Half as much again as a step near the largest double overflows; the
+        // step itself is then the nearest value the check accepts.
+        if (!std::isfinite(steps)) steps = dt0;
         v.stepsBetweenChanges = shown(steps);
         break;
       }
