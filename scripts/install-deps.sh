@@ -6,9 +6,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev libmuparser-dev
+  qt6-base-dev qt6-charts-dev qt6-svg-dev libmuparser-dev
+  nlohmann-json3-dev libtomlplusplus-dev libceres-dev
   libgtest-dev libbenchmark-dev
   locales xvfb xauth fonts-dejavu-core
+  desktop-file-utils appstream
 )
 
 missing=()
