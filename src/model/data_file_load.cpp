@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -81,10 +82,11 @@ std::vector<std::string> tokensOf(const std::string& text) {
 // (trimmed; every line not starting with '#', an empty one included) into
 // `formulas`. Returns how many were found.
 std::size_t loadSideFile(const char* kind, const std::string& sideFile, TextList& lines,
-                         std::vector<std::string>& formulas, std::size_t wanted, const Place& place) {
+                         std::vector<std::string>& formulas, std::size_t wanted, const Place& place,
+                         const std::string& directory) {
   if (sideFile.empty()) place.fail(std::string("the ") + kind + " file name is missing");
   try {
-    lines.loadFromFile(sideFile);
+    lines.loadFromFile(resolveSideFile(sideFile, directory));
   } catch (const InputError& error) {
     throw InputError(place.prefix() + kind + " file " + error.what());
   }
@@ -254,6 +256,13 @@ void computeLoadedQuantities(TForm1& model, const std::string& path, const Quote
 
 }  // namespace
 
+std::string resolveSideFile(const std::string& name, const std::string& directory) {
+  if (directory.empty() || name.empty() || name.front() == '/') return name;
+  const std::string beside = directory + (directory.back() == '/' ? "" : "/") + name;
+  std::error_code ignored;
+  return std::filesystem::is_regular_file(beside, ignored) ? beside : name;
+}
+
 void TForm1::load(const std::string& path) {
   loadComplete = false;
   try {
@@ -347,7 +356,7 @@ void TForm1::loadUnchecked(const std::string& path) {
         if (diffusivityMode == 0 || diffusivityMode == 1) {
           diffusivityFileName = split.rest;
           const auto found = loadSideFile("diffusivity", split.rest, diffusivityFileLines, diffusivityFormulas,
-                                          static_cast<std::size_t>(r), place);
+                                          static_cast<std::size_t>(r), place, sideFileDirectory);
           if (found < static_cast<std::size_t>(r)) {
             const std::string where = place.prefix() + "the diffusivity file " + split.rest + " holds only " +
                                       std::to_string(found) + " of the " + std::to_string(r) +
@@ -380,7 +389,8 @@ void TForm1::loadUnchecked(const std::string& path) {
         if (activityMode == 3) {
           activityFileName = split.rest;
           const auto wanted = static_cast<std::size_t>(r) * static_cast<std::size_t>(r);
-          const auto found = loadSideFile("activities", split.rest, activityFileLines, activityFormulas, wanted, place);
+          const auto found = loadSideFile("activities", split.rest, activityFileLines, activityFormulas, wanted, place,
+                                          sideFileDirectory);
           for (auto missing = found; missing < wanted; ++missing) activityFormulas[missing] = "0";
         }
         break;
@@ -417,7 +427,7 @@ void TForm1::loadUnchecked(const std::string& path) {
             place.fail("the boundary flux file must be followed by the minimal molar fraction");
           boundaryFluxFileName = splitValue(rest).first;
           loadSideFile("boundary flux", boundaryFluxFileName, boundaryFluxLines, boundaryFluxFormulas,
-                       static_cast<std::size_t>(r), place);
+                       static_cast<std::size_t>(r), place, sideFileDirectory);
         }
         const auto tokens = tokensOf(rest);
         minimalMolarFraction =

@@ -238,30 +238,30 @@ constexpr ResultsFile kResultsFiles[] = {
 };
 
 void save(const TForm1& m, const ResultsFile& file) {
-  (m.*file.lines).saveToFile(std::string("results//") + file.name);
+  (m.*file.lines).saveToFile(m.resultsDirectory + "//" + file.name);
 }
 
-void prepareResultsFolder() {
+void prepareResultsFolder(const TForm1& m) {
   std::error_code ignored;  // the folder usually exists already
-  std::filesystem::create_directory("results", ignored);
+  std::filesystem::create_directories(m.resultsDirectory, ignored);
   // A run killed while saving leaves its temporary file beside the result;
   // nobody else will ever rename it.
   std::vector<std::string> names;
   for (const ResultsFile& file : kResultsFiles) names.emplace_back(file.name);
-  RemoveStaleTemporaryFiles("results", names);
+  RemoveStaleTemporaryFiles(m.resultsDirectory, names);
 }
 
 }  // namespace
 
 void WriteResults(TForm1& m) {
   BuildResultsLists(m);
-  prepareResultsFolder();
+  prepareResultsFolder(m);
   for (const ResultsFile& file : kResultsFiles) save(m, file);
 }
 
 std::vector<std::string> WriteEveryResultsFile(TForm1& m) {
   BuildResultsLists(m);
-  prepareResultsFolder();
+  prepareResultsFolder(m);
   std::vector<std::string> failures;
   for (const ResultsFile& file : kResultsFiles) {
     try {

@@ -210,7 +210,7 @@ TEST(BatchCli, InterruptStopsTheRunAndWritesTheResults) {
 std::map<std::string, std::string> resultsOf(const ScratchDirectory& dir) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir.file("results")))
-    files[entry.path().filename().string()] = test::readBytes(entry.path().string());
+    if (entry.is_regular_file()) files[entry.path().filename().string()] = test::readBytes(entry.path().string());
   return files;
 }
 
