@@ -19,6 +19,7 @@
 #include "model/data_file_keys.h"
 #include "model/tform1.h"
 #include "ui/about_box.h"
+#include "ui/control_map.h"
 #include "ui/main_window.h"
 #include "ui/text_editor.h"
 #include "ui_support.h"
@@ -483,6 +484,21 @@ class FormsTest : public QObject {
     QVERIFY2(messages_[1].contains("oxidation.dat"), qPrintable(messages_[1]));
     QVERIFY(QFile::exists("interdiffusion.dat"));
     QVERIFY(!QFile::exists("oxid_diff.dfv"));
+  }
+
+  // A key added to the files without a control, or a control renamed without
+  // its entry, shows here.
+  void theControlMapCoversEveryKeyWithRealControls() {
+    for (const auto& info : torvex::dataFileKeys()) {
+      const bool covered = std::any_of(torvex::kControlKeys.begin(), torvex::kControlKeys.end(),
+                                       [&](const torvex::ControlKey& c) { return c.key == info.key; });
+      QVERIFY2(covered, info.name);
+    }
+    for (const torvex::ControlKey& c : torvex::kControlKeys) {
+      const QString name = QString::fromLatin1(c.control);
+      if (name.startsWith("Button") || name == "Edit13" || name == "Edit14" || name == "Edit27") continue;
+      QVERIFY2(!controlText(*window_, name).startsWith("no control"), c.control);
+    }
   }
 
   void theAboutBox() {
