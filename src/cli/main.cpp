@@ -19,6 +19,7 @@
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
+#include "run/integrator.h"
 #include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
 
@@ -88,6 +89,7 @@ int checkCase(const std::string& path) {
   try {
     model.load(path);
     torvex::checkSolverModes(model);
+    torvex::checkRunSettings(model);
   } catch (const torvex::FatalModelError& error) {
     std::cout.flush();
     std::cerr << error.what() << "\n";

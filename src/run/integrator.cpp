@@ -6,6 +6,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "run/input_values.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -223,6 +224,7 @@ void checkRunSettings(const TForm1& m) {
     refuseSetting(m, "D17",
                   "the numbers of passes between refreshes and between saves (" + formatInteger(m.refreshInterval) +
                       ", " + formatInteger(m.saveInterval) + ") must be at least 1");
+  checkInputValues(m);
 }
 
 bool RunPass(TForm1& m, RunHost& host) {

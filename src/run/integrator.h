@@ -64,7 +64,9 @@ struct RunSummary {
 // for models not built by a load (which raises them itself), fewer than one
 // pass between step increases (D6) or a step multiplier of 1 or less (D7: a
 // rejected step must shrink, or the same pass would be retried for ever).
-// Throws InputError naming the data file, the key and the value.
+// It then refuses the values that describe no physical case
+// (checkInputValues). Throws InputError naming the data file, the key and the
+// value.
 void checkRunSettings(const TForm1& model);
 
 // Runs the time loop to its end: clears stopRequested, InitRecords, passes

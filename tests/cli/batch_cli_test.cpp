@@ -190,6 +190,46 @@ TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
       << refused.output;
 }
 
+// Every value line of the sample couple changed to something that describes
+// no physical case: the run and --check both refuse it with status 1 and a
+// message naming the key, and no results are written.
+TEST(BatchCli, MeaninglessValuesAreRefusedByTheRunAndByCheck) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const std::string sample = test::readBytes(dir.file("interdiffusion.dat"));
+  struct Change {
+    const char* from;  // a value line of the sample, whole
+    const char* to;
+    const char* message;
+  };
+  const Change changes[] = {
+      {"   1273\r\n", "   -5\r\n", "key D8: the temperature -5 K must be above 0 K"},
+      {"   1273\r\n", "   0\r\n", "key D8: the temperature 0 K"},
+      {"   1.0\r\n", "   0\r\n", "key D9a: the correlation factor 0 must be positive"},
+      {"   1.0\r\n", "   -1\r\n", "key D9a: the correlation factor -1 must be positive"},
+      {"   1.0e-4\r\n#|D5|", "   -1\r\n#|D5|", "key D4: the concentration error -1 must be positive"},
+      {"   -0.1 85 0.5 ", "   -0.1 85 -5 ", "key D23: the content of component 2"},
+      {"   -0.1 85 0.5 ", "   -0.1 85 35 ",
+       "key D23: the contents on initial profile line 1 (\"-0.1 85 35 0.0 0.0 0.0\") sum to 120 %, which leaves -20 % "
+       "to component 3"},
+      {"   63.546 55.847 58.71", "   63.546 0 58.71", "key D10: the molar mass of component 2 is 0 g/mol"},
+  };
+  for (const Change& change : changes) {
+    std::string text = sample;
+    const std::size_t at = text.find(change.from);
+    ASSERT_NE(at, std::string::npos) << change.from;
+    text.replace(at, std::string(change.from).size(), change.to);
+    test::writeBytes(dir.file("bad.dat"), text);
+    const auto check = runBatch(dir.path(), "--check bad.dat");
+    EXPECT_EQ(check.status, 1) << change.to << check.output;
+    EXPECT_TRUE(contains(check.output, std::string("Invalid input: bad.dat, ") + change.message)) << check.output;
+    const auto run = runBatch(dir.path(), "--quiet bad.dat");
+    EXPECT_EQ(run.status, 1) << change.to << run.output;
+    EXPECT_TRUE(contains(run.output, change.message)) << run.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("results"))) << change.to;
+  }
+}
+
 TEST(BatchCli, InterruptStopsTheRunAndWritesTheResults) {
   ScratchDirectory dir;
   writeDiffusivities(dir, "1e-7");
