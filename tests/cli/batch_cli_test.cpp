@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -177,7 +178,10 @@ TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   const auto outcome = runBatch(dir.path(), "--quiet nan.dat");
   EXPECT_EQ(outcome.status, 3) << outcome.output;
   EXPECT_TRUE(contains(outcome.output, "NaN first appeared in component 1 at grid point")) << outcome.output;
-  EXPECT_TRUE(contains(outcome.output, "after pass 1, t = ")) << outcome.output;
+  // The rates of the very first pass are NaN whatever its step: the run stops
+  // there instead of dividing the step down to 0.
+  EXPECT_TRUE(contains(outcome.output, "at the start of pass 1, t = 0 s")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "passes            0 (")) << outcome.output;
   EXPECT_TRUE(std::filesystem::exists(dir.file("results/at_out.dat")));
 
   test::CaseFile never = shortRun();
@@ -228,6 +232,50 @@ TEST(BatchCli, MeaninglessValuesAreRefusedByTheRunAndByCheck) {
     EXPECT_TRUE(contains(run.output, change.message)) << run.output;
     EXPECT_FALSE(std::filesystem::exists(dir.file("results"))) << change.to;
   }
+}
+
+// The first step of the sample couple made 1e30 s: it is clipped to the
+// whole run, whose stages overflow to NaN; those passes are rejected and the
+// step divided until passes are accepted, and the run ends normally.
+TEST(BatchCli, HugeInitialStepEndsNormallyWithFiniteResults) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  std::string text = test::readBytes(dir.file("interdiffusion.dat"));
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"   0   612000\r\n", "   0   5000\r\n"},
+                                 {"   1.0e-4\r\n#|D4|", "   1e30\r\n#|D4|"}}) {
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  }
+  test::writeBytes(dir.file("huge.dat"), text);
+  const auto outcome = runBatch(dir.path(), "--quiet huge.dat");
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "the run reached its end time")) << outcome.output;
+  EXPECT_FALSE(contains(outcome.output, " 0 rejected)")) << outcome.output;
+  const std::string profile = test::readBytes(dir.file("results/at_out.dat"));
+  EXPECT_TRUE(contains(profile, "Current time:       5000\r\n"));
+  EXPECT_FALSE(contains(profile, "NAN") || contains(profile, "INF")) << profile;
+}
+
+// A boundary flux that turns NaN once the clock passes 1 s: the run stops at
+// the first pass that starts there, writes the profile of the last accepted
+// pass and exits with status 3.
+TEST(BatchCli, ProfileTurningNonFiniteMidRunStopsAtThatPass) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7");
+  test::writeLines(dir.file("late.flx"), {"# 1: left, right", "0   0*log(1-t)", "# 2", "0   0"});
+  test::CaseFile file = shortRun();
+  file.value("D21") = "1 late.flx 1e-6";
+  file.write(dir.file("late.dat"));
+  const auto outcome = runBatch(dir.path(), "--quiet late.dat");
+  EXPECT_EQ(outcome.status, 3) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "the run stopped at a pass that started from a non-finite value"))
+      << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "0 rejected)")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "NaN first appeared in component 1 at grid point")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "at the start of pass 110, t = 1.007 s")) << outcome.output;
+  const std::string profile = test::readBytes(dir.file("results/at_out.dat"));
+  EXPECT_TRUE(contains(profile, "Current time:       1.007\r\n")) << profile;
 }
 
 TEST(BatchCli, InterruptStopsTheRunAndWritesTheResults) {
