@@ -109,6 +109,36 @@ void checkOxideConstants(const TForm1& m) {
   }
 }
 
+// Diffusivities given as plain numbers: a self-diffusion coefficient below 0
+// drives diffusion up the gradient, and the matrix's entries enter through
+// their logarithms. Formulas are evaluated during the run.
+void checkDiffusivities(const TForm1& m) {
+  if (m.diffusivityMode != 0 && m.diffusivityMode != 1) return;
+  const std::string where = "key D9, diffusivity file " + m.diffusivityFileName;
+  for (int i = 0; i < m.componentCount && static_cast<std::size_t>(i) < m.diffusivityFormulas.size(); ++i) {
+    std::string_view rest = trimmedView(m.diffusivityFormulas[static_cast<std::size_t>(i)]);
+    if (m.diffusivityMode == 0) {
+      const std::optional<double> D = parseReal(rest);
+      if (D && *D < 0)
+        refuse(m, where,
+               "the self-diffusion coefficient of " + componentName(i) + " is " + formatGeneral(*D) +
+                   " cm^2/s; it must not be negative");
+      continue;
+    }
+    // Row i of the matrix; the entries below the diagonal are not used.
+    for (int j = 0; j < m.componentCount; ++j) {
+      const std::string_view entry = j + 1 < m.componentCount ? takeFormula(rest) : rest;
+      const std::optional<double> value = j >= i ? parseReal(entry) : std::nullopt;
+      if (value && *value < 0)
+        refuse(m, where,
+               "the matrix entry in row " + formatInteger(i + 1) + ", column " + formatInteger(j + 1) + " is " +
+                   formatGeneral(*value) +
+                   " cm^2/s; the diffusivities enter through their logarithms and must "
+                   "not be negative");
+    }
+  }
+}
+
 std::vector<std::string_view> blankSeparated(std::string_view text) {
   std::vector<std::string_view> tokens;
   std::size_t at = 0;
@@ -158,6 +188,7 @@ void checkInitialContents(const TForm1& m) {
 void checkInputValues(const TForm1& m) {
   checkScalars(m);
   checkComponentConstants(m);
+  checkDiffusivities(m);
   checkInitialContents(m);
   checkKirkendallPlane(m);
   checkMinimalMolarFraction(m);

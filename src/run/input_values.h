@@ -12,6 +12,8 @@ namespace torvex {
 // Refuses, for a loaded case:
 //   D4   a concentration error that is not positive (no pass could pass);
 //   D8   a temperature that is not above 0 K;
+//   D9   a self-diffusion coefficient below 0, or a diffusivity matrix entry
+//        on or above the diagonal below 0, where given as a plain number;
 //   D9a  a correlation factor that is not positive;
 //   D10  a molar mass that is not positive;
 //   D11  a negative partial molar volume;

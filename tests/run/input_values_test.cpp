@@ -55,6 +55,18 @@ const std::vector<MeaninglessCase> kMeaningless = {
     {"concentration error zero", [](CaseFile& f) { f.value("D4") = "0"; }, {"key D4", "error 0 must be positive"}},
 
     // ---- Component constants ----
+    {"negative self-diffusion coefficient",
+     [](CaseFile& f) {
+       writeLines("neg.dfv", {"# 1", "1e-10", "# 2", "-1e-10"});
+       f.value("D9") = "0 neg.dfv";
+     },
+     {"key D9, diffusivity file neg.dfv", "component 2 is -1E-10 cm^2/s", "must not be negative"}},
+    {"negative diffusivity matrix entry",
+     [](CaseFile& f) {
+       writeLines("neg.dfv", {"# matrix", "1e-10 -1e-11", "0 1e-10"});
+       f.value("D9") = "1 neg.dfv";
+     },
+     {"key D9, diffusivity file neg.dfv", "row 1, column 2 is -1E-11 cm^2/s"}},
     {"molar mass zero",
      [](CaseFile& f) { f.value("D10") = "58.69 0"; },
      {"key D10", "component 2 is 0 g/mol", "must be positive"}},
@@ -176,6 +188,18 @@ TEST_F(AcceptedInput, EdgesOfTheAcceptedRangesAndBothSamplesPass) {
   // An oxide constant given as a formula is evaluated during the run.
   EXPECT_EQ(accepted([](CaseFile& f) { oxidation(f, "4.578e-14*T/T 8.97e-2 9.1e-14 0.21 1"); }), "");
   EXPECT_EQ(accepted([](CaseFile& f) { f.value("D4") = "1e-300"; }), "");
+  // Below the diagonal of a diffusivity matrix nothing is read; 0 above it
+  // means no interaction; a formula may be negative somewhere only in the run.
+  EXPECT_EQ(accepted([](CaseFile& f) {
+              writeLines("m.dfv", {"# matrix", "1e-10 0", "-5 1e-10"});
+              f.value("D9") = "1 m.dfv";
+            }),
+            "");
+  EXPECT_EQ(accepted([](CaseFile& f) {
+              writeLines("z.dfv", {"# 1", "0", "# 2", "-1e-10*N1/N1"});
+              f.value("D9") = "0 z.dfv";
+            }),
+            "");
   for (const char* sample : {"interdiffusion.dat", "oxidation.dat"}) {
     model_.load(sample);
     EXPECT_NO_THROW(checkRunSettings(model_)) << sample;
