@@ -16,6 +16,7 @@
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
+#include "run/integrator.h"
 #include "run/refresh.h"
 #include "run/results_files.h"
 #include "solver/evaluate_derivative.h"
@@ -139,6 +140,7 @@ const char* describeEnd(RunEnd end) {
              "the results hold the initial profile";
     case RunEnd::Stopped: return "the run was stopped before its end time";
     case RunEnd::StepVanished: return "the time step shrank to 0 before the end time (every step was rejected)";
+    case RunEnd::NonFinite: return "the run stopped at a pass that started from a non-finite value";
     case RunEnd::Failed: return "the run failed";
   }
   return "";
@@ -252,6 +254,10 @@ int runBatchCase(const BatchRunOptions& options) {
     if (const auto saveFailure = saveFailureOf(summary.failure))
       return reportSaveFailure(model, *saveFailure, host.saveFailures());
     return reportFailure(summary.failure);
+  }
+  if (summary.end == RunEnd::NonFinite) {
+    std::cerr << "torvex-batch: " << describeNonFinite(model, summary.nonFinite) << "\n";
+    return kExitRunWentWrong;
   }
   if (host.nonFinite().seen) {
     std::cerr << "torvex-batch: " << describeNonFinite(model, host.nonFinite()) << "\n";

@@ -20,6 +20,7 @@
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
+#include "run/integrator.h"
 #include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
 
@@ -77,7 +78,9 @@ This is its headless runner.
                         working directory, as in the desktop program), then
                         print a short summary of the case, or the error that
                         makes it invalid (including switch values the
-                        solver has no equations for).
+                        solver has no equations for, run settings no run
+                        can use and values that describe no physical case,
+                        as a run would refuse them).
   --write-samples DIR   Write the seven sample files (interdiffusion.dat,
                         oxidation.dat, oxid_diff.dfv, inter_diff.dfv,
                         activities.act, fluxes_funct.flx, oxid_flux.flx) into
@@ -86,9 +89,10 @@ This is its headless runner.
   --help                Show this text.
 
 Exit status: 0 success, 1 invalid input or a fatal model error (the message
-goes to standard error), 2 wrong usage, 3 the run went numerically wrong (the
-final profile holds NaN or an infinite value, or every step was rejected until
-the step became 0; the results are still written), 4 a results file could not
+goes to standard error), 2 wrong usage, 3 the run went numerically wrong (a
+pass started from NaN or an infinite value, which no smaller step can mend, or
+the final profile holds one, or every step was rejected until the step became
+0; the results are still written), 4 a results file could not
 be written (the message names it and the reason; the run ends there, the
 files that can be written are, the others keep their last complete version),
 130 stopped by Ctrl-C.
@@ -136,6 +140,7 @@ int checkCase(torvex::BatchRunOptions options) {
   try {
     torvex::loadBatchCase(model, options);
     torvex::checkSolverModes(model);
+    torvex::checkRunSettings(model);
   } catch (const torvex::FatalModelError& error) {
     std::cout.flush();
     std::cerr << error.what() << "\n";

@@ -6,6 +6,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "run/input_values.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -154,15 +155,17 @@ double surfaceRatio(const Table2<double>& c, int r, int last) {
   return c[0][last] / total;
 }
 
-// The three acceptance tests. An error entry that is NaN does not exceed the
-// tolerance; an infinite one does.
+// The three acceptance tests. An error entry must be a number within the
+// tolerance: a NaN (an overflow in some stage of too long a step) fails the
+// test as an infinite one does, and so does a profile that is not finite.
 bool passAccepted(const TForm1& m, double kp1) {
   const int r = m.componentCount;
   const int last = m.pointCount - 1;
   bool accepted = true;
   for (int i = 0; i < r; ++i)
     for (int k = 0; k < m.pointCount; ++k)
-      if (std::fabs(m.errorEstimate[i][k]) > m.concentrationError) accepted = false;
+      if (!(std::fabs(m.errorEstimate[i][k]) <= m.concentrationError) || !std::isfinite(m.concentration[i][k]))
+        accepted = false;
   if (m.boundaryFluxMode == 2) {
     const double before = surfaceRatio(m.concentrationAtStepStart, r, last);
     const double after = surfaceRatio(m.concentration, r, last);
@@ -200,6 +203,38 @@ void clipToEnd(TForm1& m) {
   if (m.timeStep + m.currentTime > m.endTime && m.timeStep != 0) m.timeStep = m.endTime - m.currentTime;
 }
 
+// The first non-finite entry of a table, searched component by component.
+bool findNonFinite(const Table2<double>& table, int r, int n, NonFiniteValue& found) {
+  for (int i = 0; i < r; ++i)
+    for (int k = 0; k < n; ++k)
+      if (!std::isfinite(table[i][k])) {
+        found.seen = true;
+        found.component = i;
+        found.point = k;
+        found.value = table[i][k];
+        return true;
+      }
+  return false;
+}
+
+// The first stage is the profile the pass starts from and its rates at the
+// pass's clock; neither depends on the step (the cap of the oxidation flux
+// does, but stays finite for any finite step), so a non-finite value there
+// cannot be mended by dividing the step, only repeated until the step is 0.
+void refuseNonFiniteStart(TForm1& m) {
+  const int r = m.componentCount;
+  const int n = m.pointCount;
+  NonFiniteValue found;
+  if (!findNonFinite(m.concentrationAtStepStart, r, n, found)) {
+    if (!findNonFinite(m.concentrationRate, r, n, found)) return;
+    found.inRates = true;
+  }
+  found.time = m.currentTime;
+  found.pass = m.stepCount + 1;
+  copyTable(m.concentrationAtStepStart, m.concentration, r, n);
+  throw NonFinitePass(found);
+}
+
 [[noreturn]] void refuseSetting(const TForm1& m, const char* key, const std::string& what) {
   const std::string file = m.dataFileName.empty() ? std::string() : m.dataFileName + ", ";
   throw InputError(file + "key " + key + ": " + what);
@@ -223,6 +258,17 @@ void checkRunSettings(const TForm1& m) {
     refuseSetting(m, "D17",
                   "the numbers of passes between refreshes and between saves (" + formatInteger(m.refreshInterval) +
                       ", " + formatInteger(m.saveInterval) + ") must be at least 1");
+  checkInputValues(m);
+}
+
+std::string describeNonFinite(const TForm1& m, const NonFiniteValue& v) {
+  const char* kind = std::isnan(v.value) ? "NaN" : "an infinite value";
+  const auto point = static_cast<std::size_t>(v.point);
+  const std::string x = point < m.position.size() ? " (x = " + formatGeneral(m.position[point]) + " cm)" : "";
+  return std::string(v.inRates ? "the rates of change dc/dt of the profile" : "the profile") +
+         " turned non-finite: " + kind + " first appeared in component " + formatInteger(v.component + 1) +
+         " at grid point " + formatInteger(v.point) + x + " at the start of pass " + formatInteger(v.pass) +
+         ", t = " + formatGeneral(v.time) + " s; no smaller step can mend it, so the run ended there";
 }
 
 bool RunPass(TForm1& m, RunHost& host) {
@@ -236,6 +282,7 @@ bool RunPass(TForm1& m, RunHost& host) {
 
   const double dt = m.timeStep;  // the step this pass integrates
   host.EvaluateDerivative();
+  refuseNonFiniteStart(m);
   const double kp1 = m.parabolicRateConstant;  // kp of the first stage
   storeIncrement(m, 1, dt);
   for (int s = 2; s <= 6; ++s) {
@@ -291,6 +338,8 @@ RunSummary Execute(TForm1& m, RunHost& host) {
         ++summary.rejectedPasses;
       host.afterPass(std::max(m.calculationDelay, 0));
     }
+  } catch (const NonFinitePass& pass) {
+    summary.nonFinite = pass.value();
   } catch (...) {
     summary.failure = std::current_exception();
   }
@@ -303,6 +352,8 @@ RunSummary Execute(TForm1& m, RunHost& host) {
 
   if (summary.failure)
     summary.end = RunEnd::Failed;
+  else if (summary.nonFinite.seen)
+    summary.end = RunEnd::NonFinite;
   else if (m.currentTime == m.endTime && summary.acceptedPasses > 0)
     summary.end = RunEnd::Completed;
   else if (stopped)

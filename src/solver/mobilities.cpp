@@ -19,6 +19,16 @@ bool needsCoefficients(const TForm1& m, int k) {
   return profileVariesAt(m, k);
 }
 
+// Whether every mobility at point k is a number. A stage of a rejected pass
+// (a step far too long) may have left NaN where the profile is flat; kept,
+// it would turn the zero gradient there into NaN velocities in every later
+// pass, so such a point is computed anew from the profile at hand.
+bool mobilitiesFinite(const TForm1& m, int k) {
+  for (int i = 0; i < m.componentCount; ++i)
+    if (!std::isfinite(m.mobility[i][k])) return false;
+  return true;
+}
+
 }  // namespace
 
 bool profileVariesAt(const TForm1& m, int k) {
@@ -106,7 +116,7 @@ void ComputeMobilitiesFromMatrix(TForm1& m) {
   bool logsTaken = false;
   double logM[TForm1::kMaxComponents][TForm1::kMaxComponents];
   for (int k = 0; k < n; ++k) {
-    if (!needsCoefficients(m, k)) continue;
+    if (!needsCoefficients(m, k) && mobilitiesFinite(m, k)) continue;
     if (!constant || !logsTaken) {
       for (int i = 0; i < r; ++i) fillMatrixRow(m, i, k);
       for (int s = 0; s < r; ++s)

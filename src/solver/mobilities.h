@@ -16,7 +16,8 @@ bool profileVariesAt(const TForm1& model, int k);
 void ComputeMobilitiesFromFormulas(TForm1& model);
 // Mode 1: a matrix of formulas; one log-mean diffusivity for every
 // component, D = exp(sum_j N_j ln M_jj + sum_{s<t, M_st != 0} N_s N_t ln M_st).
-// Points that need no coefficients keep their previous mobilities.
+// Points that need no coefficients keep their previous mobilities, unless
+// one of them is not a finite number (left by a rejected pass).
 void ComputeMobilitiesFromMatrix(TForm1& model);
 // Mode 2: the built-in Cu-Fe-Ni alloy (components Cu, Fe, Ni). Throws
 // FatalModelError when r is not 3.

@@ -88,7 +88,8 @@ class TGUIThread : public QThread, private RunHost, private RunView {
 
   // GUI thread: runs the hand-over the worker waits for, if any.
   Q_INVOKABLE void serveHandOver();
-  // GUI thread: shows the error that ended the run, if any.
+  // GUI thread: shows the error that ended the run, or where the non-finite
+  // value stood that stopped it, if any.
   Q_INVOKABLE void reportFailure();
 
  protected:

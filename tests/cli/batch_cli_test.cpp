@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -177,7 +178,10 @@ TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   const auto outcome = runBatch(dir.path(), "--quiet nan.dat");
   EXPECT_EQ(outcome.status, 3) << outcome.output;
   EXPECT_TRUE(contains(outcome.output, "NaN first appeared in component 1 at grid point")) << outcome.output;
-  EXPECT_TRUE(contains(outcome.output, "after pass 1, t = ")) << outcome.output;
+  // The rates of the very first pass are NaN whatever its step: the run stops
+  // there instead of dividing the step down to 0.
+  EXPECT_TRUE(contains(outcome.output, "at the start of pass 1, t = 0 s")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "passes            0 (")) << outcome.output;
   EXPECT_TRUE(std::filesystem::exists(dir.file("results/at_out.dat")));
 
   test::CaseFile never = shortRun();
@@ -188,6 +192,90 @@ TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_TRUE(contains(refused.output, "never.dat, key D17: the numbers of passes between refreshes and between"))
       << refused.output;
+}
+
+// Every value line of the sample couple changed to something that describes
+// no physical case: the run and --check both refuse it with status 1 and a
+// message naming the key, and no results are written.
+TEST(BatchCli, MeaninglessValuesAreRefusedByTheRunAndByCheck) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const std::string sample = test::readBytes(dir.file("interdiffusion.dat"));
+  struct Change {
+    const char* from;  // a value line of the sample, whole
+    const char* to;
+    const char* message;
+  };
+  const Change changes[] = {
+      {"   1273\r\n", "   -5\r\n", "key D8: the temperature -5 K must be above 0 K"},
+      {"   1273\r\n", "   0\r\n", "key D8: the temperature 0 K"},
+      {"   1.0\r\n", "   0\r\n", "key D9a: the correlation factor 0 must be positive"},
+      {"   1.0\r\n", "   -1\r\n", "key D9a: the correlation factor -1 must be positive"},
+      {"   1.0e-4\r\n#|D5|", "   -1\r\n#|D5|", "key D4: the concentration error -1 must be positive"},
+      {"   -0.1 85 0.5 ", "   -0.1 85 -5 ", "key D23: the content of component 2"},
+      {"   -0.1 85 0.5 ", "   -0.1 85 35 ",
+       "key D23: the contents on initial profile line 1 (\"-0.1 85 35 0.0 0.0 0.0\") sum to 120 %, which leaves -20 % "
+       "to component 3"},
+      {"   63.546 55.847 58.71", "   63.546 0 58.71", "key D10: the molar mass of component 2 is 0 g/mol"},
+  };
+  for (const Change& change : changes) {
+    std::string text = sample;
+    const std::size_t at = text.find(change.from);
+    ASSERT_NE(at, std::string::npos) << change.from;
+    text.replace(at, std::string(change.from).size(), change.to);
+    test::writeBytes(dir.file("bad.dat"), text);
+    const auto check = runBatch(dir.path(), "--check bad.dat");
+    EXPECT_EQ(check.status, 1) << change.to << check.output;
+    EXPECT_TRUE(contains(check.output, std::string("Invalid input: bad.dat, ") + change.message)) << check.output;
+    const auto run = runBatch(dir.path(), "--quiet bad.dat");
+    EXPECT_EQ(run.status, 1) << change.to << run.output;
+    EXPECT_TRUE(contains(run.output, change.message)) << run.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("results"))) << change.to;
+  }
+}
+
+// The first step of the sample couple made 1e30 s: it is clipped to the
+// whole run, whose stages overflow to NaN; those passes are rejected and the
+// step divided until passes are accepted, and the run ends normally.
+TEST(BatchCli, HugeInitialStepEndsNormallyWithFiniteResults) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  std::string text = test::readBytes(dir.file("interdiffusion.dat"));
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"   0   612000\r\n", "   0   5000\r\n"},
+                                 {"   1.0e-4\r\n#|D4|", "   1e30\r\n#|D4|"}}) {
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  }
+  test::writeBytes(dir.file("huge.dat"), text);
+  const auto outcome = runBatch(dir.path(), "--quiet huge.dat");
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "the run reached its end time")) << outcome.output;
+  EXPECT_FALSE(contains(outcome.output, " 0 rejected)")) << outcome.output;
+  const std::string profile = test::readBytes(dir.file("results/at_out.dat"));
+  EXPECT_TRUE(contains(profile, "Current time:       5000\r\n"));
+  EXPECT_FALSE(contains(profile, "NAN") || contains(profile, "INF")) << profile;
+}
+
+// A boundary flux that turns NaN once the clock passes 1 s: the run stops at
+// the first pass that starts there, writes the profile of the last accepted
+// pass and exits with status 3.
+TEST(BatchCli, ProfileTurningNonFiniteMidRunStopsAtThatPass) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7");
+  test::writeLines(dir.file("late.flx"), {"# 1: left, right", "0   0*log(1-t)", "# 2", "0   0"});
+  test::CaseFile file = shortRun();
+  file.value("D21") = "1 late.flx 1e-6";
+  file.write(dir.file("late.dat"));
+  const auto outcome = runBatch(dir.path(), "--quiet late.dat");
+  EXPECT_EQ(outcome.status, 3) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "the run stopped at a pass that started from a non-finite value"))
+      << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "0 rejected)")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "NaN first appeared in component 1 at grid point")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "at the start of pass 110, t = 1.007 s")) << outcome.output;
+  const std::string profile = test::readBytes(dir.file("results/at_out.dat"));
+  EXPECT_TRUE(contains(profile, "Current time:       1.007\r\n")) << profile;
 }
 
 TEST(BatchCli, InterruptStopsTheRunAndWritesTheResults) {
