@@ -1,5 +1,6 @@
 #include "cli/batch_run.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -69,8 +70,8 @@ struct NonFiniteSighting {
 
 class BatchHost : public DirectRunHost {
  public:
-  BatchHost(TForm1& model, const BatchRunOptions& options)
-      : DirectRunHost(model), options_(options), progress_(options.progress, stderr) {}
+  BatchHost(TForm1& model, const BatchRunOptions& options, const RenderedCase& rendered)
+      : DirectRunHost(model), options_(options), rendered_(rendered), progress_(options.progress, stderr) {}
 
   void afterPass(int delayMilliseconds) override {
     if (options_.pace && delayMilliseconds > 0)
@@ -90,6 +91,14 @@ class BatchHost : public DirectRunHost {
     } raise{model_};
     saveFailures_ = WriteEveryResultsFile(model_);
     if (!saveFailures_.empty()) throw FileWriteError(saveFailures_.front());
+    // The case as it was run, beside its results: running this copy repeats
+    // the run. Written after the results, so a full disk names those first.
+    try {
+      writeRenderedCase(rendered_, renderedCaseDirectory(options_));
+    } catch (const FileWriteError& error) {
+      saveFailures_.emplace_back(error.what());
+      throw;
+    }
   }
 
   // The messages of the files the final save could not write.
@@ -110,6 +119,7 @@ class BatchHost : public DirectRunHost {
 
  private:
   const BatchRunOptions& options_;
+  const RenderedCase& rendered_;
   ProgressReporter progress_;
   NonFiniteSighting nonFinite_;
   std::vector<std::string> saveFailures_;
@@ -154,7 +164,7 @@ void printConservation(const TForm1& m, const std::vector<double>& startInventor
 
 void printSummary(const TForm1& m, const RunSummary& summary, const std::string& path, double wallSeconds) {
   std::error_code ignored;
-  const auto results = std::filesystem::absolute("results", ignored).string();
+  const auto results = std::filesystem::absolute(m.resultsDirectory, ignored).string();
   std::cout << "Run of " << path << ": " << describeEnd(summary.end) << ".\n"
             << "  passes            " << formatInteger(summary.acceptedPasses + summary.rejectedPasses) << " ("
             << formatInteger(summary.acceptedPasses) << " accepted, " << formatInteger(summary.rejectedPasses)
@@ -206,13 +216,40 @@ int reportFailure(const std::exception_ptr& failure) {
 
 }  // namespace
 
+std::string renderedCaseDirectory(const BatchRunOptions& options) {
+  return options.resultsDirectory + "/case";
+}
+
+RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options) {
+  model.resultsDirectory = options.resultsDirectory;
+  // Rendering first also refuses a template whose placeholders have no value.
+  RenderedCase rendered = renderCase(options.casePath, options.overrides, options.parameters);
+  const bool changed = rendered.dataFile.changed || std::any_of(rendered.sideFiles.begin(), rendered.sideFiles.end(),
+                                                                [](const RenderedFile& file) { return file.changed; });
+  if (!changed) {
+    model.sideFileDirectory = std::filesystem::path(options.casePath).parent_path().string();
+    model.load(options.casePath);
+    return rendered;
+  }
+  const std::string directory =
+      options.renderDirectory.empty() ? renderedCaseDirectory(options) : options.renderDirectory;
+  const std::string path = writeRenderedCase(rendered, directory);
+  model.sideFileDirectory = directory;
+  model.load(path);
+  return rendered;
+}
+
 int runBatchCase(const BatchRunOptions& options) {
   TForm1 model;
   model.compiledFormulas = !options.textualFormulas;
+  RenderedCase rendered;
   try {
-    model.load(options.casePath);
+    rendered = loadBatchCase(model, options);
     checkSolverModes(model);
     checkRunSettings(model);
+  } catch (const FileWriteError& error) {
+    std::cerr << "torvex-batch: the case could not be written beside the results: " << error.what() << "\n";
+    return kExitSaveFailed;
   } catch (const std::exception&) {
     std::cout.flush();
     return reportFailure(std::current_exception());
@@ -222,7 +259,7 @@ int runBatchCase(const BatchRunOptions& options) {
   if (model.differenceScheme == 3)
     for (int i = 0; i < model.componentCount; ++i) startInventory.push_back(inventory(model, i));
 
-  BatchHost host(model, options);
+  BatchHost host(model, options, rendered);
   RunSummary summary;
   {
     InterruptGuard guard(model.stopRequested);

@@ -199,6 +199,14 @@ class TForm1 {
   std::string diffusivityFileName;
   std::string activityFileName;
 
+  // Where a relative side-file name is looked for first; when the file is not
+  // there (or this is empty) the name is taken as it stands, relative to the
+  // working directory. torvex-batch sets it to the data file's folder, so a
+  // case folder can be run from anywhere.
+  std::string sideFileDirectory;
+  // The folder the results files are written to; each run owns its own.
+  std::string resultsDirectory = "results";
+
   // evaluateFormula parses a formula with variables once and evaluates it
   // from the parser's compiled form (true), or substitutes the values into
   // the text and parses it anew at every evaluation (false). Both give the
@@ -216,5 +224,9 @@ class TForm1 {
 
   bool loadComplete = false;
 };
+
+// The path a side file named `name` in a data file is read from: beside the
+// data file (in `directory`) when it exists there, else `name` itself.
+std::string resolveSideFile(const std::string& name, const std::string& directory);
 
 }  // namespace torvex

@@ -223,7 +223,7 @@ TEST(BatchCli, InterruptStopsTheRunAndWritesTheResults) {
 std::map<std::string, std::string> resultsOf(const ScratchDirectory& dir) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir.file("results")))
-    files[entry.path().filename().string()] = test::readBytes(entry.path().string());
+    if (entry.is_regular_file()) files[entry.path().filename().string()] = test::readBytes(entry.path().string());
   return files;
 }
 
@@ -291,6 +291,65 @@ TEST(BatchCli, UnwritableSampleDirectoryIsReported) {
   const auto outcome = runBatch(dir.path(), "--write-samples no/such/dir");
   EXPECT_EQ(outcome.status, 1);
   EXPECT_TRUE(contains(outcome.output, "interdiffusion.dat: cannot write")) << outcome.output;
+}
+
+// A template run with --set and --param leaves the case as it was run in
+// results/case; running that copy gives the same results files byte for byte,
+// and the user's files keep their placeholders.
+TEST(BatchCli, OverridesAndParametersRenderACaseThatRepeatsTheRun) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "{{D}}*exp(-{{Q}}/(8.314*T))");
+  test::CaseFile file = shortRun();
+  file.value("D8") = "{{T}}";
+  file.write(dir.file("run.dat"));
+  const auto first = runBatch(dir.path(),
+                              "--quiet --set 'D1=0 1' --set D2=30 --param D=2e-3 --param Q=1.2e5 "
+                              "--param T=1273 run.dat");
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_TRUE(contains(first.output, "final time        1 s")) << first.output;
+  const std::string rendered = test::readBytes(dir.file("results/case/run.dat"));
+  EXPECT_TRUE(contains(rendered, "   0 1\r\n")) << rendered;
+  EXPECT_TRUE(contains(rendered, "   1273\r\n")) << rendered;
+  EXPECT_TRUE(contains(test::readBytes(dir.file("results/case/run.dfv")), "2e-3*exp(-1.2e5/(8.314*T))"));
+  EXPECT_TRUE(contains(test::readBytes(dir.file("run.dfv")), "{{D}}"));
+  const auto results = resultsOf(dir);
+
+  // The copy alone, run from another folder, reads its own side file.
+  const auto again = runBatch(dir.path(), "--quiet --results again results/case/run.dat");
+  ASSERT_EQ(again.status, 0) << again.output;
+  for (const auto& [name, bytes] : results) EXPECT_EQ(test::readBytes(dir.file("again/" + name)), bytes) << name;
+
+  // --check takes the same options and leaves the last run's case alone.
+  const auto check = runBatch(dir.path(), "--check --set D8=1400 --param D=1e-3 --param Q=1e5 run.dat");
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_TRUE(contains(check.output, "With 1 key override(s) and 2 parameter(s) applied.")) << check.output;
+  EXPECT_EQ(test::readBytes(dir.file("results/case/run.dat")), rendered);
+}
+
+TEST(BatchCli, RefusesOverridesAndParametersThatMeanNothing) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "{{D}}");
+  shortRun().write(dir.file("run.dat"));
+  struct Refusal {
+    const char* arguments;
+    const char* message;
+  };
+  const Refusal refusals[] = {
+      {"--set D99=1 --param D=1e-7", "--set D99=1: there is no key \"D99\""},
+      {"--set D8=hot --param D=1e-7", "--set D8=hot: \"hot\" is not a real number (D8 holds the temperature [K])"},
+      {"--set 'D10=58.69' --param D=1e-7", "one per component needs 2"},
+      {"--param D=1e-7 --param T=1000", "--param T=1000: no {{T}} stands in run.dat or the side files it names"},
+      {"", "run.dfv, line 3: the placeholder {{D}} has no value"},
+      {"--param 'D 1'", "expected NAME=VALUE"},
+  };
+  for (const Refusal& refusal : refusals) {
+    for (const char* mode : {"--quiet", "--check"}) {
+      const auto outcome = runBatch(dir.path(), std::string(mode) + " " + refusal.arguments + " run.dat");
+      EXPECT_EQ(outcome.status, 1) << refusal.arguments << "\n" << outcome.output;
+      EXPECT_TRUE(contains(outcome.output, refusal.message)) << refusal.arguments << "\n" << outcome.output;
+      EXPECT_FALSE(std::filesystem::exists(dir.file("results/at_out.dat"))) << refusal.arguments;
+    }
+  }
 }
 
 }  // namespace
