@@ -228,8 +228,8 @@ void EvaluateDerivativeConservative(TForm1& m) {
   const int r = m.componentCount;
   const int n = m.pointCount;
   const int last = n - 1;
-  if (m.activityMode != 0) checkActivityModel(m);
   ComputeMobilities(m);
+  if (m.activityMode != 0) checkActivityModel(m);
   if (m.boundaryFluxMode == 1) ComputeBoundaryFluxFormulas(m);
   ComputeMixtureVolume(m);
 
