@@ -65,7 +65,7 @@ constexpr std::array<DataFileKeyInfo, kDataKeyCount> kKeys = {{
     {DataKey::D15, "D15", ValueShape::Integer, "the Darken velocity: 0 zero, 1 computed",
      "#|D15|-Darken velocity: {0} v^D=0, {1} - v^D computed:",
      "#|D15|-Darken velocity: {0} v^D=0, {1} - v^D computed:"},
-    {DataKey::D16, "D16", ValueShape::Integer, "the difference scheme: 0 central, 1 forward, 2 backward",
+    {DataKey::D16, "D16", ValueShape::Integer, "the difference scheme: 0 central, 1 forward, 2 backward, 3 conservative (face fluxes)",
      "#|D16|-type of differentation, {0} - central, {1} - forward, {2} - backward",
      "#|D16|-type of differentation, {0} - central, {1} - forward, {2} - backward"},
     {DataKey::D17, "D17", ValueShape::TwoIntegers, "the passes between refreshes and between saves",

@@ -148,6 +148,45 @@ void combineStages(TForm1& m) {
   }
 }
 
+// The conservative scheme moves the Kirkendall plane with the lattice drift
+// at its current position, dx_K/dt = v(x_K, t), integrated by the same
+// stages as the profile, and adds up what crosses the two ends of the sample
+// in the same way; each evaluation leaves the drift at
+// kirkendallStagePosition in kirkendallVelocity and the flows through the
+// ends in wallInflowRate.
+bool conservativeScheme(const TForm1& m) {
+  return m.differenceScheme == 3;
+}
+
+// K_s of the plane and of the flows through the ends := dt * rate.
+void storeConservativeIncrements(TForm1& m, int s, double dt) {
+  m.kirkendallStageIncrement[static_cast<std::size_t>(s)] = dt * m.kirkendallVelocity;
+  for (int i = 0; i < m.componentCount; ++i)
+    m.wallInflowIncrement[s][i] = dt * m.wallInflowRate[static_cast<std::size_t>(i)];
+}
+
+// x_K of stage s: x_K0 + sum_{j<s} b_sj K_j, as setStageInput.
+void setPlaneStageInput(TForm1& m, int s) {
+  double value = m.kirkendallPositionAtStepStart;
+  for (int j = 1; j < s; ++j)
+    value += static_cast<double>(kStageWeight[s][j]) * m.kirkendallStageIncrement[static_cast<std::size_t>(j)];
+  m.kirkendallStagePosition = value;
+}
+
+// An accepted pass: the plane and the flows through the ends advance with
+// the fifth-order weights, as the profile does.
+void finishConservativePass(TForm1& m) {
+  double plane = m.kirkendallPositionAtStepStart;
+  for (int s = 1; s <= 6; ++s)
+    plane += static_cast<double>(kFifthOrderWeight[s]) * m.kirkendallStageIncrement[static_cast<std::size_t>(s)];
+  m.kirkendallPosition = plane;
+  for (int i = 0; i < m.componentCount; ++i) {
+    double flow = 0;
+    for (int s = 1; s <= 6; ++s) flow += static_cast<double>(kFifthOrderWeight[s]) * m.wallInflowIncrement[s][i];
+    m.wallInflow[static_cast<std::size_t>(i)] += flow;
+  }
+}
+
 // Molar ratio of component 1 at the last grid point of a profile.
 double surfaceRatio(const Table2<double>& c, int r, int last) {
   double total = 0;
@@ -281,15 +320,20 @@ bool RunPass(TForm1& m, RunHost& host) {
   copyTable(m.concentration, m.concentrationAtStepStart, r, n);
 
   const double dt = m.timeStep;  // the step this pass integrates
+  const bool conservative = conservativeScheme(m);
+  if (conservative) m.kirkendallPositionAtStepStart = m.kirkendallStagePosition = m.kirkendallPosition;
   host.EvaluateDerivative();
   refuseNonFiniteStart(m);
   const double kp1 = m.parabolicRateConstant;  // kp of the first stage
   storeIncrement(m, 1, dt);
+  if (conservative) storeConservativeIncrements(m, 1, dt);
   for (int s = 2; s <= 6; ++s) {
     m.stageTimeStep += static_cast<double>(kNode[s]) * dt;
     setStageInput(m, s);
+    if (conservative) setPlaneStageInput(m, s);
     host.EvaluateDerivative();
     storeIncrement(m, s, dt);
+    if (conservative) storeConservativeIncrements(m, s, dt);
   }
   combineStages(m);
 
@@ -308,6 +352,7 @@ bool RunPass(TForm1& m, RunHost& host) {
     // The clock moves before Refresh, by the step just integrated; a clipped
     // last step lands exactly on the end time.
     m.currentTime = dt == m.endTime - m.currentTime ? m.endTime : m.currentTime + dt;
+    if (conservative) finishConservativePass(m);
     host.Refresh();
     increaseStep(m);
   }
@@ -328,6 +373,10 @@ RunSummary Execute(TForm1& m, RunHost& host) {
     m.stepCount = 0;
     m.largestTimeStep = 0;
     m.currentTime = m.startTime;
+    if (conservativeScheme(m)) {
+      m.kirkendallPosition = m.initialKirkendallPosition;
+      std::fill(m.wallInflow.begin(), m.wallInflow.end(), 0.0);
+    }
     clipToEnd(m);  // a first step longer than the whole run
     while (m.currentTime <= m.endTime && m.timeStep != 0 && m.stopRequested == 0) {
       host.pausePoint();

@@ -93,8 +93,9 @@ std::string describeNonFinite(const TForm1& model, const NonFiniteValue& value);
 
 // Runs the time loop to its end: clears stopRequested, InitRecords, passes
 // while t <= endTime, dt != 0 and no stop is requested, then EndOfRun.
-// Resets currentTime, stepCount and largestTimeStep; takes the first step
-// from timeStep. After an accepted pass the clock advances by the step that
+// Resets currentTime, stepCount and largestTimeStep (and, with the
+// conservative scheme, puts the Kirkendall plane at its initial position);
+// takes the first step from timeStep. After an accepted pass the clock advances by the step that
 // pass integrated before Refresh, so every label, record and file carries the
 // time its profile belongs to; the last step is clipped so that the clock
 // lands exactly on endTime. An exception thrown by a hand-over ends the loop;
@@ -120,7 +121,8 @@ class NonFinitePass : public std::exception {
 };
 
 // One pass of the loop at the model's current time and step: normalisation,
-// the molar-ratio floor, six stages, the error test, and on acceptance the
+// the molar-ratio floor, six stages (which also move the Kirkendall plane
+// with the conservative scheme), the error test, and on acceptance the
 // oxide scale, the clock, Refresh and the step increase; then end clipping
 // and the pass counter. Returns whether the pass was accepted. A pass whose
 // error estimate or new profile holds a NaN or an infinite value is

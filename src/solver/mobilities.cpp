@@ -6,6 +6,7 @@
 #include "model/formula.h"
 #include "solver/cu_fe_ni.h"
 #include "solver/evaluate_derivative.h"
+#include "solver/face_fluxes.h"
 
 namespace torvex {
 namespace {
@@ -15,6 +16,13 @@ namespace {
 // always are; Onsager's equations need them everywhere.
 bool needsCoefficients(const TForm1& m, int k) {
   if (m.constitutiveMode == 1) return true;
+  if (m.differenceScheme == 3) {
+    // The face fluxes take the coefficients of both points of every face the
+    // profile changes across, the end points included.
+    const int last = m.pointCount - 1;
+    if ((k == 0 || k == last) && m.boundaryFluxMode != 0) return true;
+    return (k > 0 && faceHasGradient(m, k - 1)) || (k < last && faceHasGradient(m, k));
+  }
   if (k == 0 || k == m.pointCount - 1) return m.boundaryFluxMode != 0;
   return profileVariesAt(m, k);
 }
@@ -37,6 +45,15 @@ bool profileVariesAt(const TForm1& m, int k) {
     if (N[k - 1] != N[k] || N[k] != N[k + 1]) return true;
   }
   return false;
+}
+
+void ComputeMobilities(TForm1& m) {
+  switch (m.diffusivityMode) {
+    case 0: ComputeMobilitiesFromFormulas(m); break;
+    case 1: ComputeMobilitiesFromMatrix(m); break;
+    case 2: ComputeMobilitiesCuFeNi(m); break;
+    default: break;  // no diffusivities: every mobility stays as it is
+  }
 }
 
 void ComputeMobilitiesFromFormulas(TForm1& m) {

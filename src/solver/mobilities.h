@@ -11,6 +11,10 @@ namespace torvex {
 // coefficients, since everything is flat elsewhere.
 bool profileVariesAt(const TForm1& model, int k);
 
+// The mobilities of the current diffusivity mode (below); a mode without
+// equations leaves every mobility as it is.
+void ComputeMobilities(TForm1& model);
+
 // Mode 0: one formula per component from the diffusivity file. Points that
 // need no coefficients get mobility 0.
 void ComputeMobilitiesFromFormulas(TForm1& model);

@@ -97,13 +97,26 @@ TEST(BatchCli, InvalidInputExitsWithStatusOneAndAMessage) {
             "one per component (key D0)\n");
 
   // A switch value the load keeps but no run can use.
+  test::CaseFile equations;
+  equations.value("D13") = "2";
+  equations.write(dir.file("equations.dat"));
+  const auto unusable = runBatch(dir.path(), "--check equations.dat");
+  EXPECT_EQ(unusable.status, 1);
+  EXPECT_TRUE(contains(unusable.output, "equations.dat, key D13: the constitutive equations 2 cannot be computed"))
+      << unusable.output;
+
+  // The conservative scheme runs, and its frame is volume-fixed whatever
+  // key D14 asks for.
   test::CaseFile scheme;
+  scheme.value("D14") = "1";
   scheme.value("D16") = "3";
   scheme.write(dir.file("scheme.dat"));
-  const auto unusable = runBatch(dir.path(), "--check scheme.dat");
-  EXPECT_EQ(unusable.status, 1);
-  EXPECT_TRUE(contains(unusable.output, "scheme.dat, key D16: the type of differentiation 3 cannot be computed"))
-      << unusable.output;
+  const auto conservative = runBatch(dir.path(), "--check scheme.dat");
+  EXPECT_EQ(conservative.status, 0) << conservative.output;
+  EXPECT_TRUE(contains(conservative.output,
+                       "reference frame   volume-fixed, conservative face fluxes (D16 = 3); key "
+                       "D14 has no effect with D16 = 3\n"))
+      << conservative.output;
 }
 
 // A small closed binary case that reaches its end in a few hundred passes.

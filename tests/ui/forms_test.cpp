@@ -381,6 +381,29 @@ class FormsTest : public QObject {
     }
   }
 
+  // The conservative difference scheme is a visible fourth choice; a case
+  // with it reads into the forms and is written back with it, under the key
+  // comment line the files always had.
+  void theConservativeSchemeIsOfferedAndKept() {
+    generateSamples();
+    TForm2& w = window();
+    w.show();
+    QVERIFY(w.Edit19C->isVisibleTo(w.TabSheet2));
+    QVERIFY(w.Label25->isVisibleTo(w.TabSheet2));
+    QCOMPARE(w.Edit19C->count(), 4);
+    QVERIFY(w.Label25->text().contains("{3} - conservative"));
+    QStringList lines = fileLines("interdiffusion.dat");
+    lines[valueLineOf("D16")] = "   3";
+    writeLines("conservative.dat", lines);
+    QVERIFY(w.ReadDataFileIntoForms("conservative.dat"));
+    QCOMPARE(controlText(w, "Edit19C"), QStringLiteral("3"));
+    w.WriteDataFile("written.dat");
+    const QStringList written = fileLines("written.dat");
+    QCOMPARE(written[valueLineOf("D16")].trimmed(), QStringLiteral("3"));
+    QCOMPARE(written[valueLineOf("D16") - 1],
+             QStringLiteral("#|D16|-type of differentation, {0} - central, {1} - forward, {2} - backward"));
+  }
+
   void editingTheCurrentDataWithoutSaveChangesNothing() {
     TForm2& w = window();
     w.Edit10->setText("1300");
