@@ -20,6 +20,7 @@
 #include "run/integrator.h"
 #include "run/refresh.h"
 #include "run/results_files.h"
+#include "run/theory_checks.h"
 #include "solver/evaluate_derivative.h"
 #include "solver/face_fluxes.h"
 
@@ -179,6 +180,15 @@ void printSummary(const TForm1& m, const RunSummary& summary, const std::string&
             << "  results           " << results << "\n";
 }
 
+// What the chosen equations do differently from the closed-form theory a
+// reader may compare with, one line per check; information only, the exit
+// status stays.
+void printTheoryChecks(const TForm1& m, const std::vector<double>& startInventories) {
+  const std::vector<RunCheck> checks = theoryChecks(m, startInventories);
+  if (!checks.empty()) std::cout << "  checks\n";
+  for (const RunCheck& check : checks) std::cout << "    " << describeCheck(check) << "\n";
+}
+
 // A save that failed: which files, why, and what the results folder holds.
 int reportSaveFailure(const TForm1& m, const std::string& first, const std::vector<std::string>& finalFailures) {
   std::cerr << "torvex-batch: the results could not be saved: " << first << "\n";
@@ -260,6 +270,7 @@ int runBatchCase(const BatchRunOptions& options) {
   std::vector<double> startInventory;
   if (model.differenceScheme == 3)
     for (int i = 0; i < model.componentCount; ++i) startInventory.push_back(inventory(model, i));
+  const std::vector<double> startInventories = componentInventories(model);
 
   BatchHost host(model, options, rendered);
   RunSummary summary;
@@ -273,6 +284,7 @@ int runBatchCase(const BatchRunOptions& options) {
 
   printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
   if (model.differenceScheme == 3) printConservation(model, startInventory);
+  printTheoryChecks(model, startInventories);
   if (summary.failure) {
     if (const auto saveFailure = saveFailureOf(summary.failure))
       return reportSaveFailure(model, *saveFailure, host.saveFailures());

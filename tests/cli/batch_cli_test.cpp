@@ -154,6 +154,32 @@ TEST(BatchCli, RunsACaseToItsEndOrForAGivenNumberOfPasses) {
   EXPECT_EQ(runBatch(dir.path(), "run.dat other.dat").status, 2);
 }
 
+// The summary ends with what the chosen equations do differently from the
+// closed-form theory a reader may compare with: the oxidation sample (volume-
+// fixed form, unequal molar volumes, an open end that lets the lattice in)
+// warns twice; a closed couple with equal volumes passes; the exit status
+// stays 0 either way.
+TEST(BatchCli, SummaryWarnsWhereTheFormDepartsFromTheory) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const auto oxidation = runBatch(dir.path(), "--quiet --max-passes 3000 oxidation.dat");
+  EXPECT_EQ(oxidation.status, 0) << oxidation.output;
+  EXPECT_TRUE(contains(oxidation.output, "\u26A0 volume-fixed form with unequal molar volumes: 0.38 (at most 0.01)."))
+      << oxidation.output;
+  EXPECT_TRUE(contains(oxidation.output, "\u26A0 inventory of component 2 (no boundary flux): ")) << oxidation.output;
+  EXPECT_FALSE(contains(oxidation.output, "inventory of component 1")) << oxidation.output;
+
+  writeDiffusivities(dir, "1e-7");
+  test::CaseFile couple = shortRun();
+  couple.value("D11") = "7.1 7.1";
+  couple.write(dir.file("run.dat"));
+  const auto equal = runBatch(dir.path(), "--quiet run.dat");
+  EXPECT_EQ(equal.status, 0) << equal.output;
+  EXPECT_TRUE(contains(equal.output, "  checks\n    \u2713 volume-fixed form with unequal molar volumes\n"))
+      << equal.output;
+  EXPECT_FALSE(contains(equal.output, "\u26A0")) << equal.output;
+}
+
 // Compiled and textual formulas must leave the same files, byte for byte: the
 // oxidation case (diffusivity and flux formulas) and the couple with its
 // chemical-potential derivatives read from activities.act.
