@@ -162,21 +162,21 @@ std::vector<RunCheck> theoryChecks(const TForm1& m, const std::vector<double>& s
 }
 
 std::string describeCheck(const RunCheck& check) {
-  if (!check.warn) return "\u2713 " + check.title;
-  std::string line = "\u26A0 " + check.title + ": ";
-  if (std::isnan(check.value)) {
-    line += "not computed";
-  } else {
-    line += brief(check.value);
-    switch (check.comparison) {
-      case CheckComparison::AtMost: line += " (at most " + brief(check.threshold) + ")"; break;
-      case CheckComparison::AtLeast: line += " (at least " + brief(check.threshold) + ")"; break;
-      case CheckComparison::Near:
-        line += " (within " + brief(check.threshold) + " of " + brief(check.expected) + ")";
-        break;
-    }
+  std::string line = check.warn ? "\u26A0 " : "\u2713 ";
+  line += check.title + ": ";
+  if (std::isfinite(check.value))
+    line += formatGeneral(check.value);
+  else
+    line += check.warn ? "not finite or not measured" : "not measured";
+  switch (check.comparison) {
+    case CheckComparison::AtMost: line += " (at most " + formatGeneral(check.threshold) + ")"; break;
+    case CheckComparison::AtLeast: line += " (at least " + formatGeneral(check.threshold) + ")"; break;
+    case CheckComparison::Near:
+      line += " (" + formatGeneral(check.expected) + " \u00B1 " + formatGeneral(check.threshold) + ")";
+      break;
   }
-  return line + ". " + check.meaning;
+  if (check.warn && !check.meaning.empty()) line += " \u2014 " + check.meaning;
+  return line;
 }
 
 }  // namespace torvex

@@ -37,9 +37,9 @@ struct RunCheck {
   double expected = 0;  // the value aimed at (Near only)
 };
 
-// One line for a terminal: a check mark and the title when the check passes;
-// a warning sign, the title, the value (three significant digits, full stop)
-// against its bound and the meaning when it warns. UTF-8, no line end.
+// One line for a terminal: a check mark or a warning sign, the title, the
+// value (15 significant digits, full stop) and its bound; a warning adds the
+// meaning. UTF-8, no line end.
 std::string describeCheck(const RunCheck& check);
 
 // The amount of every component in the sample, integral of c_i dx over the

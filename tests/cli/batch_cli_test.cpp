@@ -164,9 +164,10 @@ TEST(BatchCli, SummaryWarnsWhereTheFormDepartsFromTheory) {
   ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
   const auto oxidation = runBatch(dir.path(), "--quiet --max-passes 3000 oxidation.dat");
   EXPECT_EQ(oxidation.status, 0) << oxidation.output;
-  EXPECT_TRUE(contains(oxidation.output, "\u26A0 volume-fixed form with unequal molar volumes: 0.38 (at most 0.01)."))
+  EXPECT_TRUE(contains(oxidation.output, "\u26A0 volume-fixed form with unequal molar volumes: 0.37999"))
       << oxidation.output;
-  EXPECT_TRUE(contains(oxidation.output, "\u26A0 inventory of component 2 (no boundary flux): ")) << oxidation.output;
+  EXPECT_TRUE(contains(oxidation.output, "\u26A0 inventory of component 2 (no boundary flux): 0.01"))
+      << oxidation.output;
   EXPECT_FALSE(contains(oxidation.output, "inventory of component 1")) << oxidation.output;
 
   writeDiffusivities(dir, "1e-7");
@@ -175,7 +176,7 @@ TEST(BatchCli, SummaryWarnsWhereTheFormDepartsFromTheory) {
   couple.write(dir.file("run.dat"));
   const auto equal = runBatch(dir.path(), "--quiet run.dat");
   EXPECT_EQ(equal.status, 0) << equal.output;
-  EXPECT_TRUE(contains(equal.output, "  checks\n    \u2713 volume-fixed form with unequal molar volumes\n"))
+  EXPECT_TRUE(contains(equal.output, "\u2713 volume-fixed form with unequal molar volumes: 0 (at most 0.01)\n"))
       << equal.output;
   EXPECT_FALSE(contains(equal.output, "\u26A0")) << equal.output;
 }
