@@ -47,7 +47,9 @@ std::string describeCheck(const RunCheck& check);
 std::vector<double> componentInventories(const TForm1& m);
 
 // The checks that apply to the model's case, in this order:
-//  - "frame.volume_fixed_unequal_volumes" (volume-fixed form, D14 = 0): the
+//  - "frame.volume_fixed_unequal_volumes" (volume-fixed form, D14 = 0, with
+//    the three-point differences: not with the conservative scheme D16 = 3,
+//    which carries Darken's volume-fixed fluxes whatever D14 says): the
 //    largest relative difference between the partial molar volumes of the
 //    components at any grid point, at most 0.01; the meaning gives the range
 //    of Omega_i / Omega over the current profile.
