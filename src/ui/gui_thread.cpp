@@ -93,18 +93,6 @@ void TGUIThread::finish() {
   wait();
 }
 
-void TGUIThread::abandon() {
-  {
-    std::lock_guard lock(mutex_);
-    abandoned_ = true;
-    stopAsked_ = true;
-    pauseRequested_ = false;
-  }
-  model_.stopRequested = 1;
-  changed_.notify_all();
-  finish();
-}
-
 bool TGUIThread::spinUntil(const std::atomic<bool>& flag, std::chrono::microseconds limit) {
   if (!kMayWait) return flag.load(std::memory_order_acquire);
   const auto end = std::chrono::steady_clock::now() + limit;
