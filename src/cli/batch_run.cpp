@@ -17,6 +17,8 @@
 #include "model/tform1.h"
 #include "run/refresh.h"
 #include "run/results_files.h"
+#include "run/run_journal.h"
+#include "run/run_report.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -87,6 +89,12 @@ class BatchHost : public DirectRunHost {
       ~RaiseStopFlag() { m.stopRequested = 1; }
     } raise{model_};
     saveFailures_ = WriteEveryResultsFile(model_);
+    if (!saveFailures_.empty()) JournalFailure(model_, std::make_exception_ptr(FileWriteError(saveFailures_.front())));
+    try {
+      FinishRunJournal(model_);
+    } catch (const FileWriteError& error) {
+      saveFailures_.emplace_back(error.what());
+    }
     if (!saveFailures_.empty()) throw FileWriteError(saveFailures_.front());
   }
 
@@ -136,7 +144,7 @@ const char* describeEnd(RunEnd end) {
 
 void printSummary(const TForm1& m, const RunSummary& summary, const std::string& path, double wallSeconds) {
   std::error_code ignored;
-  const auto results = std::filesystem::absolute("results", ignored).string();
+  const auto results = std::filesystem::absolute(ResultsFolder(m), ignored).string();
   std::cout << "Run of " << path << ": " << describeEnd(summary.end) << ".\n"
             << "  passes            " << formatInteger(summary.acceptedPasses + summary.rejectedPasses) << " ("
             << formatInteger(summary.acceptedPasses) << " accepted, " << formatInteger(summary.rejectedPasses)
@@ -147,6 +155,13 @@ void printSummary(const TForm1& m, const RunSummary& summary, const std::string&
             << "  Kirkendall plane  " << formatGeneral(m.kirkendallPosition) << " cm\n"
             << "  wall time         " << formatDuration(wallSeconds) << "\n"
             << "  results           " << results << "\n";
+}
+
+// The verification checks, one line each, after the summary.
+void printChecks(const std::vector<RunCheck>& checks) {
+  if (checks.empty()) return;
+  std::cout << "Checks:\n";
+  for (const RunCheck& check : checks) std::cout << "  " << describeCheck(check) << "\n";
 }
 
 // A save that failed: which files, why, and what the results folder holds.
@@ -200,6 +215,8 @@ int runBatchCase(const BatchRunOptions& options) {
     return reportFailure(std::current_exception());
   }
 
+  SetRunProvenance(model,
+                   {.program = "torvex-batch", .commandLine = options.commandLine, .overrides = {}, .parameters = {}});
   BatchHost host(model, options);
   RunSummary summary;
   {
@@ -211,6 +228,8 @@ int runBatchCase(const BatchRunOptions& options) {
   if (!host.nonFinite().seen) host.lookForNonFinite();
 
   printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
+  if (const RunReport* report = LastRunReport(model)) printChecks(report->checks);
+  std::cout.flush();
   if (summary.failure) {
     if (const auto saveFailure = saveFailureOf(summary.failure))
       return reportSaveFailure(model, *saveFailure, host.saveFailures());
@@ -226,6 +245,30 @@ int runBatchCase(const BatchRunOptions& options) {
     return kExitRunWentWrong;
   }
   if (gInterrupted != 0) return kExitRunInterrupted;
+  return kExitRunComplete;
+}
+
+int printRunReport(const std::string& resultsDirectory) {
+  RunReport report;
+  try {
+    report = readRunReport(resultsDirectory);
+  } catch (const InputError& error) {
+    std::cerr << "torvex-batch: " << error.what() << "\n";
+    return kExitRunInvalid;
+  }
+  const RunOutcome& o = report.outcome;
+  std::string data;
+  for (const InputFileDigest& file : report.inputFiles)
+    if (file.role == "data") data = file.path;
+  std::cout << "Run of " << (data.empty() ? std::string("an unnamed case") : data) << " (" << report.provenance.program
+            << " " << report.version << ", revision " << report.gitRevision << ", started " << report.startedUtc
+            << "): " << (o.message.empty() ? o.end : o.message) << ".\n"
+            << "  passes            " << formatInteger(o.acceptedPasses + o.rejectedPasses) << " ("
+            << formatInteger(o.acceptedPasses) << " accepted, " << formatInteger(o.rejectedPasses) << " rejected)\n"
+            << "  final time        " << formatGeneral(o.finalTime) << " s (end time " << formatGeneral(o.endTime)
+            << " s)\n"
+            << "  wall time         " << formatDuration(o.wallSeconds) << "\n";
+  printChecks(report.checks);
   return kExitRunComplete;
 }
 

@@ -15,7 +15,8 @@ struct BatchRunOptions {
   bool pace = false;                   // sleep the case's per-pass delay, as the desktop program does
   std::optional<long long> maxPasses;  // stop after this many passes (results written)
   ProgressStyle progress = ProgressStyle::Lines;
-  bool textualFormulas = false;  // substitute and parse formulas at every evaluation (the slow reference)
+  bool textualFormulas = false;          // substitute and parse formulas at every evaluation (the slow reference)
+  std::vector<std::string> commandLine;  // the program's arguments, for the run report
 };
 
 // Exit statuses of a run.
@@ -25,8 +26,13 @@ constexpr int kExitRunWentWrong = 3;      // non-finite profile, or the step shr
 constexpr int kExitSaveFailed = 4;        // a results file could not be written
 constexpr int kExitRunInterrupted = 130;  // SIGINT
 
-// Loads and runs the case; prints the summary to standard output and
-// messages to standard error; returns the exit status.
+// Loads and runs the case; prints the summary and the verification checks to
+// standard output and messages to standard error; returns the exit status (a
+// check that warns does not change it).
 int runBatchCase(const BatchRunOptions& options);
+
+// `torvex-batch --report RESULTS_DIR`: prints the outcome and the checks of
+// RESULTS_DIR/run.json; 0, or 1 with the message when it cannot be read.
+int printRunReport(const std::string& resultsDirectory);
 
 }  // namespace torvex

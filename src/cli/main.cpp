@@ -30,6 +30,7 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas] CASE.dat
        torvex-batch --check CASE.dat
+       torvex-batch --report RESULTS_DIR
        torvex-batch --write-samples DIR
        torvex-batch --help
 
@@ -43,7 +44,13 @@ This is its headless runner.
                         error (a bar on a terminal, a line every 10 s
                         otherwise); a summary goes to standard output.
                         Ctrl-C stops the run after the pass in hand and
-                        writes the results.
+                        writes the results. Besides the results files, a run
+                        leaves history.csv (the profile at every save),
+                        series.csv (one row per accepted pass) and run.json
+                        (how the run was made and ended, and its
+                        verification checks); the checks are printed after
+                        the summary, and one that warns does not change the
+                        exit status.
   --pace                Sleep the case's per-pass delay (key D18) after every
                         pass, as the desktop program does. Off by default.
   --max-passes N        Stop after N passes (accepted and rejected), like the
@@ -62,6 +69,8 @@ This is its headless runner.
                         print a short summary of the case, or the error that
                         makes it invalid (including switch values the
                         solver has no equations for).
+  --report RESULTS_DIR  Print the outcome and the verification checks of the
+                        run whose results are in RESULTS_DIR (its run.json).
   --write-samples DIR   Write the seven sample files (interdiffusion.dat,
                         oxidation.dat, oxid_diff.dfv, inter_diff.dfv,
                         activities.act, fluxes_funct.flx, oxid_flux.flx) into
@@ -156,9 +165,12 @@ int main(int argc, char** argv) {
     }
     if (args.size() == 2 && args[0] == "--check") return checkCase(args[1]);
     if (args.size() == 2 && args[0] == "--write-samples") return writeSamples(args[1]);
+    if (args.size() == 2 && args[0] == "--report") return torvex::printRunReport(args[1]);
     if (args.empty()) return usageError("no command given");
-    if (args[0] == "--check" || args[0] == "--write-samples") return usageError("incomplete command '" + args[0] + "'");
+    if (args[0] == "--check" || args[0] == "--write-samples" || args[0] == "--report")
+      return usageError("incomplete command '" + args[0] + "'");
     torvex::BatchRunOptions options;
+    options.commandLine.assign(argv, argv + argc);
     if (const std::string error = parseRunOptions(args, options); !error.empty()) return usageError(error);
     return torvex::runBatchCase(options);
   } catch (const std::exception& error) {

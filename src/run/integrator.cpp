@@ -6,6 +6,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "run/run_journal.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -293,6 +294,7 @@ RunSummary Execute(TForm1& m, RunHost& host) {
     }
   } catch (...) {
     summary.failure = std::current_exception();
+    JournalFailure(m, summary.failure);
   }
   const bool stopped = m.stopRequested != 0;
   try {
