@@ -13,9 +13,11 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A plane that moved less than this share of the sample width has not moved
-// measurably: its exponent is rounding noise.
-constexpr double kNoMovement = 1e-9;
+// A plane that moved less than this share of a grid spacing has not moved
+// measurably: the interpolated drift velocity of a couple whose plane stays
+// at rest leaves it a few ten-thousandths of a spacing away, and an exponent
+// fitted to that is noise.
+constexpr double kNoMovement = 0.01;
 
 std::string componentName(int i) {
   return "component " + formatInteger(i + 1);
@@ -128,7 +130,7 @@ LineFit fitLine(const std::vector<double>& x, const std::vector<double>& y, std:
 }
 
 RunCheck kirkendallExponentCheck(const std::vector<double>& times, const std::vector<double>& shifts,
-                                 double sampleWidth, bool zoneReachedEnds) {
+                                 double gridSpacing, bool zoneReachedEnds) {
   RunCheck check{.id = "kirkendall.exponent",
                  .title = "Kirkendall plane exponent p (x_K - x_K0 = A t^p)",
                  .threshold = kKirkendallExponentBound,
@@ -140,13 +142,13 @@ RunCheck kirkendallExponentCheck(const std::vector<double>& times, const std::ve
   const std::size_t count = std::min(times.size(), shifts.size());
   const std::size_t first = count / 2;
   const double last = count == 0 ? 0.0 : shifts[count - 1];
-  if (count == 0 || !(std::fabs(last) > kNoMovement * sampleWidth)) {
+  if (count == 0 || !(std::fabs(last) >= kNoMovement * gridSpacing)) {
     // Nothing to fit: the plane stays where it started (equal intrinsic
     // diffusivities, equal molar volumes), which no exponent describes.
     check.meaning = "The marker plane did not move measurably (x_K - x_K0 = " + formatGeneral(last) +
                     " cm), so there is no exponent to fit; a plane at rest is what a couple of equal intrinsic "
                     "diffusivities gives.";
-    check.warn = !std::isfinite(last);
+    check.warn = count > 0 && !std::isfinite(last);
     return check;
   }
   std::vector<double> logT, logShift;

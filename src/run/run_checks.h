@@ -82,11 +82,12 @@ constexpr double kKirkendallExponentBound = 0.02;
 
 // The exponent p of x_K - x_K0 = A t^p, fitted in log-log over the second
 // half of the record (times > 0 only), and judged against 1/2. `shifts` are
-// x_K - x_K0 (cm); `sampleWidth` (cm) sets what counts as no movement;
+// x_K - x_K0 (cm); a final shift below a hundredth of `gridSpacing` (cm)
+// counts as no movement, reported without a value and without a warning;
 // `zoneReachedEnds` says whether the composition at an end of the sample
 // changed, when the law no longer applies.
 RunCheck kirkendallExponentCheck(const std::vector<double>& times, const std::vector<double>& shifts,
-                                 double sampleWidth, bool zoneReachedEnds);
+                                 double gridSpacing, bool zoneReachedEnds);
 
 // ---- Selective oxidation ----
 

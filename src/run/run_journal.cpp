@@ -194,8 +194,9 @@ std::vector<RunCheck> checksOf(const TForm1& m, const RunJournal& journal) {
     bool reached = false;
     for (std::size_t e = 0; e < ends.size(); ++e)
       if (!(std::fabs(ends[e] - journal.startEndRatios[e]) <= kEndReachedChange)) reached = true;
-    const double width = m.position.back() - m.position.front();
-    checks.push_back(kirkendallExponentCheck(journal.passTimes, journal.kirkendallShifts, width, reached));
+    const auto last = static_cast<std::size_t>(m.pointCount - 1);
+    const double spacing = (m.position[last] - m.position[0]) / static_cast<double>(last);
+    checks.push_back(kirkendallExponentCheck(journal.passTimes, journal.kirkendallShifts, spacing, reached));
   }
   if (m.boundaryFluxMode == 2) {
     const auto [alloy, oxide] = lastFluxComparison(m);

@@ -253,7 +253,10 @@ RunCheck judged(RunCheck check) {
 std::string describeCheck(const RunCheck& check) {
   std::string line = check.warn ? "\u26A0 " : "\u2713 ";
   line += check.title + ": ";
-  line += std::isfinite(check.value) ? formatGeneral(check.value) : std::string("not finite or not measured");
+  if (std::isfinite(check.value))
+    line += formatGeneral(check.value);
+  else
+    line += check.warn ? "not finite or not measured" : "not measured";
   switch (check.comparison) {
     case CheckComparison::AtMost: line += " (at most " + formatGeneral(check.threshold) + ")"; break;
     case CheckComparison::AtLeast: line += " (at least " + formatGeneral(check.threshold) + ")"; break;

@@ -170,6 +170,38 @@ TEST(BatchCli, TextualFormulasLeaveTheSameResultsFiles) {
   }
 }
 
+// The text from "Checks:" to the end.
+std::string checksOf(const std::string& output) {
+  const std::size_t at = output.find("Checks:\n");
+  return at == std::string::npos ? std::string() : output.substr(at);
+}
+
+TEST(BatchCli, PrintsTheChecksAfterTheSummaryAndAWarningDoesNotFailTheRun) {
+  ScratchDirectory dir;
+  // Unequal diffusivities on a sample so narrow that the diffusion zone
+  // reaches its ends: the Kirkendall plane no longer moves as the root of time.
+  test::writeLines(dir.file("run.dfv"), {"# 1", "1e-7", "# 2", "3e-7"});
+  shortRun().write(dir.file("run.dat"));
+  const auto run = runBatch(dir.path(), "--quiet run.dat");
+  EXPECT_EQ(run.status, 0) << run.output;
+  const std::string checks = checksOf(run.output);
+  EXPECT_LT(run.output.find("  results   "), run.output.find("Checks:\n")) << run.output;
+  EXPECT_TRUE(contains(checks, "\n  \u2713 Molar ratios within [0, 1], summing to 1: ")) << run.output;
+  EXPECT_TRUE(contains(checks, "\n  \u2713 Inventory of component 2: ")) << run.output;
+  EXPECT_TRUE(contains(checks, "\n  \u26A0 Kirkendall plane exponent p (x_K - x_K0 = A t^p): 0.")) << run.output;
+
+  const auto report = runBatch(dir.path(), "--report results");
+  EXPECT_EQ(report.status, 0) << report.output;
+  EXPECT_TRUE(contains(report.output, "Run of run.dat (torvex-batch ")) << report.output;
+  EXPECT_TRUE(contains(report.output, "the run reached its end time.")) << report.output;
+  EXPECT_EQ(checksOf(report.output), checks);
+
+  const auto missing = runBatch(dir.path(), "--report nowhere");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(contains(missing.output, "nowhere/run.json: cannot open the file for reading")) << missing.output;
+  EXPECT_EQ(runBatch(dir.path(), "--report").status, 2);
+}
+
 TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   ScratchDirectory dir;
   writeDiffusivities(dir, "log(N1-2)");  // NaN at every point
@@ -179,6 +211,8 @@ TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   EXPECT_TRUE(contains(outcome.output, "NaN first appeared in component 1 at grid point")) << outcome.output;
   EXPECT_TRUE(contains(outcome.output, "after pass 1, t = ")) << outcome.output;
   EXPECT_TRUE(std::filesystem::exists(dir.file("results/at_out.dat")));
+  EXPECT_TRUE(contains(outcome.output, "\u26A0 Molar ratios within [0, 1], summing to 1: not finite"))
+      << outcome.output;
 
   test::CaseFile never = shortRun();
   never.value("D17") = "0   10";
