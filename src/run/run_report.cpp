@@ -80,6 +80,7 @@ Json outcomeJson(const RunOutcome& o) {
       {"smallest_step_s", number(o.smallestStep)},
       {"wall_time_s", number(o.wallSeconds)},
       {"saves", o.saves},
+      {"journal_time_s", number(o.journalSeconds)},
   };
 }
 
@@ -234,6 +235,7 @@ void readOutcome(const Reader& in, const Json& json, RunOutcome& o) {
   in.real(json, "smallest_step_s", where, o.smallestStep);
   in.real(json, "wall_time_s", where, o.wallSeconds);
   in.integer(json, "saves", where, o.saves);
+  in.real(json, "journal_time_s", where, o.journalSeconds);
 }
 
 }  // namespace

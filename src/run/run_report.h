@@ -67,6 +67,9 @@ struct RunOutcome {
   double smallestStep = std::numeric_limits<double>::quiet_NaN();  // s, smallest accepted step; NaN when none
   double wallSeconds = 0;
   long long saves = 0;  // blocks in history.csv
+  // Spent keeping the history and the series (building and appending their
+  // rows), s; the report itself is not counted.
+  double journalSeconds = 0;
 };
 
 struct RunReport {
