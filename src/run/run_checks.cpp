@@ -170,7 +170,8 @@ RunCheck fluxBalanceCheck(double alloyFlux, double oxideFlux) {
                  .value = std::fabs(alloyFlux - oxideFlux) / std::fabs(oxideFlux),
                  .threshold = kFluxBalanceBound,
                  .meaning = "At the end of the run the flux of component 1 arriving from the alloy (" +
-                            formatGeneral(alloyFlux) + " mol/(cm^2 s)) matches the flux the growing scale takes up (" +
+                            formatGeneral(alloyFlux) +
+                            " mol/(cm^2 s)) must match the flux the growing scale takes up (" +
                             formatGeneral(oxideFlux) + "); the value is their relative difference."});
 }
 
