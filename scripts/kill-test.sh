@@ -18,7 +18,12 @@
 #   - the runs are deterministic, so a complete version of Kirk_plane.dat,
 #     boundary_flux.dat or fluxes_comparition.dat is the reference record cut
 #     after one of its lines;
-#   - continue.dat loads as an input file (torvex-batch --check).
+#   - continue.dat loads as an input file (torvex-batch --check);
+#   - history.csv and series.csv only grow by appends of whole blocks and
+#     rows, so each is the reference file cut somewhere: at worst inside its
+#     last block or row, never with a part missing before it;
+#   - run.json is whole JSON: the report of a run in hand or of one that
+#     ended, never a part of either.
 # A kill in the middle of a save may leave that save's temporary file
 # (NAME.tmpPID, never a name the program reads); the next run's first save
 # removes the temporary files of processes that no longer run, which is
@@ -34,11 +39,12 @@ cmake --build build-kill -j "$(nproc)" --target torvex-batch >/dev/null
 work=$(mktemp -d "$PWD/build-kill/work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 exec python3 - "$PWD/build-kill/bin/torvex-batch" "$work" "$trials" <<'EOF'
-import os, random, re, signal, subprocess, sys, time
+import json, os, random, re, signal, subprocess, sys, time
 
 batch, work, trials = sys.argv[1], sys.argv[2], int(sys.argv[3])
 FIXED = ["at_out.dat", "wt_out.dat", "continue.dat", "diffusivities.dat"]
 RECORDS = ["Kirk_plane.dat", "boundary_flux.dat", "fluxes_comparition.dat"]
+JOURNAL = ["history.csv", "series.csv"]
 NUMBER = re.compile(rb"[-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?")
 TEMPORARY = re.compile(r"^(.+)\.tmp(\d+)$")
 RUN = [batch, "--quiet", "--max-passes", "400", "case.dat"]
@@ -74,7 +80,10 @@ prepare(reference_dir)
 began = time.monotonic()
 subprocess.run(RUN, cwd=reference_dir, check=True, stdout=subprocess.DEVNULL)
 run_seconds = time.monotonic() - began
-reference = {name: read(os.path.join(reference_dir, "results", name)) for name in FIXED + RECORDS}
+reference = {name: read(os.path.join(reference_dir, "results", name)) for name in FIXED + RECORDS + JOURNAL}
+reference["run.json"] = read(os.path.join(reference_dir, "results", "run.json"))
+assert json.loads(reference["run.json"])["outcome"]["end"] == "stopped"
+torn = {"history.csv": 0, "series.csv": 0}
 kirkendall = reference["Kirk_plane.dat"].split(b"\r\n")
 pass_times = {b"0"} | {line.split(b" ")[0] for line in kirkendall[5:] if line}
 
@@ -113,6 +122,23 @@ def check(killed_pid, before):
         content = read(os.path.join(results, name))
         if not content.endswith(b"\r\n") or not reference[name].startswith(content):
             problems.append(name + " is not the record cut after a line (" + str(len(content)) + " bytes)")
+    for name in JOURNAL:
+        if name not in present:
+            continue
+        content = read(os.path.join(results, name))
+        if not reference[name].startswith(content):
+            problems.append(name + " is not the reference cut after whole blocks (" + str(len(content)) + " bytes)")
+        elif not content.startswith(reference[name].split(b"\n")[0] + b"\n"):
+            problems.append(name + " lacks its header")
+        elif not content.endswith(b"\n"):
+            torn[name] += 1
+    if "run.json" in present:
+        try:
+            report = json.loads(read(os.path.join(results, "run.json")))
+            if report.get("format") != "torvex-run-report" or report["outcome"]["end"] not in ("running", "stopped"):
+                problems.append("run.json is not a report of this case: " + repr(report.get("outcome")))
+        except (ValueError, KeyError) as error:
+            problems.append("run.json is not whole JSON: " + str(error))
     if "continue.dat" in present:
         check_run = subprocess.run([batch, "--check", "results/continue.dat"], cwd=trial_dir,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
@@ -166,6 +192,8 @@ print("kill test: %d trials in %.0f s (an uninterrupted run takes %.2f s)" %
 for what, count in counts.items():
     print("  %-32s %d" % (what, count))
 print("  %-32s %d" % ("failures", len(failures)))
+for name, count in torn.items():
+    print("  %-32s %d" % (name + " torn at its end", count))
 for failure in failures[:20]:
     print("    " + failure)
 sys.exit(1 if failures else 0)

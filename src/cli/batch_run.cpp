@@ -20,7 +20,8 @@
 #include "run/integrator.h"
 #include "run/refresh.h"
 #include "run/results_files.h"
-#include "run/theory_checks.h"
+#include "run/run_journal.h"
+#include "run/run_report.h"
 #include "solver/evaluate_derivative.h"
 #include "solver/face_fluxes.h"
 
@@ -92,6 +93,12 @@ class BatchHost : public DirectRunHost {
       ~RaiseStopFlag() { m.stopRequested = 1; }
     } raise{model_};
     saveFailures_ = WriteEveryResultsFile(model_);
+    if (!saveFailures_.empty()) JournalFailure(model_, std::make_exception_ptr(FileWriteError(saveFailures_.front())));
+    try {
+      FinishRunJournal(model_);
+    } catch (const FileWriteError& error) {
+      saveFailures_.emplace_back(error.what());
+    }
     if (!saveFailures_.empty()) throw FileWriteError(saveFailures_.front());
     // The case as it was run, beside its results: running this copy repeats
     // the run. Written after the results, so a full disk names those first.
@@ -167,7 +174,7 @@ void printConservation(const TForm1& m, const std::vector<double>& startInventor
 
 void printSummary(const TForm1& m, const RunSummary& summary, const std::string& path, double wallSeconds) {
   std::error_code ignored;
-  const auto results = std::filesystem::absolute(m.resultsDirectory, ignored).string();
+  const auto results = std::filesystem::absolute(ResultsFolder(m), ignored).string();
   std::cout << "Run of " << path << ": " << describeEnd(summary.end) << ".\n"
             << "  passes            " << formatInteger(summary.acceptedPasses + summary.rejectedPasses) << " ("
             << formatInteger(summary.acceptedPasses) << " accepted, " << formatInteger(summary.rejectedPasses)
@@ -180,13 +187,11 @@ void printSummary(const TForm1& m, const RunSummary& summary, const std::string&
             << "  results           " << results << "\n";
 }
 
-// What the chosen equations do differently from the closed-form theory a
-// reader may compare with, one line per check; information only, the exit
-// status stays.
-void printTheoryChecks(const TForm1& m, const std::vector<double>& startInventories) {
-  const std::vector<RunCheck> checks = theoryChecks(m, startInventories);
-  if (!checks.empty()) std::cout << "  checks\n";
-  for (const RunCheck& check : checks) std::cout << "    " << describeCheck(check) << "\n";
+// The verification checks, one line each, after the summary.
+void printChecks(const std::vector<RunCheck>& checks) {
+  if (checks.empty()) return;
+  std::cout << "Checks:\n";
+  for (const RunCheck& check : checks) std::cout << "  " << describeCheck(check) << "\n";
 }
 
 // A save that failed: which files, why, and what the results folder holds.
@@ -270,8 +275,14 @@ int runBatchCase(const BatchRunOptions& options) {
   std::vector<double> startInventory;
   if (model.differenceScheme == 3)
     for (int i = 0; i < model.componentCount; ++i) startInventory.push_back(inventory(model, i));
-  const std::vector<double> startInventories = componentInventories(model);
 
+  RunProvenance provenance{
+      .program = "torvex-batch", .commandLine = options.commandLine, .overrides = {}, .parameters = {}};
+  for (const KeyOverride& override : options.overrides)
+    provenance.overrides.push_back({keyName(override.key), override.value});
+  for (const CaseParameter& parameter : options.parameters)
+    provenance.parameters.push_back({parameter.name, parameter.value});
+  SetRunProvenance(model, std::move(provenance));
   BatchHost host(model, options, rendered);
   RunSummary summary;
   {
@@ -284,7 +295,8 @@ int runBatchCase(const BatchRunOptions& options) {
 
   printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
   if (model.differenceScheme == 3) printConservation(model, startInventory);
-  printTheoryChecks(model, startInventories);
+  if (const RunReport* report = LastRunReport(model)) printChecks(report->checks);
+  std::cout.flush();
   if (summary.failure) {
     if (const auto saveFailure = saveFailureOf(summary.failure))
       return reportSaveFailure(model, *saveFailure, host.saveFailures());
@@ -304,6 +316,30 @@ int runBatchCase(const BatchRunOptions& options) {
     return kExitRunWentWrong;
   }
   if (gInterrupted != 0) return kExitRunInterrupted;
+  return kExitRunComplete;
+}
+
+int printRunReport(const std::string& resultsDirectory) {
+  RunReport report;
+  try {
+    report = readRunReport(resultsDirectory);
+  } catch (const InputError& error) {
+    std::cerr << "torvex-batch: " << error.what() << "\n";
+    return kExitRunInvalid;
+  }
+  const RunOutcome& o = report.outcome;
+  std::string data;
+  for (const InputFileDigest& file : report.inputFiles)
+    if (file.role == "data") data = file.path;
+  std::cout << "Run of " << (data.empty() ? std::string("an unnamed case") : data) << " (" << report.provenance.program
+            << " " << report.version << ", revision " << report.gitRevision << ", started " << report.startedUtc
+            << "): " << (o.message.empty() ? o.end : o.message) << ".\n"
+            << "  passes            " << formatInteger(o.acceptedPasses + o.rejectedPasses) << " ("
+            << formatInteger(o.acceptedPasses) << " accepted, " << formatInteger(o.rejectedPasses) << " rejected)\n"
+            << "  final time        " << formatGeneral(o.finalTime) << " s (end time " << formatGeneral(o.endTime)
+            << " s)\n"
+            << "  wall time         " << formatDuration(o.wallSeconds) << "\n";
+  printChecks(report.checks);
   return kExitRunComplete;
 }
 

@@ -27,6 +27,7 @@ struct BatchRunOptions {
   // folder beside the results (a check renders elsewhere, leaving the case
   // of the last run as it was).
   std::string renderDirectory;
+  std::vector<std::string> commandLine;  // the program's arguments, for the run report
 };
 
 // The folder below the results that holds the case as it was run.
@@ -39,8 +40,9 @@ constexpr int kExitRunWentWrong = 3;      // non-finite profile, or the step shr
 constexpr int kExitSaveFailed = 4;        // a results file could not be written
 constexpr int kExitRunInterrupted = 130;  // SIGINT
 
-// Loads and runs the case; prints the summary to standard output and
-// messages to standard error; returns the exit status.
+// Loads and runs the case; prints the summary and the verification checks to
+// standard output and messages to standard error; returns the exit status (a
+// check that warns does not change it).
 int runBatchCase(const BatchRunOptions& options);
 
 // Loads the case the options describe into `model`: the data file as given
@@ -49,5 +51,9 @@ int runBatchCase(const BatchRunOptions& options);
 // and results go. Throws what the rendering or the load throws. Returns the
 // rendered case, for writing beside the results of a run.
 RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options);
+
+// `torvex-batch --report RESULTS_DIR`: prints the outcome and the checks of
+// RESULTS_DIR/run.json; 0, or 1 with the message when it cannot be read.
+int printRunReport(const std::string& resultsDirectory);
 
 }  // namespace torvex

@@ -33,6 +33,7 @@ constexpr int kExitUsage = 2;
 constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
                     [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR] CASE.dat
        torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]... CASE.dat
+       torvex-batch --report RESULTS_DIR
        torvex-batch --write-samples DIR
        torvex-batch --help
 
@@ -46,7 +47,13 @@ This is its headless runner.
                         error (a bar on a terminal, a line every 10 s
                         otherwise); a summary goes to standard output.
                         Ctrl-C stops the run after the pass in hand and
-                        writes the results.
+                        writes the results. Besides the results files, a run
+                        leaves history.csv (the profile at every save),
+                        series.csv (one row per accepted pass) and run.json
+                        (how the run was made and ended, and its
+                        verification checks); the checks are printed after
+                        the summary, and one that warns does not change the
+                        exit status.
   --pace                Sleep the case's per-pass delay (key D18) after every
                         pass, as the desktop program does. Off by default.
   --max-passes N        Stop after N passes (accepted and rejected), like the
@@ -81,6 +88,8 @@ This is its headless runner.
                         solver has no equations for, run settings no run
                         can use and values that describe no physical case,
                         as a run would refuse them).
+  --report RESULTS_DIR  Print the outcome and the verification checks of the
+                        run whose results are in RESULTS_DIR (its run.json).
   --write-samples DIR   Write the seven sample files (interdiffusion.dat,
                         oxidation.dat, oxid_diff.dfv, inter_diff.dfv,
                         activities.act, fluxes_funct.flx, oxid_flux.flx) into
@@ -222,9 +231,12 @@ int main(int argc, char** argv) {
       return kExitOk;
     }
     if (args.size() == 2 && args[0] == "--write-samples") return writeSamples(args[1]);
+    if (args.size() == 2 && args[0] == "--report") return torvex::printRunReport(args[1]);
     if (args.empty()) return usageError("no command given");
-    if (args[0] == "--write-samples") return usageError("incomplete command '" + args[0] + "'");
+    if (args[0] == "--write-samples" || args[0] == "--report")
+      return usageError("incomplete command '" + args[0] + "'");
     torvex::BatchRunOptions options;
+    options.commandLine.assign(argv, argv + argc);
     try {
       if (const std::string error = parseRunOptions(args, options); !error.empty()) {
         if (options.checkOnly && options.casePath.empty()) return usageError("incomplete command '--check'");

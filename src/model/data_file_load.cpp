@@ -274,8 +274,16 @@ void TForm1::load(const std::string& path) {
     componentCount = 0;
     pointCount = 0;
     initialPointCount = 0;
+    inputFiles.clear();
     throw;
   }
+  // The files as read, before a run reuses the boundary flux list as its record.
+  inputFiles = {{"data", dataFileName, dataFileLines.sha256()}};
+  if (!diffusivityFileName.empty())
+    inputFiles.push_back({"diffusivities", diffusivityFileName, diffusivityFileLines.sha256()});
+  if (!activityFileName.empty()) inputFiles.push_back({"activities", activityFileName, activityFileLines.sha256()});
+  if (!boundaryFluxFileName.empty())
+    inputFiles.push_back({"boundary_flux", boundaryFluxFileName, boundaryFluxLines.sha256()});
   loadComplete = true;
 }
 

@@ -48,10 +48,19 @@ bool hasNegativeExponent(std::string_view text) {
 
 }  // namespace
 
-std::string formatGeneral(double value) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  if (value == 0.0) return "0";
+void appendGeneral(std::string& text, double value) {
+  if (std::isnan(value)) {
+    text += "NAN";
+    return;
+  }
+  if (std::isinf(value)) {
+    text += value < 0 ? "-INF" : "INF";
+    return;
+  }
+  if (value == 0.0) {
+    text += '0';
+    return;
+  }
 
   // Round to 15 significant digits: "d.dddddddddddddde+XX".
   std::array<char, 64> buffer{};
@@ -59,38 +68,48 @@ std::string formatGeneral(double value) {
                                     std::chars_format::scientific, kSignificantDigits - 1);
   const std::string_view scientific(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
   const auto ePos = scientific.find('e');
-  std::string digits;
-  digits.reserve(kSignificantDigits);
+  std::array<char, kSignificantDigits> digitBuffer{};
+  std::size_t count = 0;
   for (char c : scientific.substr(0, ePos))
-    if (c != '.') digits.push_back(c);
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  const int exponent = std::atoi(std::string(scientific.substr(ePos + 1)).c_str());
+    if (c != '.') digitBuffer[count++] = c;
+  while (count > 1 && digitBuffer[count - 1] == '0') --count;
+  const std::string_view digits(digitBuffer.data(), count);
+  int exponent = 0;
+  const std::string_view exponentText = scientific.substr(ePos + 1);
+  std::from_chars(exponentText.data() + (exponentText.front() == '+' ? 1 : 0),
+                  exponentText.data() + exponentText.size(), exponent);
 
-  std::string text;
   if (value < 0) text.push_back('-');
   if (exponent >= kSignificantDigits || exponent < kSmallestPlainExponent) {
     text.push_back(digits[0]);
     if (digits.size() > 1) {
       text.push_back('.');
-      text.append(digits, 1);
+      text.append(digits.substr(1));
     }
     text.push_back('E');
-    text.append(std::to_string(exponent));  // "-7" or "20": sign only when negative
+    std::array<char, 8> exponentDigits{};  // "-7" or "20": sign only when negative
+    const auto end = std::to_chars(exponentDigits.data(), exponentDigits.data() + exponentDigits.size(), exponent);
+    text.append(exponentDigits.data(), end.ptr);
   } else if (exponent >= 0) {
     const auto integerDigits = static_cast<std::size_t>(exponent) + 1;
     if (digits.size() <= integerDigits) {
       text.append(digits);
       text.append(integerDigits - digits.size(), '0');
     } else {
-      text.append(digits, 0, integerDigits);
+      text.append(digits.substr(0, integerDigits));
       text.push_back('.');
-      text.append(digits, integerDigits);
+      text.append(digits.substr(integerDigits));
     }
   } else {
     text.append("0.");
     text.append(static_cast<std::size_t>(-exponent - 1), '0');
     text.append(digits);
   }
+}
+
+std::string formatGeneral(double value) {
+  std::string text;
+  appendGeneral(text, value);
   return text;
 }
 

@@ -18,6 +18,10 @@ namespace torvex {
 // (which no reader of the program accepts as a number).
 std::string formatGeneral(double value);
 
+// formatGeneral(value) appended to text, without making a string of its own
+// (for writers of many numbers).
+void appendGeneral(std::string& text, double value);
+
 // The value labels of the main window: five significant digits in scientific
 // notation with the exponent's sign and at least two exponent digits
 // ("1.2346E+03", "-5.0000E-07").

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "model/errors.h"
+#include "model/sha256.h"
 
 namespace torvex {
 namespace {
@@ -82,6 +83,7 @@ std::string trimmed(std::string_view text) {
 }
 
 void TextList::loadFromText(std::string_view text, const std::string& name) {
+  const std::string_view asRead = text;
   if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF")
     throw InputError(name + ": the file is saved as UTF-16 text; save it as plain text (ASCII or UTF-8)");
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
@@ -103,6 +105,7 @@ void TextList::loadFromText(std::string_view text, const std::string& name) {
     current.push_back(static_cast<char>(c));
   }
   if (!current.empty()) lines.push_back(std::move(current));
+  sha256_ = sha256Hex(asRead);
   lines_ = std::move(lines);
 }
 
@@ -142,10 +145,13 @@ std::string TextList::text() const {
 }
 
 void TextList::saveToFile(const std::string& path) const {
+  ReplaceFileContent(path, text());
+}
+
+void ReplaceFileContent(const std::string& path, std::string_view content) {
   const std::string temporary = temporaryPathOf(path, ::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) throw FileWriteError(path + ": cannot write the file (" + systemReason() + ")");
-  const std::string content = text();
   const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
   const std::string reason = written ? std::string() : systemReason();
   if (::close(fd) != 0 && written) {
@@ -162,6 +168,15 @@ void TextList::saveToFile(const std::string& path) const {
     ::unlink(temporary.c_str());
     throw FileWriteError(path + ": cannot replace the file (" + renameReason + ")");
   }
+}
+
+void AppendFileContent(const std::string& path, std::string_view content) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) throw FileWriteError(path + ": cannot write the file (" + systemReason() + ")");
+  const bool written = writeAll(fd, content);
+  const std::string reason = written ? std::string() : systemReason();
+  if (::close(fd) != 0 && written) throw FileWriteError(path + ": cannot write the file (" + systemReason() + ")");
+  if (!written) throw FileWriteError(path + ": cannot write the file (" + reason + ")");
 }
 
 void RemoveStaleTemporaryFiles(const std::string& directory, const std::vector<std::string>& names) {

@@ -14,7 +14,10 @@ class TextList {
   // comes near it, and reading a huge file by mistake must not exhaust memory.
   static constexpr std::size_t kMaxFileBytes = 256u * 1024u * 1024u;
 
-  void clear() { lines_.clear(); }
+  void clear() {
+    lines_.clear();
+    sha256_.clear();
+  }
   void add(std::string line) { lines_.push_back(std::move(line)); }
   [[nodiscard]] std::size_t count() const { return lines_.size(); }
   [[nodiscard]] bool empty() const { return lines_.empty(); }
@@ -36,6 +39,11 @@ class TextList {
   // Parses text held in memory by the same rules; name is used in messages.
   void loadFromText(std::string_view text, const std::string& name);
 
+  // The SHA-256 digest (hexadecimal) of the bytes the last successful
+  // loadFromFile or loadFromText parsed, exactly as read; empty for a list
+  // built line by line or cleared since.
+  [[nodiscard]] const std::string& sha256() const { return sha256_; }
+
   // Writes every line followed by CR LF. The file is replaced atomically: the
   // lines go to a temporary file beside it, which is then renamed over it, so
   // a crash or a full disk leaves either the old file or the new one whole.
@@ -49,7 +57,20 @@ class TextList {
 
  private:
   std::vector<std::string> lines_;
+  std::string sha256_;
 };
+
+// Replaces the file at path by content, atomically, as TextList::saveToFile
+// does (temporary file beside it, flushed to disk, renamed over it); the same
+// FileWriteError when it cannot.
+void ReplaceFileContent(const std::string& path, std::string_view content);
+
+// Appends content to the file at path (created when missing) with one write
+// call, so that a process killed meanwhile leaves the file with all of
+// content or, at worst, a part of it at its end, never in front of earlier
+// appends. Not flushed to disk. Throws FileWriteError naming the file and the
+// system's reason.
+void AppendFileContent(const std::string& path, std::string_view content);
 
 // Removes the temporary files that saveToFile left beside the files `names`
 // of `directory` when its process was killed while saving: those named after

@@ -31,6 +31,16 @@ struct CachedValue {
 using Switch = std::uint8_t;
 
 class CompiledFormulas;
+class RunJournal;
+
+// An input file of the last load, as read: its role ("data",
+// "diffusivities", "activities", "boundary_flux"), its path as named, and
+// the SHA-256 digest of its bytes.
+struct InputFileDigest {
+  std::string role;
+  std::string path;
+  std::string sha256;
+};
 
 class TForm1 {
  public:
@@ -198,6 +208,9 @@ class TForm1 {
   Table2<double> diffusivityMatrix;
   std::string diffusivityFileName;
   std::string activityFileName;
+  // The data file and the side files of the last successful load, with the
+  // digests of their bytes; empty after a failed load.
+  std::vector<InputFileDigest> inputFiles;
 
   // Where a relative side-file name is looked for first; when the file is not
   // there (or this is empty) the name is taken as it stands, relative to the
@@ -218,6 +231,11 @@ class TForm1 {
 
   // The compiled formulas, made on first use.
   std::shared_ptr<CompiledFormulas> compiledFormulaStore;
+
+  // The history and report of the run in hand or the last one (history.csv,
+  // series.csv, run.json); made by the first run, or by a front end that
+  // sets the provenance of its runs before.
+  std::shared_ptr<RunJournal> runJournal;
 
  private:
   void loadUnchecked(const std::string& path);

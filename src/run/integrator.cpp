@@ -7,6 +7,7 @@
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "run/input_values.h"
+#include "run/run_journal.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -389,8 +390,11 @@ RunSummary Execute(TForm1& m, RunHost& host) {
     }
   } catch (const NonFinitePass& pass) {
     summary.nonFinite = pass.value();
+    JournalNonFinite(m, pass.value().component, pass.value().point, pass.value().time,
+                     describeNonFinite(m, pass.value()));
   } catch (...) {
     summary.failure = std::current_exception();
+    JournalFailure(m, summary.failure);
   }
   const bool stopped = m.stopRequested != 0;
   try {

@@ -1,13 +1,22 @@
 #include "run/refresh.h"
 
+#include <exception>
+
 #include "run/results_files.h"
+#include "run/run_journal.h"
 #include "run/run_records.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
 
+void BeginRun(TForm1& m) {
+  InitRecords(m);
+  BeginRunJournal(m);
+}
+
 void Refresh(TForm1& m, RunView& view) {
   AdvanceKirkendallPlane(m);
+  JournalAcceptedPass(m);
   view.showRunValues();
   if (m.stepCount % m.refreshInterval == 0) view.drawGraphs();
   if (m.stepCount % m.saveInterval == 0) WriteResults(m);
@@ -20,11 +29,23 @@ void EndOfRun(TForm1& m) {
     TForm1& m;
     ~RaiseStopFlag() { m.stopRequested = 1; }
   } raise{m};
-  WriteResults(m);
+  try {
+    WriteResults(m);
+  } catch (...) {
+    const std::exception_ptr saveError = std::current_exception();
+    JournalFailure(m, saveError);
+    try {
+      FinishRunJournal(m);
+    } catch (const std::exception&) {
+      // The save's error is the one to report.
+    }
+    std::rethrow_exception(saveError);
+  }
+  FinishRunJournal(m);
 }
 
 void DirectRunHost::InitRecords() {
-  torvex::InitRecords(model_);
+  BeginRun(model_);
 }
 void DirectRunHost::EvaluateDerivative() {
   torvex::EvaluateDerivative(model_);

@@ -16,16 +16,21 @@ class RunView {
   virtual void drawGraphs() {}
 };
 
+// Once before the first pass: InitRecords, then the run's journal
+// (history.csv, series.csv and run.json started; run_journal.h).
+void BeginRun(TForm1& m);
+
 // After an accepted pass, in this order: move the Kirkendall plane and add
-// its record line; view.showRunValues(); view.drawGraphs() when stepCount is
+// its record line; the journal's series row; view.showRunValues(); view.drawGraphs() when stepCount is
 // a multiple of refreshInterval; WriteResults when it is a multiple of
 // saveInterval; the boundary line (flux modes 1 and 2); the oxidation
 // constants, kp and the flux-comparison line (mode 2). stepCount counts the
 // passes before the current one, so the first accepted pass draws and saves.
 void Refresh(TForm1& m, RunView& view);
 
-// At the end of a run: WriteResults, then stopRequested := 1 (set even when
-// the save fails, whose error is passed on).
+// At the end of a run: WriteResults, then the journal's report (run.json, also
+// when the save failed), then stopRequested := 1 (set even when a save fails;
+// the first error is passed on).
 void EndOfRun(TForm1& m);
 
 // The hand-overs as direct calls, for the batch runner and the tests. The

@@ -11,6 +11,7 @@
 #include "model/formula.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
+#include "run/run_journal.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -32,10 +33,12 @@ void appendField(std::string& line, double value, const char* separator = kSepar
   line += formatGeneral(value);
 }
 
-// Atomic percent of the concentrations held now, 100 N_i with
-// N_i = c_i / sum_j c_j, so the files describe the profile reached, not the
-// input of the last Runge-Kutta stage that molarRatio may still hold.
-Table2<double> atomicPercent(const TForm1& m) {
+}  // namespace
+
+// Atomic percent of the concentrations held now, so the files describe the
+// profile reached, not the input of the last Runge-Kutta stage that
+// molarRatio may still hold.
+Table2<double> AtomicPercent(const TForm1& m) {
   const int r = m.componentCount;
   Table2<double> percent(r, m.pointCount);
   for (int k = 0; k < m.pointCount; ++k) {
@@ -46,8 +49,7 @@ Table2<double> atomicPercent(const TForm1& m) {
   return percent;
 }
 
-// Weight percent, M_i c_i / sum_j M_j c_j 100.
-Table2<double> weightPercent(const TForm1& m) {
+Table2<double> WeightPercent(const TForm1& m) {
   const int r = m.componentCount;
   Table2<double> percent(r, m.pointCount);
   for (int k = 0; k < m.pointCount; ++k) {
@@ -58,6 +60,8 @@ Table2<double> weightPercent(const TForm1& m) {
   }
   return percent;
 }
+
+namespace {
 
 // "   x" and the first `components` contents of point k, then v_Darken,
 // v_Sigma (cm/s) and the pressure as the input gave them.
@@ -109,7 +113,7 @@ void appendWeightSections(TForm1& m) {
   out.add("Initial_profile [% wt.]");
   for (int j = 0; j < m.initialPointCount; ++j) out.add(initialWeightLine(m, j));
   out.add("");
-  appendCurrentProfile(out, m, weightPercent(m));
+  appendCurrentProfile(out, m, WeightPercent(m));
 }
 
 bool isCommentLine(std::string_view line) {
@@ -207,7 +211,7 @@ void BuildResultsLists(TForm1& m) {
     list->add("");
     list->add("");
   }
-  const Table2<double> atomic = atomicPercent(m);
+  const Table2<double> atomic = AtomicPercent(m);
   m.atomicProfileLines.add("Calculated profiles [% at.]");
   appendCurrentProfile(m.atomicProfileLines, m, atomic);
   for (TextList* list : {&m.atomicProfileLines, &m.weightProfileLines}) {
@@ -238,25 +242,35 @@ constexpr ResultsFile kResultsFiles[] = {
 };
 
 void save(const TForm1& m, const ResultsFile& file) {
-  (m.*file.lines).saveToFile(m.resultsDirectory + "//" + file.name);
+  (m.*file.lines).saveToFile(ResultsFilePath(m, file.name));
 }
 
 void prepareResultsFolder(const TForm1& m) {
   std::error_code ignored;  // the folder usually exists already
-  std::filesystem::create_directories(m.resultsDirectory, ignored);
+  std::filesystem::create_directories(ResultsFolder(m), ignored);
   // A run killed while saving leaves its temporary file beside the result;
   // nobody else will ever rename it.
   std::vector<std::string> names;
   for (const ResultsFile& file : kResultsFiles) names.emplace_back(file.name);
-  RemoveStaleTemporaryFiles(m.resultsDirectory, names);
+  names.emplace_back("run.json");
+  RemoveStaleTemporaryFiles(ResultsFolder(m), names);
 }
 
 }  // namespace
+
+std::string ResultsFolder(const TForm1& m) {
+  return m.resultsDirectory;
+}
+
+std::string ResultsFilePath(const TForm1& m, const std::string& name) {
+  return ResultsFolder(m) + "//" + name;
+}
 
 void WriteResults(TForm1& m) {
   BuildResultsLists(m);
   prepareResultsFolder(m);
   for (const ResultsFile& file : kResultsFiles) save(m, file);
+  JournalSave(m);
 }
 
 std::vector<std::string> WriteEveryResultsFile(TForm1& m) {
@@ -269,6 +283,11 @@ std::vector<std::string> WriteEveryResultsFile(TForm1& m) {
     } catch (const FileWriteError& error) {
       failures.emplace_back(error.what());
     }
+  }
+  try {
+    JournalSave(m);
+  } catch (const FileWriteError& error) {
+    failures.emplace_back(error.what());
   }
   return failures;
 }

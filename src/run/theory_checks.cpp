@@ -140,20 +140,6 @@ RunCheck inventoryCheck(const TForm1& m, int i, const std::vector<double>& start
 
 }  // namespace
 
-std::vector<double> componentInventories(const TForm1& m) {
-  std::vector<double> amounts(static_cast<std::size_t>(m.componentCount), 0.0);
-  for (int i = 0; i < m.componentCount; ++i) {
-    const double* c = m.concentration[i];
-    double sum = 0;
-    for (int k = 1; k < m.pointCount; ++k) {
-      const auto point = static_cast<std::size_t>(k);
-      sum += 0.5 * (c[k - 1] + c[k]) * (m.position[point] - m.position[point - 1]);
-    }
-    amounts[static_cast<std::size_t>(i)] = sum;
-  }
-  return amounts;
-}
-
 std::vector<RunCheck> theoryChecks(const TForm1& m, const std::vector<double>& startInventories) {
   std::vector<RunCheck> checks;
   if (m.componentCount < 2 || m.pointCount < 2) return checks;
@@ -166,24 +152,6 @@ std::vector<RunCheck> theoryChecks(const TForm1& m, const std::vector<double>& s
       if (hasNoBoundaryFlux(m, i)) checks.push_back(inventoryCheck(m, i, startInventories, now));
   }
   return checks;
-}
-
-std::string describeCheck(const RunCheck& check) {
-  std::string line = check.warn ? "\u26A0 " : "\u2713 ";
-  line += check.title + ": ";
-  if (std::isfinite(check.value))
-    line += formatGeneral(check.value);
-  else
-    line += check.warn ? "not finite or not measured" : "not measured";
-  switch (check.comparison) {
-    case CheckComparison::AtMost: line += " (at most " + formatGeneral(check.threshold) + ")"; break;
-    case CheckComparison::AtLeast: line += " (at least " + formatGeneral(check.threshold) + ")"; break;
-    case CheckComparison::Near:
-      line += " (" + formatGeneral(check.expected) + " \u00B1 " + formatGeneral(check.threshold) + ")";
-      break;
-  }
-  if (check.warn && !check.meaning.empty()) line += " \u2014 " + check.meaning;
-  return line;
 }
 
 }  // namespace torvex

@@ -6,45 +6,14 @@
 // case, and warns (with its value and one sentence of meaning) when it does.
 // A warning is information, not a failure: the run's numbers stand.
 
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "model/tform1.h"
+#include "run/run_checks.h"
+#include "run/run_report.h"
 
 namespace torvex {
-
-// ---- The check record, field for field the one of the run report ----
-// (When the run report's own definitions are present, these five
-// declarations are theirs: delete them here and include its header.)
-
-// How a check's value is compared with its threshold.
-enum class CheckComparison {
-  AtMost,   // passes when value <= threshold
-  AtLeast,  // passes when value >= threshold
-  Near,     // passes when |value - expected| <= threshold
-};
-
-// One check of a run.
-struct RunCheck {
-  std::string id;                                               // stable key, e.g. "open_sample.inventory.2"
-  std::string title;                                            // short name shown in listings
-  double value = std::numeric_limits<double>::quiet_NaN();      // what was measured; NaN when it could not be
-  double threshold = std::numeric_limits<double>::quiet_NaN();  // the bound the value is held to
-  bool warn = false;                                            // the value is outside the bound (or unknown)
-  std::string meaning;                                          // one sentence: what the value says about this run
-  CheckComparison comparison = CheckComparison::AtMost;
-  double expected = 0;  // the value aimed at (Near only)
-};
-
-// One line for a terminal: a check mark or a warning sign, the title, the
-// value (15 significant digits, full stop) and its bound; a warning adds the
-// meaning. UTF-8, no line end.
-std::string describeCheck(const RunCheck& check);
-
-// The amount of every component in the sample, integral of c_i dx over the
-// grid by the trapezoidal rule [mol/cm^2]; r entries (none without arrays).
-std::vector<double> componentInventories(const TForm1& m);
 
 // The checks that apply to the model's case, in this order:
 //  - "frame.volume_fixed_unequal_volumes" (volume-fixed form, D14 = 0, with

@@ -235,7 +235,7 @@ void TGUIThread::InitRecords() {
     std::lock_guard lock(mutex_);
     if (stopAsked_) model_.stopRequested = 1;
   }
-  const std::function<void()> operation = [this] { torvex::InitRecords(model_); };
+  const std::function<void()> operation = [this] { torvex::BeginRun(model_); };
   Synchronize(operation);
 }
 

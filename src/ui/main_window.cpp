@@ -18,6 +18,7 @@
 #include "model/number_format.h"
 #include "run/integrator.h"
 #include "run/results_files.h"
+#include "run/run_journal.h"
 #include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
 #include "ui/about_box.h"
@@ -202,6 +203,7 @@ void TForm2::Start1Click() {
     // exists, with the message naming the key.
     checkSolverModes(model_);
     checkRunSettings(model_);
+    SetRunProvenance(model_, {.program = "torvex", .commandLine = {}, .overrides = {}, .parameters = {}});
     PageControl1->setCurrentWidget(TabSheetResult);
     ArrangeGraphPages();
     worker_ = std::make_unique<TGUIThread>(model_, *this);

@@ -211,6 +211,38 @@ TEST(BatchCli, TextualFormulasLeaveTheSameResultsFiles) {
   }
 }
 
+// The text from "Checks:" to the end.
+std::string checksOf(const std::string& output) {
+  const std::size_t at = output.find("Checks:\n");
+  return at == std::string::npos ? std::string() : output.substr(at);
+}
+
+TEST(BatchCli, PrintsTheChecksAfterTheSummaryAndAWarningDoesNotFailTheRun) {
+  ScratchDirectory dir;
+  // Unequal diffusivities on a sample so narrow that the diffusion zone
+  // reaches its ends: the Kirkendall plane no longer moves as the root of time.
+  test::writeLines(dir.file("run.dfv"), {"# 1", "1e-7", "# 2", "3e-7"});
+  shortRun().write(dir.file("run.dat"));
+  const auto run = runBatch(dir.path(), "--quiet run.dat");
+  EXPECT_EQ(run.status, 0) << run.output;
+  const std::string checks = checksOf(run.output);
+  EXPECT_LT(run.output.find("  results   "), run.output.find("Checks:\n")) << run.output;
+  EXPECT_TRUE(contains(checks, "\n  \u2713 Molar ratios within [0, 1], summing to 1: ")) << run.output;
+  EXPECT_TRUE(contains(checks, "\n  \u2713 Inventory of component 2: ")) << run.output;
+  EXPECT_TRUE(contains(checks, "\n  \u26A0 Kirkendall plane exponent p (x_K - x_K0 = A t^p): 0.")) << run.output;
+
+  const auto report = runBatch(dir.path(), "--report results");
+  EXPECT_EQ(report.status, 0) << report.output;
+  EXPECT_TRUE(contains(report.output, "Run of run.dat (torvex-batch ")) << report.output;
+  EXPECT_TRUE(contains(report.output, "the run reached its end time.")) << report.output;
+  EXPECT_EQ(checksOf(report.output), checks);
+
+  const auto missing = runBatch(dir.path(), "--report nowhere");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(contains(missing.output, "nowhere/run.json: cannot open the file for reading")) << missing.output;
+  EXPECT_EQ(runBatch(dir.path(), "--report").status, 2);
+}
+
 TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   ScratchDirectory dir;
   writeDiffusivities(dir, "log(N1-2)");  // NaN at every point
@@ -223,6 +255,8 @@ TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   EXPECT_TRUE(contains(outcome.output, "at the start of pass 1, t = 0 s")) << outcome.output;
   EXPECT_TRUE(contains(outcome.output, "passes            0 (")) << outcome.output;
   EXPECT_TRUE(std::filesystem::exists(dir.file("results/at_out.dat")));
+  EXPECT_TRUE(contains(outcome.output, "\u26A0 Molar ratios within [0, 1], summing to 1: not finite"))
+      << outcome.output;
 
   test::CaseFile never = shortRun();
   never.value("D17") = "0   10";
@@ -348,8 +382,9 @@ std::map<std::string, std::string> resultsOf(const ScratchDirectory& dir) {
 // Files that could still be written are at most `largestWritten` bytes long.
 void expectFailedSaveKeepsTheEarlierFiles(const ScratchDirectory& dir, const std::string& prefix,
                                           const std::string& reason, std::size_t largestWritten) {
+  // The seven results files, the history, the series and the run report.
   const auto before = resultsOf(dir);
-  ASSERT_EQ(before.size(), 7u);
+  ASSERT_EQ(before.size(), 10u);
   const auto outcome = runBatch(dir.path(), "--quiet run.dat", prefix);
   EXPECT_EQ(outcome.status, 4) << outcome.output;
   EXPECT_TRUE(contains(outcome.output,
@@ -358,7 +393,7 @@ void expectFailedSaveKeepsTheEarlierFiles(const ScratchDirectory& dir, const std
   // At the first save, after the first pass.
   EXPECT_TRUE(contains(outcome.output, "the run ended at t = 0.001 s;")) << outcome.output;
   const auto after = resultsOf(dir);
-  ASSERT_EQ(after.size(), 7u) << "a temporary file was left behind";
+  ASSERT_EQ(after.size(), 10u) << "a temporary file was left behind";
   for (const auto& [name, content] : after) {
     const auto earlier = before.find(name);
     ASSERT_NE(earlier, before.end()) << name;
@@ -432,7 +467,14 @@ TEST(BatchCli, OverridesAndParametersRenderACaseThatRepeatsTheRun) {
   // The copy alone, run from another folder, reads its own side file.
   const auto again = runBatch(dir.path(), "--quiet --results again results/case/run.dat");
   ASSERT_EQ(again.status, 0) << again.output;
-  for (const auto& [name, bytes] : results) EXPECT_EQ(test::readBytes(dir.file("again/" + name)), bytes) << name;
+  for (const auto& [name, bytes] : results) {
+    if (name != "run.json") {  // it records the command line and the clock
+      EXPECT_EQ(test::readBytes(dir.file("again/" + name)), bytes) << name;
+    }
+  }
+  const std::string report = test::readBytes(dir.file("results/run.json"));
+  EXPECT_TRUE(contains(report, "\"key\": \"D2\",\n        \"value\": \"30\"")) << report;
+  EXPECT_TRUE(contains(report, "\"Q\": \"1.2e5\"")) << report;
 
   // --check takes the same options and leaves the last run's case alone.
   const auto check = runBatch(dir.path(), "--check --set D8=1400 --param D=1e-3 --param Q=1e5 run.dat");

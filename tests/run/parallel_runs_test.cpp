@@ -21,11 +21,14 @@
 namespace torvex {
 namespace {
 
-// The files of a results folder, by name.
+// The files of a results folder, by name; the run report only by its
+// presence, since it records when and where the run was made.
 std::map<std::string, std::string> filesIn(const std::string& folder) {
   std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    files[entry.path().filename().string()] = test::readBytes(entry.path().string());
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    files[name] = name == "run.json" ? std::string("present") : test::readBytes(entry.path().string());
+  }
   return files;
 }
 
@@ -76,7 +79,7 @@ TEST(ParallelRuns, TwoCasesInTwoThreadsMatchTheirSequentialRuns) {
 
   for (const std::string name : {"oxidation", "ternary"}) {
     const auto sequential = filesIn("sequential-" + name);
-    EXPECT_EQ(sequential.size(), 7u) << name;
+    EXPECT_EQ(sequential.size(), 10u) << name;  // the seven, history, series, report
     EXPECT_EQ(filesIn("parallel-" + name), sequential) << name;
   }
 }

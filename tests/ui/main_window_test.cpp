@@ -17,6 +17,7 @@
 
 #include "model/number_format.h"
 #include "model/tform1.h"
+#include "run/run_report.h"
 #include "ui/main_window.h"
 #include "ui/paint_box.h"
 #include "ui_support.h"
@@ -27,6 +28,24 @@ using torvex::TForm2;
 using torvex::test::choose;
 using torvex::test::enterShortCase;
 using torvex::test::fileLines;
+
+// The time of the last block of results/history.csv.
+QString lastHistoryTime() {
+  QFile file(QStringLiteral("results/history.csv"));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+  return lines.size() < 2 ? QString() : QString::fromUtf8(lines.back().split(',').front());
+}
+
+// The rows of results/history.csv at time `time`.
+int historyRowsAt(const QString& time) {
+  QFile file(QStringLiteral("results/history.csv"));
+  if (!file.open(QIODevice::ReadOnly)) return 0;
+  int rows = 0;
+  for (const QByteArray& line : file.readAll().split('\n'))
+    if (line.startsWith((time + QLatin1Char(',')).toUtf8())) ++rows;
+  return rows;
+}
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -244,6 +263,13 @@ class MainWindowTest : public QObject {
     QVERIFY(w.Start1->isEnabled() && !w.Pause1->isEnabled() && !w.Stop1->isEnabled());
     QCOMPARE(w.Time_Label->text(), QString::fromStdString(torvex::formatLabel(10.0)));
     QCOMPARE(fileLines(QStringLiteral("results/at_out.dat")).isEmpty(), false);
+    // The desktop program leaves the same history and report as torvex-batch.
+    const torvex::RunReport report = torvex::readRunReport("results");
+    QCOMPARE(report.provenance.program, std::string("torvex"));
+    QCOMPARE(report.outcome.end, std::string("completed"));
+    QVERIFY(!report.checks.empty());
+    QCOMPARE(lastHistoryTime(), QStringLiteral("10"));
+    QVERIFY(QFile::exists(QStringLiteral("results/series.csv")));
     QVERIFY(messages_.isEmpty());
     // The graphs were drawn from the final state: the profile is not blank.
     const QImage image = w.PaintBox1->surface();
@@ -280,6 +306,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.Pause1->text(), QStringLiteral("Pause"));
     QTRY_VERIFY(run->isFinished());
     QCOMPARE(QString::fromStdString(torvex::formatGeneral(model_->currentTime)), heldTime);
+    // The history ends with the held profile, saved once; the report says the run was stopped.
+    QCOMPARE(lastHistoryTime(), heldTime);
+    QCOMPARE(historyRowsAt(heldTime), model_->pointCount * model_->componentCount);
+    QCOMPARE(torvex::readRunReport("results").outcome.end, std::string("stopped"));
     QVERIFY(messages_.isEmpty());
   }
 

@@ -1,0 +1,35 @@
+// Fuzz target: reading a run report (run.json) that may be damaged or not a
+// report at all. The reader must refuse what it cannot use with an InputError
+// and never crash; what it accepts must survive being written and read again
+// with the same checks.
+//
+// Input: the text of the file.
+
+#include <cstdlib>
+#include <string>
+
+#include "fuzz_support.h"
+#include "model/errors.h"
+#include "run/run_report.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  torvex::RunReport report;
+  try {
+    report = torvex::parseRunReport(text, "run.json");
+  } catch (const torvex::InputError&) {
+    return 0;
+  }
+  const torvex::RunReport again = torvex::parseRunReport(torvex::runReportText(report), "again");
+  if (again.checks.size() != report.checks.size()) std::abort();
+  for (std::size_t c = 0; c < report.checks.size(); ++c) {
+    if (again.checks[c].id != report.checks[c].id || again.checks[c].warn != report.checks[c].warn) std::abort();
+    static_cast<void>(torvex::describeCheck(again.checks[c]));
+  }
+  if (again.outcome.end != report.outcome.end || again.inputFiles.size() != report.inputFiles.size()) std::abort();
+  return 0;
+}

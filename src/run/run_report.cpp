@@ -1,0 +1,318 @@
+#include "run/run_report.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "model/errors.h"
+#include "model/number_format.h"
+#include "model/text_list.h"
+
+namespace torvex {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kFormatName = "torvex-run-report";
+constexpr int kFormatVersion = 1;
+
+const char* comparisonName(CheckComparison comparison) {
+  switch (comparison) {
+    case CheckComparison::AtLeast: return "at_least";
+    case CheckComparison::Near: return "near";
+    case CheckComparison::AtMost: break;
+  }
+  return "at_most";
+}
+
+// A number, or null for one JSON cannot hold.
+Json number(double value) {
+  return std::isfinite(value) ? Json(value) : Json(nullptr);
+}
+
+Json pairsAsList(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  Json list = Json::array();
+  for (const auto& [key, value] : pairs) list.push_back({{"key", key}, {"value", value}});
+  return list;
+}
+
+Json pairsAsObject(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  Json object = Json::object();
+  for (const auto& [name, value] : pairs) object[name] = value;
+  return object;
+}
+
+Json provenanceJson(const RunReport& report) {
+  Json files = Json::array();
+  Json data = nullptr;
+  for (const InputFileDigest& file : report.inputFiles) {
+    if (file.role == "data")
+      data = {{"path", file.path}, {"sha256", file.sha256}};
+    else
+      files.push_back({{"role", file.role}, {"path", file.path}, {"sha256", file.sha256}});
+  }
+  const RunProvenance& p = report.provenance;
+  return {
+      {"program", p.program},
+      {"version", report.version},
+      {"git_revision", report.gitRevision},
+      {"command_line", p.commandLine},
+      {"working_directory", report.workingDirectory},
+      {"host", report.host},
+      {"started_utc", report.startedUtc},
+      {"ended_utc", report.endedUtc.empty() ? Json(nullptr) : Json(report.endedUtc)},
+      {"data_file", data},
+      {"side_files", files},
+      {"overrides", pairsAsList(p.overrides)},
+      {"parameters", pairsAsObject(p.parameters)},
+  };
+}
+
+Json outcomeJson(const RunOutcome& o) {
+  return {
+      {"end", o.end},
+      {"message", o.message},
+      {"accepted_passes", o.acceptedPasses},
+      {"rejected_passes", o.rejectedPasses},
+      {"start_time_s", number(o.startTime)},
+      {"end_time_s", number(o.endTime)},
+      {"final_time_s", number(o.finalTime)},
+      {"largest_step_s", number(o.largestStep)},
+      {"smallest_step_s", number(o.smallestStep)},
+      {"wall_time_s", number(o.wallSeconds)},
+      {"saves", o.saves},
+      {"journal_time_s", number(o.journalSeconds)},
+  };
+}
+
+Json checkJson(const RunCheck& check) {
+  Json json = {
+      {"id", check.id},
+      {"title", check.title},
+      {"value", number(check.value)},
+      {"threshold", number(check.threshold)},
+      {"comparison", comparisonName(check.comparison)},
+  };
+  if (check.comparison == CheckComparison::Near) json["expected"] = number(check.expected);
+  json["status"] = check.warn ? "warn" : "pass";
+  json["meaning"] = check.meaning;
+  return json;
+}
+
+// ---- Reading ----
+
+[[noreturn]] void refuse(const std::string& name, const std::string& what) {
+  throw InputError(name + ": " + what);
+}
+
+// The member `key` of `object` read into `out` when present and not null.
+class Reader {
+ public:
+  explicit Reader(const std::string& name) : name_(name) {}
+
+  const Json* member(const Json& object, const char* key, const std::string& where) const {
+    if (!object.is_object()) refuse(name_, where + " is not a JSON object");
+    const auto found = object.find(key);
+    if (found == object.end() || found->is_null()) return nullptr;
+    return &*found;
+  }
+  void text(const Json& object, const char* key, const std::string& where, std::string& out) const {
+    if (const Json* value = member(object, key, where)) {
+      if (!value->is_string()) wrongType(where, key, *value, "a text");
+      out = value->get<std::string>();
+    }
+  }
+  void real(const Json& object, const char* key, const std::string& where, double& out) const {
+    const Json* value = member(object, key, where);
+    if (value == nullptr) {
+      if (object.contains(key)) out = std::numeric_limits<double>::quiet_NaN();
+      return;
+    }
+    if (!value->is_number()) wrongType(where, key, *value, "a number");
+    out = value->get<double>();
+  }
+  void integer(const Json& object, const char* key, const std::string& where, long long& out) const {
+    if (const Json* value = member(object, key, where)) {
+      if (!value->is_number_integer()) wrongType(where, key, *value, "a whole number");
+      out = value->get<long long>();
+    }
+  }
+  [[noreturn]] void wrongType(const std::string& where, const char* key, const Json& value, const char* wanted) const {
+    refuse(name_, where + "." + key + " is " + value.dump() + ", not " + wanted);
+  }
+  const std::string& name() const { return name_; }
+
+ private:
+  const std::string& name_;
+};
+
+CheckComparison comparisonOf(const Reader& in, const std::string& text, const std::string& where) {
+  if (text == "at_most") return CheckComparison::AtMost;
+  if (text == "at_least") return CheckComparison::AtLeast;
+  if (text == "near") return CheckComparison::Near;
+  refuse(in.name(), where + ".comparison is \"" + text + "\", not at_most, at_least or near");
+}
+
+RunCheck checkOf(const Reader& in, const Json& json, const std::string& where) {
+  RunCheck check;
+  in.text(json, "id", where, check.id);
+  in.text(json, "title", where, check.title);
+  in.real(json, "value", where, check.value);
+  in.real(json, "threshold", where, check.threshold);
+  std::string comparison = "at_most";
+  in.text(json, "comparison", where, comparison);
+  check.comparison = comparisonOf(in, comparison, where);
+  in.real(json, "expected", where, check.expected);
+  std::string status = "pass";
+  in.text(json, "status", where, status);
+  if (status != "pass" && status != "warn")
+    refuse(in.name(), where + ".status is \"" + status + "\", not pass or warn");
+  check.warn = status == "warn";
+  in.text(json, "meaning", where, check.meaning);
+  return check;
+}
+
+void readProvenance(const Reader& in, const Json& json, RunReport& report) {
+  const std::string where = "provenance";
+  RunProvenance& p = report.provenance;
+  in.text(json, "program", where, p.program);
+  in.text(json, "version", where, report.version);
+  in.text(json, "git_revision", where, report.gitRevision);
+  in.text(json, "working_directory", where, report.workingDirectory);
+  in.text(json, "host", where, report.host);
+  in.text(json, "started_utc", where, report.startedUtc);
+  in.text(json, "ended_utc", where, report.endedUtc);
+  if (const Json* line = in.member(json, "command_line", where)) {
+    if (!line->is_array()) in.wrongType(where, "command_line", *line, "a list");
+    for (const Json& arg : *line) {
+      if (!arg.is_string()) in.wrongType(where, "command_line", arg, "a text");
+      p.commandLine.push_back(arg.get<std::string>());
+    }
+  }
+  if (const Json* data = in.member(json, "data_file", where)) {
+    InputFileDigest file{"data", {}, {}};
+    in.text(*data, "path", where + ".data_file", file.path);
+    in.text(*data, "sha256", where + ".data_file", file.sha256);
+    report.inputFiles.push_back(std::move(file));
+  }
+  if (const Json* sides = in.member(json, "side_files", where)) {
+    if (!sides->is_array()) in.wrongType(where, "side_files", *sides, "a list");
+    for (const Json& side : *sides) {
+      InputFileDigest file;
+      in.text(side, "role", where + ".side_files", file.role);
+      in.text(side, "path", where + ".side_files", file.path);
+      in.text(side, "sha256", where + ".side_files", file.sha256);
+      report.inputFiles.push_back(std::move(file));
+    }
+  }
+  if (const Json* overrides = in.member(json, "overrides", where)) {
+    if (!overrides->is_array()) in.wrongType(where, "overrides", *overrides, "a list");
+    for (const Json& entry : *overrides) {
+      std::pair<std::string, std::string> pair;
+      in.text(entry, "key", where + ".overrides", pair.first);
+      in.text(entry, "value", where + ".overrides", pair.second);
+      p.overrides.push_back(std::move(pair));
+    }
+  }
+  if (const Json* parameters = in.member(json, "parameters", where)) {
+    if (!parameters->is_object()) in.wrongType(where, "parameters", *parameters, "an object");
+    for (const auto& [name, value] : parameters->items()) {
+      if (!value.is_string()) in.wrongType(where + ".parameters", name.c_str(), value, "a text");
+      p.parameters.emplace_back(name, value.get<std::string>());
+    }
+  }
+}
+
+void readOutcome(const Reader& in, const Json& json, RunOutcome& o) {
+  const std::string where = "outcome";
+  in.text(json, "end", where, o.end);
+  in.text(json, "message", where, o.message);
+  in.integer(json, "accepted_passes", where, o.acceptedPasses);
+  in.integer(json, "rejected_passes", where, o.rejectedPasses);
+  in.real(json, "start_time_s", where, o.startTime);
+  in.real(json, "end_time_s", where, o.endTime);
+  in.real(json, "final_time_s", where, o.finalTime);
+  in.real(json, "largest_step_s", where, o.largestStep);
+  in.real(json, "smallest_step_s", where, o.smallestStep);
+  in.real(json, "wall_time_s", where, o.wallSeconds);
+  in.integer(json, "saves", where, o.saves);
+  in.real(json, "journal_time_s", where, o.journalSeconds);
+}
+
+}  // namespace
+
+RunCheck judged(RunCheck check) {
+  const double v = check.value;
+  bool pass = false;
+  switch (check.comparison) {
+    case CheckComparison::AtMost: pass = v <= check.threshold; break;
+    case CheckComparison::AtLeast: pass = v >= check.threshold; break;
+    case CheckComparison::Near: pass = std::fabs(v - check.expected) <= check.threshold; break;
+  }
+  check.warn = !(std::isfinite(v) && pass);
+  return check;
+}
+
+std::string describeCheck(const RunCheck& check) {
+  std::string line = check.warn ? "\u26A0 " : "\u2713 ";
+  line += check.title + ": ";
+  if (std::isfinite(check.value))
+    line += formatGeneral(check.value);
+  else
+    line += check.warn ? "not finite or not measured" : "not measured";
+  switch (check.comparison) {
+    case CheckComparison::AtMost: line += " (at most " + formatGeneral(check.threshold) + ")"; break;
+    case CheckComparison::AtLeast: line += " (at least " + formatGeneral(check.threshold) + ")"; break;
+    case CheckComparison::Near:
+      line += " (" + formatGeneral(check.expected) + " \u00B1 " + formatGeneral(check.threshold) + ")";
+      break;
+  }
+  if (check.warn && !check.meaning.empty()) line += " \u2014 " + check.meaning;
+  return line;
+}
+
+std::string runReportText(const RunReport& report) {
+  Json checks = Json::array();
+  for (const RunCheck& check : report.checks) checks.push_back(checkJson(check));
+  const Json json = {
+      {"format", kFormatName},
+      {"format_version", kFormatVersion},
+      {"provenance", provenanceJson(report)},
+      {"outcome", outcomeJson(report.outcome)},
+      {"checks", checks},
+      {"files", {{"history", "history.csv"}, {"series", "series.csv"}}},
+  };
+  // Invalid UTF-8 in a path or message is replaced rather than refused.
+  return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+RunReport parseRunReport(std::string_view text, const std::string& name) {
+  Json json;
+  try {
+    json = Json::parse(text);
+  } catch (const Json::exception& error) {
+    refuse(name, std::string("not a run report (") + error.what() + ")");
+  }
+  const Reader in(name);
+  if (!json.is_object()) refuse(name, "not a run report (the text is not a JSON object)");
+  std::string format;
+  in.text(json, "format", "the report", format);
+  if (format != kFormatName) refuse(name, "not a run report (format \"" + format + "\")");
+  RunReport report;
+  if (const Json* provenance = in.member(json, "provenance", "the report")) readProvenance(in, *provenance, report);
+  if (const Json* outcome = in.member(json, "outcome", "the report")) readOutcome(in, *outcome, report.outcome);
+  if (const Json* checks = in.member(json, "checks", "the report")) {
+    if (!checks->is_array()) in.wrongType("the report", "checks", *checks, "a list");
+    for (std::size_t c = 0; c < checks->size(); ++c)
+      report.checks.push_back(checkOf(in, (*checks)[c], "checks[" + std::to_string(c) + "]"));
+  }
+  return report;
+}
+
+RunReport readRunReport(const std::string& resultsDirectory) {
+  const std::string path = resultsDirectory + "/run.json";
+  TextList file;
+  file.loadFromFile(path);
+  return parseRunReport(file.text(), path);
+}
+
+}  // namespace torvex

@@ -1,0 +1,107 @@
+#pragma once
+// The report a run leaves in results/run.json: how it was made (provenance),
+// how it ended (outcome), and the verification checks that say whether its
+// numbers can be trusted. The report is JSON, written and read with
+// nlohmann-json; every number in it is plain JSON, whatever the locale.
+
+#include <limits>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "model/tform1.h"
+
+namespace torvex {
+
+// How a check's value is compared with its threshold.
+enum class CheckComparison {
+  AtMost,   // passes when value <= threshold
+  AtLeast,  // passes when value >= threshold
+  Near,     // passes when |value - expected| <= threshold
+};
+
+// One verification check. Any producer of checks (the run's own, and checks
+// against closed-form answers) returns a list of these; the report writes them
+// in order.
+struct RunCheck {
+  std::string id;                                               // stable key, e.g. "inventory.1"
+  std::string title;                                            // short name shown in listings
+  double value = std::numeric_limits<double>::quiet_NaN();      // what was measured; NaN when it could not be
+  double threshold = std::numeric_limits<double>::quiet_NaN();  // the bound the value is held to
+  bool warn = false;                                            // the value is outside the bound (or unknown)
+  std::string meaning;                                          // one sentence: what the check means
+  CheckComparison comparison = CheckComparison::AtMost;
+  double expected = 0;  // the value aimed at (Near only)
+};
+
+// Sets check.warn from its value, threshold and comparison: a value that is
+// not finite always warns. Returns the check.
+RunCheck judged(RunCheck check);
+
+// One line for a terminal: a tick or a warning sign, the title, the value and
+// the bound; a warning adds the meaning.
+std::string describeCheck(const RunCheck& check);
+
+// What the front end tells about a run; the core adds the rest of the
+// provenance itself.
+struct RunProvenance {
+  std::string program;                                          // the front end: "torvex-batch", "torvex"
+  std::vector<std::string> commandLine;                         // its arguments, the program first; empty for a window
+  std::vector<std::pair<std::string, std::string>> overrides;   // data-file keys set for this run: key, value as given
+  std::vector<std::pair<std::string, std::string>> parameters;  // template parameters: name, value as given
+};
+
+// How a run ended.
+struct RunOutcome {
+  // "running" (the run has not ended: it is in hand, or was killed),
+  // "completed", "stopped", "non_finite", "step_vanished", "no_pass", "failed".
+  std::string end = "running";
+  std::string message;
+  long long acceptedPasses = 0;
+  long long rejectedPasses = 0;
+  double startTime = 0;                                            // s
+  double endTime = 0;                                              // s, the case's end time
+  double finalTime = 0;                                            // s, the clock when the run ended
+  double largestStep = 0;                                          // s, largest accepted step
+  double smallestStep = std::numeric_limits<double>::quiet_NaN();  // s, smallest accepted step; NaN when none
+  double wallSeconds = 0;
+  long long saves = 0;  // blocks in history.csv
+  // Spent keeping the history and the series (building and appending their
+  // rows), s; the report itself is not counted.
+  double journalSeconds = 0;
+};
+
+struct RunReport {
+  RunProvenance provenance;
+  std::string version;      // of the program
+  std::string gitRevision;  // of its sources, "unknown" outside a checkout
+  std::string workingDirectory;
+  std::string host;
+  std::string startedUtc;  // ISO 8601, "2026-12-08T22:41:07Z"
+  std::string endedUtc;    // empty while running
+  std::vector<InputFileDigest> inputFiles;
+  RunOutcome outcome;
+  std::vector<RunCheck> checks;
+};
+
+// The report as JSON text (two-space indent, LF line ends, a final LF).
+// Non-finite numbers are written as null.
+std::string runReportText(const RunReport& report);
+
+// Reads a report written by runReportText. Unknown keys are ignored; a
+// missing key keeps its default; null numbers read as NaN. Throws InputError
+// naming `name` and what is wrong (the parser's position for a syntax error,
+// the key for a value of the wrong type).
+RunReport parseRunReport(std::string_view text, const std::string& name);
+
+// Reads the report RESULTS_DIR/run.json; InputError naming the file when it
+// cannot be read or parsed.
+RunReport readRunReport(const std::string& resultsDirectory);
+
+// The program's version and the revision of its sources, fixed when the build
+// was configured.
+const char* programVersion();
+const char* sourceRevision();
+
+}  // namespace torvex

@@ -1,0 +1,204 @@
+// The verification checks as functions of the numbers a run collected, and
+// the run report's JSON: what is judged a warning, what the fits return on
+// data of known shape, and what the reader makes of a damaged file.
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "model/errors.h"
+#include "model/sha256.h"
+#include "run/run_checks.h"
+#include "run/run_report.h"
+#include "support/test_files.h"
+
+namespace torvex {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+TEST(RunChecks, JudgingComparesTheValueWithItsBoundAndWarnsWhenItIsUnknown) {
+  struct Case {
+    CheckComparison comparison;
+    double value, threshold, expected;
+    bool warn;
+  };
+  const Case cases[] = {
+      {CheckComparison::AtMost, 0.5, 1, 0, false},      {CheckComparison::AtMost, 1, 1, 0, false},
+      {CheckComparison::AtMost, 1.5, 1, 0, true},       {CheckComparison::AtLeast, 0.9995, 0.999, 0, false},
+      {CheckComparison::AtLeast, 0.99, 0.999, 0, true}, {CheckComparison::Near, 0.505, 0.01, 0.5, false},
+      {CheckComparison::Near, 0.48, 0.01, 0.5, true},   {CheckComparison::Near, 0.52, 0.01, 0.5, true},
+      {CheckComparison::AtMost, kNaN, 1, 0, true},      {CheckComparison::AtLeast, kInf, 1, 0, true},
+      {CheckComparison::AtMost, -kInf, 1, 0, true},
+  };
+  for (const Case& c : cases) {
+    RunCheck check;
+    check.value = c.value;
+    check.threshold = c.threshold;
+    check.expected = c.expected;
+    check.comparison = c.comparison;
+    EXPECT_EQ(judged(check).warn, c.warn) << c.value << " against " << c.threshold;
+  }
+}
+
+TEST(RunChecks, LineFitRecoversALineAndRefusesTooFewPoints) {
+  const std::vector<double> x = {0, 1, 2, 3, 4, 5};
+  std::vector<double> y;
+  for (double v : x) y.push_back(2.5 * v - 1);
+  const LineFit exact = fitLine(x, y);
+  EXPECT_DOUBLE_EQ(exact.slope, 2.5);
+  EXPECT_DOUBLE_EQ(exact.intercept, -1);
+  EXPECT_DOUBLE_EQ(exact.r2, 1);
+  EXPECT_EQ(fitLine(x, y, 3).points, 3u);
+  EXPECT_TRUE(std::isnan(fitLine(x, y, 4).slope)) << "two points";
+  EXPECT_TRUE(std::isnan(fitLine({1, 1, 1}, {1, 2, 3}).slope)) << "no spread in x";
+  y[2] += 1;
+  const LineFit noisy = fitLine(x, y);
+  EXPECT_LT(noisy.r2, 1);
+  EXPECT_GT(noisy.r2, 0.9);
+}
+
+// x_K - x_K0 = A t^p over 0 .. 1000 s; the first half of the record is not fitted.
+std::vector<double> powerLaw(const std::vector<double>& t, double A, double p) {
+  std::vector<double> shifts;
+  for (double v : t) shifts.push_back(A * std::pow(v, p));
+  return shifts;
+}
+
+TEST(RunChecks, KirkendallExponentIsFittedOverTheSecondHalfOfTheRecord) {
+  std::vector<double> t;
+  for (int k = 0; k <= 1000; ++k) t.push_back(k);
+  const RunCheck root = kirkendallExponentCheck(t, powerLaw(t, -3e-5, 0.5), 1e-3, false);
+  EXPECT_NEAR(root.value, 0.5, 1e-12);
+  EXPECT_FALSE(root.warn);
+  EXPECT_TRUE(kirkendallExponentCheck(t, powerLaw(t, 3e-5, 0.6), 1e-3, false).warn);
+  // A wrong start that only the first half of the record shows is not fitted.
+  std::vector<double> late = powerLaw(t, 3e-5, 0.5);
+  for (std::size_t k = 0; k < 400; ++k) late[k] = 1e-3;
+  EXPECT_NEAR(kirkendallExponentCheck(t, late, 1e-3, false).value, 0.5, 1e-12);
+  // A plane at rest, and a record without passes, have no exponent and warn of nothing.
+  const RunCheck rest = kirkendallExponentCheck(t, std::vector<double>(t.size(), 1e-8), 1e-3, false);
+  EXPECT_TRUE(std::isnan(rest.value));
+  EXPECT_FALSE(rest.warn);
+  EXPECT_FALSE(kirkendallExponentCheck({}, {}, 1e-3, false).warn);
+  // A non-finite plane position warns.
+  std::vector<double> broken = powerLaw(t, 3e-5, 0.5);
+  broken.back() = kNaN;
+  EXPECT_TRUE(kirkendallExponentCheck(t, broken, 1e-3, false).warn);
+  EXPECT_NE(kirkendallExponentCheck(t, powerLaw(t, 3e-5, 0.5), 1e-3, true).meaning.find("end of the sample"),
+            std::string::npos);
+}
+
+TEST(RunChecks, ParabolicGrowthAndFluxBalance) {
+  std::vector<double> t, X, slowing;
+  const double kp = 2e-13;  // cm^2/s
+  for (int k = 1; k <= 200; ++k) {
+    t.push_back(100.0 * k);
+    X.push_back(std::sqrt(1e-12 + 2 * kp * t.back()));
+    slowing.push_back(std::sqrt(2 * kp * std::pow(t.back(), 0.8)));
+  }
+  const auto steady = parabolicGrowthChecks(t, X, kp);
+  ASSERT_EQ(steady.size(), 2u);
+  EXPECT_NEAR(steady[0].value, 1, 1e-12);
+  EXPECT_NEAR(steady[1].value, 1, 1e-9);
+  EXPECT_FALSE(steady[0].warn || steady[1].warn);
+  const auto slowed = parabolicGrowthChecks(t, slowing, kp);
+  EXPECT_TRUE(slowed[1].warn) << describeCheck(slowed[1]);
+
+  EXPECT_FALSE(fluxBalanceCheck(9.1e-11, 9.15e-11).warn);
+  EXPECT_TRUE(fluxBalanceCheck(9.1e-11, 9.3e-11).warn);
+  EXPECT_TRUE(fluxBalanceCheck(9.1e-11, 0).warn) << "no oxide flux: no balance";
+}
+
+TEST(RunChecks, InventoryOfAClosedAndOfAnOpenSample) {
+  EXPECT_NEAR(inventoryCheck(0, 2, 2.001, false, 0).value, 5e-4, 1e-15);
+  EXPECT_TRUE(inventoryCheck(0, 2, 2.1, false, 0).warn);
+  // Open: what left through the ends is not a drift.
+  const RunCheck open = inventoryCheck(1, 2, 1.5, true, -0.5);
+  EXPECT_NEAR(open.value, 0, 1e-15);
+  EXPECT_EQ(open.id, "inventory.2");
+  EXPECT_TRUE(inventoryCheck(1, 2, 1.4, true, 0).warn) << "unaccounted for";
+}
+
+// ---- run.json ----
+
+RunReport sampleReport() {
+  RunReport report;
+  report.provenance = {.program = "torvex-batch",
+                       .commandLine = {"torvex-batch", "case \"1\".dat"},
+                       .overrides = {{"D8", "1273"}},
+                       .parameters = {{"T", "1273"}, {"D", "1e-9"}}};
+  report.version = "3.4";
+  report.gitRevision = "unknown";
+  report.host = "node";
+  report.startedUtc = "2026-12-08T22:41:07Z";
+  report.inputFiles = {{"data", "case.dat", sha256Hex("x")}, {"diffusivities", "a.dfv", sha256Hex("")}};
+  report.outcome.end = "completed";
+  report.outcome.acceptedPasses = 12;
+  report.outcome.finalTime = 0.1 + 0.2;  // a number that needs all 17 digits
+  report.checks.push_back(judged({.id = "kirkendall.exponent",
+                                  .title = "p",
+                                  .value = 0.4987,
+                                  .threshold = 0.02,
+                                  .warn = false,
+                                  .meaning = "square root",
+                                  .comparison = CheckComparison::Near,
+                                  .expected = 0.5}));
+  report.checks.push_back(judged({.id = "bounds",
+                                  .title = "bounds",
+                                  .value = kNaN,
+                                  .threshold = 1e-9,
+                                  .warn = false,
+                                  .meaning = "NaN",
+                                  .comparison = CheckComparison::AtMost,
+                                  .expected = 0}));
+  return report;
+}
+
+TEST(RunReportFile, WrittenReportReadsBackAsWritten) {
+  const RunReport report = sampleReport();
+  const std::string text = runReportText(report);
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+  EXPECT_NE(text.find("\"ended_utc\": null"), std::string::npos) << "a run in hand has not ended";
+  const RunReport back = parseRunReport(text, "run.json");
+  EXPECT_EQ(back.provenance.commandLine, report.provenance.commandLine);
+  EXPECT_EQ(back.provenance.parameters, report.provenance.parameters) << "in the order given";
+  EXPECT_EQ(back.inputFiles.size(), 2u);
+  EXPECT_EQ(back.inputFiles[1].sha256, sha256Hex(""));
+  EXPECT_EQ(back.outcome.finalTime, 0.1 + 0.2) << "every digit";
+  EXPECT_TRUE(std::isnan(back.outcome.smallestStep));
+  ASSERT_EQ(back.checks.size(), 2u);
+  EXPECT_EQ(back.checks[0].comparison, CheckComparison::Near);
+  EXPECT_EQ(back.checks[0].expected, 0.5);
+  EXPECT_FALSE(back.checks[0].warn);
+  EXPECT_TRUE(back.checks[1].warn);
+  EXPECT_EQ(describeCheck(back.checks[0]), "\u2713 p: 0.4987 (0.5 \u00B1 0.02)");
+  EXPECT_EQ(describeCheck(back.checks[1]), "\u26A0 bounds: not finite or not measured (at most 1E-9) \u2014 NaN");
+  EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+TEST(RunReportFile, DamagedReportsAreRefusedNamingWhatIsWrong) {
+  const std::string good = runReportText(sampleReport());
+  const auto refusal = [](const std::string& text) {
+    return test::messageOf<InputError>([&] { parseRunReport(text, "dir/run.json"); });
+  };
+  EXPECT_NE(refusal(good.substr(0, good.size() / 2)).find("dir/run.json: not a run report ("), std::string::npos);
+  EXPECT_NE(refusal("[1, 2]").find("not a JSON object"), std::string::npos);
+  EXPECT_NE(refusal("{\"format\": \"other\"}").find("format \"other\""), std::string::npos);
+  std::string wrong = good;
+  wrong.replace(wrong.find("\"accepted_passes\": 12"), 21, "\"accepted_passes\": \"x\"");
+  EXPECT_NE(refusal(wrong).find("outcome.accepted_passes is \"x\", not a whole number"), std::string::npos)
+      << refusal(wrong);
+  wrong = good;
+  wrong.replace(wrong.find("\"status\": \"pass\""), 16, "\"status\": \"fine\"");
+  EXPECT_NE(refusal(wrong).find("checks[0].status is \"fine\""), std::string::npos) << refusal(wrong);
+  EXPECT_NE(test::messageOf<InputError>([] { readRunReport("no/such/folder"); }).find("no/such/folder/run.json"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace torvex
