@@ -104,6 +104,10 @@ void TextList::loadFromText(std::string_view text, const std::string& name) {
   }
   if (!current.empty()) lines.push_back(std::move(current));
   lines_ = std::move(lines);
+  if (keepText_) {
+    text_ = joined();
+    textStale_ = false;
+  }
 }
 
 void TextList::loadFromFile(const std::string& path) {
@@ -129,7 +133,30 @@ void TextList::loadFromFile(const std::string& path) {
   loadFromText(content, path);
 }
 
+void TextList::add(std::string line) {
+  lines_.push_back(std::move(line));
+  if (!keepText_) return;
+  if (textStale_) {
+    text_ = joined();
+    textStale_ = false;
+  } else {
+    text_.append(lines_.back());
+    text_.append("\r\n");
+  }
+}
+
+void TextList::keepText() {
+  if (textKept()) return;
+  keepText_ = true;
+  text_ = joined();
+  textStale_ = false;
+}
+
 std::string TextList::text() const {
+  return textKept() ? text_ : joined();
+}
+
+std::string TextList::joined() const {
   std::string out;
   std::size_t total = 0;
   for (const auto& line : lines_) total += line.size() + 2;
@@ -145,8 +172,9 @@ void TextList::saveToFile(const std::string& path) const {
   const std::string temporary = temporaryPathOf(path, ::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) throw FileWriteError(path + ": cannot write the file (" + systemReason() + ")");
-  const std::string content = text();
-  const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
+  // A kept text is written as it stands; otherwise the lines are joined.
+  const std::string joinedText = textKept() ? std::string() : joined();
+  const bool written = writeAll(fd, textKept() ? text_ : joinedText) && ::fsync(fd) == 0;
   const std::string reason = written ? std::string() : systemReason();
   if (::close(fd) != 0 && written) {
     const std::string closeReason = systemReason();
