@@ -84,19 +84,23 @@ def run_batch(batch, folder, case, options, environment=None):
         with open(out_path) as out, open(err_path) as err:
             output, errors = out.read(), err.read()
         peak = usage.ru_maxrss
+        # Processor time of the program (and of GNU time, negligible): on a
+        # machine shared with other work it moves far less than the wall time.
+        processor = usage.ru_utime + usage.ru_stime
         if timer:
             with open(memory_path) as memory:
                 peak = int(memory.read().split()[-1])
         if process.returncode != 0:
             sys.exit(f"torvex-batch {' '.join(options)} {case} failed ({process.returncode}):\n{output}{errors}")
         passes = int(re.search(r"passes\s+(\d+)", output).group(1))
-        return passes, wall, peak
+        return passes, wall, peak, processor
 
 
 def median_run(batch, folder, case, options, runs, environment=None):
     results = [run_batch(batch, folder, case, options, environment) for _ in range(runs)]
     passes = results[0][0]
-    return passes, statistics.median(r[1] for r in results), max(r[2] for r in results)
+    return (passes, statistics.median(r[1] for r in results), max(r[2] for r in results),
+            statistics.median(r[3] for r in results))
 
 
 def run_gui_overhead(binary, folder, case, end_time, rounds):
@@ -212,12 +216,12 @@ def main():
     for path, value in paths:
         rows.append((f"  as the solver computes them, {path}", fmt_time(value * 1e-6), f"{straight / value:.1f}",
                      "(the solver's)" if value is shared else ""))
-    rows.append(("Whole torvex-batch runs", "passes", "wall", "s/pass | passes/s | s/1000 passes | peak"))
-    for (name, path), (passes, wall, peak) in results.items():
+    rows.append(("Whole torvex-batch runs", "passes", "wall", "s/pass | passes/s | s/1000 passes | peak | processor"))
+    for (name, path), (passes, wall, peak, processor) in results.items():
         label = path if "formulas" in path else path + " formulas"
         rows.append((f"  {name}, {label}", str(passes), f"{wall:.2f} s",
                      f"{fmt_time(wall / passes)} | {passes / wall:.0f} | {1000 * wall / passes:.3f} s | "
-                     f"{peak / 1024:.1f} MB"))
+                     f"{peak / 1024:.1f} MB | {processor:.2f} s"))
     rows.append(("Desktop run thread per pass (delay 0)", "direct", "desktop",
                  "run thread alone | with offscreen window: desktop / direct"))
     for case, (direct, bare, desktop) in handovers.items():
@@ -230,7 +234,7 @@ def main():
 
     # ---- Targets ----
     def per_pass(name, path):
-        passes, wall, _ = results[(name, path)]
+        passes, wall, _, _ = results[(name, path)]
         return wall / passes
 
     fick = micro["EvaluateDerivative/matrix, ideal, Fick"]
