@@ -200,7 +200,7 @@ template <int W>
 TORVEX_INLINE void derivativesOf(const double* x, const double* y, int count, CuFeNiPhi* phi) {
   int k = 0;
   for (; k + W <= count; k += W) derivativesOfLanes<W>(x + k, y + k, phi + k);
-  if (k == count) return;
+  if (k >= count) return;  // also for a count of 0 or less
   double xs[W], ys[W];
   CuFeNiPhi spare[W];
   for (int lane = 0; lane < W; ++lane) {

@@ -56,14 +56,15 @@ struct CuFeNiPhi {
 };
 CuFeNiPhi cuFeNiPotentialDerivatives(double x, double y);
 
-// The same at `count` compositions at once: phi[k] holds the derivatives at
-// x[k], y[k], exactly the doubles of the single evaluation. The compositions
-// lie side by side in the lanes of the vector unit, each lane's sums in the
-// term order above and nothing fused, so the width of the instructions never
-// changes a bit. The widest path the processor has is taken (512, 256 or 128
-// bits, chosen once per process); the environment variable
-// TORVEX_VECTOR_BITS (128 or 256) forces a narrower one, for tests and
-// timings. The math library is not called on any path.
+// The same at `count` compositions at once (none when count <= 0): phi[k]
+// holds the derivatives at x[k], y[k], exactly the doubles of the single
+// evaluation. The compositions lie side by side in the lanes of the vector
+// unit, each lane's sums in the term order above and nothing fused, so the
+// width of the instructions never changes a bit. The widest path the
+// processor has is taken (512, 256 or 128 bits, chosen once per process);
+// the environment variable TORVEX_VECTOR_BITS (128 or 256) forces a
+// narrower one, for tests and timings. The math library is not called on
+// any path.
 void cuFeNiPotentialDerivatives(const double* x, const double* y, int count, CuFeNiPhi* phi);
 
 // Width in bits of the instructions of the path cuFeNiPotentialDerivatives

@@ -102,6 +102,11 @@ TEST(CuFeNi, EveryVectorPathGivesTheFormulasBitForBit) {
       cuFeNiPotentialDerivativesOnPath(bits, &c.x[first], &c.y[first], count, &sliced[first]);
     }
     compare(sliced, "in slices");
+    // No composition, nothing written (and nothing read).
+    for (int none : {0, -1}) {
+      cuFeNiPotentialDerivativesOnPath(bits, nullptr, nullptr, none, sliced.data());
+      compare(sliced, "after a call with no composition");
+    }
   }
 
   // The path the solver takes and the single evaluation.
