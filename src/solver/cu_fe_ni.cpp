@@ -194,21 +194,71 @@ TORVEX_INLINE void derivativesOfLanes(const double* x, const double* y, CuFeNiPh
   }
 }
 
-// `count` compositions, W at a time; the last vector's spare lanes repeat
-// the last composition and are dropped.
+// Whether two doubles have the same bits: equal compositions give equal
+// derivatives bit for bit, whatever the values (NaN, -0 included).
+TORVEX_INLINE bool sameBits(double a, double b) {
+  return __builtin_bit_cast(unsigned long long, a) == __builtin_bit_cast(unsigned long long, b);
+}
+
+// The derivatives of the first `lanes` (1 to W) of the compositions xs, ys
+// into phi[first[lane]]; the spare lanes repeat the last composition and
+// are dropped. (A function of its own, not a lambda: a lambda would not be
+// compiled for the instruction set of the path.)
+template <int W>
+TORVEX_INLINE void evaluateLanes(double (&xs)[W], double (&ys)[W], const int (&first)[W], int lanes, CuFeNiPhi* phi) {
+  for (int lane = lanes; lane < W; ++lane) {
+    xs[lane] = xs[lanes - 1];
+    ys[lane] = ys[lanes - 1];
+  }
+  CuFeNiPhi out[W];
+  derivativesOfLanes<W>(xs, ys, out);
+  for (int lane = 0; lane < lanes; ++lane) phi[first[lane]] = out[lane];
+}
+
+// Whether node k repeats the composition of node k - 1.
+TORVEX_INLINE bool repeatsPrevious(const double* x, const double* y, int k) {
+  return k > 0 && sameBits(x[k], x[k - 1]) && sameBits(y[k], y[k - 1]);
+}
+
+// `count` compositions, W at a time. A flat stretch of the profile repeats
+// a composition from node to node (in a diffusion couple a third of all
+// nodes over a run): only the first of each run of equal compositions is
+// evaluated, the others copy its derivatives. W nodes in a row that repeat
+// nothing are read straight into the vectors; otherwise the compositions to
+// evaluate are gathered lane by lane.
 template <int W>
 TORVEX_INLINE void derivativesOf(const double* x, const double* y, int count, CuFeNiPhi* phi) {
-  int k = 0;
-  for (; k + W <= count; k += W) derivativesOfLanes<W>(x + k, y + k, phi + k);
-  if (k >= count) return;  // also for a count of 0 or less
   double xs[W], ys[W];
-  CuFeNiPhi spare[W];
-  for (int lane = 0; lane < W; ++lane) {
-    xs[lane] = x[k + lane < count ? k + lane : count - 1];
-    ys[lane] = y[k + lane < count ? k + lane : count - 1];
+  int first[W];  // the node whose composition each gathered lane holds
+  int lanes = 0;
+  bool repeats = false;
+  for (int k = 0; k < count;) {
+    if (lanes == 0 && k + W <= count) {
+      bool distinct = true;
+      for (int j = k; j < k + W; ++j) distinct &= !repeatsPrevious(x, y, j);
+      if (distinct) {
+        derivativesOfLanes<W>(x + k, y + k, phi + k);
+        k += W;
+        continue;
+      }
+    }
+    if (repeatsPrevious(x, y, k)) {
+      repeats = true;
+    } else {
+      xs[lanes] = x[k];
+      ys[lanes] = y[k];
+      first[lanes] = k;
+      if (++lanes == W) {
+        evaluateLanes<W>(xs, ys, first, W, phi);
+        lanes = 0;
+      }
+    }
+    ++k;
   }
-  derivativesOfLanes<W>(xs, ys, spare);
-  for (int lane = 0; k + lane < count; ++lane) phi[k + lane] = spare[lane];
+  if (lanes > 0) evaluateLanes<W>(xs, ys, first, lanes, phi);
+  if (repeats)
+    for (int k = 1; k < count; ++k)
+      if (repeatsPrevious(x, y, k)) phi[k] = phi[k - 1];
 }
 
 #undef TORVEX_INLINE

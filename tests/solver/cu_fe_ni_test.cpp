@@ -102,6 +102,23 @@ TEST(CuFeNi, EveryVectorPathGivesTheFormulasBitForBit) {
       cuFeNiPotentialDerivativesOnPath(bits, &c.x[first], &c.y[first], count, &sliced[first]);
     }
     compare(sliced, "in slices");
+    // Flat stretches: each composition repeated 1 to 5 times (NaN, -0 and
+    // the range ends among them), runs crossing the vector boundaries.
+    std::vector<double> rx, ry;
+    std::vector<int> of;
+    for (int k = 0; k < n && rx.size() < 20000; ++k)
+      for (int r = 0; r <= k % 5; ++r) {
+        rx.push_back(c.x[k]);
+        ry.push_back(c.y[k]);
+        of.push_back(k);
+      }
+    std::vector<CuFeNiPhi> repeated(rx.size());
+    cuFeNiPotentialDerivativesOnPath(bits, rx.data(), ry.data(), static_cast<int>(rx.size()), repeated.data());
+    for (std::size_t j = 0; j < rx.size(); ++j)
+      for (int q = 0; q < 3; ++q)
+        for (int l = 0; l < 2; ++l)
+          ASSERT_EQ(bitsOf(repeated[j].phi[q][l]), bitsOf(expected[of[j]].phi[q][l]))
+              << "repeated compositions: point " << j << " q " << q << " l " << l << " x " << rx[j] << " y " << ry[j];
     // No composition, nothing written (and nothing read).
     for (int none : {0, -1}) {
       cuFeNiPotentialDerivativesOnPath(bits, nullptr, nullptr, none, sliced.data());
