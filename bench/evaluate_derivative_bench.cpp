@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -77,7 +78,7 @@ void copyLoop(benchmark::State& state) {
 // The Cu-Fe-Ni activities of the first sample case at its 200 points: the
 // six derivatives of every point, as the formulas are written (one fit
 // evaluation per component and stencil point) or with the shared work done
-// once, as the solver does.
+// once, as the solver does, on each vector path of the processor.
 const torvex::Table2<double>& cuFeNiRatios() {
   static const torvex::Table2<double> ratios = [] {
     TForm1 model;
@@ -97,11 +98,16 @@ void cuFeNiStraightforward(benchmark::State& state) {
           benchmark::DoNotOptimize(torvex::test::cuFeNiPotentialDerivative(q, l, N[0][k], N[1][k]));
 }
 
-void cuFeNiShared(benchmark::State& state) {
+// All 200 points at once on the vector path of `bits`, as the solver
+// evaluates them.
+void cuFeNiVectorPath(benchmark::State& state, int bits) {
   const torvex::Table2<double>& N = cuFeNiRatios();
-  for (auto _ : state)
-    for (int k = 0; k < N.columns(); ++k)
-      benchmark::DoNotOptimize(torvex::cuFeNiPotentialDerivatives(N[0][k], N[1][k]));
+  std::vector<torvex::CuFeNiPhi> phi(static_cast<std::size_t>(N.columns()));
+  for (auto _ : state) {
+    torvex::cuFeNiPotentialDerivativesOnPath(bits, N[0], N[1], N.columns(), phi.data());
+    benchmark::DoNotOptimize(phi.data());
+    benchmark::ClobberMemory();
+  }
 }
 
 }  // namespace
@@ -114,7 +120,11 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("CopyLoop/3x200 x20", copyLoop)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("CuFeNiActivities/straightforward", cuFeNiStraightforward)
       ->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("CuFeNiActivities/shared", cuFeNiShared)->Unit(benchmark::kMicrosecond);
+  for (int bits : {512, 256, 128})
+    if (torvex::cuFeNiVectorPathRuns(bits))
+      benchmark::RegisterBenchmark(("CuFeNiActivities/" + std::to_string(bits) + "-bit path").c_str(), cuFeNiVectorPath,
+                                   bits)
+          ->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -107,6 +107,10 @@ void TextList::loadFromText(std::string_view text, const std::string& name) {
   if (!current.empty()) lines.push_back(std::move(current));
   sha256_ = sha256Hex(asRead);
   lines_ = std::move(lines);
+  if (keepText_) {
+    text_ = joined();
+    textStale_ = false;
+  }
 }
 
 void TextList::loadFromFile(const std::string& path) {
@@ -132,7 +136,30 @@ void TextList::loadFromFile(const std::string& path) {
   loadFromText(content, path);
 }
 
+void TextList::add(std::string line) {
+  lines_.push_back(std::move(line));
+  if (!keepText_) return;
+  if (textStale_) {
+    text_ = joined();
+    textStale_ = false;
+  } else {
+    text_.append(lines_.back());
+    text_.append("\r\n");
+  }
+}
+
+void TextList::keepText() {
+  if (textKept()) return;
+  keepText_ = true;
+  text_ = joined();
+  textStale_ = false;
+}
+
 std::string TextList::text() const {
+  return textKept() ? text_ : joined();
+}
+
+std::string TextList::joined() const {
   std::string out;
   std::size_t total = 0;
   for (const auto& line : lines_) total += line.size() + 2;
@@ -145,7 +172,11 @@ std::string TextList::text() const {
 }
 
 void TextList::saveToFile(const std::string& path) const {
-  ReplaceFileContent(path, text());
+  // A kept text is written as it stands; otherwise the lines are joined.
+  if (textKept())
+    ReplaceFileContent(path, text_);
+  else
+    ReplaceFileContent(path, joined());
 }
 
 void ReplaceFileContent(const std::string& path, std::string_view content) {

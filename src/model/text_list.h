@@ -17,12 +17,25 @@ class TextList {
   void clear() {
     lines_.clear();
     sha256_.clear();
+    text_.clear();
+    textStale_ = false;
   }
-  void add(std::string line) { lines_.push_back(std::move(line)); }
+  void add(std::string line);
   [[nodiscard]] std::size_t count() const { return lines_.size(); }
   [[nodiscard]] bool empty() const { return lines_.empty(); }
   [[nodiscard]] const std::string& operator[](std::size_t index) const { return lines_[index]; }
-  [[nodiscard]] std::string& operator[](std::size_t index) { return lines_[index]; }
+  // The line may change through the reference, so a kept text is rebuilt
+  // on the next add.
+  [[nodiscard]] std::string& operator[](std::size_t index) {
+    textStale_ = textStale_ || keepText_;
+    return lines_[index];
+  }
+
+  // From now on keeps the text that saveToFile writes up to date as lines
+  // are added, so a list that only grows (a run record, rewritten whole at
+  // every save) is saved without joining all its lines again. Costs a
+  // second copy of the list's characters.
+  void keepText();
   [[nodiscard]] const std::vector<std::string>& lines() const { return lines_; }
   [[nodiscard]] auto begin() const { return lines_.begin(); }
   [[nodiscard]] auto end() const { return lines_.end(); }
@@ -56,8 +69,15 @@ class TextList {
   [[nodiscard]] std::string text() const;
 
  private:
+  [[nodiscard]] std::string joined() const;
+  [[nodiscard]] bool textKept() const { return keepText_ && !textStale_; }
+
   std::vector<std::string> lines_;
   std::string sha256_;
+  // text() of lines_ while textKept().
+  std::string text_;
+  bool keepText_ = false;
+  bool textStale_ = false;
 };
 
 // Replaces the file at path by content, atomically, as TextList::saveToFile

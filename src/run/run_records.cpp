@@ -76,6 +76,10 @@ double surfacePressureRatio(const TForm1& m) {
 }  // namespace
 
 void InitRecords(TForm1& m) {
+  // The records grow by a line a pass and are saved whole every few passes:
+  // each line is formatted once, and the text of the file is kept, so a save
+  // only writes it.
+  for (TextList* record : {&m.kirkendallRecordLines, &m.boundaryFluxLines, &m.fluxComparisonLines}) record->keepText();
   TextList& kirkendall = m.kirkendallRecordLines;
   kirkendall.add("The calculation of the Kirkendall plane");
   kirkendall.add("as a function of time");

@@ -13,7 +13,9 @@ class TForm1;
 // header lines of the Kirkendall record (never emptied, so it accumulates
 // every run of the model), replaces the boundary record by its two header
 // lines, and appends the two header lines of the flux-comparison record
-// (also accumulating). Under selective oxidation it first brings
+// (also accumulating). The three records keep their text from now on
+// (TextList::keepText), so saving them does not join their lines again.
+// Under selective oxidation it first brings
 // totalConcentration, molarRatio and mobility up to the concentrations held
 // (the mobilities of the current diffusivity mode; FatalModelError from the
 // built-in model when r is not 3), evaluates the five oxidation constants

@@ -1,6 +1,11 @@
 #include "solver/cu_fe_ni.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
+
+#include "model/number_format.h"
 
 namespace torvex {
 
@@ -56,69 +61,247 @@ namespace {
 
 constexpr int kDegree = kCuFeNiDegree;
 
-// The fit is evaluated at the five points of both central differences at
-// once: two doubles to a vector, three vectors, the sixth lane holding the
-// outer point of a one-sided difference in the Cu ratio. Vector operations
-// act on each lane as the scalar operation would (no fused multiply-add, see
-// the build's -ffp-contract=off), so every lane gives exactly the double of
-// a single evaluation of the fit.
-using Pair = double __attribute__((vector_size(16)));
-constexpr int kVectors = 3;
-constexpr int kLanes = 2 * kVectors;
-enum Lane { kCentre, kCuPlus, kCuMinus, kFePlus, kFeMinus, kCuOuter };
+// Compositions are evaluated side by side, one in each lane of a vector of
+// W doubles, W as wide as the path's instructions (8 for 512 bits). Vector
+// operations act on each lane exactly as the scalar operation would, and
+// -ffp-contract=off keeps every multiply and add apart on every path, so
+// each lane gives the double of a single evaluation; a choice between
+// formulas is a selection per lane that leaves the chosen value untouched.
+template <int W>
+struct LanesOf;
+template <>
+struct LanesOf<2> {
+  using Type = double __attribute__((vector_size(16)));
+};
+template <>
+struct LanesOf<4> {
+  using Type = double __attribute__((vector_size(32)));
+};
+template <>
+struct LanesOf<8> {
+  using Type = double __attribute__((vector_size(64)));
+};
+template <int W>
+using Lanes = typename LanesOf<W>::Type;
 
-double clipped(double z) {
-  return z > 1 ? 1 : z < -1 ? -1 : z;
-}
+// Everything below is always inlined into the path that uses it: a wide
+// path must not call code built for the baseline instruction set, since
+// switching between the two with the upper halves of the vector registers
+// in use stalls the processor at every call.
+// They hand vectors back through references, never as return values, whose
+// passing would differ between the instruction sets.
+#define TORVEX_INLINE [[gnu::always_inline]] inline
 
-// T_0 .. T_9 of every lane's z.
-void chebyshevPolynomials(const Pair (&z)[kVectors], Pair (&T)[kDegree + 1][kVectors]) {
-  for (int v = 0; v < kVectors; ++v) {
-    T[0][v] = Pair{1, 1};
-    T[1][v] = z[v];
-  }
-  for (int m = 2; m <= kDegree; ++m)
-    for (int v = 0; v < kVectors; ++v) T[m][v] = 2 * z[v] * T[m - 1][v] - T[m - 2][v];
-}
-
-// F_q at one point, as a single evaluation.
-void fitAt(double x, double y, double (&F)[3]) {
-  const double s = clipped((x - kCuFeNiCuCentre) * kCuFeNiCuScale);
-  const double w = clipped((y - kCuFeNiFeCentre) * kCuFeNiFeScale);
-  double Ts[kDegree + 1], Tw[kDegree + 1];
-  Ts[0] = Tw[0] = 1;
-  Ts[1] = s;
-  Tw[1] = w;
-  for (int m = 2; m <= kDegree; ++m) {
-    Ts[m] = 2 * s * Ts[m - 1] - Ts[m - 2];
-    Tw[m] = 2 * w * Tw[m - 1] - Tw[m - 2];
-  }
-  F[0] = F[1] = F[2] = 0;
-  int p = 0;
-  for (int g = 0; g <= kDegree; ++g)
-    for (int a = g; a >= 0; --a, ++p)
-      for (int q = 0; q < 3; ++q) F[q] += kCuFeNiChebyshev[q][p] * (Ts[a] * Tw[g - a]);
+// z cut to [-1, 1]; NaN stays NaN.
+template <int W>
+TORVEX_INLINE void clip(Lanes<W>& z) {
+  const Lanes<W> one = Lanes<W>{} + 1, minusOne = Lanes<W>{} - 1;
+  z = z > one ? one : (z < minusOne ? minusOne : z);
 }
 
 // The second point of a one-sided difference at u: forward (u + 2h) when
 // u - h < 0.0001, otherwise backward (u - 2h); only used by those rules.
-double outerPoint(double u) {
+template <int W>
+TORVEX_INLINE void outerPoint(const Lanes<W>& u, Lanes<W>& outer) {
   constexpr double h = kCuFeNiStep;
-  return u - h < 0.0001 ? u + 2 * h : u - 2 * h;
+  outer = u - h < Lanes<W>{} + 0.0001 ? u + 2 * h : u - 2 * h;
+}
+
+// F_q at the compositions x, y of the lanes: the three sums formed side by
+// side from 0 in term order.
+template <int W>
+TORVEX_INLINE void fitLanes(const Lanes<W>& x, const Lanes<W>& y, Lanes<W> (&F)[3]) {
+  Lanes<W> Ts[kDegree + 1], Tw[kDegree + 1];
+  Ts[0] = Tw[0] = Lanes<W>{} + 1;
+  Ts[1] = (x - kCuFeNiCuCentre) * kCuFeNiCuScale;
+  Tw[1] = (y - kCuFeNiFeCentre) * kCuFeNiFeScale;
+  clip<W>(Ts[1]);
+  clip<W>(Tw[1]);
+  for (int m = 2; m <= kDegree; ++m) {
+    Ts[m] = 2 * Ts[1] * Ts[m - 1] - Ts[m - 2];
+    Tw[m] = 2 * Tw[1] * Tw[m - 1] - Tw[m - 2];
+  }
+  Lanes<W> sums[3] = {};
+  int p = 0;
+#pragma GCC unroll 10
+  for (int g = 0; g <= kDegree; ++g)
+#pragma GCC unroll 10
+    for (int a = g; a >= 0; --a, ++p) {
+      const Lanes<W> term = Ts[a] * Tw[g - a];
+      for (int q = 0; q < 3; ++q) sums[q] += kCuFeNiChebyshev[q][p] * term;
+    }
+  for (int q = 0; q < 3; ++q) F[q] = sums[q];
 }
 
 // (dF/du) / F from the fit's values at u (b), u + h (d), u - h (e) and the
-// outer point (f), with the rule the range of u asks for.
-double logDerivative(double u, double b, double d, double e, double f) {
+// outer point (f), by the rule the range of u asks for: backward where
+// u + h > 0.9999, forward where u - h < 0.0001 (checked second, so it wins),
+// central where both neighbours lie inside; 0 where none applies (NaN).
+template <int W>
+TORVEX_INLINE void logDerivative(const Lanes<W>& u, const Lanes<W>& b, const Lanes<W>& d, const Lanes<W>& e,
+                                 const Lanes<W>& f, Lanes<W>& result) {
   constexpr double h = kCuFeNiStep;
-  double D;
-  if (u + h > 0.9999)
-    D = (3 * b - 4 * e + f) / (2 * h);
-  else
-    D = 0;
-  if (u - h < 0.0001) D = (-3 * b + 4 * d - f) / (2 * h);
-  if (u + h <= 0.9999 && u - h >= 0.0001) D = (d - e) / (2 * h);
-  return D / b;
+  const Lanes<W> upper = Lanes<W>{} + 0.9999, lower = Lanes<W>{} + 0.0001, zero = {};
+  Lanes<W> D = u + h > upper ? (3 * b - 4 * e + f) / (2 * h) : zero;
+  D = u - h < lower ? (-3 * b + 4 * d - f) / (2 * h) : D;
+  D = ((u + h <= upper) & (u - h >= lower)) ? (d - e) / (2 * h) : D;
+  result = D / b;
+}
+
+// Whether a lane's u lies near an end of its range, where the difference
+// in u is one-sided and needs its outer point.
+template <int W>
+TORVEX_INLINE bool anyNearEnd(const Lanes<W>& u) {
+  constexpr double h = kCuFeNiStep;
+  const auto nearEnd = (u + h > Lanes<W>{} + 0.9999) | (u - h < Lanes<W>{} + 0.0001);
+  bool any = false;
+  for (int lane = 0; lane < W; ++lane) any = any || nearEnd[lane] != 0;
+  return any;
+}
+
+// The stencil points of both differences, and the outer points of the
+// one-sided differences, each only evaluated when a lane is near an end of
+// that ratio's range (elsewhere the rule leaves its value unused).
+enum Point { kCentre, kCuPlus, kCuMinus, kFePlus, kFeMinus, kCuOuter, kFeOuter, kPoints };
+
+// The derivatives at W compositions (x, y hold W values each).
+template <int W>
+TORVEX_INLINE void derivativesOfLanes(const double* x, const double* y, CuFeNiPhi* phi) {
+  constexpr double h = kCuFeNiStep;
+  Lanes<W> X, Y;
+  __builtin_memcpy(&X, x, sizeof X);
+  __builtin_memcpy(&Y, y, sizeof Y);
+  Lanes<W> u[kPoints] = {X, X + h, X - h, X, X, X, X};
+  Lanes<W> v[kPoints] = {Y, Y, Y, Y + h, Y - h, Y, Y};
+  outerPoint<W>(X, u[kCuOuter]);
+  outerPoint<W>(Y, v[kFeOuter]);
+  int points[kPoints] = {kCentre, kCuPlus, kCuMinus, kFePlus, kFeMinus};
+  int count = kCuOuter;
+  if (anyNearEnd<W>(X)) points[count++] = kCuOuter;
+  if (anyNearEnd<W>(Y)) points[count++] = kFeOuter;
+
+  Lanes<W> F[kPoints][3] = {};
+  for (int j = 0; j < count; ++j) fitLanes<W>(u[points[j]], v[points[j]], F[points[j]]);
+
+  for (int q = 0; q < 3; ++q) {
+    Lanes<W> cu, fe;
+    logDerivative<W>(X, F[kCentre][q], F[kCuPlus][q], F[kCuMinus][q], F[kCuOuter][q], cu);
+    logDerivative<W>(Y, F[kCentre][q], F[kFePlus][q], F[kFeMinus][q], F[kFeOuter][q], fe);
+    for (int lane = 0; lane < W; ++lane) {
+      phi[lane].phi[q][0] = kCuFeNiRT * cu[lane];
+      phi[lane].phi[q][1] = kCuFeNiRT * fe[lane];
+    }
+  }
+}
+
+// Whether two doubles have the same bits: equal compositions give equal
+// derivatives bit for bit, whatever the values (NaN, -0 included).
+TORVEX_INLINE bool sameBits(double a, double b) {
+  return __builtin_bit_cast(unsigned long long, a) == __builtin_bit_cast(unsigned long long, b);
+}
+
+// The derivatives of the first `lanes` (1 to W) of the compositions xs, ys
+// into phi[first[lane]]; the spare lanes repeat the last composition and
+// are dropped. (A function of its own, not a lambda: a lambda would not be
+// compiled for the instruction set of the path.)
+template <int W>
+TORVEX_INLINE void evaluateLanes(double (&xs)[W], double (&ys)[W], const int (&first)[W], int lanes, CuFeNiPhi* phi) {
+  for (int lane = lanes; lane < W; ++lane) {
+    xs[lane] = xs[lanes - 1];
+    ys[lane] = ys[lanes - 1];
+  }
+  CuFeNiPhi out[W];
+  derivativesOfLanes<W>(xs, ys, out);
+  for (int lane = 0; lane < lanes; ++lane) phi[first[lane]] = out[lane];
+}
+
+// Whether node k repeats the composition of node k - 1.
+TORVEX_INLINE bool repeatsPrevious(const double* x, const double* y, int k) {
+  return k > 0 && sameBits(x[k], x[k - 1]) && sameBits(y[k], y[k - 1]);
+}
+
+// `count` compositions, W at a time. A flat stretch of the profile repeats
+// a composition from node to node (in a diffusion couple a third of all
+// nodes over a run): only the first of each run of equal compositions is
+// evaluated, the others copy its derivatives. W nodes in a row that repeat
+// nothing are read straight into the vectors; otherwise the compositions to
+// evaluate are gathered lane by lane.
+template <int W>
+TORVEX_INLINE void derivativesOf(const double* x, const double* y, int count, CuFeNiPhi* phi) {
+  double xs[W], ys[W];
+  int first[W];  // the node whose composition each gathered lane holds
+  int lanes = 0;
+  bool repeats = false;
+  for (int k = 0; k < count;) {
+    if (lanes == 0 && k + W <= count) {
+      bool distinct = true;
+      for (int j = k; j < k + W; ++j) distinct &= !repeatsPrevious(x, y, j);
+      if (distinct) {
+        derivativesOfLanes<W>(x + k, y + k, phi + k);
+        k += W;
+        continue;
+      }
+    }
+    if (repeatsPrevious(x, y, k)) {
+      repeats = true;
+    } else {
+      xs[lanes] = x[k];
+      ys[lanes] = y[k];
+      first[lanes] = k;
+      if (++lanes == W) {
+        evaluateLanes<W>(xs, ys, first, W, phi);
+        lanes = 0;
+      }
+    }
+    ++k;
+  }
+  if (lanes > 0) evaluateLanes<W>(xs, ys, first, lanes, phi);
+  if (repeats)
+    for (int k = 1; k < count; ++k)
+      if (repeatsPrevious(x, y, k)) phi[k] = phi[k - 1];
+}
+
+#undef TORVEX_INLINE
+
+// One body, compiled once per instruction set: the target attribute decides
+// only how wide the instructions of each copy are.
+void derivatives128(const double* x, const double* y, int count, CuFeNiPhi* phi) {
+  derivativesOf<2>(x, y, count, phi);
+}
+#if defined(__x86_64__)
+#define TORVEX_CU_FE_NI_WIDE_PATHS 1
+__attribute__((target("avx2"))) void derivatives256(const double* x, const double* y, int count, CuFeNiPhi* phi) {
+  derivativesOf<4>(x, y, count, phi);
+}
+__attribute__((target("avx512f"))) void derivatives512(const double* x, const double* y, int count, CuFeNiPhi* phi) {
+  derivativesOf<8>(x, y, count, phi);
+}
+#endif
+
+using Derivatives = void (*)(const double*, const double*, int, CuFeNiPhi*);
+
+Derivatives derivativesOfPath(int bits) {
+#ifdef TORVEX_CU_FE_NI_WIDE_PATHS
+  if (bits == 512) return derivatives512;
+  if (bits == 256) return derivatives256;
+#endif
+  (void)bits;
+  return derivatives128;
+}
+
+// The widest path that runs here, at most `limit` bits.
+int widestPath(int limit) {
+  for (int bits : {512, 256})
+    if (bits <= limit && cuFeNiVectorPathRuns(bits)) return bits;
+  return 128;
+}
+
+// TORVEX_VECTOR_BITS as a limit; no limit when unset or not a number.
+int requestedLimit() {
+  const char* text = std::getenv("TORVEX_VECTOR_BITS");
+  if (text == nullptr) return 512;
+  const std::optional<int> bits = parseInteger(text);
+  return bits ? std::min(*bits, 512) : 512;
 }
 
 }  // namespace
@@ -163,46 +346,33 @@ CuFeNiDiffusivities cuFeNiDiffusivities(double a, double b) {
 }
 
 CuFeNiPhi cuFeNiPotentialDerivatives(double x, double y) {
-  constexpr double h = kCuFeNiStep;
-  // The points of both differences: x varied with y fixed, then y varied.
-  const double xs[kLanes] = {x, x + h, x - h, x, x, outerPoint(x)};
-  const double ys[kLanes] = {y, y, y, y + h, y - h, y};
-  Pair s[kVectors], w[kVectors];
-  for (int lane = 0; lane < kLanes; ++lane) {
-    s[lane / 2][lane % 2] = clipped((xs[lane] - kCuFeNiCuCentre) * kCuFeNiCuScale);
-    w[lane / 2][lane % 2] = clipped((ys[lane] - kCuFeNiFeCentre) * kCuFeNiFeScale);
-  }
-  Pair Ts[kDegree + 1][kVectors], Tw[kDegree + 1][kVectors];
-  chebyshevPolynomials(s, Ts);
-  chebyshevPolynomials(w, Tw);
+  CuFeNiPhi phi;
+  cuFeNiPotentialDerivatives(&x, &y, 1, &phi);
+  return phi;
+}
 
-  // The three sums side by side, each lane's in term order.
-  Pair sums[3][kVectors] = {};
-  int p = 0;
-  for (int g = 0; g <= kDegree; ++g)
-    for (int a = g; a >= 0; --a, ++p) {
-      const double c[3] = {kCuFeNiChebyshev[0][p], kCuFeNiChebyshev[1][p], kCuFeNiChebyshev[2][p]};
-#pragma GCC unroll 3
-      for (int v = 0; v < kVectors; ++v) {
-        const Pair term = Ts[a][v] * Tw[g - a][v];
-#pragma GCC unroll 3
-        for (int q = 0; q < 3; ++q) sums[q][v] += c[q] * term;
-      }
-    }
+bool cuFeNiVectorPathRuns(int bits) {
+  if (bits == 128) return true;
+#ifdef TORVEX_CU_FE_NI_WIDE_PATHS
+  __builtin_cpu_init();
+  if (bits == 256) return __builtin_cpu_supports("avx2");
+  if (bits == 512) return __builtin_cpu_supports("avx512f");
+#endif
+  return false;
+}
 
-  // The outer point of a one-sided difference in the Fe ratio, needed only
-  // near the ends of its range.
-  double feOuter[3] = {0, 0, 0};
-  if (y + h > 0.9999 || y - h < 0.0001) fitAt(x, outerPoint(y), feOuter);
+int cuFeNiVectorBits() {
+  static const int bits = widestPath(requestedLimit());
+  return bits;
+}
 
-  CuFeNiPhi result;
-  for (int q = 0; q < 3; ++q) {
-    double f[kLanes];
-    for (int lane = 0; lane < kLanes; ++lane) f[lane] = sums[q][lane / 2][lane % 2];
-    result.phi[q][0] = kCuFeNiRT * logDerivative(x, f[kCentre], f[kCuPlus], f[kCuMinus], f[kCuOuter]);
-    result.phi[q][1] = kCuFeNiRT * logDerivative(y, f[kCentre], f[kFePlus], f[kFeMinus], feOuter[q]);
-  }
-  return result;
+void cuFeNiPotentialDerivativesOnPath(int bits, const double* x, const double* y, int count, CuFeNiPhi* phi) {
+  derivativesOfPath(bits)(x, y, count, phi);
+}
+
+void cuFeNiPotentialDerivatives(const double* x, const double* y, int count, CuFeNiPhi* phi) {
+  static const Derivatives derivatives = derivativesOfPath(cuFeNiVectorBits());
+  derivatives(x, y, count, phi);
 }
 
 }  // namespace torvex

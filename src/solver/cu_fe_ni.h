@@ -56,4 +56,26 @@ struct CuFeNiPhi {
 };
 CuFeNiPhi cuFeNiPotentialDerivatives(double x, double y);
 
+// The same at `count` compositions at once (none when count <= 0): phi[k]
+// holds the derivatives at x[k], y[k], exactly the doubles of the single
+// evaluation. The compositions lie side by side in the lanes of the vector
+// unit, each lane's sums in the term order above and nothing fused, so the
+// width of the instructions never changes a bit. The widest path the
+// processor has is taken (512, 256 or 128 bits, chosen once per process);
+// the environment variable TORVEX_VECTOR_BITS (128 or 256) forces a
+// narrower one, for tests and timings. The math library is not called on
+// any path.
+void cuFeNiPotentialDerivatives(const double* x, const double* y, int count, CuFeNiPhi* phi);
+
+// Width in bits of the instructions of the path cuFeNiPotentialDerivatives
+// takes in this process: the widest this processor runs, at most
+// TORVEX_VECTOR_BITS when that holds a number (128 below 256, 256 below 512).
+int cuFeNiVectorBits();
+// Whether this processor (and build) has the path of `bits` (128, 256, 512);
+// 128 runs everywhere.
+bool cuFeNiVectorPathRuns(int bits);
+// The evaluation on the path of `bits`, which must run here: for tests and
+// benchmarks that compare the paths in one process.
+void cuFeNiPotentialDerivativesOnPath(int bits, const double* x, const double* y, int count, CuFeNiPhi* phi);
+
 }  // namespace torvex

@@ -26,15 +26,22 @@ void ComputePotentialGradientsCuFeNi(TForm1& m) {
   const double* y = m.molarRatio[1];  // Fe
   const double* dx = m.molarRatioGradient[0];
   const double* dy = m.molarRatioGradient[1];
-  // Nodes outer: the three components share the fit's evaluations at a
-  // node (as the Fe-Ni-Cr model below shares its building blocks).
-  for (int k = 0; k < n; ++k) {
-    const CuFeNiPhi phi = cuFeNiPotentialDerivatives(x[k], y[k]);
-    for (int q = 0; q < 3; ++q) {
-      double gradient = 0;
-      gradient += phi.phi[q][0] * dx[k];
-      gradient += phi.phi[q][1] * dy[k];
-      m.chemicalPotentialGradient[q][k] = gradient;
+  // The fit is evaluated for many nodes at once, the nodes side by side in
+  // the vector unit; a chunk of them at a time keeps the pass free of
+  // allocations.
+  constexpr int kChunk = 64;
+  CuFeNiPhi phi[kChunk];
+  for (int first = 0; first < n; first += kChunk) {
+    const int count = n - first < kChunk ? n - first : kChunk;
+    cuFeNiPotentialDerivatives(x + first, y + first, count, phi);
+    for (int j = 0; j < count; ++j) {
+      const int k = first + j;
+      for (int q = 0; q < 3; ++q) {
+        double gradient = 0;
+        gradient += phi[j].phi[q][0] * dx[k];
+        gradient += phi[j].phi[q][1] * dy[k];
+        m.chemicalPotentialGradient[q][k] = gradient;
+      }
     }
   }
   clearEnds(m);

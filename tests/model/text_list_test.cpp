@@ -1,6 +1,7 @@
 #include "model/text_list.h"
 
 #include <filesystem>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,50 @@ TEST(TextList, SaveWritesCarriageReturnLineFeedAndReplacesWhole) {
   TextList back;
   back.loadFromFile(path);
   EXPECT_EQ(back.lines(), list.lines());
+}
+
+// A list that keeps its text must save exactly what the same list without
+// it saves, whatever happened to it: lines added before and after keeping
+// began, a line changed in place, a clear, a load, a failed load.
+TEST(TextList, KeptTextIsWhatTheLinesJoinedWouldBe) {
+  ScratchDirectory dir;
+  TextList kept, plain;
+  const auto both = [&](const auto& change) {
+    change(kept);
+    change(plain);
+  };
+  const auto expectSame = [&](const char* step) {
+    EXPECT_EQ(kept.text(), plain.text()) << step;
+    kept.saveToFile(dir.file("kept.txt"));
+    plain.saveToFile(dir.file("plain.txt"));
+    EXPECT_EQ(readBytes(dir.file("kept.txt")), readBytes(dir.file("plain.txt"))) << step;
+  };
+  both([](TextList& l) { l.add("header before keeping"); });
+  kept.keepText();
+  expectSame("kept after a line");
+  both([](TextList& l) {
+    l.add("1   2.5");
+    l.add("");
+  });
+  expectSame("lines added");
+  both([](TextList& l) { l[0] = "header changed in place"; });
+  expectSame("changed in place");
+  both([](TextList& l) { l.add("a line after the change"); });
+  expectSame("added after the change");
+  both([](TextList& l) { l.clear(); });
+  expectSame("cleared");
+  both([](TextList& l) { l.add("after the clear"); });
+  expectSame("added after the clear");
+  both([](TextList& l) { l.loadFromText("loaded\r\nfile", "x"); });
+  expectSame("loaded");
+  both([](TextList& l) { EXPECT_THROW(l.loadFromText(std::string("bad\0byte", 8), "x"), InputError); });
+  expectSame("failed load");
+  both([](TextList& l) { l.add("last"); });
+  expectSame("added after the load");
+  kept.keepText();
+  expectSame("kept twice");
+  const TextList copy = kept;
+  EXPECT_EQ(copy.text(), plain.text()) << "a copy";
 }
 
 TEST(TextList, RefusesBinaryFilesAndNamesTheFile) {
