@@ -11,6 +11,7 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   setRubberBand(QChartView::RectangleRubberBand);
   setRenderHint(QPainter::Antialiasing);
   setMouseTracking(true);
+  viewport()->setMouseTracking(true);  // the value under the pointer without a button held
 }
 
 void ChartView::resetView() {
