@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -120,8 +121,12 @@ std::vector<std::vector<double>> csvRows(const FileLines& file, std::size_t colu
 }
 
 // The profile at every save: blocks of n * r rows sharing one time, point by
-// point, components 1 .. r within a point.
-void readHistory(const FileLines& file, RunData& run) {
+// point, components 1 .. r within a point. Only the last block can be torn
+// (a run killed while saving); when it is also the first, n cannot be told
+// from a later block, so it is taken as whole only when the file ends with a
+// line end and, where at_out.dat gives the point count expectedPoints, holds
+// that many points.
+void readHistory(const FileLines& file, RunData& run, std::optional<std::size_t> expectedPoints) {
   const auto header = headerOf(file);
   const std::size_t cTime = columnOf(file, header, "time_s");
   const std::size_t cX = columnOf(file, header, "x_cm");
@@ -141,9 +146,13 @@ void readHistory(const FileLines& file, RunData& run) {
   }
   std::size_t firstBlock = 0;
   while (firstBlock < rows.size() && rows[firstBlock][cTime] == rows[0][cTime]) ++firstBlock;
-  if (r < 1 || firstBlock % static_cast<std::size_t>(r) != 0)
+  const bool onlyBlock = firstBlock == rows.size();
+  if (r < 1 || firstBlock % static_cast<std::size_t>(r) != 0) {
+    if (onlyBlock) return;  // a first save torn off
     fail(file, 1, "the first save does not hold every component at every point");
+  }
   const std::size_t n = firstBlock / static_cast<std::size_t>(r);
+  if (onlyBlock && (!file.endsWithLineEnd || (expectedPoints && n != *expectedPoints))) return;
   run.componentCount = r;
   run.positionCm.resize(n);
   for (std::size_t k = 0; k < n; ++k) run.positionCm[k] = rows[k * static_cast<std::size_t>(r)][cX];
@@ -250,13 +259,10 @@ std::optional<double> firstNumber(const std::vector<std::string>& values, std::s
   }
 }
 
-void readAtOut(const FileLines& file, RunData& run, bool takeProfile) {
+void readAtOut(const FileLines& file, RunData& run) {
   const InputHead head = inputHeadOf(file);
   const int r = static_cast<int>(firstNumber(head.values, kComponentsLine).value_or(0));
   if (r < 1 || r > 50) fail(file, 2, "no number of components in the input lines");
-  if (run.componentCount != 0 && run.componentCount != r)
-    throw InputError(file.path + ": " + std::to_string(r) + " components, the history has " +
-                     std::to_string(run.componentCount));
   run.componentCount = r;
   run.startTimeS = firstNumber(head.values, kTimesLine).value_or(0.0);
   if (kMolarMassLine < head.values.size()) {
@@ -280,7 +286,6 @@ void readAtOut(const FileLines& file, RunData& run, bool takeProfile) {
       if (first && last) run.initialKirkendallCm = *first + 0.5 * (*last - *first);
     }
   }
-  if (!takeProfile) return;
 
   ProfileFrame frame;
   std::size_t i = head.end;
@@ -363,9 +368,26 @@ RunData ReadRunData(const std::string& folder) {
   const fs::path dir(folder);
   const auto history = readLines(dir / "history.csv");
   const auto atOut = readLines(dir / "at_out.dat");
-  if (history) readHistory(*history, run);
-  const bool haveHistory = !run.frames.empty();
-  if (atOut) readAtOut(*atOut, run, !haveHistory);
+  RunData last;                   // at_out.dat's input lines and last profile
+  std::exception_ptr atOutError;  // matters only without a history
+  try {
+    if (atOut) readAtOut(*atOut, last);
+  } catch (const InputError&) {
+    atOutError = std::current_exception();
+  }
+  if (history) readHistory(*history, run, atOut && !atOutError ? std::optional(last.pointCount()) : std::nullopt);
+  if (run.frames.empty()) {
+    if (atOutError) std::rethrow_exception(atOutError);
+    last.source = folder;
+    run = std::move(last);
+  } else if (atOut && !atOutError && last.componentCount == run.componentCount) {
+    // What the history does not hold: the molar masses, the start time and
+    // where the Kirkendall plane started.
+    run.molarMass = last.molarMass;
+    run.startTimeS = last.startTimeS;
+    run.oxidation = last.oxidation;
+    run.initialKirkendallCm = last.initialKirkendallCm;
+  }
   if (run.frames.empty())
     throw InputError(folder + ": no results to plot (neither a history.csv with a whole save nor at_out.dat)");
 
@@ -377,7 +399,6 @@ RunData ReadRunData(const std::string& folder) {
   // Without the input lines the plane's start is taken as its first record.
   if (std::isnan(run.initialKirkendallCm) && !run.kirkendallCm.empty())
     run.initialKirkendallCm = run.kirkendallCm.front();
-  if (run.frames.size() > 1 && !atOut) run.startTimeS = std::min(run.startTimeS, run.frames.front().timeS);
   return run;
 }
 

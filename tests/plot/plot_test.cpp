@@ -156,6 +156,30 @@ class PlotTest : public QObject {
     QVERIFY(std::abs(ox.frames[0].wtPct[0] - 100.0 * 20 * 58.69 / (20 * 58.69 + 80 * 195.08)) < 1e-12);
   }
 
+  void aHistoryTornInItsFirstSaveGivesWayToTheLastProfile() {
+    const QString atOut = QString(TORVEX_TEST_DATA_DIR) + "/run/oxidation/at_out.dat";
+    QVERIFY(QFile::copy(atOut, folder_ + "/at_out.dat"));
+    // The first save cut after 3 of 200 points (at a line end, or inside a
+    // line): not a profile of 3 points.
+    for (const std::string& torn : {std::string("time_s,x_cm,component,at_pct,wt_pct\n0,0,1,20,7\n0,0,2,80,93\n"),
+                                    std::string("time_s,x_cm,component,at_pct,wt_pct\n0,0,1,20,7\n0,0,2,8")}) {
+      writeText(folder_ + "/history.csv", torn);
+      const RunData run = ReadRunData(folder_.toStdString());
+      QCOMPARE(run.pointCount(), std::size_t{200});
+      QCOMPARE(run.frames.size(), std::size_t{1});
+      QCOMPARE(run.filesRead.front(), std::string("at_out.dat"));
+    }
+    // A whole history wins, and takes from at_out.dat what only it knows:
+    // the molar masses and where the Kirkendall plane started.
+    writeText(folder_ + "/history.csv", historyText(false));
+    QFile::remove(folder_ + "/at_out.dat");
+    QVERIFY(QFile::copy(QString(TORVEX_TEST_DATA_DIR) + "/run/interdiffusion/at_out.dat", folder_ + "/at_out.dat"));
+    const RunData run = ReadRunData(folder_.toStdString());
+    QCOMPARE(run.frames.size(), std::size_t{3});
+    QCOMPARE(run.molarMass.size(), std::size_t{3});
+    QCOMPARE(run.initialKirkendallCm, 0.0);
+  }
+
   void malformedResultsNameFileLineAndText() {
     struct Case {
       const char* file;
