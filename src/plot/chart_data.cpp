@@ -69,6 +69,20 @@ std::string timeLabel(double timeS) {
   return "t = " + shortNumber(timeS) + " s";
 }
 
+// A time for a legend of many curves: three digits, a short exponent
+// ("2.13e4 s"; 612000 s reads "6.12e5 s").
+std::string compactTime(double timeS) {
+  std::string text = shortNumber(timeS, 3);
+  const std::size_t e = text.find('e');
+  if (e != std::string::npos) {
+    std::string exponent = text.substr(e + 1);
+    const bool negative = exponent.front() == '-';
+    exponent.erase(0, exponent.find_first_not_of("+-0"));
+    text = text.substr(0, e + 1) + (negative ? "-" : "") + exponent;
+  }
+  return text + " s";
+}
+
 // A colour between two, fraction 0 giving a and 1 giving b.
 std::uint32_t blend(std::uint32_t a, std::uint32_t b, double fraction) {
   std::uint32_t rgb = 0;
@@ -160,8 +174,8 @@ ChartData EvolutionChart(const RunData& run, const ChartOptions& options) {
   for (std::size_t k = 0; k < frames.size(); ++k) {
     const double fraction = frames.size() == 1 ? 1.0 : static_cast<double>(k) / static_cast<double>(frames.size() - 1);
     const ProfileFrame& frame = run.frames[frames[k]];
-    chart.series.push_back(
-        {timeLabel(frame.timeS), RampColour(fraction), false, false, x, componentColumn(run, frame, basis, component)});
+    chart.series.push_back({compactTime(frame.timeS), RampColour(fraction), false, false, x,
+                            componentColumn(run, frame, basis, component)});
   }
   return chart;
 }

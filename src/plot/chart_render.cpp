@@ -97,7 +97,8 @@ void SetAxisRange(QValueAxis& axis, const AxisRange& range) {
 QChart* BuildChart(const ChartData& data) {
   auto* chart = new QChart();
   chart->setTitle(QString::fromStdString(data.title));
-  chart->legend()->setAlignment(Qt::AlignBottom);
+  // Many curves (the evolution) list better beside the chart than under it.
+  chart->legend()->setAlignment(data.series.size() > 4 ? Qt::AlignRight : Qt::AlignBottom);
   chart->legend()->setVisible(true);
   chart->setMargins(QMargins(6, 6, 6, 6));
 

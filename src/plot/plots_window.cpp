@@ -31,7 +31,7 @@ constexpr std::size_t kMaxLiveFrames = 120;
 // And at most this many points of the per-pass records.
 constexpr std::size_t kMaxLiveRecord = 20000;
 // The charts of a running case are redrawn at most this often.
-constexpr int kRedrawMilliseconds = 300;
+constexpr int kRedrawMilliseconds = 500;
 
 // The tab a chart belongs on: its id without the component or time suffix.
 std::string kindOf(const std::string& id) {
@@ -90,7 +90,7 @@ PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* controls = new QHBoxLayout();
   saveLabel = new QLabel(QStringLiteral("Save:"), this);
   saveSlider = new QSlider(Qt::Horizontal, this);
-  saveSlider->setMinimumWidth(200);
+  saveSlider->setMinimumWidth(120);
   saveSlider->setToolTip(QStringLiteral("The save shown by the profile, path and measured charts"));
   basisBox = new QComboBox(this);
   basisBox->addItems({QStringLiteral("at.%"), QStringLiteral("wt.%")});
@@ -100,9 +100,9 @@ PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   componentBox->setToolTip(QStringLiteral("The component of the evolution chart"));
   controls->addWidget(saveLabel);
   controls->addWidget(saveSlider, 1);
-  controls->addWidget(new QLabel(QStringLiteral("Composition:"), this));
+  basisBox->setToolTip(QStringLiteral("Compositions in atomic or weight percent"));
+  unitBox->setToolTip(QStringLiteral("Positions in micrometres or centimetres"));
   controls->addWidget(basisBox);
-  controls->addWidget(new QLabel(QStringLiteral("Position:"), this));
   controls->addWidget(unitBox);
   controls->addWidget(new QLabel(QStringLiteral("Evolution of:"), this));
   controls->addWidget(componentBox);
@@ -153,7 +153,8 @@ PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   });
   for (QComboBox* box : {basisBox, unitBox, componentBox})
     connect(box, &QComboBox::currentIndexChanged, this, [this] { rebuild(); });
-  connect(tabs, &QTabWidget::currentChanged, this, [this] {
+  connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
+    refreshView(index);
     const ChartData* chart = currentChart();
     noteLabel->setText(chart != nullptr ? QString::fromStdString(chart->note) : QString());
     pointerLabel->clear();
@@ -179,6 +180,21 @@ void PlotsWindow::showRun(RunData run) {
   live_ = false;
   followLatest_ = true;
   rebuild();
+}
+
+void PlotsWindow::finishLive(const QString& folder) {
+  RunData run = ReadRunData(folder.toStdString());
+  if (live_ && run.frames.size() == 1 && run_.frames.size() > 1 && run.positionCm == run_.positionCm &&
+      run.componentCount == run_.componentCount) {
+    std::vector<ProfileFrame> frames;
+    for (ProfileFrame& frame : run_.frames)
+      if (frame.timeS < run.frames.front().timeS) frames.push_back(std::move(frame));
+    frames.push_back(std::move(run.frames.front()));
+    for (ProfileFrame& frame : frames)
+      if (frame.wtPct.empty()) frame.wtPct = WeightPercent(frame.atPct, run.molarMass, run.componentCount);
+    run.frames = std::move(frames);
+  }
+  showRun(std::move(run));
 }
 
 void PlotsWindow::beginLive() {
@@ -310,14 +326,11 @@ void PlotsWindow::rebuild() {
   bool sameTabs = charts.size() == views_.size();
   for (std::size_t i = 0; sameTabs && i < charts.size(); ++i) sameTabs = kindOf(charts[i].id) == kindOf(charts_[i].id);
   if (sameTabs) {
-    for (std::size_t i = 0; i < charts.size(); ++i) {
-      ChartView* view = views_[i];
-      if (!updateInPlace(*view->chart(), charts[i])) {
-        QChart* old = view->chart();
-        view->setChart(BuildChart(charts[i]));
-        delete old;
-      }
-    }
+    // Only the chart shown is redrawn now; the others when their tab is
+    // picked. A run followed live thus pays for one chart, not all.
+    charts_ = std::move(charts);
+    stale_.assign(charts_.size(), true);
+    refreshView(tabs->currentIndex());
   } else {
     const ChartData* shown = currentChart();
     const std::string shownKind = shown != nullptr ? kindOf(shown->id) : std::string();
@@ -347,12 +360,27 @@ void PlotsWindow::rebuild() {
       tabs->addTab(view, tabTitle(kindOf(charts[i].id)));
     }
     tabs->setCurrentIndex(select);
+    charts_ = std::move(charts);
+    stale_.assign(charts_.size(), false);
   }
-  charts_ = std::move(charts);
   const ChartData* chart = currentChart();
   QString note = chart != nullptr ? QString::fromStdString(chart->note) : QString();
   if (run_.frames.empty()) note = QStringLiteral("No run to show yet.");
   noteLabel->setText(note);
+}
+
+void PlotsWindow::refreshView(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= views_.size() ||
+      static_cast<std::size_t>(index) >= stale_.size() || !stale_[static_cast<std::size_t>(index)])
+    return;
+  const auto i = static_cast<std::size_t>(index);
+  stale_[i] = false;
+  ChartView* view = views_[i];
+  if (!updateInPlace(*view->chart(), charts_[i])) {
+    QChart* old = view->chart();
+    view->setChart(BuildChart(charts_[i]));
+    delete old;
+  }
 }
 
 int PlotsWindow::tabCount() const {

@@ -50,6 +50,11 @@ class PlotsWindow : public QWidget {
   void showFolder(const QString& folder);
   // Shows run data directly.
   void showRun(RunData run);
+  // The followed run has ended and written its results to folder: shows
+  // them. A folder without a run history knows only the last save; then the
+  // saves kept while following stay, with the folder's last one after them.
+  // Throws InputError (nothing changed) when the folder cannot be read.
+  void finishLive(const QString& folder);
   // Starts following a new run: forgets what was shown.
   void beginLive();
   // Takes one refresh of a running case. Cheap: it copies the sample into
@@ -100,11 +105,14 @@ class PlotsWindow : public QWidget {
   void updateSlider();
   ChartOptions options() const;
   void exportWithDialog(const QString& format);
+  // Brings the chart of tab index up to charts_ when it is stale.
+  void refreshView(int index);
 
   RunData run_;
   std::optional<MeasuredProfile> measured_;
   std::vector<ChartData> charts_;
   std::vector<ChartView*> views_;
+  std::vector<bool> stale_;  // per tab: charts_ holds newer data than its view
   bool live_ = false;
   bool followLatest_ = true;
   bool dirty_ = false;

@@ -303,8 +303,13 @@ void TForm2::runEnded(TGUIThread* worker) {
   update();  // the run has ended, so the next paint draws its last state
   // The results are written: the Plots window turns to them (the whole
   // history, not the saves it kept while following the run).
-  if (plots_ && plots_->isVisible() && showResultsInPlots().isEmpty()) return;
-  if (plots_ && plots_->isVisible()) feedPlots();
+  if (plots_ && plots_->isVisible()) {
+    try {
+      plots_->finishLive(resultsFolder());
+    } catch (const std::exception&) {
+      feedPlots();  // no results to read: the run's last state as followed
+    }
+  }
 }
 
 void TForm2::runFailed(const QString& message) {

@@ -253,7 +253,8 @@ class PlotTest : public QObject {
     // Evolution: every save, early light to late dark.
     const ChartData& evolution = charts[1];
     QCOMPARE(evolution.series.size(), std::size_t{3});
-    QCOMPARE(evolution.series[0].name, std::string("t = 0 s"));
+    QCOMPARE(evolution.series[0].name, std::string("0 s"));
+    QCOMPARE(evolution.series[2].name, std::string("200 s"));
     const auto lightness = [](std::uint32_t rgb) { return ((rgb >> 16) & 255) + ((rgb >> 8) & 255) + (rgb & 255); };
     QVERIFY(lightness(evolution.series[0].rgb) > lightness(evolution.series[2].rgb));
   }
@@ -288,6 +289,14 @@ class PlotTest : public QObject {
     QCOMPARE(profiles.series[0].y[3], 26.0);  // 2 x 13 at.% in the made-up wt.% column
     QVERIFY(profiles.title.find("t = 0 s") != std::string::npos);
     QCOMPARE(FrameNearest(run, 140.0), std::size_t{1});
+    // Legends of many curves keep their times short.
+    RunData later = run;
+    later.frames[0].timeS = 0.25;
+    later.frames[1].timeS = 2530.0;
+    later.frames[2].timeS = 612000.0;
+    QStringList names;
+    for (const ChartSeries& s : EvolutionChart(later, ChartOptions()).series) names << QString::fromStdString(s.name);
+    QCOMPARE(names, QStringList({"0.25 s", "2.53e3 s", "6.12e5 s"}));
   }
 
   void measuredOverlayShowsPointsAndTheirMisfit() {
