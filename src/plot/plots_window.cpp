@@ -81,6 +81,16 @@ bool updateInPlace(QChart& chart, const ChartData& data) {
   return true;
 }
 
+// The files give positions to 15 significant digits; the run holds them to
+// the last bit.
+bool sameGrid(const std::vector<double>& a, const std::vector<double>& b) {
+  if (a.size() != b.size() || a.empty()) return false;
+  const double tolerance = 1e-12 * (std::abs(a.front()) + std::abs(a.back()) + 1e-300);
+  for (std::size_t k = 0; k < a.size(); ++k)
+    if (!(std::abs(a[k] - b[k]) <= tolerance)) return false;
+  return true;
+}
+
 }  // namespace
 
 PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -184,7 +194,7 @@ void PlotsWindow::showRun(RunData run) {
 
 void PlotsWindow::finishLive(const QString& folder) {
   RunData run = ReadRunData(folder.toStdString());
-  if (live_ && run.frames.size() == 1 && run_.frames.size() > 1 && run.positionCm == run_.positionCm &&
+  if (live_ && run.frames.size() == 1 && run_.frames.size() > 1 && sameGrid(run.positionCm, run_.positionCm) &&
       run.componentCount == run_.componentCount) {
     std::vector<ProfileFrame> frames;
     for (ProfileFrame& frame : run_.frames)

@@ -115,6 +115,9 @@ class PlotsWindowTest : public QObject {
     QCOMPARE(plots->runData().source, std::string("results"));
     QCOMPARE(plots->runData().componentCount, 3);
     QCOMPARE(plots->runData().frames.back().timeS, 400.0);
+    // Earlier saves too: from the run history, or those seen while following.
+    QVERIFY(plots->runData().frames.size() > 1);
+    QCOMPARE(plots->saveSlider->maximum(), static_cast<int>(plots->runData().frames.size()) - 1);
     QVERIFY(plots->showTab("kirkendall"));
     QVERIFY(plots->showTab("diffusion_path"));
     QVERIFY(!plots->showTab("scale"));
