@@ -123,7 +123,6 @@ PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   auto* bottom = new QHBoxLayout();
   pointerLabel = new QLabel(this);
-  pointerLabel->setMinimumWidth(260);
   resetButton = new QPushButton(QStringLiteral("Reset view"), this);
   resetButton->setToolTip(QStringLiteral("Drag a rectangle or turn the wheel to zoom; right click also resets"));
   pngWidth = new QSpinBox(this);
@@ -137,8 +136,8 @@ PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   pngButton = new QPushButton(QStringLiteral("Export PNG..."), this);
   svgButton = new QPushButton(QStringLiteral("Export SVG..."), this);
   csvButton = new QPushButton(QStringLiteral("Export CSV..."), this);
-  bottom->addWidget(pointerLabel, 1);
   bottom->addWidget(resetButton);
+  bottom->addStretch(1);
   bottom->addWidget(pngWidth);
   bottom->addWidget(new QLabel(QStringLiteral("x"), this));
   bottom->addWidget(pngHeight);
@@ -146,6 +145,8 @@ PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   bottom->addWidget(svgButton);
   bottom->addWidget(csvButton);
   layout->addLayout(bottom);
+  // The value under the pointer, then what the chart's fit or misfit says.
+  layout->addWidget(pointerLabel);
   noteLabel = new QLabel(this);
   noteLabel->setWordWrap(true);
   noteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
