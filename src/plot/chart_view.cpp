@@ -7,7 +7,7 @@
 
 namespace torvex::plot {
 
-ChartView::ChartView(QWidget* parent) : QChartView(parent) {
+ChartView::ChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
   setRubberBand(QChartView::RectangleRubberBand);
   setRenderHint(QPainter::Antialiasing);
   setMouseTracking(true);

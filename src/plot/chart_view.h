@@ -12,7 +12,9 @@ class ChartView : public QChartView {
   Q_OBJECT
 
  public:
-  explicit ChartView(QWidget* parent = nullptr);
+  // Takes chart (a view made without one would make, and keep, a chart of
+  // its own).
+  explicit ChartView(QChart* chart, QWidget* parent = nullptr);
 
   // Back to the axis ranges the chart was built with.
   void resetView();

@@ -354,8 +354,7 @@ void PlotsWindow::rebuild() {
     views_.clear();
     int select = 0;
     for (std::size_t i = 0; i < charts.size(); ++i) {
-      auto* view = new ChartView(tabs);
-      view->setChart(BuildChart(charts[i]));
+      auto* view = new ChartView(BuildChart(charts[i]), tabs);
       connect(view, &ChartView::pointerValue, this, [this](QPointF value, bool valid) {
         const ChartData* chart = currentChart();
         if (!valid || chart == nullptr) {
