@@ -1,5 +1,6 @@
 #include "cli/batch_run.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -12,12 +13,16 @@
 #include <thread>
 #include <vector>
 
+#include "cli/case_summary.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
+#include "run/integrator.h"
 #include "run/refresh.h"
 #include "run/results_files.h"
+#include "run/theory_checks.h"
 #include "solver/evaluate_derivative.h"
+#include "solver/face_fluxes.h"
 
 namespace torvex {
 
@@ -67,8 +72,8 @@ struct NonFiniteSighting {
 
 class BatchHost : public DirectRunHost {
  public:
-  BatchHost(TForm1& model, const BatchRunOptions& options)
-      : DirectRunHost(model), options_(options), progress_(options.progress, stderr) {}
+  BatchHost(TForm1& model, const BatchRunOptions& options, const RenderedCase& rendered)
+      : DirectRunHost(model), options_(options), rendered_(rendered), progress_(options.progress, stderr) {}
 
   void afterPass(int delayMilliseconds) override {
     if (options_.pace && delayMilliseconds > 0)
@@ -88,6 +93,14 @@ class BatchHost : public DirectRunHost {
     } raise{model_};
     saveFailures_ = WriteEveryResultsFile(model_);
     if (!saveFailures_.empty()) throw FileWriteError(saveFailures_.front());
+    // The case as it was run, beside its results: running this copy repeats
+    // the run. Written after the results, so a full disk names those first.
+    try {
+      writeRenderedCase(rendered_, renderedCaseDirectory(options_));
+    } catch (const FileWriteError& error) {
+      saveFailures_.emplace_back(error.what());
+      throw;
+    }
   }
 
   // The messages of the files the final save could not write.
@@ -108,6 +121,7 @@ class BatchHost : public DirectRunHost {
 
  private:
   const BatchRunOptions& options_;
+  const RenderedCase& rendered_;
   ProgressReporter progress_;
   NonFiniteSighting nonFinite_;
   std::vector<std::string> saveFailures_;
@@ -129,14 +143,31 @@ const char* describeEnd(RunEnd end) {
              "the results hold the initial profile";
     case RunEnd::Stopped: return "the run was stopped before its end time";
     case RunEnd::StepVanished: return "the time step shrank to 0 before the end time (every step was rejected)";
+    case RunEnd::NonFinite: return "the run stopped at a pass that started from a non-finite value";
     case RunEnd::Failed: return "the run failed";
   }
   return "";
 }
 
+// The conservative scheme: its frame, and the amount of every component at
+// the start and at the end beside what crossed the ends, so that a change
+// the fluxes do not account for (the per-pass normalisation, the molar-ratio
+// floor) shows.
+void printConservation(const TForm1& m, const std::vector<double>& startInventory) {
+  std::cout << "  reference frame   " << kConservativeFrameText << "\n";
+  for (int i = 0; i < m.componentCount; ++i) {
+    const double start = startInventory[static_cast<std::size_t>(i)];
+    const double end = inventory(m, i);
+    std::cout << "  component " << formatInteger(i + 1) << " inventory start " << formatGeneral(start) << ", end "
+              << formatGeneral(end) << " mol/cm^2, change " << formatGeneral(end - start) << " (relative "
+              << formatGeneral((end - start) / start) << "), in through the ends "
+              << formatGeneral(m.wallInflow[static_cast<std::size_t>(i)]) << "\n";
+  }
+}
+
 void printSummary(const TForm1& m, const RunSummary& summary, const std::string& path, double wallSeconds) {
   std::error_code ignored;
-  const auto results = std::filesystem::absolute("results", ignored).string();
+  const auto results = std::filesystem::absolute(m.resultsDirectory, ignored).string();
   std::cout << "Run of " << path << ": " << describeEnd(summary.end) << ".\n"
             << "  passes            " << formatInteger(summary.acceptedPasses + summary.rejectedPasses) << " ("
             << formatInteger(summary.acceptedPasses) << " accepted, " << formatInteger(summary.rejectedPasses)
@@ -147,6 +178,15 @@ void printSummary(const TForm1& m, const RunSummary& summary, const std::string&
             << "  Kirkendall plane  " << formatGeneral(m.kirkendallPosition) << " cm\n"
             << "  wall time         " << formatDuration(wallSeconds) << "\n"
             << "  results           " << results << "\n";
+}
+
+// What the chosen equations do differently from the closed-form theory a
+// reader may compare with, one line per check; information only, the exit
+// status stays.
+void printTheoryChecks(const TForm1& m, const std::vector<double>& startInventories) {
+  const std::vector<RunCheck> checks = theoryChecks(m, startInventories);
+  if (!checks.empty()) std::cout << "  checks\n";
+  for (const RunCheck& check : checks) std::cout << "    " << describeCheck(check) << "\n";
 }
 
 // A save that failed: which files, why, and what the results folder holds.
@@ -188,19 +228,51 @@ int reportFailure(const std::exception_ptr& failure) {
 
 }  // namespace
 
+std::string renderedCaseDirectory(const BatchRunOptions& options) {
+  return options.resultsDirectory + "/case";
+}
+
+RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options) {
+  model.resultsDirectory = options.resultsDirectory;
+  // Rendering first also refuses a template whose placeholders have no value.
+  RenderedCase rendered = renderCase(options.casePath, options.overrides, options.parameters);
+  const bool changed = rendered.dataFile.changed || std::any_of(rendered.sideFiles.begin(), rendered.sideFiles.end(),
+                                                                [](const RenderedFile& file) { return file.changed; });
+  if (!changed) {
+    model.sideFileDirectory = std::filesystem::path(options.casePath).parent_path().string();
+    model.load(options.casePath);
+    return rendered;
+  }
+  const std::string directory =
+      options.renderDirectory.empty() ? renderedCaseDirectory(options) : options.renderDirectory;
+  const std::string path = writeRenderedCase(rendered, directory);
+  model.sideFileDirectory = directory;
+  model.load(path);
+  return rendered;
+}
+
 int runBatchCase(const BatchRunOptions& options) {
   TForm1 model;
   model.compiledFormulas = !options.textualFormulas;
+  RenderedCase rendered;
   try {
-    model.load(options.casePath);
+    rendered = loadBatchCase(model, options);
     checkSolverModes(model);
     checkRunSettings(model);
+  } catch (const FileWriteError& error) {
+    std::cerr << "torvex-batch: the case could not be written beside the results: " << error.what() << "\n";
+    return kExitSaveFailed;
   } catch (const std::exception&) {
     std::cout.flush();
     return reportFailure(std::current_exception());
   }
 
-  BatchHost host(model, options);
+  std::vector<double> startInventory;
+  if (model.differenceScheme == 3)
+    for (int i = 0; i < model.componentCount; ++i) startInventory.push_back(inventory(model, i));
+  const std::vector<double> startInventories = componentInventories(model);
+
+  BatchHost host(model, options, rendered);
   RunSummary summary;
   {
     InterruptGuard guard(model.stopRequested);
@@ -211,10 +283,16 @@ int runBatchCase(const BatchRunOptions& options) {
   if (!host.nonFinite().seen) host.lookForNonFinite();
 
   printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
+  if (model.differenceScheme == 3) printConservation(model, startInventory);
+  printTheoryChecks(model, startInventories);
   if (summary.failure) {
     if (const auto saveFailure = saveFailureOf(summary.failure))
       return reportSaveFailure(model, *saveFailure, host.saveFailures());
     return reportFailure(summary.failure);
+  }
+  if (summary.end == RunEnd::NonFinite) {
+    std::cerr << "torvex-batch: " << describeNonFinite(model, summary.nonFinite) << "\n";
+    return kExitRunWentWrong;
   }
   if (host.nonFinite().seen) {
     std::cerr << "torvex-batch: " << describeNonFinite(model, host.nonFinite()) << "\n";

@@ -7,16 +7,30 @@
 #include <vector>
 
 #include "cli/progress.h"
+#include "study/case_template.h"
 
 namespace torvex {
+
+class TForm1;
 
 struct BatchRunOptions {
   std::string casePath;
   bool pace = false;                   // sleep the case's per-pass delay, as the desktop program does
   std::optional<long long> maxPasses;  // stop after this many passes (results written)
   ProgressStyle progress = ProgressStyle::Lines;
-  bool textualFormulas = false;  // substitute and parse formulas at every evaluation (the slow reference)
+  bool textualFormulas = false;           // substitute and parse formulas at every evaluation (the slow reference)
+  std::vector<KeyOverride> overrides;     // --set
+  std::vector<CaseParameter> parameters;  // --param
+  std::string resultsDirectory = "results";
+  bool checkOnly = false;  // --check: load and describe, do not run
+  // Where a changed case is rendered to before it is loaded; empty: the
+  // folder beside the results (a check renders elsewhere, leaving the case
+  // of the last run as it was).
+  std::string renderDirectory;
 };
+
+// The folder below the results that holds the case as it was run.
+std::string renderedCaseDirectory(const BatchRunOptions& options);
 
 // Exit statuses of a run.
 constexpr int kExitRunComplete = 0;
@@ -28,5 +42,12 @@ constexpr int kExitRunInterrupted = 130;  // SIGINT
 // Loads and runs the case; prints the summary to standard output and
 // messages to standard error; returns the exit status.
 int runBatchCase(const BatchRunOptions& options);
+
+// Loads the case the options describe into `model`: the data file as given
+// when no override or parameter changes it, else the rendered case written
+// into the results folder (see renderedCaseDirectory). Sets where side files
+// and results go. Throws what the rendering or the load throws. Returns the
+// rendered case, for writing beside the results of a run.
+RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options);
 
 }  // namespace torvex

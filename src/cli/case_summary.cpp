@@ -41,6 +41,13 @@ std::string boundaryText(const TForm1& m) {
   }
 }
 
+std::string frameText(const TForm1& m) {
+  // The face fluxes of the conservative scheme are volume-fixed by
+  // construction.
+  if (m.differenceScheme == 3) return kConservativeFrameText;
+  return m.referenceFrameMode == 0 ? "volume-fixed" : "classic";
+}
+
 std::string compositionAt(const TForm1& m, int j) {
   std::string text;
   for (int i = 0; i < m.componentCount; ++i) {
@@ -74,7 +81,7 @@ std::string describeCase(const TForm1& m, const std::string& path) {
           : m.constitutiveMode == 1 ? "Onsager"
                                     : "mode " + formatInteger(m.constitutiveMode))
       << "\n"
-      << "  reference frame   " << (m.referenceFrameMode == 0 ? "volume-fixed" : "classic") << "\n"
+      << "  reference frame   " << frameText(m) << "\n"
       << "  Darken velocity   " << (m.darkenVelocityOn == 1 ? "computed" : "not computed") << "\n"
       << "  boundary flux     " << boundaryText(m) << "\n"
       << "  initial profile   "

@@ -7,6 +7,11 @@
 
 namespace torvex {
 
+// The reference frame of the conservative difference scheme (D16 = 3), as
+// the check and the run report give it.
+inline constexpr const char* kConservativeFrameText =
+    "volume-fixed, conservative face fluxes (D16 = 3); key D14 has no effect with D16 = 3";
+
 // Describes components, grid, times, step control, modes, side files and the
 // initial compositions at both ends of a model that loaded without error.
 std::string describeCase(const TForm1& model, const std::string& path);

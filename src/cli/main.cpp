@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
+#include "run/integrator.h"
 #include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
 
@@ -28,8 +30,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitInvalidInput = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas] CASE.dat
-       torvex-batch --check CASE.dat
+constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
+                    [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR] CASE.dat
+       torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]... CASE.dat
        torvex-batch --write-samples DIR
        torvex-batch --help
 
@@ -56,12 +59,28 @@ This is its headless runner.
                         slow reference, for comparisons and timing. Setting
                         the environment variable TORVEX_TEXTUAL_FORMULAS=1
                         does the same.
+  --set KEY=VALUE       Replace the value line of key KEY (D0 … D9, D9a,
+                        D10 … D23) before loading: --set D8=1373,
+                        --set "D1=0 3600", --set "D9=1 couple.dfv". For D23
+                        the profile rows are separated by ';'. Repeatable.
+  --param NAME=VALUE    Put VALUE wherever {{NAME}} stands in the data file
+                        and in the side files it names. Repeatable. A
+                        placeholder without a value, or a parameter that no
+                        file uses, is refused and nothing runs.
+  --results DIR         Write the results files to DIR instead of "results".
+                        Every run also writes the case as it was run (data
+                        file and side files, after --set and --param) into
+                        DIR/case, so that running DIR/case/CASE.dat repeats
+                        it; side files are looked for beside the data file
+                        first, then in the working directory.
   --check CASE.dat      Load the input data file CASE.dat and the side files it
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
                         print a short summary of the case, or the error that
                         makes it invalid (including switch values the
-                        solver has no equations for).
+                        solver has no equations for, run settings no run
+                        can use and values that describe no physical case,
+                        as a run would refuse them).
   --write-samples DIR   Write the seven sample files (interdiffusion.dat,
                         oxidation.dat, oxid_diff.dfv, inter_diff.dfv,
                         activities.act, fluxes_funct.flx, oxid_flux.flx) into
@@ -70,9 +89,10 @@ This is its headless runner.
   --help                Show this text.
 
 Exit status: 0 success, 1 invalid input or a fatal model error (the message
-goes to standard error), 2 wrong usage, 3 the run went numerically wrong (the
-final profile holds NaN or an infinite value, or every step was rejected until
-the step became 0; the results are still written), 4 a results file could not
+goes to standard error), 2 wrong usage, 3 the run went numerically wrong (a
+pass started from NaN or an infinite value, which no smaller step can mend, or
+the final profile holds one, or every step was rejected until the step became
+0; the results are still written), 4 a results file could not
 be written (the message names it and the reason; the run ends there, the
 files that can be written are, the others keep their last complete version),
 130 stopped by Ctrl-C.
@@ -83,22 +103,58 @@ int usageError(const std::string& message) {
   return kExitUsage;
 }
 
-int checkCase(const std::string& path) {
+// Replaces every mention of `from` in the text by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (auto at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// A temporary folder for a check's rendered case, removed when done.
+class CheckFolder {
+ public:
+  CheckFolder() {
+    std::error_code ignored;
+    path_ = (std::filesystem::temp_directory_path(ignored) / ("torvex-check-" + std::to_string(::getpid()))).string();
+  }
+  ~CheckFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  CheckFolder(const CheckFolder&) = delete;
+  CheckFolder& operator=(const CheckFolder&) = delete;
+  [[nodiscard]] const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+int checkCase(torvex::BatchRunOptions options) {
+  const std::string path = options.casePath;
+  // A changed case is rendered into a folder of its own, and messages name
+  // its files as the user's (their lines are the same), not the folder.
+  const CheckFolder folder;
+  options.renderDirectory = folder.path();
+  const auto ours = [&](const std::string& text) { return replaced(text, folder.path() + "/", ""); };
   torvex::TForm1 model;
   try {
-    model.load(path);
+    torvex::loadBatchCase(model, options);
     torvex::checkSolverModes(model);
+    torvex::checkRunSettings(model);
   } catch (const torvex::FatalModelError& error) {
     std::cout.flush();
     std::cerr << error.what() << "\n";
-    if (!error.detail().empty()) std::cerr << error.detail() << "\n";
+    if (!error.detail().empty()) std::cerr << ours(error.detail()) << "\n";
     return kExitInvalidInput;
   } catch (const torvex::InputError& error) {
     std::cout.flush();
-    std::cerr << "Invalid input: " << error.what() << "\n";
+    std::cerr << "Invalid input: " << ours(error.what()) << "\n";
     return kExitInvalidInput;
   }
   std::cout << torvex::describeCase(model, path);
+  if (!options.overrides.empty() || !options.parameters.empty())
+    std::cout << "With " << options.overrides.size() << " key override(s) and " << options.parameters.size()
+              << " parameter(s) applied.\n";
   return kExitOk;
 }
 
@@ -126,6 +182,17 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
       options.progress = torvex::ProgressStyle::Quiet;
     } else if (arg == "--textual-formulas") {
       options.textualFormulas = true;
+    } else if (arg == "--set" || arg == "--param" || arg == "--results") {
+      if (a + 1 >= args.size()) return arg + " needs a value";
+      const std::string& value = args[++a];
+      if (arg == "--set")
+        options.overrides.push_back(torvex::parseKeyOverride(value));
+      else if (arg == "--param")
+        options.parameters.push_back(torvex::parseCaseParameter(value));
+      else
+        options.resultsDirectory = value;
+    } else if (arg == "--check") {
+      options.checkOnly = true;
     } else if (arg == "--max-passes") {
       const std::optional<int> count = a + 1 < args.size() ? torvex::parseInteger(args[a + 1]) : std::nullopt;
       if (!count || *count < 0) return "--max-passes needs a number of passes (0 or more)";
@@ -154,13 +221,21 @@ int main(int argc, char** argv) {
       std::cout << kHelp;
       return kExitOk;
     }
-    if (args.size() == 2 && args[0] == "--check") return checkCase(args[1]);
     if (args.size() == 2 && args[0] == "--write-samples") return writeSamples(args[1]);
     if (args.empty()) return usageError("no command given");
-    if (args[0] == "--check" || args[0] == "--write-samples") return usageError("incomplete command '" + args[0] + "'");
+    if (args[0] == "--write-samples") return usageError("incomplete command '" + args[0] + "'");
     torvex::BatchRunOptions options;
-    if (const std::string error = parseRunOptions(args, options); !error.empty()) return usageError(error);
-    return torvex::runBatchCase(options);
+    try {
+      if (const std::string error = parseRunOptions(args, options); !error.empty()) {
+        if (options.checkOnly && options.casePath.empty()) return usageError("incomplete command '--check'");
+        return usageError(error);
+      }
+    } catch (const torvex::InputError& error) {
+      // A --set or --param that cannot mean anything: invalid input.
+      std::cerr << "Invalid input: " << error.what() << "\n";
+      return kExitInvalidInput;
+    }
+    return options.checkOnly ? checkCase(options) : torvex::runBatchCase(options);
   } catch (const std::exception& error) {
     std::cerr << "torvex-batch: internal error: " << error.what() << "\n";
     return kExitInvalidInput;

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "model/data_file_keys.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
@@ -17,10 +19,7 @@
 namespace torvex {
 namespace {
 
-constexpr std::array<const char*, 25> kKeyNames = {"D0",  "D1",  "D2",  "D3",  "D4",  "D5",  "D6",  "D7",  "D8",
-                                                   "D9",  "D9a", "D10", "D11", "D12", "D13", "D14", "D15", "D16",
-                                                   "D17", "D18", "D19", "D20", "D21", "D22", "D23"};
-constexpr int kProfileKey = 24;
+constexpr int kProfileKey = position(DataKey::D23);
 constexpr const char* kDiffusivityLinesMissing = "ERROR 2. Check input files. (diffusivities function error)";
 
 // A value split at its first blank. `first` is the text before the blank;
@@ -83,10 +82,11 @@ std::vector<std::string> tokensOf(const std::string& text) {
 // (trimmed; every line not starting with '#', an empty one included) into
 // `formulas`. Returns how many were found.
 std::size_t loadSideFile(const char* kind, const std::string& sideFile, TextList& lines,
-                         std::vector<std::string>& formulas, std::size_t wanted, const Place& place) {
+                         std::vector<std::string>& formulas, std::size_t wanted, const Place& place,
+                         const std::string& directory) {
   if (sideFile.empty()) place.fail(std::string("the ") + kind + " file name is missing");
   try {
-    lines.loadFromFile(sideFile);
+    lines.loadFromFile(resolveSideFile(sideFile, directory));
   } catch (const InputError& error) {
     throw InputError(place.prefix() + kind + " file " + error.what());
   }
@@ -256,6 +256,13 @@ void computeLoadedQuantities(TForm1& model, const std::string& path, const Quote
 
 }  // namespace
 
+std::string resolveSideFile(const std::string& name, const std::string& directory) {
+  if (directory.empty() || name.empty() || name.front() == '/') return name;
+  const std::string beside = directory + (directory.back() == '/' ? "" : "/") + name;
+  std::error_code ignored;
+  return std::filesystem::is_regular_file(beside, ignored) ? beside : name;
+}
+
 void TForm1::load(const std::string& path) {
   loadComplete = false;
   try {
@@ -290,16 +297,16 @@ void TForm1::loadUnchecked(const std::string& path) {
   for (std::size_t entry = 0; entry < dataFileLines.count() && key <= kProfileKey; ++entry) {
     const std::string value = trimmed(dataFileLines[entry]);
     if (!value.empty() && value.front() == '#') continue;
-    const Place place{path, entry + 1, kKeyNames[static_cast<std::size_t>(key)], value};
+    const Place place{path, entry + 1, keyName(keyAt(key)), value};
 
-    switch (key) {
-      case 0:  // D0: number of components
+    switch (keyAt(key)) {
+      case DataKey::D0:  // number of components
         r = std::max(integerOr(value, 0), 1);
         if (r > kMaxComponents)
           place.fail(std::to_string(r) + " components are more than the program handles (at most " +
                      std::to_string(kMaxComponents) + ")");
         break;
-      case 1: {  // D1: start and end of the process time
+      case DataKey::D1: {  // start and end of the process time
         const Split split = splitValue(value);
         const double start = realOf(split.first, place, "the start time");
         const double end = realOf(split.rest, place, "the end time");
@@ -307,27 +314,27 @@ void TForm1::loadUnchecked(const std::string& path) {
         endTime = (end >= 0.0 && end >= start) ? end : 0.0;
         break;
       }
-      case 2:  // D2: number of grid points
+      case DataKey::D2:  // number of grid points
         n = std::max(integerOr(value, 2), 3);
         if (n > kMaxPoints)
           place.fail(std::to_string(n) + " grid points are more than the program handles (at most " +
                      std::to_string(kMaxPoints) + ")");
         break;
-      case 3: timeStep = realOf(value, place, "the initial time step"); break;
-      case 4: concentrationError = realOf(value, place, "the concentration error"); break;
-      case 5: maxTimeStep = realOf(value, place, "the largest time step"); break;
-      case 6: {  // D6: passes between step changes, truncated toward zero
+      case DataKey::D3: timeStep = realOf(value, place, "the initial time step"); break;
+      case DataKey::D4: concentrationError = realOf(value, place, "the concentration error"); break;
+      case DataKey::D5: maxTimeStep = realOf(value, place, "the largest time step"); break;
+      case DataKey::D6: {  // passes between step changes, truncated toward zero
         const double passes = std::trunc(realOf(value, place, "the number of time steps"));
         // Beyond the integer range the step is simply never enlarged.
         timeStepChangeInterval = passes < 2.0 ? 100 : passes > 2147483647.0 ? 2147483647 : static_cast<int>(passes);
         break;
       }
-      case 7: {
+      case DataKey::D7: {
         const double multiplier = realOf(value, place, "the time step multiplier");
         timeStepMultiplier = multiplier > 1.0 ? multiplier : 1.1;
         break;
       }
-      case 8: {  // D8: temperature; the arrays of the new shape are created here
+      case DataKey::D8: {  // temperature; the arrays of the new shape are created here
         temperature = realOf(value, place, "the temperature");
         const double perPoint = 8.0 * (22.0 * r + static_cast<double>(r) * r + 12.0);
         if (perPoint * n > arrayByteLimit)
@@ -341,7 +348,7 @@ void TForm1::loadUnchecked(const std::string& path) {
         clearArrays();
         break;
       }
-      case 9: {  // D9: diffusivity mode and, for modes 0 and 1, the file
+      case DataKey::D9: {  // diffusivity mode and, for modes 0 and 1, the file
         const Split split = splitValue(value, true);
         diffusivityMode = static_cast<Switch>(integerOr(split.first, 1));
         diffusivityFileLines.clear();
@@ -349,7 +356,7 @@ void TForm1::loadUnchecked(const std::string& path) {
         if (diffusivityMode == 0 || diffusivityMode == 1) {
           diffusivityFileName = split.rest;
           const auto found = loadSideFile("diffusivity", split.rest, diffusivityFileLines, diffusivityFormulas,
-                                          static_cast<std::size_t>(r), place);
+                                          static_cast<std::size_t>(r), place, sideFileDirectory);
           if (found < static_cast<std::size_t>(r)) {
             const std::string where = place.prefix() + "the diffusivity file " + split.rest + " holds only " +
                                       std::to_string(found) + " of the " + std::to_string(r) +
@@ -359,22 +366,22 @@ void TForm1::loadUnchecked(const std::string& path) {
         }
         break;
       }
-      case 10: correlationFactor = realOf(value, place, "the correlation factor"); break;
-      case 11:
-      case 12: {  // D10 molar masses, D11 partial molar volumes: r reals
-        (key == 11 ? quoted.molarMasses : quoted.molarVolumes) = value;
+      case DataKey::D9a: correlationFactor = realOf(value, place, "the correlation factor"); break;
+      case DataKey::D10:
+      case DataKey::D11: {  // D10 molar masses, D11 partial molar volumes: r reals
+        (keyAt(key) == DataKey::D10 ? quoted.molarMasses : quoted.molarVolumes) = value;
         std::string rest = value;
         for (int i = 0; i < r; ++i) {
           const std::string what = "the value of component " + std::to_string(i + 1);
           const double component = i + 1 < r ? takeReal(rest, place, what) : realOf(rest, place, what);
-          if (key == 11)
+          if (keyAt(key) == DataKey::D10)
             molarMass[static_cast<std::size_t>(i)] = component;
           else
             std::fill_n(partialMolarVolume[i], n, component);
         }
         break;
       }
-      case 13: {  // D12: activity mode and, for mode 3, the file
+      case DataKey::D12: {  // activity mode and, for mode 3, the file
         const Split split = splitValue(value, true);
         activityMode = static_cast<Switch>(integerOr(split.first, 1));
         activityFileLines.clear();
@@ -382,34 +389,35 @@ void TForm1::loadUnchecked(const std::string& path) {
         if (activityMode == 3) {
           activityFileName = split.rest;
           const auto wanted = static_cast<std::size_t>(r) * static_cast<std::size_t>(r);
-          const auto found = loadSideFile("activities", split.rest, activityFileLines, activityFormulas, wanted, place);
+          const auto found = loadSideFile("activities", split.rest, activityFileLines, activityFormulas, wanted, place,
+                                          sideFileDirectory);
           for (auto missing = found; missing < wanted; ++missing) activityFormulas[missing] = "0";
         }
         break;
       }
-      case 14: constitutiveMode = static_cast<Switch>(integerOr(value, 1)); break;
-      case 15: referenceFrameMode = static_cast<Switch>(integerOr(value, 1)); break;
-      case 16: darkenVelocityOn = static_cast<Switch>(integerOr(value, 1)); break;
-      case 17:
+      case DataKey::D13: constitutiveMode = static_cast<Switch>(integerOr(value, 1)); break;
+      case DataKey::D14: referenceFrameMode = static_cast<Switch>(integerOr(value, 1)); break;
+      case DataKey::D15: darkenVelocityOn = static_cast<Switch>(integerOr(value, 1)); break;
+      case DataKey::D16:
         differenceScheme = static_cast<Switch>(integerOr(value, 0));
         if (differenceScheme > 3) differenceScheme = 0;
         break;
-      case 18: {
+      case DataKey::D17: {
         const Split split = splitValue(value);
         refreshInterval = integerOr(split.first, 1);
         saveInterval = integerOr(split.rest, 1);
         break;
       }
-      case 19: calculationDelay = integerOr(value, 0); break;
-      case 20: kirkendallPlaneVisible = static_cast<Switch>(integerOr(value, 0)); break;
-      case 21: {  // D20: selector, then the declared position
+      case DataKey::D18: calculationDelay = integerOr(value, 0); break;
+      case DataKey::D19: kirkendallPlaneVisible = static_cast<Switch>(integerOr(value, 0)); break;
+      case DataKey::D20: {  // selector, then the declared position
         const Split split = splitValue(value, true);
         initialKirkendallPosition = realOf(split.first, place, "the Kirkendall plane selector");
         if (initialKirkendallPosition != 0.0)
           initialKirkendallPosition = realOf(split.rest, place, "the Kirkendall plane position");
         break;
       }
-      case 22: {  // D21: boundary flux mode, file, minimal molar fraction
+      case DataKey::D21: {  // boundary flux mode, file, minimal molar fraction
         const Split split = splitValue(value, true);
         boundaryFluxMode = static_cast<Switch>(integerOr(split.first, 0));
         const std::string rest = split.rest;
@@ -419,27 +427,27 @@ void TForm1::loadUnchecked(const std::string& path) {
             place.fail("the boundary flux file must be followed by the minimal molar fraction");
           boundaryFluxFileName = splitValue(rest).first;
           loadSideFile("boundary flux", boundaryFluxFileName, boundaryFluxLines, boundaryFluxFormulas,
-                       static_cast<std::size_t>(r), place);
+                       static_cast<std::size_t>(r), place, sideFileDirectory);
         }
         const auto tokens = tokensOf(rest);
         minimalMolarFraction =
             realOf(tokens.empty() ? std::string() : tokens.back(), place, "the minimal molar fraction");
         break;
       }
-      case 23:
+      case DataKey::D22:
         initialPointCount = integerOr(value, 0);
         quoted.initialPoints = place.prefix();
         quoted.initialPointsValue = value;
         break;
-      case kProfileKey: entry = readInitialProfile(*this, path, quoted, entry) - 1; break;
+      case DataKey::D23: entry = readInitialProfile(*this, path, quoted, entry) - 1; break;
       default: break;
     }
     ++key;
   }
 
   if (key <= kProfileKey)
-    throw InputError(path + ": the file ends before key " + kKeyNames[static_cast<std::size_t>(key)] + " (" +
-                     std::to_string(key) + " of the 25 value lines found)");
+    throw InputError(path + ": the file ends before key " + keyName(keyAt(key)) + " (" + std::to_string(key) +
+                     " of the " + std::to_string(kDataKeyCount) + " value lines found)");
   computeLoadedQuantities(*this, path, quoted);
 }
 

@@ -25,7 +25,8 @@ constexpr std::array kComponentPointTables = {&TForm1::concentration,
                                               &TForm1::diffusionVelocity,
                                               &TForm1::diffusionVelocityGradient,
                                               &TForm1::partialMolarVolumeGradient,
-                                              &TForm1::partialMolarVolume};
+                                              &TForm1::partialMolarVolume,
+                                              &TForm1::faceFlux};
 constexpr std::array kPointArrays = {&TForm1::pressure,
                                      &TForm1::position,
                                      &TForm1::totalConcentration,
@@ -34,8 +35,10 @@ constexpr std::array kPointArrays = {&TForm1::pressure,
                                      &TForm1::darkenVelocityGradient,
                                      &TForm1::sigmaVelocity,
                                      &TForm1::molarVolume,
-                                     &TForm1::density};
-constexpr std::array kComponentArrays = {&TForm1::leftBoundaryFlux, &TForm1::rightBoundaryFlux, &TForm1::molarMass};
+                                     &TForm1::density,
+                                     &TForm1::faceDarkenVelocity};
+constexpr std::array kComponentArrays = {&TForm1::leftBoundaryFlux, &TForm1::rightBoundaryFlux, &TForm1::molarMass,
+                                         &TForm1::wallInflowRate, &TForm1::wallInflow};
 constexpr std::array kCacheTables = {&TForm1::diffusivityMatrixCache, &TForm1::boundaryFluxCache,
                                      &TForm1::activityFormulaCache};
 constexpr std::array kPairTables = {&TForm1::activityDerivative, &TForm1::diffusivityMatrix};
@@ -67,6 +70,7 @@ void TForm1::allocateArrays(int r, int n) {
   activityFormulas.assign(rSize * rSize, std::string());
   boundaryFluxFormulas.assign(rSize, std::string());
   onsagerCoefficient.resize(r, r, n);
+  wallInflowIncrement.resize(7, r);
 }
 
 void TForm1::clearArrays() {
@@ -76,6 +80,7 @@ void TForm1::clearArrays() {
   for (auto table : kPairTables) (this->*table).fill(0.0);
   initialWeightProfile.fill(0.0);
   onsagerCoefficient.fill(0.0);
+  wallInflowIncrement.fill(0.0);
   diffusivityFormulaCache.assign(diffusivityFormulaCache.size(), CachedValue{});
   for (auto table : kCacheTables) (this->*table).fill(CachedValue{});
   oxidationConstantCache.fill(CachedValue{});
@@ -91,6 +96,7 @@ void TForm1::releaseArrays() {
   for (auto table : kPairTables) (this->*table).release();
   initialWeightProfile.release();
   onsagerCoefficient.release();
+  wallInflowIncrement.release();
   oxidationConstantCache.fill(CachedValue{});
 }
 

@@ -119,7 +119,7 @@ class TForm1 {
   double temperature = 0.0;                  // K
   double timeStep = 0.0;                     // s
   Switch darkenVelocityOn = 0;
-  Switch differenceScheme = 0;    // 0 central, 1 forward, 2 backward (3 kept)
+  Switch differenceScheme = 0;    // 0 central, 1 forward, 2 backward, 3 conservative (face fluxes)
   Switch diffusivityMode = 0;     // 0 formulas, 1 matrix, 2 built-in Cu-Fe-Ni
   Switch activityMode = 0;        // 0 ideal, 1 Cu-Fe-Ni, 2 Fe-Ni-Cr, 3 formulas
   Switch constitutiveMode = 0;    // 0 Nernst-Planck, 1 Onsager
@@ -177,6 +177,17 @@ class TForm1 {
   std::vector<double> density;                     // [n], g/cm^3
   Table2<double> initialWeightProfile;             // [r][P], wt %
   Table3<double> onsagerCoefficient;               // [r][r][n]
+  // The conservative difference scheme (D16 = 3) only. Face k+1/2 lies
+  // between grid points k and k+1; entry n-1 is unused.
+  Table2<double> faceFlux;                           // [r][n], mol/(cm^2 s), F_i through face k+1/2, toward +x
+  std::vector<double> faceDarkenVelocity;            // [n], cm/s, v^D at face k+1/2
+  double kirkendallVelocity = 0.0;                   // cm/s, lattice drift at kirkendallStagePosition
+  double kirkendallStagePosition = 0.0;              // cm, the plane as the current stage sees it
+  double kirkendallPositionAtStepStart = 0.0;        // cm
+  std::array<double, 7> kirkendallStageIncrement{};  // cm, dt times the drift of stages 1..6
+  std::vector<double> wallInflowRate;  // [r], mol/(cm^2 s), in through the left end minus out through the right
+  Table2<double> wallInflowIncrement;  // [7][r], mol/cm^2, dt times wallInflowRate of stages 1..6
+  std::vector<double> wallInflow;      // [r], mol/cm^2, through both ends in the accepted passes of the run
   std::atomic<std::uint8_t> stopRequested{0};
 
   // Path of the data file the last load read, and of the side files it named
@@ -187,6 +198,14 @@ class TForm1 {
   Table2<double> diffusivityMatrix;
   std::string diffusivityFileName;
   std::string activityFileName;
+
+  // Where a relative side-file name is looked for first; when the file is not
+  // there (or this is empty) the name is taken as it stands, relative to the
+  // working directory. torvex-batch sets it to the data file's folder, so a
+  // case folder can be run from anywhere.
+  std::string sideFileDirectory;
+  // The folder the results files are written to; each run owns its own.
+  std::string resultsDirectory = "results";
 
   // evaluateFormula parses a formula with variables once and evaluates it
   // from the parser's compiled form (true), or substitutes the values into
@@ -205,5 +224,9 @@ class TForm1 {
 
   bool loadComplete = false;
 };
+
+// The path a side file named `name` in a data file is read from: beside the
+// data file (in `directory`) when it exists there, else `name` itself.
+std::string resolveSideFile(const std::string& name, const std::string& directory);
 
 }  // namespace torvex

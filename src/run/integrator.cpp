@@ -6,6 +6,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "run/input_values.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -147,6 +148,45 @@ void combineStages(TForm1& m) {
   }
 }
 
+// The conservative scheme moves the Kirkendall plane with the lattice drift
+// at its current position, dx_K/dt = v(x_K, t), integrated by the same
+// stages as the profile, and adds up what crosses the two ends of the sample
+// in the same way; each evaluation leaves the drift at
+// kirkendallStagePosition in kirkendallVelocity and the flows through the
+// ends in wallInflowRate.
+bool conservativeScheme(const TForm1& m) {
+  return m.differenceScheme == 3;
+}
+
+// K_s of the plane and of the flows through the ends := dt * rate.
+void storeConservativeIncrements(TForm1& m, int s, double dt) {
+  m.kirkendallStageIncrement[static_cast<std::size_t>(s)] = dt * m.kirkendallVelocity;
+  for (int i = 0; i < m.componentCount; ++i)
+    m.wallInflowIncrement[s][i] = dt * m.wallInflowRate[static_cast<std::size_t>(i)];
+}
+
+// x_K of stage s: x_K0 + sum_{j<s} b_sj K_j, as setStageInput.
+void setPlaneStageInput(TForm1& m, int s) {
+  double value = m.kirkendallPositionAtStepStart;
+  for (int j = 1; j < s; ++j)
+    value += static_cast<double>(kStageWeight[s][j]) * m.kirkendallStageIncrement[static_cast<std::size_t>(j)];
+  m.kirkendallStagePosition = value;
+}
+
+// An accepted pass: the plane and the flows through the ends advance with
+// the fifth-order weights, as the profile does.
+void finishConservativePass(TForm1& m) {
+  double plane = m.kirkendallPositionAtStepStart;
+  for (int s = 1; s <= 6; ++s)
+    plane += static_cast<double>(kFifthOrderWeight[s]) * m.kirkendallStageIncrement[static_cast<std::size_t>(s)];
+  m.kirkendallPosition = plane;
+  for (int i = 0; i < m.componentCount; ++i) {
+    double flow = 0;
+    for (int s = 1; s <= 6; ++s) flow += static_cast<double>(kFifthOrderWeight[s]) * m.wallInflowIncrement[s][i];
+    m.wallInflow[static_cast<std::size_t>(i)] += flow;
+  }
+}
+
 // Molar ratio of component 1 at the last grid point of a profile.
 double surfaceRatio(const Table2<double>& c, int r, int last) {
   double total = 0;
@@ -154,15 +194,17 @@ double surfaceRatio(const Table2<double>& c, int r, int last) {
   return c[0][last] / total;
 }
 
-// The three acceptance tests. An error entry that is NaN does not exceed the
-// tolerance; an infinite one does.
+// The three acceptance tests. An error entry must be a number within the
+// tolerance: a NaN (an overflow in some stage of too long a step) fails the
+// test as an infinite one does, and so does a profile that is not finite.
 bool passAccepted(const TForm1& m, double kp1) {
   const int r = m.componentCount;
   const int last = m.pointCount - 1;
   bool accepted = true;
   for (int i = 0; i < r; ++i)
     for (int k = 0; k < m.pointCount; ++k)
-      if (std::fabs(m.errorEstimate[i][k]) > m.concentrationError) accepted = false;
+      if (!(std::fabs(m.errorEstimate[i][k]) <= m.concentrationError) || !std::isfinite(m.concentration[i][k]))
+        accepted = false;
   if (m.boundaryFluxMode == 2) {
     const double before = surfaceRatio(m.concentrationAtStepStart, r, last);
     const double after = surfaceRatio(m.concentration, r, last);
@@ -200,6 +242,38 @@ void clipToEnd(TForm1& m) {
   if (m.timeStep + m.currentTime > m.endTime && m.timeStep != 0) m.timeStep = m.endTime - m.currentTime;
 }
 
+// The first non-finite entry of a table, searched component by component.
+bool findNonFinite(const Table2<double>& table, int r, int n, NonFiniteValue& found) {
+  for (int i = 0; i < r; ++i)
+    for (int k = 0; k < n; ++k)
+      if (!std::isfinite(table[i][k])) {
+        found.seen = true;
+        found.component = i;
+        found.point = k;
+        found.value = table[i][k];
+        return true;
+      }
+  return false;
+}
+
+// The first stage is the profile the pass starts from and its rates at the
+// pass's clock; neither depends on the step (the cap of the oxidation flux
+// does, but stays finite for any finite step), so a non-finite value there
+// cannot be mended by dividing the step, only repeated until the step is 0.
+void refuseNonFiniteStart(TForm1& m) {
+  const int r = m.componentCount;
+  const int n = m.pointCount;
+  NonFiniteValue found;
+  if (!findNonFinite(m.concentrationAtStepStart, r, n, found)) {
+    if (!findNonFinite(m.concentrationRate, r, n, found)) return;
+    found.inRates = true;
+  }
+  found.time = m.currentTime;
+  found.pass = m.stepCount + 1;
+  copyTable(m.concentrationAtStepStart, m.concentration, r, n);
+  throw NonFinitePass(found);
+}
+
 [[noreturn]] void refuseSetting(const TForm1& m, const char* key, const std::string& what) {
   const std::string file = m.dataFileName.empty() ? std::string() : m.dataFileName + ", ";
   throw InputError(file + "key " + key + ": " + what);
@@ -223,6 +297,17 @@ void checkRunSettings(const TForm1& m) {
     refuseSetting(m, "D17",
                   "the numbers of passes between refreshes and between saves (" + formatInteger(m.refreshInterval) +
                       ", " + formatInteger(m.saveInterval) + ") must be at least 1");
+  checkInputValues(m);
+}
+
+std::string describeNonFinite(const TForm1& m, const NonFiniteValue& v) {
+  const char* kind = std::isnan(v.value) ? "NaN" : "an infinite value";
+  const auto point = static_cast<std::size_t>(v.point);
+  const std::string x = point < m.position.size() ? " (x = " + formatGeneral(m.position[point]) + " cm)" : "";
+  return std::string(v.inRates ? "the rates of change dc/dt of the profile" : "the profile") +
+         " turned non-finite: " + kind + " first appeared in component " + formatInteger(v.component + 1) +
+         " at grid point " + formatInteger(v.point) + x + " at the start of pass " + formatInteger(v.pass) +
+         ", t = " + formatGeneral(v.time) + " s; no smaller step can mend it, so the run ended there";
 }
 
 bool RunPass(TForm1& m, RunHost& host) {
@@ -235,14 +320,20 @@ bool RunPass(TForm1& m, RunHost& host) {
   copyTable(m.concentration, m.concentrationAtStepStart, r, n);
 
   const double dt = m.timeStep;  // the step this pass integrates
+  const bool conservative = conservativeScheme(m);
+  if (conservative) m.kirkendallPositionAtStepStart = m.kirkendallStagePosition = m.kirkendallPosition;
   host.EvaluateDerivative();
+  refuseNonFiniteStart(m);
   const double kp1 = m.parabolicRateConstant;  // kp of the first stage
   storeIncrement(m, 1, dt);
+  if (conservative) storeConservativeIncrements(m, 1, dt);
   for (int s = 2; s <= 6; ++s) {
     m.stageTimeStep += static_cast<double>(kNode[s]) * dt;
     setStageInput(m, s);
+    if (conservative) setPlaneStageInput(m, s);
     host.EvaluateDerivative();
     storeIncrement(m, s, dt);
+    if (conservative) storeConservativeIncrements(m, s, dt);
   }
   combineStages(m);
 
@@ -261,6 +352,7 @@ bool RunPass(TForm1& m, RunHost& host) {
     // The clock moves before Refresh, by the step just integrated; a clipped
     // last step lands exactly on the end time.
     m.currentTime = dt == m.endTime - m.currentTime ? m.endTime : m.currentTime + dt;
+    if (conservative) finishConservativePass(m);
     host.Refresh();
     increaseStep(m);
   }
@@ -281,6 +373,10 @@ RunSummary Execute(TForm1& m, RunHost& host) {
     m.stepCount = 0;
     m.largestTimeStep = 0;
     m.currentTime = m.startTime;
+    if (conservativeScheme(m)) {
+      m.kirkendallPosition = m.initialKirkendallPosition;
+      std::fill(m.wallInflow.begin(), m.wallInflow.end(), 0.0);
+    }
     clipToEnd(m);  // a first step longer than the whole run
     while (m.currentTime <= m.endTime && m.timeStep != 0 && m.stopRequested == 0) {
       host.pausePoint();
@@ -291,6 +387,8 @@ RunSummary Execute(TForm1& m, RunHost& host) {
         ++summary.rejectedPasses;
       host.afterPass(std::max(m.calculationDelay, 0));
     }
+  } catch (const NonFinitePass& pass) {
+    summary.nonFinite = pass.value();
   } catch (...) {
     summary.failure = std::current_exception();
   }
@@ -303,6 +401,8 @@ RunSummary Execute(TForm1& m, RunHost& host) {
 
   if (summary.failure)
     summary.end = RunEnd::Failed;
+  else if (summary.nonFinite.seen)
+    summary.end = RunEnd::NonFinite;
   else if (m.currentTime == m.endTime && summary.acceptedPasses > 0)
     summary.end = RunEnd::Completed;
   else if (stopped)

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "model/data_file_keys.h"
 #include "model/errors.h"
 #include "model/formula.h"
 #include "model/number_format.h"
@@ -22,10 +23,9 @@ constexpr const char* kProfileHeader = "position, comp_1, comp_2, ..., comp_r, v
 constexpr const char* kCurrentTime = "Current time:       ";
 constexpr const char* kEndOfCalculation = "#End of calculation file";
 
-// Value lines of the input data file before its initial profile (keys D0 to
-// D22), and the last count of value lines the continuation walk looks at.
-constexpr int kValueLinesBeforeProfile = 24;
-constexpr int kLastDroppedValueLine = 26;
+// The continuation walk drops the old profile as far as the two rows of a new
+// calculation reach; anything after them is not copied.
+constexpr int kLastDroppedValueLine = position(DataKey::D23) + 2;
 
 void appendField(std::string& line, double value, const char* separator = kSeparator) {
   line += separator;
@@ -117,15 +117,9 @@ bool isCommentLine(std::string_view line) {
   return !line.empty() && line.front() == '#';
 }
 
-// Name of the key whose value is value line v of the data file.
-std::string keyName(int v) {
-  if (v < 10) return "D" + std::to_string(v);
-  if (v == 10) return "D9a";
-  return "D" + std::to_string(v - 1);
-}
-
 bool isReplacedValueLine(int v) {
-  return v == 1 || v == 3 || v == 21 || v == 23;
+  const DataKey key = keyAt(v);
+  return key == DataKey::D1 || key == DataKey::D3 || key == DataKey::D20 || key == DataKey::D22;
 }
 
 // The value that lets a run go on from the current state: the process time
@@ -133,13 +127,13 @@ bool isReplacedValueLine(int v) {
 // plane's current position declared, one profile line per grid point.
 std::string replacementLine(const TForm1& m, int v) {
   std::string line;
-  switch (v) {
-    case 1:
+  switch (keyAt(v)) {
+    case DataKey::D1:
       appendField(line, m.currentTime);
       appendField(line, m.endTime - m.startTime + m.currentTime);
       break;
-    case 3: appendField(line, m.largestTimeStep); break;
-    case 21:
+    case DataKey::D3: appendField(line, m.largestTimeStep); break;
+    case DataKey::D20:
       line = std::string(kSeparator) + "1";
       appendField(line, m.kirkendallPosition);
       break;
@@ -150,7 +144,7 @@ std::string replacementLine(const TForm1& m, int v) {
 
 [[noreturn]] void throwMissingValueLine(const TForm1& m, int v) {
   const std::string file = m.dataFileName.empty() ? std::string("the input data file") : m.dataFileName;
-  throw InputError(file + ": the data file ends before the value line of key " + keyName(v) +
+  throw InputError(file + ": the data file ends before the value line of key " + keyName(keyAt(v)) +
                    ", so continue.dat cannot be written");
 }
 
@@ -244,30 +238,30 @@ constexpr ResultsFile kResultsFiles[] = {
 };
 
 void save(const TForm1& m, const ResultsFile& file) {
-  (m.*file.lines).saveToFile(std::string("results//") + file.name);
+  (m.*file.lines).saveToFile(m.resultsDirectory + "//" + file.name);
 }
 
-void prepareResultsFolder() {
+void prepareResultsFolder(const TForm1& m) {
   std::error_code ignored;  // the folder usually exists already
-  std::filesystem::create_directory("results", ignored);
+  std::filesystem::create_directories(m.resultsDirectory, ignored);
   // A run killed while saving leaves its temporary file beside the result;
   // nobody else will ever rename it.
   std::vector<std::string> names;
   for (const ResultsFile& file : kResultsFiles) names.emplace_back(file.name);
-  RemoveStaleTemporaryFiles("results", names);
+  RemoveStaleTemporaryFiles(m.resultsDirectory, names);
 }
 
 }  // namespace
 
 void WriteResults(TForm1& m) {
   BuildResultsLists(m);
-  prepareResultsFolder();
+  prepareResultsFolder(m);
   for (const ResultsFile& file : kResultsFiles) save(m, file);
 }
 
 std::vector<std::string> WriteEveryResultsFile(TForm1& m) {
   BuildResultsLists(m);
-  prepareResultsFolder();
+  prepareResultsFolder(m);
   std::vector<std::string> failures;
   for (const ResultsFile& file : kResultsFiles) {
     try {

@@ -104,6 +104,11 @@ void InitRecords(TForm1& m) {
 }
 
 void AdvanceKirkendallPlane(TForm1& m) {
+  if (m.differenceScheme == 3) {
+    // The integrator has moved the plane with the drift at its position.
+    m.kirkendallRecordLines.add(formatGeneral(m.currentTime) + " " + formatGeneral(m.kirkendallPosition));
+    return;
+  }
   const int n = m.pointCount;
   const double x0 = m.initialKirkendallPosition;
   const int nearest = nearestPoint(m, x0);

@@ -23,6 +23,9 @@ void InitRecords(TForm1& m);
 // Moves the Kirkendall plane with the drift velocity (Darken plus sigma)
 // interpolated linearly at its initial position: x_K = x_K0 + 2 v t. Stores
 // it in kirkendallPosition and appends "t x_K" to the Kirkendall record.
+// With the conservative scheme (D16 = 3) the integrator has already moved
+// the plane with the drift at its current position, stage by stage; only the
+// record line is appended.
 void AdvanceKirkendallPlane(TForm1& m);
 
 // Appends the boundary line (flux modes 1 and 2): t, then per component the

@@ -1,5 +1,6 @@
 #include "run/sample_files.h"
 
+#include "model/data_file_keys.h"
 #include "model/text_list.h"
 
 namespace torvex {
@@ -8,35 +9,6 @@ namespace {
 // The exact lines of the seven sample files. Users compare their own files
 // with these, so every character matters.
 // clang-format off
-
-// The key comment lines of both sample data files, in key order (D0 .. D23).
-const std::vector<std::string_view> kSampleKeyLines = {
-    "#|D0|-Number of components:",
-    "#|D1|-The time of the diffusion process [s] (start, end):",
-    "#|D2|-Number of points to set the density of components:",
-    "#|D3|-Initial time step:",
-    "#|D4|-Concentration error:",
-    "#|D5|-maximal integration time step [s]:",
-    "#|D6|-number of time steps between changing the integration time:",
-    "#|D7|-integration time multiplicator:",
-    "#|D8|-Temperature [K]:",
-    "#|D9|-Self Diffusion coefficients [cm^2 s^-1]: {0} - as function (from file), {1} - as matrix (from file), {2} for Cu-Fe-Ni alloy:",
-    "#|D9a|-Correlation factor",
-    "#|D10|- Molar Mass of components [g mol^-1]:",
-    "#|D11|- Standard molar Volume of components [cm^3 mol^-1]:",
-    "#|D12|-Thermodynamic actvities eg., a_i=a_i(c_1,c_2,c_3): {0} - ideal, {1} - Cu-Fe-Ni alloy, {2} - Fe-Ni-Cr alloy, {3} as a molar fraction deriv. (from file):",
-    "#|D13|-The constitutive equations: {0} - Nernst-Planck (when |D12|=0: Fick), {1} - Onsager",
-    "#|D14|-Equation of mass conservation: {0} - in volume fixed RF, {1} - other RF (clasic)",
-    "#|D15|-Darken velocity: {0} v^D=0, {1} - v^D computed:",
-    "#|D16|-type of differentation, {0} - central, {1} - forward, {2} - backward",
-    "#|D17|-number of time steps between: refreshing the screen, saving data:",
-    "#|D18|-speed of the calculations, 0 = quickest ~100 slowest:",
-    "#|D19|-Kirkendall plane, {0} - non visible, {1} - visible:",
-    "#|D20|-initial position of Kirkendall plane (initial contact interace) [cm]: {0} - the half width of the sample, {1} - not known {2} - declare:",
-    "#|D21|-initial boundary flux file: {0} - nondefined, {1} - as function (from file), {2} selective oxidation, minimal molar fraction:",
-    "#|D22|-Number of initial points: {2} - new calculations, {number = D2} continuation:",
-    "#|D23|-Initial concentration data [% at.] (x, con_1 ,..., con_r-1, v_Darken, v_Sigma, pressure):",
-};
 
 // The value lines of each key (D23: one line per initial point).
 const std::vector<std::string_view> kInterdiffusionValues = {
@@ -179,12 +151,13 @@ const std::vector<std::string_view> kOxidFluxFlx = {
 // by its value line (the last key by all its value lines), the end line.
 std::vector<std::string_view> sampleDataFile(const std::vector<std::string_view>& values) {
   std::vector<std::string_view> lines = {"###Torvex_v2.3###"};
-  for (std::size_t key = 0; key < kSampleKeyLines.size(); ++key) {
-    lines.push_back(kSampleKeyLines[key]);
-    if (key + 1 < kSampleKeyLines.size())
-      lines.push_back(values[key]);
+  for (const DataFileKeyInfo& key : dataFileKeys()) {
+    lines.push_back(key.sampleComment);
+    const auto at = static_cast<std::size_t>(position(key.key));
+    if (key.key != DataKey::D23)
+      lines.push_back(values[at]);
     else
-      lines.insert(lines.end(), values.begin() + static_cast<std::ptrdiff_t>(key), values.end());
+      lines.insert(lines.end(), values.begin() + static_cast<std::ptrdiff_t>(at), values.end());
   }
   lines.push_back("#end of data file");
   return lines;

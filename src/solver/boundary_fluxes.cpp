@@ -98,10 +98,13 @@ void UpdateOxidationConstants(TForm1& m) {
   m.fluxMultiplier = constants[4];
 }
 
-void ComputeBoundaryFluxOxidation(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  const int last = n - 1;
+namespace {
+
+// The first part of selective oxidation: the depletion test, the five
+// constants, kp and the unlimited surface flux c_ox kp / xi of component 1;
+// the totals are brought up to date for the limit that follows.
+void startOxidation(TForm1& m) {
+  const int last = m.pointCount - 1;
   applyDepletionTest(m);
 
   UpdateOxidationConstants(m);
@@ -109,15 +112,44 @@ void ComputeBoundaryFluxOxidation(TForm1& m) {
   // Parabolic rate constant of the scale (cm^2/s), from the oxygen pressures
   // at its two faces; the inner one is set by the surface content of A.
   const double surfaceRatio = m.molarRatio[0][last];
-  double kp = (std::pow(m.externalPressure, 1.0 / 6) - std::pow(m.oxidePressure / std::pow(surfaceRatio, 2), 1.0 / 6)) *
-              (3 * m.oxideDiffusivity) * m.fluxMultiplier;
+  const double kp =
+      (std::pow(m.externalPressure, 1.0 / 6) - std::pow(m.oxidePressure / std::pow(surfaceRatio, 2), 1.0 / 6)) *
+      (3 * m.oxideDiffusivity) * m.fluxMultiplier;
   m.parabolicRateConstant = kp;
 
-  const double xi = m.oxideThickness;
-  double& surfaceFlux = m.rightBoundaryFlux[0];
-  surfaceFlux = m.oxideMolarConcentration * kp / xi;
+  m.rightBoundaryFlux[0] = m.oxideMolarConcentration * kp / m.oxideThickness;
 
   SumConcentrations(m);
+}
+
+// The scale cannot take more A than the limit Y allows: a smaller Y becomes
+// the surface flux and sets kp anew (0 with the flux when it turns
+// negative). Then the end velocities v_i = J_i / c_i, with no velocity limit:
+// the surface flux is already bounded by Y.
+void finishOxidation(TForm1& m, double Y) {
+  const int last = m.pointCount - 1;
+  const double surfaceRatio = m.molarRatio[0][last];
+  const double xi = m.oxideThickness;
+  double& surfaceFlux = m.rightBoundaryFlux[0];
+  if (Y < surfaceFlux) {
+    surfaceFlux = Y;
+    const double kp = surfaceFlux * xi / ((1 - surfaceRatio) * m.oxideMolarConcentration);
+    m.parabolicRateConstant = kp;
+    if (kp < 0) {
+      surfaceFlux = 0;
+      m.parabolicRateConstant = 0;
+    }
+  }
+  for (int i = 0; i < m.componentCount; ++i)
+    m.diffusionVelocity[i][last] = m.rightBoundaryFlux[static_cast<std::size_t>(i)] / m.concentration[i][last];
+}
+
+}  // namespace
+
+void ComputeBoundaryFluxOxidation(TForm1& m) {
+  const int n = m.pointCount;
+  const int last = n - 1;
+  startOxidation(m);
 
   // The surface flux Y whose three-point divergence would bring A at the
   // surface down to 1 % of the total concentration within one stage step;
@@ -133,19 +165,23 @@ void ComputeBoundaryFluxOxidation(TForm1& m) {
   const double dt = m.stageTimeStep;
   const double Y = ((hR * hR * J3 - hR * (hR + hL) * J2) / (hR * hL * (hR + hL)) + (cMin - cA[last]) / dt - J2 / hR) /
                    (-((hR * hL) / (hR * hL * (hR + hL)) + 1 / hR));
-  if (Y < surfaceFlux) {
-    surfaceFlux = Y;
-    kp = surfaceFlux * xi / ((1 - surfaceRatio) * m.oxideMolarConcentration);
-    m.parabolicRateConstant = kp;
-    if (kp < 0) {
-      surfaceFlux = 0;
-      m.parabolicRateConstant = 0;
-    }
-  }
+  finishOxidation(m, Y);
+}
 
-  // No velocity limit here: the surface flux is already bounded by Y.
-  for (int i = 0; i < r; ++i)
-    m.diffusionVelocity[i][last] = m.rightBoundaryFlux[static_cast<std::size_t>(i)] / m.concentration[i][last];
+void ComputeBoundaryFluxOxidationHalfCell(TForm1& m, double innerFlux) {
+  const int n = m.pointCount;
+  const int last = n - 1;
+  startOxidation(m);
+
+  // The balance of the half cell at the surface,
+  //   w dc_A/dt = F_in - J,   w = (x_{n-1} - x_{n-2}) / 2,
+  // keeps c_A at or above 1 % of the total concentration over one stage step
+  // as long as J <= F_in + w (c_A - c_min) / dt.
+  const double w = 0.5 * (m.position[static_cast<std::size_t>(last)] - m.position[static_cast<std::size_t>(n - 2)]);
+  const double cMin = 0.01 * m.totalConcentration[static_cast<std::size_t>(last)];
+  const double dt = m.stageTimeStep;
+  const double Y = innerFlux + w * (m.concentration[0][last] - cMin) / dt;
+  finishOxidation(m, Y);
 }
 
 }  // namespace torvex

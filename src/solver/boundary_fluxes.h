@@ -27,4 +27,11 @@ void UpdateOxidationConstants(TForm1& model);
 // stage step.
 void ComputeBoundaryFluxOxidation(TForm1& model);
 
+// Boundary flux mode 2 for the conservative scheme (D16 = 3): as above, but
+// the limit comes from the balance of the half cell at the surface, into
+// which component 1 arrives with innerFlux (mol/(cm^2 s), toward +x) through
+// its inner face: the cell keeps at least 1 % of the total concentration
+// over one stage step.
+void ComputeBoundaryFluxOxidationHalfCell(TForm1& model, double innerFlux);
+
 }  // namespace torvex

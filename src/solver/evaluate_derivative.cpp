@@ -6,6 +6,7 @@
 #include "model/errors.h"
 #include "solver/boundary_fluxes.h"
 #include "solver/differentiate.h"
+#include "solver/face_fluxes.h"
 #include "solver/mobilities.h"
 #include "solver/potential_gradients.h"
 #include "solver/velocities.h"
@@ -57,9 +58,9 @@ void checkSolverModes(const TForm1& m) {
     const std::string file = m.dataFileName.empty() ? std::string() : m.dataFileName + ", ";
     throw InputError(file + "key " + key + ": " + what + " cannot be computed; use " + accepted);
   };
-  if (m.differenceScheme > 2)
+  if (m.differenceScheme > 3)
     refuse("D16", "the type of differentiation " + std::to_string(m.differenceScheme),
-           "0 (central), 1 (forward) or 2 (backward)");
+           "0 (central), 1 (forward), 2 (backward) or 3 (conservative)");
   if (m.constitutiveMode > 1)
     refuse("D13", "the constitutive equations " + std::to_string(m.constitutiveMode),
            "0 (Nernst-Planck, Fick with ideal activities) or 1 (Onsager)");
@@ -110,6 +111,10 @@ void EvaluateDerivative(TForm1& m) {
   checkSolverModes(m);
   SumConcentrations(m);
   ComputeMolarRatios(m);
+  if (m.differenceScheme == 3) {
+    EvaluateDerivativeConservative(m);
+    return;
+  }
 
   switch (m.diffusivityMode) {
     case 0: ComputeMobilitiesFromFormulas(m); break;

@@ -19,11 +19,13 @@ constexpr double kSolverGasConstant = 8.0;
 constexpr double kVelocityLimitFactor = 50000000.0;
 
 // One evaluation of dc/dt from `concentration` into `concentrationRate`,
-// filling every intermediate array on the way. In a closed sample (boundary
-// flux mode 0) the end concentrations are set to their neighbours' values in
-// place. Throws InputError before touching anything when a switch has a value
-// the solver has no equations for (see checkSolverModes), and
-// FatalModelError when a built-in alloy model is used with r other than 3.
+// filling every intermediate array on the way. Difference schemes 0-2 expand
+// the divergences by the product rule at the grid points; in a closed sample
+// (boundary flux mode 0) they set the end concentrations to their
+// neighbours' values in place. Scheme 3 balances face fluxes over cells
+// (see face_fluxes.h) and leaves the profile as it is. Throws InputError before touching anything when a switch has a
+// value the solver has no equations for (see checkSolverModes), and FatalModelError when a built-in alloy model is used
+// with r other than 3.
 void EvaluateDerivative(TForm1& model);
 
 // totalConcentration := sum_i c_i at every grid point (mol/cm^3).
@@ -33,8 +35,8 @@ void ComputeMolarRatios(TForm1& model);
 // molarVolume := sum_i Omega_i N_i at every grid point (cm^3/mol).
 void ComputeMixtureVolume(TForm1& model);
 
-// Refuses switch values that the load keeps but the solver has no equations
-// for: difference scheme (D16) 3, constitutive equations (D13) other than 0
+// Refuses switch values that the solver has no equations for: difference
+// scheme (D16) above 3, constitutive equations (D13) other than 0
 // and 1, activities (D12) above 3. Throws InputError naming the data file,
 // the key, the value and the values accepted. Runs call it before they
 // start, so such a case fails at once with the reason instead of running.

@@ -6,6 +6,7 @@
 #include "model/formula.h"
 #include "solver/cu_fe_ni.h"
 #include "solver/evaluate_derivative.h"
+#include "solver/face_fluxes.h"
 
 namespace torvex {
 namespace {
@@ -15,8 +16,25 @@ namespace {
 // always are; Onsager's equations need them everywhere.
 bool needsCoefficients(const TForm1& m, int k) {
   if (m.constitutiveMode == 1) return true;
+  if (m.differenceScheme == 3) {
+    // The face fluxes take the coefficients of both points of every face the
+    // profile changes across, the end points included.
+    const int last = m.pointCount - 1;
+    if ((k == 0 || k == last) && m.boundaryFluxMode != 0) return true;
+    return (k > 0 && faceHasGradient(m, k - 1)) || (k < last && faceHasGradient(m, k));
+  }
   if (k == 0 || k == m.pointCount - 1) return m.boundaryFluxMode != 0;
   return profileVariesAt(m, k);
+}
+
+// Whether every mobility at point k is a number. A stage of a rejected pass
+// (a step far too long) may have left NaN where the profile is flat; kept,
+// it would turn the zero gradient there into NaN velocities in every later
+// pass, so such a point is computed anew from the profile at hand.
+bool mobilitiesFinite(const TForm1& m, int k) {
+  for (int i = 0; i < m.componentCount; ++i)
+    if (!std::isfinite(m.mobility[i][k])) return false;
+  return true;
 }
 
 }  // namespace
@@ -27,6 +45,15 @@ bool profileVariesAt(const TForm1& m, int k) {
     if (N[k - 1] != N[k] || N[k] != N[k + 1]) return true;
   }
   return false;
+}
+
+void ComputeMobilities(TForm1& m) {
+  switch (m.diffusivityMode) {
+    case 0: ComputeMobilitiesFromFormulas(m); break;
+    case 1: ComputeMobilitiesFromMatrix(m); break;
+    case 2: ComputeMobilitiesCuFeNi(m); break;
+    default: break;  // no diffusivities: every mobility stays as it is
+  }
 }
 
 void ComputeMobilitiesFromFormulas(TForm1& m) {
@@ -106,7 +133,7 @@ void ComputeMobilitiesFromMatrix(TForm1& m) {
   bool logsTaken = false;
   double logM[TForm1::kMaxComponents][TForm1::kMaxComponents];
   for (int k = 0; k < n; ++k) {
-    if (!needsCoefficients(m, k)) continue;
+    if (!needsCoefficients(m, k) && mobilitiesFinite(m, k)) continue;
     if (!constant || !logsTaken) {
       for (int i = 0; i < r; ++i) fillMatrixRow(m, i, k);
       for (int s = 0; s < r; ++s)

@@ -11,12 +11,17 @@ namespace torvex {
 // coefficients, since everything is flat elsewhere.
 bool profileVariesAt(const TForm1& model, int k);
 
+// The mobilities of the current diffusivity mode (below); a mode without
+// equations leaves every mobility as it is.
+void ComputeMobilities(TForm1& model);
+
 // Mode 0: one formula per component from the diffusivity file. Points that
 // need no coefficients get mobility 0.
 void ComputeMobilitiesFromFormulas(TForm1& model);
 // Mode 1: a matrix of formulas; one log-mean diffusivity for every
 // component, D = exp(sum_j N_j ln M_jj + sum_{s<t, M_st != 0} N_s N_t ln M_st).
-// Points that need no coefficients keep their previous mobilities.
+// Points that need no coefficients keep their previous mobilities, unless
+// one of them is not a finite number (left by a rejected pass).
 void ComputeMobilitiesFromMatrix(TForm1& model);
 // Mode 2: the built-in Cu-Fe-Ni alloy (components Cu, Fe, Ni). Throws
 // FatalModelError when r is not 3.

@@ -6,43 +6,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include "model/data_file_keys.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
 #include "ui/main_window.h"
 
 namespace torvex {
 namespace {
-
-// The key lines of the file, in key order. Trailing blanks are part of them.
-// clang-format off
-constexpr std::array<const char*, 25> kKeyLines = {
-    "#|D0|-Number of components:",
-    "#|D1|-The time of the diffusion process [s] (start, end):",
-    "#|D2|-Number of points to set the density of components: ",
-    "#|D3|-Initial time step:",
-    "#|D4|-Concentration error:",
-    "#|D5|-maximal integration time step [s]:",
-    "#|D6|-number of time steps between changing the integration time: ",
-    "#|D7|-integration time multiplicator: ",
-    "#|D8|-Temperature [K]:",
-    "#|D9|-Self Diffusion coefficients [cm^2 s^-1]: {0} - as function (from file), {1} - as matrix (from file), {2} for Cu-Fe-Ni alloy:",
-    "#|D9a|-Correlation factor",
-    "#|D10|-Molar Mass of components [g mol^-1]: ",
-    "#|D11|- Standard molar Volume of components [cm^3 mol^-1]: ",
-    "#|D12|-Thermodynamic activities eg., a_i=a_i(c_1,c_2,c_3): {0} - ideal, {1} - Cu-Fe-Ni alloy, {2} - Fe-Ni-Cr alloy, {3} as a molar fraction deriv. (from file):",
-    "#|D13|-The constitutive equations: {0} - Nernst-Planck (when |D12|=0: Fick), {1} - Onsager",
-    "#|D14|-Equation of mass conservation: {0} - in volume fixed RF, {1} - other RF (clasic)",
-    "#|D15|-Darken velocity: {0} v^D=0, {1} - v^D computed:",
-    "#|D16|-type of differentation, {0} - central, {1} - forward, {2} - backward",
-    "#|D17|-number of time steps between: refreshing the screen, saving data: ",
-    "#|D18|-speed of the calculations, 0 = quickest ~100 slowest: ",
-    "#|D19|-Kirkendall plane, {1} - visible, {0} - non visible: ",
-    "#|D20|-initial position of Kirkendall plane (initial contact interace) [cm]: {0} - the half width of the sample, {1} - not known {2} - declare  ",
-    "#|D21|-initial boundary flux file: {0} - nondefined, {1} - as function (from file), {2} selective oxidation, minimal molar fraction:",
-    "#|D22|-Number of initial points: {2} - new calculations, {number = D2} continuation: ",
-    "#|D23|-Initial concentration data [% at.] (x, con_1 ,..., con_r-1, v_Darken, v_Sigma, pressure):",
-};
-// clang-format on
 
 constexpr const char* kBlanks = "   ";
 
@@ -96,7 +66,7 @@ QString TForm2::CheckedFileText(QLineEdit* box) {
 
 bool TForm2::WriteDataFile(const QString& path) {
   FieldsValid = true;
-  QStringList values;  // one value line per key D0 .. D22, without the leading blanks
+  QStringList values;  // one value line per key before the profile, without the leading blanks
   const QString blanks = QString::fromLatin1(kBlanks);
 
   values << CheckedIntegerText(Edit1);
@@ -142,10 +112,10 @@ bool TForm2::WriteDataFile(const QString& path) {
   TextList lines;
   lines.add("###Torvex_v2.3###");
   for (qsizetype key = 0; key < values.size(); ++key) {
-    lines.add(kKeyLines[static_cast<std::size_t>(key)]);
+    lines.add(keyInfo(keyAt(static_cast<int>(key))).formsComment);
     lines.add(blanks.toStdString() + values[key].toStdString());
   }
-  lines.add(kKeyLines[24]);
+  lines.add(keyInfo(DataKey::D23).formsComment);
   if (InitialPoints > 9) {
     // A long profile is typed into the text box below its heading line; the
     // lines go to the file as they stand (as many as there are).

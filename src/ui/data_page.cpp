@@ -147,7 +147,7 @@ void TForm2::buildDataPage() {
   buildComponentsPage();
   buildOthersPage();
   buildGraphicalPage();
-  Panel1->resize(900, rowTop(17) + 60);
+  Panel1->resize(900, rowTop(18) + 60);
   ScrollBox1->setWidget(Panel1);
   connectDataHandlers();
 }
@@ -228,12 +228,13 @@ void TForm2::buildOthersPage() {
                       kLabelColumn, 12);
   Edit18C = makeChoice(page, two, "1", 13);
   Label24 = makeLabel(page, "Darken velocity: {0} v^D=0, {1} - v^D computed", kLabelColumn, 13);
-  // The scheme of differentiation is never offered to the user; its hidden
-  // box still feeds its key.
-  Edit19C = makeChoice(page, three, "0", 13);
-  Label25 = makeLabel(page, "type of differentation, {0} - central, {1} - forward, {2} - backward ", kLabelColumn, 13);
-  Edit19C->hide();
-  Label25->hide();
+  // The difference scheme sits below the last row: 0-2 expand the
+  // divergences at the grid points, 3 balances face fluxes over cells.
+  Edit19C = makeChoice(page, four, "0", 18);
+  Label25 = makeLabel(page,
+                      "type of differentation, {0} - central, {1} - forward, {2} - backward, {3} - conservative "
+                      "(face fluxes, always volume-fixed)",
+                      kLabelColumn, 18);
   Edit23C = makeChoice(page, two, "0", 14);
   Label28 = makeLabel(page, "Kirkendall plane, {0} - non visible, {1} - visible", kLabelColumn, 14);
   Edit24C = makeChoice(page, two, "0", 15);

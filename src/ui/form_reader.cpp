@@ -1,4 +1,5 @@
 #include "ui/form_reader.h"
+#include "model/data_file_keys.h"
 
 #include <algorithm>
 #include <cmath>
@@ -121,12 +122,12 @@ FormValues ReadFormValues(const std::vector<std::string>& lines) {
     }
     if (!line.empty() && line.front() == '#') continue;
 
-    switch (j) {
-      case 0:
+    switch (keyAt(j)) {
+      case DataKey::D0:
         components = std::max(integerOr(line, 0), 2);
         v.components = components;
         break;
-      case 1: {
+      case DataKey::D1: {
         const Split cut = split(line);
         const double start = numberOrZero(cut.first);
         double end = numberOrZero(cut.rest);
@@ -135,14 +136,14 @@ FormValues ReadFormValues(const std::vector<std::string>& lines) {
         v.endTime = shown(end);
         break;
       }
-      case 2: v.gridPoints = formatInteger(std::max(integerOr(line, 2), 3)); break;
-      case 3:
+      case DataKey::D2: v.gridPoints = formatInteger(std::max(integerOr(line, 2), 3)); break;
+      case DataKey::D3:
         dt0 = numberOrZero(line);
         v.initialTimeStep = shown(dt0);
         break;
-      case 4: v.concentrationError = shownNumber(line); break;
-      case 5: v.maximalTimeStep = shownNumber(line); break;
-      case 6: {
+      case DataKey::D4: v.concentrationError = shownNumber(line); break;
+      case DataKey::D5: v.maximalTimeStep = shownNumber(line); break;
+      case DataKey::D6: {
         // The steps between changes of the time step are checked against the
         // initial time step of this file.
         double steps = numberOrZero(line);
@@ -153,47 +154,47 @@ FormValues ReadFormValues(const std::vector<std::string>& lines) {
         v.stepsBetweenChanges = shown(steps);
         break;
       }
-      case 7: {
+      case DataKey::D7: {
         double multiplier = numberOrZero(line);
         if (!(multiplier > 1.0)) multiplier = 1.1;
         v.timeStepMultiplier = shown(multiplier);
         break;
       }
-      case 8: v.temperature = shownNumber(line); break;
-      case 9: {
+      case DataKey::D8: v.temperature = shownNumber(line); break;
+      case DataKey::D9: {
         const Split cut = guardedSplit(line);
         const int choice = integerOr(cut.first, 1);
         v.diffusivityChoice = choice;
         if (choice == 0 || choice == 1) v.diffusivityFile = std::string(cut.rest);
         break;
       }
-      case 10: v.correlationFactor = shownNumber(line); break;
-      case 11: v.molarMasses = componentValues(line, components); break;
-      case 12: v.molarVolumes = componentValues(line, components); break;
-      case 13: {
+      case DataKey::D9a: v.correlationFactor = shownNumber(line); break;
+      case DataKey::D10: v.molarMasses = componentValues(line, components); break;
+      case DataKey::D11: v.molarVolumes = componentValues(line, components); break;
+      case DataKey::D12: {
         const Split cut = guardedSplit(line);
         const int choice = integerOr(cut.first, 1);
         v.activityChoice = choice;
         if (choice == 3) v.activityFile = std::string(cut.rest);
         break;
       }
-      case 14: v.constitutiveChoice = integerOr(line, 0); break;
-      case 15: v.conservationChoice = integerOr(line, 0); break;
-      case 16: v.darkenChoice = integerOr(line, 1); break;
-      case 17: {
+      case DataKey::D13: v.constitutiveChoice = integerOr(line, 0); break;
+      case DataKey::D14: v.conservationChoice = integerOr(line, 0); break;
+      case DataKey::D15: v.darkenChoice = integerOr(line, 1); break;
+      case DataKey::D16: {
         const int choice = integerOr(line, 0);
         v.differentiationChoice = choice < 0 || choice > 3 ? 0 : choice;
         break;
       }
-      case 18: {
+      case DataKey::D17: {
         const Split cut = split(line);
         v.refreshInterval = formatInteger(integerOr(cut.first, 1));
         v.saveInterval = formatInteger(integerOr(cut.rest, 1));
         break;
       }
-      case 19: v.speed = formatInteger(integerOr(line, 0)); break;
-      case 20: v.kirkendallVisibleChoice = integerOr(line, 0); break;
-      case 21: {
+      case DataKey::D18: v.speed = formatInteger(integerOr(line, 0)); break;
+      case DataKey::D19: v.kirkendallVisibleChoice = integerOr(line, 0); break;
+      case DataKey::D20: {
         // Any choice but the first (an index without an item included) means
         // the position is declared on the rest of the line.
         const Split cut = guardedSplit(line);
@@ -202,7 +203,7 @@ FormValues ReadFormValues(const std::vector<std::string>& lines) {
         if (choice != 0) v.kirkendallPosition = std::string(cut.rest);
         break;
       }
-      case 22: {
+      case DataKey::D21: {
         const Split cut = guardedSplit(line);
         const int choice = integerOr(cut.first, 0);
         v.fluxChoice = choice;
@@ -215,11 +216,11 @@ FormValues ReadFormValues(const std::vector<std::string>& lines) {
         v.minimalFraction = shownNumber(last == std::string_view::npos ? line : line.substr(last + 1));
         break;
       }
-      case 23:
+      case DataKey::D22:
         points = integerOr(line, 0);
         v.initialPoints = points;
         break;
-      case 24:
+      case DataKey::D23:
         // The first profile row; the rest follow line by line above.
         if (points > 0) {
           v.profileRows.emplace_back(line);

@@ -93,18 +93,6 @@ void TGUIThread::finish() {
   wait();
 }
 
-void TGUIThread::abandon() {
-  {
-    std::lock_guard lock(mutex_);
-    abandoned_ = true;
-    stopAsked_ = true;
-    pauseRequested_ = false;
-  }
-  model_.stopRequested = 1;
-  changed_.notify_all();
-  finish();
-}
-
 bool TGUIThread::spinUntil(const std::atomic<bool>& flag, std::chrono::microseconds limit) {
   if (!kMayWait) return flag.load(std::memory_order_acquire);
   const auto end = std::chrono::steady_clock::now() + limit;
@@ -204,16 +192,22 @@ void TGUIThread::Synchronize(const std::function<void()>& operation) {
 
 void TGUIThread::run() {
   std::exception_ptr failure;
+  QString message;
   try {
-    failure = Execute(model_, *this).failure;
+    const RunSummary summary = Execute(model_, *this);
+    failure = summary.failure;
+    // A run that stopped on a non-finite value is told like a failure: the
+    // box says where the value appeared, and the window returns to idle.
+    if (!failure && summary.end == RunEnd::NonFinite)
+      message = QString::fromStdString(describeNonFinite(model_, summary.nonFinite));
   } catch (...) {
     failure = std::current_exception();
   }
-  const QString message = failure ? messageOf(failure) : QString();
+  if (failure) message = messageOf(failure);
   // Notified under the lock: the GUI thread may destroy this object as soon
   // as it has seen ended_, so nothing of it may be used after the unlock.
   std::lock_guard lock(mutex_);
-  if (failure && !abandoned_) {
+  if ((failure || !message.isEmpty()) && !abandoned_) {
     // Reported on the GUI thread once the run has ended; the message waits
     // behind mutex_. Qt drops the call if the object is destroyed first.
     failureMessage_ = message;

@@ -81,14 +81,11 @@ class TGUIThread : public QThread, private RunHost, private RunView {
   // GUI thread. Waits until the worker has ended, running the hand-overs it
   // asks for meanwhile (its EndOfRun included, so the results are written).
   void finish();
-  // GUI thread. Makes every later hand-over of the worker throw instead of
-  // waiting for the GUI thread, releases a pause and waits for the thread.
-  // For a fatal error: nothing more of the run is done.
-  void abandon();
 
   // GUI thread: runs the hand-over the worker waits for, if any.
   Q_INVOKABLE void serveHandOver();
-  // GUI thread: shows the error that ended the run, if any.
+  // GUI thread: shows the error that ended the run, or where the non-finite
+  // value stood that stopped it, if any.
   Q_INVOKABLE void reportFailure();
 
  protected:

@@ -14,9 +14,6 @@
 namespace torvex {
 
 TForm1 Form1;  // the one model of the desktop program
-TForm2* Form2 = nullptr;
-TAboutBox* AboutBox = nullptr;
-TForm3* Form3 = nullptr;
 
 namespace {
 
@@ -59,13 +56,10 @@ int main(int argc, char** argv) {
   try {
     const std::string directory = executableDirectory();
     TForm2 window(Form1);
-    Form2 = &window;
     TAboutBox about(&window);
-    AboutBox = &about;
     TForm3 editor(Form1, &window);
-    Form3 = &editor;
-    window.aboutBox = AboutBox;
-    window.editor = Form3;
+    window.aboutBox = &about;
+    window.editor = &editor;
     // Only now: nothing in building the windows may rely on it.
     Form1.applicationDirectory = directory;
     window.show();

@@ -469,8 +469,8 @@ void TForm2::Generatesampleinputfiles1Click() {
 
 // ---- Results menu ----
 
-QString TForm2::resultsFolder() {
-  return QStringLiteral("results");
+QString TForm2::resultsFolder() const {
+  return QString::fromStdString(model_.resultsDirectory);
 }
 
 void TForm2::Plots1Click() {

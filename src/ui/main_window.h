@@ -98,8 +98,8 @@ class TForm2 : public QMainWindow, public RunWindow {
   void LoadMeasuredProfile(const QString& path, double shiftUm);
   // The Plots window, or null before it was first opened.
   [[nodiscard]] plot::PlotsWindow* plotsWindow() const { return plots_.get(); }
-  // The folder the runs write their results to.
-  [[nodiscard]] static QString resultsFolder();
+  // The folder the runs write their results to (the model's).
+  [[nodiscard]] QString resultsFolder() const;
 
   // ---- Data page (parameter forms) ----
   void Edit1Change();

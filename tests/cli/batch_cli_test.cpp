@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -96,13 +97,26 @@ TEST(BatchCli, InvalidInputExitsWithStatusOneAndAMessage) {
             "one per component (key D0)\n");
 
   // A switch value the load keeps but no run can use.
+  test::CaseFile equations;
+  equations.value("D13") = "2";
+  equations.write(dir.file("equations.dat"));
+  const auto unusable = runBatch(dir.path(), "--check equations.dat");
+  EXPECT_EQ(unusable.status, 1);
+  EXPECT_TRUE(contains(unusable.output, "equations.dat, key D13: the constitutive equations 2 cannot be computed"))
+      << unusable.output;
+
+  // The conservative scheme runs, and its frame is volume-fixed whatever
+  // key D14 asks for.
   test::CaseFile scheme;
+  scheme.value("D14") = "1";
   scheme.value("D16") = "3";
   scheme.write(dir.file("scheme.dat"));
-  const auto unusable = runBatch(dir.path(), "--check scheme.dat");
-  EXPECT_EQ(unusable.status, 1);
-  EXPECT_TRUE(contains(unusable.output, "scheme.dat, key D16: the type of differentiation 3 cannot be computed"))
-      << unusable.output;
+  const auto conservative = runBatch(dir.path(), "--check scheme.dat");
+  EXPECT_EQ(conservative.status, 0) << conservative.output;
+  EXPECT_TRUE(contains(conservative.output,
+                       "reference frame   volume-fixed, conservative face fluxes (D16 = 3); key "
+                       "D14 has no effect with D16 = 3\n"))
+      << conservative.output;
 }
 
 // A small closed binary case that reaches its end in a few hundred passes.
@@ -138,6 +152,33 @@ TEST(BatchCli, RunsACaseToItsEndOrForAGivenNumberOfPasses) {
 
   EXPECT_EQ(runBatch(dir.path(), "--max-passes x run.dat").status, 2);
   EXPECT_EQ(runBatch(dir.path(), "run.dat other.dat").status, 2);
+}
+
+// The summary ends with what the chosen equations do differently from the
+// closed-form theory a reader may compare with: the oxidation sample (volume-
+// fixed form, unequal molar volumes, an open end that lets the lattice in)
+// warns twice; a closed couple with equal volumes passes; the exit status
+// stays 0 either way.
+TEST(BatchCli, SummaryWarnsWhereTheFormDepartsFromTheory) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const auto oxidation = runBatch(dir.path(), "--quiet --max-passes 3000 oxidation.dat");
+  EXPECT_EQ(oxidation.status, 0) << oxidation.output;
+  EXPECT_TRUE(contains(oxidation.output, "\u26A0 volume-fixed form with unequal molar volumes: 0.37999"))
+      << oxidation.output;
+  EXPECT_TRUE(contains(oxidation.output, "\u26A0 inventory of component 2 (no boundary flux): 0.01"))
+      << oxidation.output;
+  EXPECT_FALSE(contains(oxidation.output, "inventory of component 1")) << oxidation.output;
+
+  writeDiffusivities(dir, "1e-7");
+  test::CaseFile couple = shortRun();
+  couple.value("D11") = "7.1 7.1";
+  couple.write(dir.file("run.dat"));
+  const auto equal = runBatch(dir.path(), "--quiet run.dat");
+  EXPECT_EQ(equal.status, 0) << equal.output;
+  EXPECT_TRUE(contains(equal.output, "\u2713 volume-fixed form with unequal molar volumes: 0 (at most 0.01)\n"))
+      << equal.output;
+  EXPECT_FALSE(contains(equal.output, "\u26A0")) << equal.output;
 }
 
 // Compiled and textual formulas must leave the same files, byte for byte: the
@@ -177,7 +218,10 @@ TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   const auto outcome = runBatch(dir.path(), "--quiet nan.dat");
   EXPECT_EQ(outcome.status, 3) << outcome.output;
   EXPECT_TRUE(contains(outcome.output, "NaN first appeared in component 1 at grid point")) << outcome.output;
-  EXPECT_TRUE(contains(outcome.output, "after pass 1, t = ")) << outcome.output;
+  // The rates of the very first pass are NaN whatever its step: the run stops
+  // there instead of dividing the step down to 0.
+  EXPECT_TRUE(contains(outcome.output, "at the start of pass 1, t = 0 s")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "passes            0 (")) << outcome.output;
   EXPECT_TRUE(std::filesystem::exists(dir.file("results/at_out.dat")));
 
   test::CaseFile never = shortRun();
@@ -188,6 +232,90 @@ TEST(BatchCli, RunThatGoesNumericallyWrongDoesNotLookLikeSuccess) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_TRUE(contains(refused.output, "never.dat, key D17: the numbers of passes between refreshes and between"))
       << refused.output;
+}
+
+// Every value line of the sample couple changed to something that describes
+// no physical case: the run and --check both refuse it with status 1 and a
+// message naming the key, and no results are written.
+TEST(BatchCli, MeaninglessValuesAreRefusedByTheRunAndByCheck) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const std::string sample = test::readBytes(dir.file("interdiffusion.dat"));
+  struct Change {
+    const char* from;  // a value line of the sample, whole
+    const char* to;
+    const char* message;
+  };
+  const Change changes[] = {
+      {"   1273\r\n", "   -5\r\n", "key D8: the temperature -5 K must be above 0 K"},
+      {"   1273\r\n", "   0\r\n", "key D8: the temperature 0 K"},
+      {"   1.0\r\n", "   0\r\n", "key D9a: the correlation factor 0 must be positive"},
+      {"   1.0\r\n", "   -1\r\n", "key D9a: the correlation factor -1 must be positive"},
+      {"   1.0e-4\r\n#|D5|", "   -1\r\n#|D5|", "key D4: the concentration error -1 must be positive"},
+      {"   -0.1 85 0.5 ", "   -0.1 85 -5 ", "key D23: the content of component 2"},
+      {"   -0.1 85 0.5 ", "   -0.1 85 35 ",
+       "key D23: the contents on initial profile line 1 (\"-0.1 85 35 0.0 0.0 0.0\") sum to 120 %, which leaves -20 % "
+       "to component 3"},
+      {"   63.546 55.847 58.71", "   63.546 0 58.71", "key D10: the molar mass of component 2 is 0 g/mol"},
+  };
+  for (const Change& change : changes) {
+    std::string text = sample;
+    const std::size_t at = text.find(change.from);
+    ASSERT_NE(at, std::string::npos) << change.from;
+    text.replace(at, std::string(change.from).size(), change.to);
+    test::writeBytes(dir.file("bad.dat"), text);
+    const auto check = runBatch(dir.path(), "--check bad.dat");
+    EXPECT_EQ(check.status, 1) << change.to << check.output;
+    EXPECT_TRUE(contains(check.output, std::string("Invalid input: bad.dat, ") + change.message)) << check.output;
+    const auto run = runBatch(dir.path(), "--quiet bad.dat");
+    EXPECT_EQ(run.status, 1) << change.to << run.output;
+    EXPECT_TRUE(contains(run.output, change.message)) << run.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("results"))) << change.to;
+  }
+}
+
+// The first step of the sample couple made 1e30 s: it is clipped to the
+// whole run, whose stages overflow to NaN; those passes are rejected and the
+// step divided until passes are accepted, and the run ends normally.
+TEST(BatchCli, HugeInitialStepEndsNormallyWithFiniteResults) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  std::string text = test::readBytes(dir.file("interdiffusion.dat"));
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"   0   612000\r\n", "   0   5000\r\n"},
+                                 {"   1.0e-4\r\n#|D4|", "   1e30\r\n#|D4|"}}) {
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  }
+  test::writeBytes(dir.file("huge.dat"), text);
+  const auto outcome = runBatch(dir.path(), "--quiet huge.dat");
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "the run reached its end time")) << outcome.output;
+  EXPECT_FALSE(contains(outcome.output, " 0 rejected)")) << outcome.output;
+  const std::string profile = test::readBytes(dir.file("results/at_out.dat"));
+  EXPECT_TRUE(contains(profile, "Current time:       5000\r\n"));
+  EXPECT_FALSE(contains(profile, "NAN") || contains(profile, "INF")) << profile;
+}
+
+// A boundary flux that turns NaN once the clock passes 1 s: the run stops at
+// the first pass that starts there, writes the profile of the last accepted
+// pass and exits with status 3.
+TEST(BatchCli, ProfileTurningNonFiniteMidRunStopsAtThatPass) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7");
+  test::writeLines(dir.file("late.flx"), {"# 1: left, right", "0   0*log(1-t)", "# 2", "0   0"});
+  test::CaseFile file = shortRun();
+  file.value("D21") = "1 late.flx 1e-6";
+  file.write(dir.file("late.dat"));
+  const auto outcome = runBatch(dir.path(), "--quiet late.dat");
+  EXPECT_EQ(outcome.status, 3) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "the run stopped at a pass that started from a non-finite value"))
+      << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "0 rejected)")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "NaN first appeared in component 1 at grid point")) << outcome.output;
+  EXPECT_TRUE(contains(outcome.output, "at the start of pass 110, t = 1.007 s")) << outcome.output;
+  const std::string profile = test::readBytes(dir.file("results/at_out.dat"));
+  EXPECT_TRUE(contains(profile, "Current time:       1.007\r\n")) << profile;
 }
 
 TEST(BatchCli, InterruptStopsTheRunAndWritesTheResults) {
@@ -210,7 +338,7 @@ TEST(BatchCli, InterruptStopsTheRunAndWritesTheResults) {
 std::map<std::string, std::string> resultsOf(const ScratchDirectory& dir) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir.file("results")))
-    files[entry.path().filename().string()] = test::readBytes(entry.path().string());
+    if (entry.is_regular_file()) files[entry.path().filename().string()] = test::readBytes(entry.path().string());
   return files;
 }
 
@@ -278,6 +406,65 @@ TEST(BatchCli, UnwritableSampleDirectoryIsReported) {
   const auto outcome = runBatch(dir.path(), "--write-samples no/such/dir");
   EXPECT_EQ(outcome.status, 1);
   EXPECT_TRUE(contains(outcome.output, "interdiffusion.dat: cannot write")) << outcome.output;
+}
+
+// A template run with --set and --param leaves the case as it was run in
+// results/case; running that copy gives the same results files byte for byte,
+// and the user's files keep their placeholders.
+TEST(BatchCli, OverridesAndParametersRenderACaseThatRepeatsTheRun) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "{{D}}*exp(-{{Q}}/(8.314*T))");
+  test::CaseFile file = shortRun();
+  file.value("D8") = "{{T}}";
+  file.write(dir.file("run.dat"));
+  const auto first = runBatch(dir.path(),
+                              "--quiet --set 'D1=0 1' --set D2=30 --param D=2e-3 --param Q=1.2e5 "
+                              "--param T=1273 run.dat");
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_TRUE(contains(first.output, "final time        1 s")) << first.output;
+  const std::string rendered = test::readBytes(dir.file("results/case/run.dat"));
+  EXPECT_TRUE(contains(rendered, "   0 1\r\n")) << rendered;
+  EXPECT_TRUE(contains(rendered, "   1273\r\n")) << rendered;
+  EXPECT_TRUE(contains(test::readBytes(dir.file("results/case/run.dfv")), "2e-3*exp(-1.2e5/(8.314*T))"));
+  EXPECT_TRUE(contains(test::readBytes(dir.file("run.dfv")), "{{D}}"));
+  const auto results = resultsOf(dir);
+
+  // The copy alone, run from another folder, reads its own side file.
+  const auto again = runBatch(dir.path(), "--quiet --results again results/case/run.dat");
+  ASSERT_EQ(again.status, 0) << again.output;
+  for (const auto& [name, bytes] : results) EXPECT_EQ(test::readBytes(dir.file("again/" + name)), bytes) << name;
+
+  // --check takes the same options and leaves the last run's case alone.
+  const auto check = runBatch(dir.path(), "--check --set D8=1400 --param D=1e-3 --param Q=1e5 run.dat");
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_TRUE(contains(check.output, "With 1 key override(s) and 2 parameter(s) applied.")) << check.output;
+  EXPECT_EQ(test::readBytes(dir.file("results/case/run.dat")), rendered);
+}
+
+TEST(BatchCli, RefusesOverridesAndParametersThatMeanNothing) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "{{D}}");
+  shortRun().write(dir.file("run.dat"));
+  struct Refusal {
+    const char* arguments;
+    const char* message;
+  };
+  const Refusal refusals[] = {
+      {"--set D99=1 --param D=1e-7", "--set D99=1: there is no key \"D99\""},
+      {"--set D8=hot --param D=1e-7", "--set D8=hot: \"hot\" is not a real number (D8 holds the temperature [K])"},
+      {"--set 'D10=58.69' --param D=1e-7", "one per component needs 2"},
+      {"--param D=1e-7 --param T=1000", "--param T=1000: no {{T}} stands in run.dat or the side files it names"},
+      {"", "run.dfv, line 3: the placeholder {{D}} has no value"},
+      {"--param 'D 1'", "expected NAME=VALUE"},
+  };
+  for (const Refusal& refusal : refusals) {
+    for (const char* mode : {"--quiet", "--check"}) {
+      const auto outcome = runBatch(dir.path(), std::string(mode) + " " + refusal.arguments + " run.dat");
+      EXPECT_EQ(outcome.status, 1) << refusal.arguments << "\n" << outcome.output;
+      EXPECT_TRUE(contains(outcome.output, refusal.message)) << refusal.arguments << "\n" << outcome.output;
+      EXPECT_FALSE(std::filesystem::exists(dir.file("results/at_out.dat"))) << refusal.arguments;
+    }
+  }
 }
 
 }  // namespace

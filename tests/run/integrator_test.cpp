@@ -179,6 +179,86 @@ TEST_F(IntegratorTest, RejectedPassRestoresTheProfileAndDividesTheStep) {
   for (int k = 0; k < m_.pointCount; ++k) EXPECT_EQ(m_.concentration[0][k], stageOneInput[k]);
 }
 
+// A NaN in the error estimate is not "within the tolerance": the pass is
+// rejected exactly as one whose error is too large.
+TEST_F(IntegratorTest, PassWithANaNErrorEstimateIsRejected) {
+  ScriptedHost host(m_);
+  host.rate = [](int evaluation, int, int k) { return evaluation == 1 && k == 2 ? std::nan("") : 0.0; };
+  std::vector<double> before;
+  host.onEvaluate = [&](int evaluation) {
+    if (evaluation == 0) before.assign(m_.concentration[1], m_.concentration[1] + m_.pointCount);
+  };
+  m_.timeStep = 0.5;
+  EXPECT_FALSE(RunPass(m_, host));
+  EXPECT_EQ(m_.timeStep, 0.25);
+  EXPECT_EQ(host.refreshes, 0);
+  for (int k = 0; k < m_.pointCount; ++k) EXPECT_EQ(m_.concentration[1][k], before[k]);
+}
+
+// A first step far too long (its later stages overflow to NaN) is divided
+// until the stages stay finite; the run then ends normally.
+TEST_F(IntegratorTest, HugeFirstStepIsDividedUntilItsPassesAreAccepted) {
+  ScriptedHost host(m_);
+  host.rate = [&](int evaluation, int, int) { return evaluation % 6 != 0 && m_.timeStep > 1 ? std::nan("") : 0.0; };
+  m_.timeStep = 1e30;
+  m_.endTime = 100;
+  m_.timeStepChangeInterval = 1000;
+  const RunSummary summary = Execute(m_, host);
+  EXPECT_EQ(summary.end, RunEnd::Completed);
+  EXPECT_EQ(summary.rejectedPasses, 7) << "100 s halved seven times is 0.78 s";
+  EXPECT_EQ(m_.currentTime, 100);
+  for (int i = 0; i < 2; ++i)
+    for (int k = 0; k < m_.pointCount; ++k) EXPECT_TRUE(std::isfinite(m_.concentration[i][k]));
+}
+
+// The first stage is the profile at the start of the pass and its rates at
+// that clock: a non-finite value there is the same for every step, so the
+// run stops at that pass with the place, instead of dividing the step to 0.
+TEST_F(IntegratorTest, NonFiniteRatesAtThePassStartStopTheRunAtThatPass) {
+  ScriptedHost host(m_);
+  // Finite until the clock reaches 5 s, then an infinite rate at one point.
+  host.rate = [&](int, int i, int k) { return m_.currentTime >= 5 && i == 1 && k == 3 ? -HUGE_VAL : 0.0; };
+  m_.endTime = 10;  // no step increase: every pass is 1 s
+  std::vector<double> lastAccepted;
+  host.onEvaluate = [&](int evaluation) {
+    if (evaluation % 6 == 0) lastAccepted.assign(m_.concentration[1], m_.concentration[1] + m_.pointCount);
+  };
+  const RunSummary summary = Execute(m_, host);
+  EXPECT_EQ(summary.end, RunEnd::NonFinite);
+  EXPECT_EQ(summary.acceptedPasses, 5);
+  EXPECT_EQ(summary.rejectedPasses, 0);
+  EXPECT_FALSE(summary.failure);
+  const NonFiniteValue& v = summary.nonFinite;
+  EXPECT_TRUE(v.seen && v.inRates);
+  EXPECT_EQ(v.component, 1);
+  EXPECT_EQ(v.point, 3);
+  EXPECT_EQ(v.value, -HUGE_VAL);
+  EXPECT_EQ(v.pass, 6);
+  EXPECT_EQ(v.time, 5);
+  EXPECT_EQ(host.endOfRuns, 1);
+  EXPECT_EQ(host.afterPasses, 5);
+  EXPECT_EQ(m_.currentTime, 5);
+  for (int k = 0; k < m_.pointCount; ++k) EXPECT_EQ(m_.concentration[1][k], lastAccepted[k]);
+  EXPECT_EQ(describeNonFinite(m_, v),
+            "the rates of change dc/dt of the profile turned non-finite: an infinite value first appeared in "
+            "component 2 at grid point 3 (x = 0.00075 cm) at the start of pass 6, t = 5 s; no smaller step can "
+            "mend it, so the run ended there");
+}
+
+TEST_F(IntegratorTest, NonFiniteProfileStopsTheRunAtItsFirstPass) {
+  ScriptedHost host(m_);
+  m_.concentration[0][4] = std::nan("");
+  const RunSummary summary = Execute(m_, host);
+  EXPECT_EQ(summary.end, RunEnd::NonFinite);
+  EXPECT_EQ(summary.acceptedPasses + summary.rejectedPasses, 0);
+  EXPECT_FALSE(summary.nonFinite.inRates);
+  EXPECT_EQ(summary.nonFinite.pass, 1);
+  // Normalisation spreads a NaN concentration to every component there.
+  EXPECT_EQ(summary.nonFinite.component, 0);
+  EXPECT_EQ(summary.nonFinite.point, 4);
+  EXPECT_EQ(host.evaluations, 1);
+}
+
 TEST_F(IntegratorTest, ClosedSampleRaisesAMolarRatioBelowTheFloor) {
   configure(3);
   const double low = 0.0004;

@@ -203,9 +203,9 @@ TEST(EvaluateDerivative, RefusesSwitchValuesWithoutEquationsBeforeTouchingThePro
     const char* message;
   };
   const Case cases[] = {
-      {&TForm1::differenceScheme, 3,
-       "case.dat, key D16: the type of differentiation 3 cannot be computed; use 0 (central), 1 (forward) or 2 "
-       "(backward)"},
+      {&TForm1::differenceScheme, 4,
+       "case.dat, key D16: the type of differentiation 4 cannot be computed; use 0 (central), 1 (forward), 2 "
+       "(backward) or 3 (conservative)"},
       {&TForm1::constitutiveMode, 2,
        "case.dat, key D13: the constitutive equations 2 cannot be computed; use 0 (Nernst-Planck, Fick with ideal "
        "activities) or 1 (Onsager)"},

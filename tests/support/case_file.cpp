@@ -2,27 +2,21 @@
 
 #include <stdexcept>
 
+#include "model/data_file_keys.h"
 #include "support/test_files.h"
 
 namespace torvex::test {
-namespace {
-
-constexpr std::array<const char*, 25> kKeys = {"D0",  "D1",  "D2",  "D3",  "D4",  "D5",  "D6",  "D7",  "D8",
-                                               "D9",  "D9a", "D10", "D11", "D12", "D13", "D14", "D15", "D16",
-                                               "D17", "D18", "D19", "D20", "D21", "D22", "D23"};
-
-}  // namespace
 
 std::string& CaseFile::value(const std::string& key) {
-  for (std::size_t k = 0; k < values.size(); ++k)
-    if (key == kKeys[k]) return values[k];
-  throw std::invalid_argument("no key " + key);
+  const auto named = keyNamed(key);
+  if (!named || *named == DataKey::D23) throw std::invalid_argument("no key " + key);
+  return values[static_cast<std::size_t>(position(*named))];
 }
 
 std::vector<std::string> CaseFile::lines() const {
   std::vector<std::string> out = {"###Torvex_v2.3###"};
   for (std::size_t k = 0; k < values.size(); ++k) {
-    out.push_back(std::string("#|") + kKeys[k] + "|-");
+    out.push_back(std::string("#|") + keyName(keyAt(static_cast<int>(k))) + "|-");
     out.push_back("   " + values[k]);
   }
   out.push_back("#|D23|-Initial concentration data");

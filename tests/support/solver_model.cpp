@@ -27,6 +27,7 @@ void buildModel(TForm1& m, int r, const std::vector<double>& positions) {
   m.differenceScheme = 0;
   m.boundaryFluxMode = 0;
   m.partialMolarVolume.fill(7.0);
+  m.molarMass.assign(static_cast<std::size_t>(r), 50.0);
 }
 
 void setProfile(TForm1& m, const std::function<double(int, double)>& ratio) {

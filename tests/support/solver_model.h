@@ -12,10 +12,10 @@ namespace torvex::test {
 std::vector<double> uniformGrid(int n, double width);
 
 // Gives `model` r components on the grid `positions` with every array
-// allocated and zeroed: 1273 K, correlation factor 1, partial molar volumes
-// 7 cm^3/mol, every switch 0 (formula diffusivities, ideal activities, Fick,
-// volume-fixed frame, no Darken velocity, central differences, closed
-// sample).
+// allocated and zeroed: 1273 K, correlation factor 1, molar masses 50 g/mol,
+// partial molar volumes 7 cm^3/mol, every switch 0 (formula diffusivities,
+// ideal activities, Fick, volume-fixed frame, no Darken velocity, central
+// differences, closed sample).
 void buildModel(TForm1& model, int r, const std::vector<double>& positions);
 
 // Sets the concentrations from molar ratios ratio(i, x): c_i = N_i / Omega

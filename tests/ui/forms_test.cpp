@@ -16,8 +16,10 @@
 #include <map>
 #include <memory>
 
+#include "model/data_file_keys.h"
 #include "model/tform1.h"
 #include "ui/about_box.h"
+#include "ui/control_map.h"
 #include "ui/main_window.h"
 #include "ui/text_editor.h"
 #include "ui_support.h"
@@ -55,10 +57,7 @@ QStringList formsOf(const TForm2& w) {
 // The value line of a key of the sample data files: a header line, then a
 // key line and a value line per key (D9a between D9 and D10).
 int valueLineOf(const QString& key) {
-  static const QStringList keys = {"D0",  "D1",  "D2",  "D3",  "D4",  "D5",  "D6",  "D7",  "D8",
-                                   "D9",  "D9a", "D10", "D11", "D12", "D13", "D14", "D15", "D16",
-                                   "D17", "D18", "D19", "D20", "D21", "D22", "D23"};
-  return 2 * static_cast<int>(keys.indexOf(key)) + 2;
+  return 2 * torvex::position(*torvex::keyNamed(key.toStdString())) + 2;
 }
 
 // The text of a control named as in the window ("Edit8"), a choice's item
@@ -382,6 +381,29 @@ class FormsTest : public QObject {
     }
   }
 
+  // The conservative difference scheme is a visible fourth choice; a case
+  // with it reads into the forms and is written back with it, under the key
+  // comment line the files always had.
+  void theConservativeSchemeIsOfferedAndKept() {
+    generateSamples();
+    TForm2& w = window();
+    w.show();
+    QVERIFY(w.Edit19C->isVisibleTo(w.TabSheet2));
+    QVERIFY(w.Label25->isVisibleTo(w.TabSheet2));
+    QCOMPARE(w.Edit19C->count(), 4);
+    QVERIFY(w.Label25->text().contains("{3} - conservative"));
+    QStringList lines = fileLines("interdiffusion.dat");
+    lines[valueLineOf("D16")] = "   3";
+    writeLines("conservative.dat", lines);
+    QVERIFY(w.ReadDataFileIntoForms("conservative.dat"));
+    QCOMPARE(controlText(w, "Edit19C"), QStringLiteral("3"));
+    w.WriteDataFile("written.dat");
+    const QStringList written = fileLines("written.dat");
+    QCOMPARE(written[valueLineOf("D16")].trimmed(), QStringLiteral("3"));
+    QCOMPARE(written[valueLineOf("D16") - 1],
+             QStringLiteral("#|D16|-type of differentation, {0} - central, {1} - forward, {2} - backward"));
+  }
+
   void editingTheCurrentDataWithoutSaveChangesNothing() {
     TForm2& w = window();
     w.Edit10->setText("1300");
@@ -485,6 +507,21 @@ class FormsTest : public QObject {
     QVERIFY2(messages_[1].contains("oxidation.dat"), qPrintable(messages_[1]));
     QVERIFY(QFile::exists("interdiffusion.dat"));
     QVERIFY(!QFile::exists("oxid_diff.dfv"));
+  }
+
+  // A key added to the files without a control, or a control renamed without
+  // its entry, shows here.
+  void theControlMapCoversEveryKeyWithRealControls() {
+    for (const auto& info : torvex::dataFileKeys()) {
+      const bool covered = std::any_of(torvex::kControlKeys.begin(), torvex::kControlKeys.end(),
+                                       [&](const torvex::ControlKey& c) { return c.key == info.key; });
+      QVERIFY2(covered, info.name);
+    }
+    for (const torvex::ControlKey& c : torvex::kControlKeys) {
+      const QString name = QString::fromLatin1(c.control);
+      if (name.startsWith("Button") || name == "Edit13" || name == "Edit14" || name == "Edit27") continue;
+      QVERIFY2(!controlText(*window_, name).startsWith("no control"), c.control);
+    }
   }
 
   void theAboutBox() {

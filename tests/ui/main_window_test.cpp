@@ -352,6 +352,38 @@ class MainWindowTest : public QObject {
     QVERIFY(messages_.front().startsWith(QStringLiteral("ERROR: ERROR 1. Check input files.")));
   }
 
+  // A value that describes no physical case is refused at START like any
+  // invalid input; a run whose rates turn NaN stops at once with the place in
+  // a message box and leaves the window idle.
+  void meaninglessInputAndANonFiniteRunEndInAMessage() {
+    TForm2& w = window();
+    enterShortCase(w);
+    w.Edit10->setText("0");
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY2(messages_.front().contains(QStringLiteral("key D8: the temperature 0 K must be above 0 K")),
+             qPrintable(messages_.front()));
+    QVERIFY(w.RunThread == nullptr);
+    QCOMPARE(w.START->text(), QStringLiteral("START"));
+
+    messages_.clear();
+    w.Edit10->setText("1273");
+    QFile formulas(QStringLiteral("nan.dfv"));
+    QVERIFY(formulas.open(QIODevice::WriteOnly));
+    formulas.write("log(N1-2)\r\nlog(N1-2)\r\nlog(N1-2)\r\n");  // NaN everywhere
+    formulas.close();
+    choose(w.Edit11C, "0");
+    w.Edit28->setText(QStringLiteral("nan.dfv"));
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QTRY_COMPARE(messages_.size(), 1);
+    QVERIFY2(messages_.front().contains(QStringLiteral("NaN first appeared in component 1")),
+             qPrintable(messages_.front()));
+    QVERIFY(messages_.front().contains(QStringLiteral("at the start of pass 1, t = 0 s")));
+    QTRY_VERIFY(w.RunThread == nullptr);
+    QCOMPARE(w.START->text(), QStringLiteral("START"));
+    QVERIFY(QFile::exists(QStringLiteral("results/at_out.dat")));
+  }
+
   void aResultsFileThatCannotBeWrittenEndsTheRunWithAMessage() {
     TForm2& w = window();
     enterShortCase(w);

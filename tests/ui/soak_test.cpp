@@ -116,21 +116,44 @@ class SoakTest : public QObject {
     }
 
     // The session ends: whatever runs is stopped and ends promptly.
-    if (window->RunThread != nullptr) window->Stop1Click();
+    if (window->RunThread != nullptr) {
+      window->Stop1Click();
+      ++stopped;
+    }
     QTRY_VERIFY_WITH_TIMEOUT(!window->workerActive(), 20000);
     window.reset();
     // The last continuation file is a complete case that loads again.
     TForm1 check;
     QVERIFY(QFile::exists("results/continue.dat"));
     check.load("results/continue.dat");
+    // Every results file is whole: present, ended by a line end, and the
+    // profile files carry the time of their profile.
+    for (const char* name : {"at_out.dat", "wt_out.dat", "continue.dat", "Kirk_plane.dat", "boundary_flux.dat",
+                             "diffusivities.dat", "fluxes_comparition.dat"}) {
+      QFile file(QStringLiteral("results/") + name);
+      QVERIFY2(file.open(QIODevice::ReadOnly), name);
+      const QByteArray bytes = file.readAll();
+      QVERIFY2(bytes.isEmpty() || bytes.endsWith("\r\n"), name);
+      if (QByteArray(name) == "at_out.dat" || QByteArray(name) == "wt_out.dat")
+        QVERIFY2(bytes.contains("Current time:"), name);
+    }
+    QVERIFY(QDir("results").entryList({"*.tmp*"}, QDir::Files).isEmpty());
     QDir::setCurrent(previousDirectory);
 
     qInfo(
         "seed %u: %d commands; %d runs started, %d stopped, %d ended by themselves; "
         "%d pauses or continues; %d reopenings; %d messages",
         seed, actions, started, stopped, ended, pauses, reopenings, static_cast<int>(messages.size()));
+    // No error box was provoked, so none may show.
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
     QVERIFY(started > actions / 10);
+    // Every run that started was counted once, as stopped or as ended by
+    // itself, and both happened.
+    QCOMPARE(stopped + ended, started);
+    if (actions >= 200) {
+      QVERIFY(stopped > 0);
+      QVERIFY(ended > 0);
+    }
   }
 };
 

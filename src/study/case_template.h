@@ -1,0 +1,62 @@
+#pragma once
+// A case as a template: a data file and the side files it names, in which
+// key overrides replace whole value lines and parameters fill the {{NAME}}
+// placeholders. Rendering makes the case that is actually run; it is written
+// beside the results so that the run can be repeated from it alone.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/data_file_keys.h"
+
+namespace torvex {
+
+// --set KEY=VALUE: the value line of KEY becomes VALUE. For D23 the rows of
+// the initial profile are separated by ';'.
+struct KeyOverride {
+  DataKey key;
+  std::string value;
+};
+
+// --param NAME=VALUE: every {{NAME}} in the case becomes VALUE.
+struct CaseParameter {
+  std::string name;
+  std::string value;
+};
+
+// Parse "KEY=VALUE" and "NAME=VALUE"; throw InputError naming the text.
+KeyOverride parseKeyOverride(std::string_view text);
+CaseParameter parseCaseParameter(std::string_view text);
+
+struct RenderedFile {
+  std::string name;  // as the data file names it (a relative path), or the data file's own name
+  std::string read;  // the path it was read from
+  std::vector<std::string> lines;
+  bool changed = false;  // a parameter was substituted into it
+};
+
+struct RenderedCase {
+  RenderedFile dataFile;
+  std::vector<RenderedFile> sideFiles;  // those that exist, in key order
+  // Side files named by an absolute path or one that leaves the case folder:
+  // they are read where they are and not copied.
+  std::vector<std::string> sideFilesLeftInPlace;
+};
+
+// Reads the data file at `dataPath` and the side files it names (looked for
+// beside it first, then relative to the working directory), applies the
+// overrides and then the parameters. Throws InputError, naming the key, the
+// file and line or the parameter and the offending text, when an override does
+// not fit its key, the data file ends before an overridden key, a placeholder
+// is left without a value, a parameter is used nowhere, or a side file with a
+// placeholder lies outside the case folder. Side files that do not exist are
+// left to the load to report.
+RenderedCase renderCase(const std::string& dataPath, const std::vector<KeyOverride>& overrides,
+                        const std::vector<CaseParameter>& parameters);
+
+// Writes the rendered files into `directory` (created if need be), each
+// replaced atomically; returns the path of the rendered data file.
+std::string writeRenderedCase(const RenderedCase& rendered, const std::string& directory);
+
+}  // namespace torvex
