@@ -21,7 +21,7 @@ rm -f "$build_dir"/torvex_*.deb
 (cd "$build_dir" && cpack -G DEB >/dev/null)
 package=$(ls "$build_dir"/torvex_*.deb)
 contents=$(dpkg-deb -c "$package")
-for file in ./usr/bin/torvex ./usr/bin/torvex-batch ./usr/share/applications/org.example.Torvex.desktop \
+for file in ./usr/bin/torvex ./usr/bin/torvex-batch ./usr/bin/torvex-plot ./usr/share/applications/org.example.Torvex.desktop \
   ./usr/share/metainfo/org.example.Torvex.metainfo.xml ./usr/share/icons/hicolor/scalable/apps/org.example.Torvex.svg; do
   if ! grep -q " $file\$" <<<"$contents"; then
     echo "the package $package does not hold $file" >&2
