@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 
 #include "cli/case_summary.h"
 #include "model/errors.h"
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
 #include "run/integrator.h"
@@ -226,6 +228,16 @@ int reportFailure(const std::exception_ptr& failure) {
   return kExitRunInvalid;
 }
 
+// The schedule and the output times of the options, into the loaded model.
+void installHeatTreatment(TForm1& model, const BatchRunOptions& options) {
+  model.temperatureSchedule.reset();
+  model.outputTimes.clear();
+  if (!options.schedulePath.empty())
+    model.temperatureSchedule = std::make_shared<const TemperatureSchedule>(readScheduleFile(options.schedulePath));
+  if (!options.outputTimes.empty())
+    model.outputTimes = outputTimesWithin(parseOutputTimes(options.outputTimes), model.startTime, model.endTime);
+}
+
 }  // namespace
 
 std::string renderedCaseDirectory(const BatchRunOptions& options) {
@@ -241,6 +253,7 @@ RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options) {
   if (!changed) {
     model.sideFileDirectory = std::filesystem::path(options.casePath).parent_path().string();
     model.load(options.casePath);
+    installHeatTreatment(model, options);
     return rendered;
   }
   const std::string directory =
@@ -248,6 +261,7 @@ RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options) {
   const std::string path = writeRenderedCase(rendered, directory);
   model.sideFileDirectory = directory;
   model.load(path);
+  installHeatTreatment(model, options);
   return rendered;
 }
 
