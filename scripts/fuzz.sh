@@ -16,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets_all=(load evaluate_formula results form_reader case_template)
+targets_all=(load evaluate_formula results form_reader case_template heat_treatment)
 merge=0
 seconds=60
 if [ "${1:-}" = "--merge" ]; then

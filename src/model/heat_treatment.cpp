@@ -77,6 +77,15 @@ void takeTimes(std::string_view text, const std::string& place, std::vector<Outp
   }
 }
 
+// T on the straight line from one row to the next at a time between them.
+// Halved when the span of two far-apart times overflows.
+double between(const ScheduleRow& from, const ScheduleRow& to, double t) {
+  const double span = to.time - from.time;
+  const double fraction =
+      std::isfinite(span) ? (t - from.time) / span : (t / 2 - from.time / 2) / (to.time / 2 - from.time / 2);
+  return from.temperature + (to.temperature - from.temperature) * std::clamp(fraction, 0.0, 1.0);
+}
+
 }  // namespace
 
 TemperatureSchedule::TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source)
@@ -92,7 +101,7 @@ double TemperatureSchedule::temperatureAt(double t) const {
   const ScheduleRow& from = *(after - 1);
   if (after == rows_.end()) return from.temperature;
   const ScheduleRow& to = *after;
-  return from.temperature + (to.temperature - from.temperature) * ((t - from.time) / (to.time - from.time));
+  return between(from, to, t);
 }
 
 double TemperatureSchedule::temperatureBefore(double t) const {
@@ -104,7 +113,7 @@ double TemperatureSchedule::temperatureBefore(double t) const {
   const ScheduleRow& from = *(notBefore - 1);
   if (notBefore == rows_.end()) return from.temperature;
   const ScheduleRow& to = *notBefore;
-  return from.temperature + (to.temperature - from.temperature) * ((t - from.time) / (to.time - from.time));
+  return between(from, to, t);
 }
 
 double TemperatureSchedule::nextCorner(double t) const {
