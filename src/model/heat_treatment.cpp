@@ -63,18 +63,57 @@ std::string readWholeFile(const std::string& path, const char* what) {
   return std::move(bytes).str();
 }
 
-// Appends the times of one piece of text (comma-separated numbers), refusing
-// a time that is not a finite number or does not increase.
+void addTime(double time, const std::string& place, std::string shown, std::vector<OutputTime>& times) {
+  if (!times.empty() && !(time > times.back().time))
+    throw InputError(place + ": " + quoted(shown) + ": the output times must increase (the one before is " +
+                     formatGeneral(times.back().time) + ")");
+  times.push_back({time, place, std::move(shown)});
+}
+
+// Appends the times of an even spacing start:stop:count: count times from
+// start to stop, both included, the last one stop itself (not start plus the
+// rounded spacings).
+void takeSpacing(const std::vector<std::string_view>& parts, const std::string& place, const std::string& shown,
+                 std::vector<OutputTime>& times) {
+  const std::optional<double> start = parseReal(parts[0]);
+  const std::optional<double> stop = parseReal(parts[1]);
+  const std::optional<int> count = parseInteger(parts[2]);
+  if (!start || !stop || !std::isfinite(*start) || !std::isfinite(*stop))
+    throw InputError(place + ": " + quoted(shown) + ": start and stop of start:stop:count must be times in seconds");
+  if (!count || *count < 1)
+    throw InputError(place + ": " + quoted(shown) + ": the count of start:stop:count must be a whole number >= 1");
+  if (*count > 1 && !(*stop > *start))
+    throw InputError(place + ": " + quoted(shown) + ": the stop of start:stop:count must come after its start");
+  for (int k = 0; k < *count; ++k) {
+    const double time = k == 0 ? *start : k + 1 == *count ? *stop : *start + (*stop - *start) * k / (*count - 1);
+    addTime(time, place, shown, times);
+  }
+}
+
+// Appends the times of a comma-separated text whose pieces are times or even
+// spacings, refusing a piece that is neither or times that do not increase.
 void takeTimes(std::string_view text, const std::string& place, std::vector<OutputTime>& times) {
   for (std::string_view piece : splitAt(text, ',')) {
-    const std::optional<double> time = parseReal(piece);
     const std::string shown = std::string(trimmedView(piece));
+    const std::vector<std::string_view> parts = splitAt(piece, ':');
+    if (parts.size() == 3) {
+      takeSpacing(parts, place, shown, times);
+      continue;
+    }
+    const std::optional<double> time = parseReal(piece);
     if (!time || !std::isfinite(*time)) throw InputError(place + ": " + quoted(shown) + ": not a time in seconds");
-    if (!times.empty() && !(*time > times.back().time))
-      throw InputError(place + ": " + quoted(shown) + ": the output times must increase (the one before is " +
-                       times.back().text + ")");
-    times.push_back({*time, place, shown});
+    addTime(*time, place, shown, times);
   }
+}
+
+// Whether a text is meant as times rather than a file name: every piece
+// between commas a number or three parts between colons.
+bool looksLikeTimes(std::string_view text) {
+  if (blank(text)) return false;
+  const std::vector<std::string_view> pieces = splitAt(text, ',');
+  return std::all_of(pieces.begin(), pieces.end(), [](std::string_view piece) {
+    return parseReal(piece).has_value() || splitAt(piece, ':').size() == 3;
+  });
 }
 
 // T on the straight line from one row to the next at a time between them.
@@ -168,36 +207,13 @@ TemperatureSchedule readScheduleFile(const std::string& path) {
 }
 
 std::vector<OutputTime> parseOutputTimes(const std::string& text) {
-  const std::string place = "--output-times";
-  const std::vector<std::string_view> range = splitAt(text, ':');
-  if (range.size() == 3) {
-    const std::optional<double> start = parseReal(range[0]);
-    const std::optional<double> stop = parseReal(range[1]);
-    const std::optional<int> count = parseInteger(range[2]);
-    if (!start || !stop || !std::isfinite(*start) || !std::isfinite(*stop))
-      throw InputError(place + ": " + quoted(text) + ": start and stop of start:stop:count must be times in seconds");
-    if (!count || *count < 1)
-      throw InputError(place + ": " + quoted(text) + ": the count of start:stop:count must be a whole number >= 1");
-    if (*count > 1 && !(*stop > *start))
-      throw InputError(place + ": " + quoted(text) + ": the stop of start:stop:count must come after its start");
-    std::vector<OutputTime> times;
-    for (int k = 0; k < *count; ++k) {
-      // The last one is stop itself, not start plus the rounded spacings.
-      const double time = k == 0 ? *start : k + 1 == *count ? *stop : *start + (*stop - *start) * k / (*count - 1);
-      times.push_back({time, place, text});
-    }
-    return times;
-  }
-  const std::vector<std::string_view> pieces = splitAt(text, ',');
-  const bool list =
-      std::all_of(pieces.begin(), pieces.end(), [](std::string_view piece) { return parseReal(piece).has_value(); });
   std::vector<OutputTime> times;
-  if (list && !blank(text)) {
-    takeTimes(text, place, times);
+  if (looksLikeTimes(text)) {
+    takeTimes(text, "--output-times", times);
     return times;
   }
   if (blank(text) || !std::ifstream(text))
-    throw InputError(place + ": " + quoted(text) +
+    throw InputError("--output-times: " + quoted(text) +
                      ": neither a list of times in seconds, nor start:stop:count, nor a readable file");
   const std::string contents = readWholeFile(text, "output times");
   const std::vector<std::string_view> lines = splitLines(contents);

@@ -61,11 +61,11 @@ struct OutputTime {
   std::string text;   // the text that gave it
 };
 
-// The times of `--output-times`: a comma-separated list of seconds
-// ("600,1800,3600"), an even spacing "start:stop:count" (count times from
-// start to stop, both included; count 1 gives start), or, when the text is
-// neither, the path of a file holding times separated by commas or line
-// ends. Throws InputError naming the text, or the file, the line and the
+// The times of `--output-times`: a comma-separated list whose items are
+// times in seconds or even spacings "start:stop:count" (count times from
+// start to stop, both included; count 1 gives start): "600,1800,3600",
+// "0:3600:7", "10,60:600:10"; or, when the text is none of these, the path of
+// a file holding such lists on its lines. Throws InputError naming the text, or the file, the line and the
 // text, when a time is not a finite number, the times do not increase, a
 // count is not a whole number of at least 1, or the file cannot be read or
 // holds no time.

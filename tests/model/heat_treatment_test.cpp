@@ -106,6 +106,7 @@ TEST(OutputTimes, ReadsListsSpacingsAndFiles) {
   ASSERT_EQ(thirds.size(), 4u);
   EXPECT_EQ(thirds.back(), 0.7) << "the last time is the stop, whatever the rounding of the spacing";
   EXPECT_EQ(bare(parseOutputTimes("5:9:1")), (std::vector<double>{5}));
+  EXPECT_EQ(bare(parseOutputTimes("10,60:180:3,200")), (std::vector<double>{10, 60, 120, 180, 200}));
 
   test::ScratchDirectory dir;
   test::writeBytes(dir.file("times.txt"), "100\n200,300\r\n\n400\n");
@@ -125,6 +126,7 @@ TEST(OutputTimes, RefusesBadInputNamingWhereItStands) {
   const std::vector<Case> cases = {
       {"600,300", "--output-times: '300': the output times must increase"},
       {"600,600", "--output-times: '600': the output times must increase"},
+      {"100,0:300:4", "--output-times: '0:300:4': the output times must increase (the one before is 100)"},
       {"0:100:0", "the count of start:stop:count must be a whole number >= 1"},
       {"0:100:2.5", "the count of start:stop:count must be a whole number >= 1"},
       {"100:0:3", "the stop of start:stop:count must come after its start"},
