@@ -167,6 +167,10 @@ TEST(BatchCli, ScheduleAndOutputTimesAreReadOrRefusedBeforeTheRun) {
   const auto run = runBatch(dir.path(), "--quiet --schedule heat.csv --output-times 0.25,0.5:1.5:3 run.dat");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_TRUE(contains(run.output, "final time        2 s (end time 2 s)")) << run.output;
+  EXPECT_TRUE(contains(run.output,
+                       "  schedule          heat.csv, 2 rows, T from 1000 to 1200 K, 1200 K at the final "
+                       "time\n  output times      4, from 0.25 to 1.5 s\n"))
+      << run.output;
 
   test::writeBytes(dir.file("bad.csv"), "time_s,T_K\n0,1000\n1,-3\n");
   struct Case {
