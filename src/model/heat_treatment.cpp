@@ -14,6 +14,9 @@ namespace torvex {
 namespace {
 
 constexpr std::size_t kQuotedLength = 80;  // longest piece of a line quoted in a message
+// Most output times a run takes: each is a save of every results file, and a
+// count typed with a digit too many must not exhaust the memory.
+constexpr int kMaxOutputTimes = 100000;
 
 std::string quoted(std::string_view text) {
   std::string shown(text.substr(0, kQuotedLength));
@@ -64,6 +67,8 @@ std::string readWholeFile(const std::string& path, const char* what) {
 }
 
 void addTime(double time, const std::string& place, std::string shown, std::vector<OutputTime>& times) {
+  if (times.size() >= static_cast<std::size_t>(kMaxOutputTimes))
+    throw InputError(place + ": " + quoted(shown) + ": more than " + formatInteger(kMaxOutputTimes) + " output times");
   if (!times.empty() && !(time > times.back().time))
     throw InputError(place + ": " + quoted(shown) + ": the output times must increase (the one before is " +
                      formatGeneral(times.back().time) + ")");
@@ -82,6 +87,8 @@ void takeSpacing(const std::vector<std::string_view>& parts, const std::string& 
     throw InputError(place + ": " + quoted(shown) + ": start and stop of start:stop:count must be times in seconds");
   if (!count || *count < 1)
     throw InputError(place + ": " + quoted(shown) + ": the count of start:stop:count must be a whole number >= 1");
+  if (*count > kMaxOutputTimes - static_cast<int>(times.size()))
+    throw InputError(place + ": " + quoted(shown) + ": more than " + formatInteger(kMaxOutputTimes) + " output times");
   if (*count > 1 && !(*stop > *start))
     throw InputError(place + ": " + quoted(shown) + ": the stop of start:stop:count must come after its start");
   for (int k = 0; k < *count; ++k) {

@@ -127,6 +127,8 @@ TEST(OutputTimes, RefusesBadInputNamingWhereItStands) {
       {"600,300", "--output-times: '300': the output times must increase"},
       {"600,600", "--output-times: '600': the output times must increase"},
       {"100,0:300:4", "--output-times: '0:300:4': the output times must increase (the one before is 100)"},
+      {"0:3:62222000", "--output-times: '0:3:62222000': more than 100000 output times"},
+      {"5,0:3e5:100000", "--output-times: '0:3e5:100000': more than 100000 output times"},
       {"0:100:0", "the count of start:stop:count must be a whole number >= 1"},
       {"0:100:2.5", "the count of start:stop:count must be a whole number >= 1"},
       {"100:0:3", "the stop of start:stop:count must come after its start"},
