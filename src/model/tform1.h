@@ -28,10 +28,11 @@ struct CachedValue {
   bool valid = false;
 };
 
+class TemperatureSchedule;
+
 using Switch = std::uint8_t;
 
 class CompiledFormulas;
-class TemperatureSchedule;
 
 class TForm1 {
  public:
