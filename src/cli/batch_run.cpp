@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 
 #include "cli/case_summary.h"
 #include "model/errors.h"
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
 #include "run/integrator.h"
@@ -156,6 +158,22 @@ const char* describeEnd(RunEnd end) {
   return "";
 }
 
+// The schedule and the output times the run followed, when it had them.
+void printHeatTreatment(const TForm1& m) {
+  if (const auto& schedule = m.temperatureSchedule) {
+    const auto& rows = schedule->rows();
+    const auto [coolest, hottest] = std::minmax_element(
+        rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.temperature < b.temperature; });
+    std::cout << "  schedule          " << schedule->source() << ", "
+              << formatInteger(static_cast<long long>(rows.size())) << " rows, T from "
+              << formatGeneral(coolest->temperature) << " to " << formatGeneral(hottest->temperature) << " K, "
+              << formatGeneral(schedule->temperatureAt(m.currentTime)) << " K at the final time\n";
+  }
+  if (!m.outputTimes.empty())
+    std::cout << "  output times      " << formatInteger(static_cast<long long>(m.outputTimes.size())) << ", from "
+              << formatGeneral(m.outputTimes.front()) << " to " << formatGeneral(m.outputTimes.back()) << " s\n";
+}
+
 // The conservative scheme: its frame, and the amount of every component at
 // the start and at the end beside what crossed the ends, so that a change
 // the fluxes do not account for (the per-pass normalisation, the molar-ratio
@@ -231,6 +249,16 @@ int reportFailure(const std::exception_ptr& failure) {
   return kExitRunInvalid;
 }
 
+// The schedule and the output times of the options, into the loaded model.
+void installHeatTreatment(TForm1& model, const BatchRunOptions& options) {
+  model.temperatureSchedule.reset();
+  model.outputTimes.clear();
+  if (!options.schedulePath.empty())
+    model.temperatureSchedule = std::make_shared<const TemperatureSchedule>(readScheduleFile(options.schedulePath));
+  if (!options.outputTimes.empty())
+    model.outputTimes = outputTimesWithin(parseOutputTimes(options.outputTimes), model.startTime, model.endTime);
+}
+
 }  // namespace
 
 std::string renderedCaseDirectory(const BatchRunOptions& options) {
@@ -246,6 +274,7 @@ RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options) {
   if (!changed) {
     model.sideFileDirectory = std::filesystem::path(options.casePath).parent_path().string();
     model.load(options.casePath);
+    installHeatTreatment(model, options);
     return rendered;
   }
   const std::string directory =
@@ -253,6 +282,7 @@ RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options) {
   const std::string path = writeRenderedCase(rendered, directory);
   model.sideFileDirectory = directory;
   model.load(path);
+  installHeatTreatment(model, options);
   return rendered;
 }
 
@@ -294,6 +324,7 @@ int runBatchCase(const BatchRunOptions& options) {
   if (!host.nonFinite().seen) host.lookForNonFinite();
 
   printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
+  printHeatTreatment(model);
   if (model.differenceScheme == 3) printConservation(model, startInventory);
   if (const RunReport* report = LastRunReport(model)) printChecks(report->checks);
   std::cout.flush();

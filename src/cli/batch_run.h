@@ -28,6 +28,10 @@ struct BatchRunOptions {
   // of the last run as it was).
   std::string renderDirectory;
   std::vector<std::string> commandLine;  // the program's arguments, for the run report
+  // --schedule: a CSV file of T(t) the run follows instead of D8; empty: none.
+  std::string schedulePath;
+  // --output-times: times (s) the run lands on and saves at; empty: none.
+  std::string outputTimes;
 };
 
 // The folder below the results that holds the case as it was run.
@@ -49,7 +53,9 @@ int runBatchCase(const BatchRunOptions& options);
 // when no override or parameter changes it, else the rendered case written
 // into the results folder (see renderedCaseDirectory). Sets where side files
 // and results go. Throws what the rendering or the load throws. Returns the
-// rendered case, for writing beside the results of a run.
+// rendered case, for writing beside the results of a run. Installs the
+// temperature schedule and the output times of the options (refused with an
+// InputError naming the file, the line and the text).
 RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options);
 
 // `torvex-batch --report RESULTS_DIR`: prints the outcome and the checks of

@@ -31,8 +31,10 @@ constexpr int kExitInvalidInput = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
-                    [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR] CASE.dat
-       torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]... CASE.dat
+                    [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR]
+                    [--schedule FILE] [--output-times LIST] CASE.dat
+       torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]...
+                    [--schedule FILE] [--output-times LIST] CASE.dat
        torvex-batch --report RESULTS_DIR
        torvex-batch --write-samples DIR
        torvex-batch --help
@@ -80,6 +82,22 @@ This is its headless runner.
                         DIR/case, so that running DIR/case/CASE.dat repeats
                         it; side files are looked for beside the data file
                         first, then in the working directory.
+  --schedule FILE       Follow a temperature schedule instead of the single
+                        temperature of key D8: FILE is a CSV file with the
+                        header time_s,T_K and rows of increasing time (s) and
+                        temperature (K), read as a piecewise-linear T(t),
+                        constant before the first row and after the last; two
+                        rows at one time are a step. Every derivative
+                        evaluation uses T at its own time (mobilities, the T
+                        of side-file formulas, the built-in parameters, the
+                        oxidation constants); no pass steps over a row's time.
+  --output-times LIST   Also write the results at exactly these times (s):
+                        a comma-separated list (600,1800,3600), an even
+                        spacing start:stop:count (0:3600:7 gives every
+                        600 s), or a file of times separated by commas or
+                        line ends. The run clips its step to land on each,
+                        as on the end time; each must lie after the start and
+                        not after the end of the run.
   --check CASE.dat      Load the input data file CASE.dat and the side files it
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
@@ -191,13 +209,18 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
       options.progress = torvex::ProgressStyle::Quiet;
     } else if (arg == "--textual-formulas") {
       options.textualFormulas = true;
-    } else if (arg == "--set" || arg == "--param" || arg == "--results") {
+    } else if (arg == "--set" || arg == "--param" || arg == "--results" || arg == "--schedule" ||
+               arg == "--output-times") {
       if (a + 1 >= args.size()) return arg + " needs a value";
       const std::string& value = args[++a];
       if (arg == "--set")
         options.overrides.push_back(torvex::parseKeyOverride(value));
       else if (arg == "--param")
         options.parameters.push_back(torvex::parseCaseParameter(value));
+      else if (arg == "--schedule")
+        options.schedulePath = value;
+      else if (arg == "--output-times")
+        options.outputTimes = value;
       else
         options.resultsDirectory = value;
     } else if (arg == "--check") {

@@ -28,6 +28,8 @@ struct CachedValue {
   bool valid = false;
 };
 
+class TemperatureSchedule;
+
 using Switch = std::uint8_t;
 
 class CompiledFormulas;
@@ -219,6 +221,21 @@ class TForm1 {
   std::string sideFileDirectory;
   // The folder the results files are written to; each run owns its own.
   std::string resultsDirectory = "results";
+
+  // A heat treatment beyond the data file; a load leaves both as they are.
+  // With a schedule the run sets `temperature` to T(t) of the time every
+  // derivative evaluation is made for; null: the temperature of D8 holds
+  // throughout.
+  std::shared_ptr<const TemperatureSchedule> temperatureSchedule;
+  // Times (s, increasing, inside the run) at which passes land exactly and
+  // the results are written, beside the saves every D17 passes.
+  std::vector<double> outputTimes;
+  // The step the step control chose when a pass was clipped to land on a
+  // corner of the schedule or an output time (0: none); the pass after the
+  // landing goes on from it.
+  double stepBeforeLanding = 0.0;
+  // True during the Refresh of a pass that landed on an output time.
+  bool atOutputTime = false;
 
   // evaluateFormula parses a formula with variables once and evaluates it
   // from the parser's compiled form (true), or substitutes the values into

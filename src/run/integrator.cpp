@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/errors.h"
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "run/input_values.h"
 #include "run/run_journal.h"
@@ -238,9 +239,43 @@ void increaseStep(TForm1& m) {
     m.timeStep = m.maxTimeStep;
 }
 
-// End clipping: no step goes past the end of the run.
-void clipToEnd(TForm1& m) {
-  if (m.timeStep + m.currentTime > m.endTime && m.timeStep != 0) m.timeStep = m.endTime - m.currentTime;
+// The next time after the clock a pass must land on exactly: the end of the
+// run, or before it a corner of the temperature schedule (where T(t) bends
+// or steps, so no stage straddles it) or an output time.
+double nextLanding(const TForm1& m) {
+  double landing = m.endTime;
+  if (m.temperatureSchedule) landing = std::min(landing, m.temperatureSchedule->nextCorner(m.currentTime));
+  const auto output = std::upper_bound(m.outputTimes.begin(), m.outputTimes.end(), m.currentTime);
+  if (output != m.outputTimes.end()) landing = std::min(landing, *output);
+  return landing;
+}
+
+// Landing clipping: no step goes past the end of the run, a corner of the
+// schedule or an output time. A step clipped short of the end is remembered,
+// so that the step control goes on from its own step after the landing.
+void clipToLanding(TForm1& m) {
+  const double landing = nextLanding(m);
+  if (m.timeStep + m.currentTime > landing && m.timeStep != 0) {
+    if (landing != m.endTime) m.stepBeforeLanding = m.timeStep;
+    m.timeStep = landing - m.currentTime;
+  }
+}
+
+// The temperature of the schedule at stage s of a pass of step dt from the
+// clock (the nodes of the stages, in double precision). No corner lies inside
+// a pass: the first stage takes T from the clock on, the others T of the
+// inside of the pass, so a pass that ends at a step is under the temperature
+// before it (the stage time is held to the landing, which a rounded t + dt
+// could pass).
+constexpr double kStageNode[7] = {0, 0, 0.2, 0.3, 0.6, 1.0, 0.875};
+
+void setStageTemperature(TForm1& m, int s, double dt, double landing) {
+  if (!m.temperatureSchedule) return;
+  if (s == 1) {
+    m.temperature = m.temperatureSchedule->temperatureAt(m.currentTime);
+    return;
+  }
+  m.temperature = m.temperatureSchedule->temperatureBefore(std::min(m.currentTime + kStageNode[s] * dt, landing));
 }
 
 // The first non-finite entry of a table, searched component by component.
@@ -323,6 +358,8 @@ bool RunPass(TForm1& m, RunHost& host) {
   const double dt = m.timeStep;  // the step this pass integrates
   const bool conservative = conservativeScheme(m);
   if (conservative) m.kirkendallPositionAtStepStart = m.kirkendallStagePosition = m.kirkendallPosition;
+  const double landing = nextLanding(m);
+  setStageTemperature(m, 1, dt, landing);
   host.EvaluateDerivative();
   refuseNonFiniteStart(m);
   const double kp1 = m.parabolicRateConstant;  // kp of the first stage
@@ -332,6 +369,7 @@ bool RunPass(TForm1& m, RunHost& host) {
     m.stageTimeStep += static_cast<double>(kNode[s]) * dt;
     setStageInput(m, s);
     if (conservative) setPlaneStageInput(m, s);
+    setStageTemperature(m, s, dt, landing);
     host.EvaluateDerivative();
     storeIncrement(m, s, dt);
     if (conservative) storeConservativeIncrements(m, s, dt);
@@ -342,6 +380,7 @@ bool RunPass(TForm1& m, RunHost& host) {
   if (!accepted) {
     copyTable(m.concentrationAtStepStart, m.concentration, r, n);
     m.timeStep = dt / m.timeStepMultiplier;
+    m.stepBeforeLanding = 0;  // the step control has taken a smaller step
   }
   if (m.boundaryFluxMode == 1 || m.boundaryFluxMode == 2) ratiosOfStepStart(m);
 
@@ -351,13 +390,21 @@ bool RunPass(TForm1& m, RunHost& host) {
       m.oxideThickness = m.oxideThickness + (kp1 / m.oxideThickness) * dt;  // parabolic growth of the scale
     }
     // The clock moves before Refresh, by the step just integrated; a clipped
-    // last step lands exactly on the end time.
-    m.currentTime = dt == m.endTime - m.currentTime ? m.endTime : m.currentTime + dt;
+    // step lands exactly on the end time, the corner or the output time.
+    m.currentTime = dt == landing - m.currentTime ? landing : m.currentTime + dt;
     if (conservative) finishConservativePass(m);
+    // The end of the run saves anyway.
+    m.atOutputTime =
+        m.currentTime != m.endTime && std::binary_search(m.outputTimes.begin(), m.outputTimes.end(), m.currentTime);
     host.Refresh();
+    m.atOutputTime = false;
+    if (m.stepBeforeLanding != 0 && m.currentTime == landing) {
+      m.timeStep = m.stepBeforeLanding;
+      m.stepBeforeLanding = 0;
+    }
     increaseStep(m);
   }
-  clipToEnd(m);
+  clipToLanding(m);
   if (m.timeStep > m.largestTimeStep) m.largestTimeStep = m.timeStep;
   ++m.stepCount;
   return accepted;
@@ -378,7 +425,10 @@ RunSummary Execute(TForm1& m, RunHost& host) {
       m.kirkendallPosition = m.initialKirkendallPosition;
       std::fill(m.wallInflow.begin(), m.wallInflow.end(), 0.0);
     }
-    clipToEnd(m);  // a first step longer than the whole run
+    m.stepBeforeLanding = 0;
+    m.atOutputTime = false;
+    if (m.temperatureSchedule) m.temperature = m.temperatureSchedule->temperatureAt(m.currentTime);
+    clipToLanding(m);  // a first step longer than the whole run, or past a landing
     while (m.currentTime <= m.endTime && m.timeStep != 0 && m.stopRequested == 0) {
       host.pausePoint();
       if (m.stopRequested != 0) break;  // stopped while held at the pause point

@@ -98,7 +98,10 @@ std::string describeNonFinite(const TForm1& model, const NonFiniteValue& value);
 // takes the first step from timeStep. After an accepted pass the clock advances by the step that
 // pass integrated before Refresh, so every label, record and file carries the
 // time its profile belongs to; the last step is clipped so that the clock
-// lands exactly on endTime. An exception thrown by a hand-over ends the loop;
+// lands exactly on endTime, and so is a step that would pass a corner of the
+// temperature schedule or an output time (the step control then goes on from
+// the step it had chosen). With a schedule, `temperature` is T(t) of each
+// stage's time; it is T(startTime) before the first pass. An exception thrown by a hand-over ends the loop;
 // EndOfRun is still called and the exception is returned in the summary.
 // A pass that starts from a non-finite value (NonFinitePass) ends the loop
 // the same way, with RunEnd::NonFinite and the place in the summary.

@@ -19,7 +19,7 @@ void Refresh(TForm1& m, RunView& view) {
   JournalAcceptedPass(m);
   view.showRunValues();
   if (m.stepCount % m.refreshInterval == 0) view.drawGraphs();
-  if (m.stepCount % m.saveInterval == 0) WriteResults(m);
+  if (m.stepCount % m.saveInterval == 0 || m.atOutputTime) WriteResults(m);
   if (m.boundaryFluxMode >= 1) AppendBoundaryFluxLine(m);
   if (m.boundaryFluxMode == 2) AppendFluxComparisonLine(m);
 }

@@ -23,7 +23,7 @@ void BeginRun(TForm1& m);
 // After an accepted pass, in this order: move the Kirkendall plane and add
 // its record line; the journal's series row; view.showRunValues(); view.drawGraphs() when stepCount is
 // a multiple of refreshInterval; WriteResults when it is a multiple of
-// saveInterval; the boundary line (flux modes 1 and 2); the oxidation
+// saveInterval or the pass landed on an output time; the boundary line (flux modes 1 and 2); the oxidation
 // constants, kp and the flux-comparison line (mode 2). stepCount counts the
 // passes before the current one, so the first accepted pass draws and saves.
 void Refresh(TForm1& m, RunView& view);

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -152,6 +153,44 @@ TEST(BatchCli, RunsACaseToItsEndOrForAGivenNumberOfPasses) {
 
   EXPECT_EQ(runBatch(dir.path(), "--max-passes x run.dat").status, 2);
   EXPECT_EQ(runBatch(dir.path(), "run.dat other.dat").status, 2);
+}
+
+// A schedule and output times from the command line: a run that lands on them
+// ends as usual; a bad schedule or an output time outside the run is refused
+// before anything runs, naming the file, the line and the text (status 1),
+// and --check refuses it the same way.
+TEST(BatchCli, ScheduleAndOutputTimesAreReadOrRefusedBeforeTheRun) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7*exp((T-1000)/500)");
+  shortRun().write(dir.file("run.dat"));
+  test::writeBytes(dir.file("heat.csv"), "time_s,T_K\n0,1000\n1,1200\n");
+  const auto run = runBatch(dir.path(), "--quiet --schedule heat.csv --output-times 0.25,0.5:1.5:3 run.dat");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "final time        2 s (end time 2 s)")) << run.output;
+  EXPECT_TRUE(contains(run.output,
+                       "  schedule          heat.csv, 2 rows, T from 1000 to 1200 K, 1200 K at the final "
+                       "time\n  output times      4, from 0.25 to 1.5 s\n"))
+      << run.output;
+
+  test::writeBytes(dir.file("bad.csv"), "time_s,T_K\n0,1000\n1,-3\n");
+  struct Case {
+    std::string arguments, message;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"--schedule bad.csv", "Invalid input: bad.csv, line 3: '1,-3': the temperature must be above 0 K"},
+           {"--schedule missing.csv", "missing.csv: the schedule file cannot be read"},
+           {"--output-times 1,3", "--output-times: '3': the output time 3 s lies outside the run"},
+           {"--output-times 1,0.5", "--output-times: '0.5': the output times must increase"}}) {
+    std::filesystem::remove_all(dir.file("results"));
+    const auto refused = runBatch(dir.path(), "--quiet " + c.arguments + " run.dat");
+    EXPECT_EQ(refused.status, 1) << c.arguments << "\n" << refused.output;
+    EXPECT_TRUE(contains(refused.output, c.message)) << refused.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("results/at_out.dat"))) << c.arguments;
+    const auto check = runBatch(dir.path(), "--check " + c.arguments + " run.dat");
+    EXPECT_EQ(check.status, 1) << c.arguments << "\n" << check.output;
+    EXPECT_TRUE(contains(check.output, c.message)) << check.output;
+  }
+  EXPECT_EQ(runBatch(dir.path(), "run.dat --schedule").status, 2);
 }
 
 // The summary ends with what the chosen equations do differently from the

@@ -1,0 +1,245 @@
+#include "model/heat_treatment.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+#include "model/errors.h"
+#include "model/formula.h"
+#include "model/number_format.h"
+
+namespace torvex {
+namespace {
+
+constexpr std::size_t kQuotedLength = 80;  // longest piece of a line quoted in a message
+// Most output times a run takes: each is a save of every results file, and a
+// count typed with a digit too many must not exhaust the memory.
+constexpr int kMaxOutputTimes = 100000;
+
+std::string quoted(std::string_view text) {
+  std::string shown(text.substr(0, kQuotedLength));
+  if (text.size() > kQuotedLength) shown += "...";
+  return "'" + shown + "'";
+}
+
+[[noreturn]] void refuseLine(const std::string& file, int line, std::string_view text, const std::string& why) {
+  throw InputError(file + ", line " + formatInteger(line) + ": " + quoted(text) + ": " + why);
+}
+
+// The lines of a text, without their line ends (LF or CR LF).
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+// The pieces of a text between the separator.
+std::vector<std::string_view> splitAt(std::string_view text, char separator) {
+  std::vector<std::string_view> pieces;
+  for (;;) {
+    const auto at = text.find(separator);
+    pieces.push_back(text.substr(0, at));
+    if (at == std::string_view::npos) return pieces;
+    text.remove_prefix(at + 1);
+  }
+}
+
+bool blank(std::string_view text) {
+  return trimmedView(text).empty();
+}
+
+std::string readWholeFile(const std::string& path, const char* what) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputError(path + ": the " + std::string(what) + " file cannot be read");
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) throw InputError(path + ": the " + std::string(what) + " file cannot be read");
+  return std::move(bytes).str();
+}
+
+void addTime(double time, const std::string& place, std::string shown, std::vector<OutputTime>& times) {
+  if (times.size() >= static_cast<std::size_t>(kMaxOutputTimes))
+    throw InputError(place + ": " + quoted(shown) + ": more than " + formatInteger(kMaxOutputTimes) + " output times");
+  if (!times.empty() && !(time > times.back().time))
+    throw InputError(place + ": " + quoted(shown) + ": the output times must increase (the one before is " +
+                     formatGeneral(times.back().time) + ")");
+  times.push_back({time, place, std::move(shown)});
+}
+
+// Appends the times of an even spacing start:stop:count: count times from
+// start to stop, both included, the last one stop itself (not start plus the
+// rounded spacings).
+void takeSpacing(const std::vector<std::string_view>& parts, const std::string& place, const std::string& shown,
+                 std::vector<OutputTime>& times) {
+  const std::optional<double> start = parseReal(parts[0]);
+  const std::optional<double> stop = parseReal(parts[1]);
+  const std::optional<int> count = parseInteger(parts[2]);
+  if (!start || !stop || !std::isfinite(*start) || !std::isfinite(*stop))
+    throw InputError(place + ": " + quoted(shown) + ": start and stop of start:stop:count must be times in seconds");
+  if (!count || *count < 1)
+    throw InputError(place + ": " + quoted(shown) + ": the count of start:stop:count must be a whole number >= 1");
+  if (*count > kMaxOutputTimes - static_cast<int>(times.size()))
+    throw InputError(place + ": " + quoted(shown) + ": more than " + formatInteger(kMaxOutputTimes) + " output times");
+  if (*count > 1 && !(*stop > *start))
+    throw InputError(place + ": " + quoted(shown) + ": the stop of start:stop:count must come after its start");
+  for (int k = 0; k < *count; ++k) {
+    const double time = k == 0 ? *start : k + 1 == *count ? *stop : *start + (*stop - *start) * k / (*count - 1);
+    addTime(time, place, shown, times);
+  }
+}
+
+// Appends the times of a comma-separated text whose pieces are times or even
+// spacings, refusing a piece that is neither or times that do not increase.
+void takeTimes(std::string_view text, const std::string& place, std::vector<OutputTime>& times) {
+  for (std::string_view piece : splitAt(text, ',')) {
+    const std::string shown = std::string(trimmedView(piece));
+    const std::vector<std::string_view> parts = splitAt(piece, ':');
+    if (parts.size() == 3) {
+      takeSpacing(parts, place, shown, times);
+      continue;
+    }
+    const std::optional<double> time = parseReal(piece);
+    if (!time || !std::isfinite(*time)) throw InputError(place + ": " + quoted(shown) + ": not a time in seconds");
+    addTime(*time, place, shown, times);
+  }
+}
+
+// Whether a text is meant as times rather than a file name: every piece
+// between commas a number or three parts between colons.
+bool looksLikeTimes(std::string_view text) {
+  if (blank(text)) return false;
+  const std::vector<std::string_view> pieces = splitAt(text, ',');
+  return std::all_of(pieces.begin(), pieces.end(), [](std::string_view piece) {
+    return parseReal(piece).has_value() || splitAt(piece, ':').size() == 3;
+  });
+}
+
+// T on the straight line from one row to the next at a time between them.
+// Halved when the span of two far-apart times overflows.
+double between(const ScheduleRow& from, const ScheduleRow& to, double t) {
+  const double span = to.time - from.time;
+  const double fraction =
+      std::isfinite(span) ? (t - from.time) / span : (t / 2 - from.time / 2) / (to.time / 2 - from.time / 2);
+  return from.temperature + (to.temperature - from.temperature) * std::clamp(fraction, 0.0, 1.0);
+}
+
+}  // namespace
+
+TemperatureSchedule::TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source)
+    : rows_(std::move(rows)), source_(std::move(source)) {}
+
+double TemperatureSchedule::temperatureAt(double t) const {
+  if (rows_.empty()) return 0;
+  // The first row after t: at a step both rows at t lie before it, so the
+  // second one holds from the step on.
+  const auto after =
+      std::upper_bound(rows_.begin(), rows_.end(), t, [](double v, const ScheduleRow& row) { return v < row.time; });
+  if (after == rows_.begin()) return rows_.front().temperature;
+  const ScheduleRow& from = *(after - 1);
+  if (after == rows_.end()) return from.temperature;
+  const ScheduleRow& to = *after;
+  return between(from, to, t);
+}
+
+double TemperatureSchedule::temperatureBefore(double t) const {
+  if (rows_.empty()) return 0;
+  // The first row at or after t: at a step, its first row.
+  const auto notBefore =
+      std::lower_bound(rows_.begin(), rows_.end(), t, [](const ScheduleRow& row, double v) { return row.time < v; });
+  if (notBefore == rows_.begin()) return rows_.front().temperature;
+  const ScheduleRow& from = *(notBefore - 1);
+  if (notBefore == rows_.end()) return from.temperature;
+  const ScheduleRow& to = *notBefore;
+  return between(from, to, t);
+}
+
+double TemperatureSchedule::nextCorner(double t) const {
+  const auto after =
+      std::upper_bound(rows_.begin(), rows_.end(), t, [](double v, const ScheduleRow& row) { return v < row.time; });
+  return after == rows_.end() ? std::numeric_limits<double>::infinity() : after->time;
+}
+
+TemperatureSchedule parseSchedule(std::string_view text, const std::string& fileName) {
+  const std::vector<std::string_view> lines = splitLines(text);
+  std::size_t first = 0;
+  while (first < lines.size() && blank(lines[first])) ++first;
+  if (first == lines.size())
+    throw InputError(fileName + ": the schedule file is empty; it needs the header time_s,T_K and one row at least");
+  std::string_view header = lines[first];
+  if (header.substr(0, 3) == "\xEF\xBB\xBF") header.remove_prefix(3);  // a byte-order mark some editors write
+  const std::vector<std::string_view> names = splitAt(header, ',');
+  if (names.size() != 2 || trimmedView(names[0]) != "time_s" || trimmedView(names[1]) != "T_K")
+    refuseLine(fileName, static_cast<int>(first) + 1, lines[first], "the header must be time_s,T_K");
+
+  std::vector<ScheduleRow> rows;
+  for (std::size_t k = first + 1; k < lines.size(); ++k) {
+    const std::string_view line = lines[k];
+    const int number = static_cast<int>(k) + 1;
+    if (blank(line)) continue;
+    const std::vector<std::string_view> fields = splitAt(line, ',');
+    if (fields.size() != 2) refuseLine(fileName, number, line, "a row holds a time (s) and a temperature (K)");
+    const std::optional<double> time = parseReal(fields[0]);
+    if (!time || !std::isfinite(*time)) refuseLine(fileName, number, line, "the time is not a number of seconds");
+    const std::optional<double> temperature = parseReal(fields[1]);
+    if (!temperature || !std::isfinite(*temperature))
+      refuseLine(fileName, number, line, "the temperature is not a number of kelvins");
+    if (!(*temperature > 0)) refuseLine(fileName, number, line, "the temperature must be above 0 K");
+    if (!rows.empty()) {
+      const ScheduleRow& before = rows.back();
+      if (*time < before.time)
+        refuseLine(fileName, number, line,
+                   "the times must increase (line " + formatInteger(before.line) + " is at " +
+                       formatGeneral(before.time) + " s)");
+      if (*time == before.time && rows.size() >= 2 && rows[rows.size() - 2].time == *time)
+        refuseLine(fileName, number, line, "a third row at the same time (a step takes two rows)");
+    }
+    rows.push_back({*time, *temperature, number});
+  }
+  if (rows.empty())
+    throw InputError(fileName + ": the schedule holds no row after its header; it needs one row at least");
+  return TemperatureSchedule(std::move(rows), fileName);
+}
+
+TemperatureSchedule readScheduleFile(const std::string& path) {
+  return parseSchedule(readWholeFile(path, "schedule"), path);
+}
+
+std::vector<OutputTime> parseOutputTimes(const std::string& text) {
+  std::vector<OutputTime> times;
+  if (looksLikeTimes(text)) {
+    takeTimes(text, "--output-times", times);
+    return times;
+  }
+  if (blank(text) || !std::ifstream(text))
+    throw InputError("--output-times: " + quoted(text) +
+                     ": neither a list of times in seconds, nor start:stop:count, nor a readable file");
+  const std::string contents = readWholeFile(text, "output times");
+  const std::vector<std::string_view> lines = splitLines(contents);
+  for (std::size_t k = 0; k < lines.size(); ++k)
+    if (!blank(lines[k])) takeTimes(lines[k], text + ", line " + formatInteger(static_cast<long long>(k) + 1), times);
+  if (times.empty()) throw InputError(text + ": the output times file holds no time");
+  return times;
+}
+
+std::vector<double> outputTimesWithin(const std::vector<OutputTime>& times, double startTime, double endTime) {
+  std::vector<double> bare;
+  for (const OutputTime& time : times) {
+    if (!(time.time > startTime) || time.time > endTime)
+      throw InputError(time.place + ": " + quoted(time.text) + ": the output time " + formatGeneral(time.time) +
+                       " s lies outside the run, which goes from " + formatGeneral(startTime) + " s (excluded) to " +
+                       formatGeneral(endTime) + " s");
+    bare.push_back(time.time);
+  }
+  return bare;
+}
+
+}  // namespace torvex

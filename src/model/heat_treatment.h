@@ -1,0 +1,78 @@
+#pragma once
+// A heat treatment as it is done: the temperature as a function of time (a
+// schedule read from a CSV file) and the times at which the results are
+// wanted. Both are optional inputs of a run; without them the temperature is
+// the single value of key D8 and results are written every D17 passes.
+
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torvex {
+
+// One row of a schedule: T (K) at time t (s), and the line it came from.
+struct ScheduleRow {
+  double time = 0;
+  double temperature = 0;
+  int line = 0;
+};
+
+// A piecewise-linear T(t) through the rows, constant before the first row and
+// after the last. Two rows at the same time are a step: at that time and
+// after it the second row holds. Times never decrease.
+class TemperatureSchedule {
+ public:
+  TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source);
+
+  // T (K) at time t (s).
+  [[nodiscard]] double temperatureAt(double t) const;
+  // T (K) just before time t: the same but at a step, where it is the first
+  // row of the step (the temperature a pass ending at the step is under).
+  [[nodiscard]] double temperatureBefore(double t) const;
+  // The earliest row time strictly after t (a corner of T(t) that no pass
+  // may step over), or +infinity when none is left.
+  [[nodiscard]] double nextCorner(double t) const;
+
+  [[nodiscard]] const std::vector<ScheduleRow>& rows() const { return rows_; }
+  // The file the rows were read from.
+  [[nodiscard]] const std::string& source() const { return source_; }
+
+ private:
+  std::vector<ScheduleRow> rows_;
+  std::string source_;
+};
+
+// Reads a schedule: the header "time_s,T_K", then one "time,temperature" row
+// per line; blank lines are skipped, CR LF line ends accepted. Throws
+// InputError naming `fileName`, the line and its text when the file is empty,
+// the header is wrong, a field is not a number, a time is not finite, the
+// times decrease or three rows share a time, or a temperature is not above
+// 0 K.
+TemperatureSchedule parseSchedule(std::string_view text, const std::string& fileName);
+
+// parseSchedule of a file; an unreadable file is an InputError naming it.
+TemperatureSchedule readScheduleFile(const std::string& path);
+
+// A time at which results are wanted, with where it was given (for messages).
+struct OutputTime {
+  double time = 0;
+  std::string place;  // "--output-times" or "FILE, line N"
+  std::string text;   // the text that gave it
+};
+
+// The times of `--output-times`: a comma-separated list whose items are
+// times in seconds or even spacings "start:stop:count" (count times from
+// start to stop, both included; count 1 gives start): "600,1800,3600",
+// "0:3600:7", "10,60:600:10"; or, when the text is none of these, the path of
+// a file holding such lists on its lines. Throws InputError naming the text, or the file, the line and the
+// text, when a time is not a finite number, the times do not increase, a
+// count is not a whole number of at least 1, there are more than 100 000
+// times, or the file cannot be read or holds no time.
+std::vector<OutputTime> parseOutputTimes(const std::string& text);
+
+// Refuses an output time outside the run: at or before its start (no pass
+// ends there) or after its end. Returns the bare times.
+std::vector<double> outputTimesWithin(const std::vector<OutputTime>& times, double startTime, double endTime);
+
+}  // namespace torvex
