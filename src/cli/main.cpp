@@ -17,6 +17,7 @@
 
 #include "cli/batch_run.h"
 #include "cli/case_summary.h"
+#include "cli/sweep_command.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
@@ -33,6 +34,10 @@ constexpr int kExitUsage = 2;
 constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
                     [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR] CASE.dat
        torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]... CASE.dat
+       torvex-batch sweep STUDY.toml [-j N] [--time-limit S] [--quiet]
+       torvex-batch sweep STUDY.toml --slurm | --submit [--time T] [--mem M]
+                    [--throttle K] [--partition P]
+       torvex-batch sweep STUDY.toml --task I | --collect
        torvex-batch --write-samples DIR
        torvex-batch --help
 
@@ -81,6 +86,24 @@ This is its headless runner.
                         solver has no equations for, run settings no run
                         can use and values that describe no physical case,
                         as a run would refuse them).
+  sweep STUDY.toml      Run a parameter study (see the README): every case
+                        is rendered into OUTPUT/cases/NNNN/ and run there as
+                        a torvex-batch process of its own, N at a time (-j N;
+                        default: the study's jobs, else the number of cores);
+                        OUTPUT/summary.csv gets a row per case. Rerunning
+                        skips the cases that completed with the same inputs.
+                        --time-limit S stops a case after S seconds (as by
+                        Ctrl-C). Ctrl-C stops the running cases, their
+                        results written; exit 130. Exit 0 when every case
+                        completed, 3 when one did not, 1 for a study that
+                        cannot run (nothing runs then).
+    --slurm             Write OUTPUT/sweep.sbatch, a Slurm job array of one
+                        task per case (--time, --mem, --throttle, --partition
+                        override the study's [slurm] table); --submit also
+                        submits it with sbatch and prints the job id.
+    --task I            Run case I alone (what array task I does).
+    --collect           Write OUTPUT/summary.csv from the case folders and
+                        name the cases that have not run (exit 3 then).
   --write-samples DIR   Write the seven sample files (interdiffusion.dat,
                         oxidation.dat, oxid_diff.dfv, inter_diff.dfv,
                         activities.act, fluxes_funct.flx, oxid_flux.flx) into
@@ -223,6 +246,7 @@ int main(int argc, char** argv) {
     }
     if (args.size() == 2 && args[0] == "--write-samples") return writeSamples(args[1]);
     if (args.empty()) return usageError("no command given");
+    if (args[0] == "sweep") return torvex::runSweepCommand({args.begin() + 1, args.end()}, argv[0]);
     if (args[0] == "--write-samples") return usageError("incomplete command '" + args[0] + "'");
     torvex::BatchRunOptions options;
     try {
