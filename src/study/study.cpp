@@ -78,10 +78,11 @@ std::vector<std::string> rangeValues(const std::string& path, const std::string&
   std::vector<std::string> values;
   for (long long i = 0; i < count; ++i) {
     const double f = count == 1 ? 0.0 : static_cast<double>(i) / static_cast<double>(count - 1);
-    // The ends are given exactly, not as the sum of the steps.
+    // The ends are given exactly; powers of ten land on whole decades.
     double value = i == count - 1 ? to : from;
     if (i > 0 && i < count - 1)
-      value = scale == "log" ? std::exp(std::log(from) + f * (std::log(to) - std::log(from))) : from + f * (to - from);
+      value = scale == "log" ? std::pow(10.0, std::log10(from) + f * (std::log10(to) - std::log10(from)))
+                             : from + f * (to - from);
     values.push_back(formatGeneral(value));
   }
   return values;
