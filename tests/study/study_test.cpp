@@ -139,3 +139,20 @@ TEST(StudyResults, NamesParseIntoWhatTheyMeasure) {
 
 }  // namespace
 }  // namespace torvex
+
+namespace torvex {
+namespace {
+
+// The README's worked example stays a study that runs.
+TEST(StudyExample, TheOxidationStudyOfTheExamplesIsValid) {
+  const Study study = loadStudy(TORVEX_TEST_DATA_DIR "/../../examples/sweep/oxidation-study.toml");
+  EXPECT_EQ(study.caseCount(), 9u);
+  EXPECT_EQ(study.results.size(), 3u);
+  validateStudy(study);
+  const RenderedCase last = renderStudyCase(study, 8);
+  EXPECT_NE(std::find(last.dataFile.lines.begin(), last.dataFile.lines.end(), "   0.002 25 0.0 0.0 0.0"),
+            last.dataFile.lines.end());
+}
+
+}  // namespace
+}  // namespace torvex
