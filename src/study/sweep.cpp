@@ -531,8 +531,10 @@ std::optional<CaseRecord> readCaseRecord(const std::string& caseDirectory) {
 bool caseIsDone(const std::string& caseDirectory, const std::string& fingerprint) {
   const std::optional<CaseRecord> record = readCaseRecord(caseDirectory);
   if (!record || record->fingerprint != fingerprint || record->state != "completed") return false;
+  // A run stopped by --max-passes among the study's options ends with status
+  // 0 as asked: done as well.
   const ReportSummary report = readReport(caseDirectory);
-  return !report.present || report.end == "completed";
+  return !report.present || report.end == "completed" || report.end == "stopped";
 }
 
 void writeSummary(const Study& study, std::vector<std::size_t>& missing) {

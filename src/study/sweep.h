@@ -39,8 +39,9 @@ struct CaseRecord {
 std::optional<CaseRecord> readCaseRecord(const std::string& caseDirectory);
 
 // Whether the case in `caseDirectory` has run to the end with exactly these
-// inputs: its record says so, and its run report (when the run wrote one)
-// says the run completed.
+// inputs: its record says it completed (exit status 0), and its run report
+// (when the run wrote one) says it reached its end, or was stopped where the
+// options asked (--max-passes).
 bool caseIsDone(const std::string& caseDirectory, const std::string& fingerprint);
 
 // Runs the cases that are not done, `jobs` at a time; writes summary.csv.

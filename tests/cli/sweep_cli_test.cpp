@@ -126,9 +126,9 @@ TEST_F(Sweep, RunsEveryCaseInAFolderOfItsOwnAndResumesOnlyWhatIsUnfinished) {
   EXPECT_EQ(test::readBytes(path("again/at_out.dat")), test::readBytes(path("runs/cases/0003/results/at_out.dat")));
 
   // A case without its record (killed before it finished) and one whose run
-  // report says it stopped are run again; the others are not.
+  // report says it failed are run again; the others are not.
   fs::remove(path("runs/cases/0001/sweep-case.txt"));
-  test::writeBytes(path("runs/cases/0002/results/run.json"), R"({"outcome": {"end": "stopped"}, "checks": []})");
+  test::writeBytes(path("runs/cases/0002/results/run.json"), R"({"outcome": {"end": "failed"}, "checks": []})");
   const Outcome resumed = run(dir_.path(), "sweep study.toml -j 2");
   ASSERT_EQ(resumed.status, 0) << resumed.output;
   EXPECT_TRUE(contains(resumed.output, "2 to run (2 done already)")) << resumed.output;
@@ -153,6 +153,17 @@ TEST_F(Sweep, RunsEveryCaseInAFolderOfItsOwnAndResumesOnlyWhatIsUnfinished) {
   const Outcome collected = run(dir_.path(), "sweep study.toml --collect");
   EXPECT_EQ(collected.status, 0) << collected.output;
   EXPECT_EQ(test::readBytes(path("runs/summary.csv")), before);
+
+  // The outcome and the checks of a run report go into the summary.
+  test::writeBytes(path("runs/cases/0000/results/run.json"),
+                   R"({"outcome": {"end": "completed"}, "checks": [{"id": "bounds", "status": "pass"},)"
+                   R"( {"id": "inventory.1", "status": "warn"}]})");
+  ASSERT_EQ(run(dir_.path(), "sweep study.toml --collect").status, 0);
+  const auto reported = summary();
+  EXPECT_EQ(cell(reported, 1, "outcome"), "completed");
+  EXPECT_EQ(cell(reported, 1, "check_bounds"), "pass");
+  EXPECT_EQ(cell(reported, 1, "check_inventory.1"), "warn");
+  EXPECT_EQ(cell(reported, 2, "check_bounds"), "");
 }
 
 TEST_F(Sweep, AFailingAndAHangingCaseAreRecordedAndTheOthersGoOn) {
