@@ -17,6 +17,7 @@
 
 #include "cli/batch_run.h"
 #include "cli/case_summary.h"
+#include "cli/sweep_command.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
@@ -36,6 +37,10 @@ constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [
        torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]...
                     [--schedule FILE] [--output-times LIST] CASE.dat
        torvex-batch --report RESULTS_DIR
+       torvex-batch sweep STUDY.toml [-j N] [--time-limit S] [--quiet]
+       torvex-batch sweep STUDY.toml --slurm | --submit [--time T] [--mem M]
+                    [--throttle K] [--partition P]
+       torvex-batch sweep STUDY.toml --task I | --collect
        torvex-batch --write-samples DIR
        torvex-batch --help
 
@@ -108,6 +113,24 @@ This is its headless runner.
                         as a run would refuse them).
   --report RESULTS_DIR  Print the outcome and the verification checks of the
                         run whose results are in RESULTS_DIR (its run.json).
+  sweep STUDY.toml      Run a parameter study (see the README): every case
+                        is rendered into OUTPUT/cases/NNNN/ and run there as
+                        a torvex-batch process of its own, N at a time (-j N;
+                        default: the study's jobs, else the number of cores);
+                        OUTPUT/summary.csv gets a row per case. Rerunning
+                        skips the cases that completed with the same inputs.
+                        --time-limit S stops a case after S seconds (as by
+                        Ctrl-C). Ctrl-C stops the running cases, their
+                        results written; exit 130. Exit 0 when every case
+                        completed, 3 when one did not, 1 for a study that
+                        cannot run (nothing runs then).
+    --slurm             Write OUTPUT/sweep.sbatch, a Slurm job array of one
+                        task per case (--time, --mem, --throttle, --partition
+                        override the study's [slurm] table); --submit also
+                        submits it with sbatch and prints the job id.
+    --task I            Run case I alone (what array task I does).
+    --collect           Write OUTPUT/summary.csv from the case folders and
+                        name the cases that have not run (exit 3 then).
   --write-samples DIR   Write the seven sample files (interdiffusion.dat,
                         oxidation.dat, oxid_diff.dfv, inter_diff.dfv,
                         activities.act, fluxes_funct.flx, oxid_flux.flx) into
@@ -256,6 +279,7 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "--write-samples") return writeSamples(args[1]);
     if (args.size() == 2 && args[0] == "--report") return torvex::printRunReport(args[1]);
     if (args.empty()) return usageError("no command given");
+    if (args[0] == "sweep") return torvex::runSweepCommand({args.begin() + 1, args.end()}, argv[0]);
     if (args[0] == "--write-samples" || args[0] == "--report")
       return usageError("incomplete command '" + args[0] + "'");
     torvex::BatchRunOptions options;

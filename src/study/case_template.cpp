@@ -160,7 +160,7 @@ CaseParameter parseCaseParameter(std::string_view text) {
 }
 
 RenderedCase renderCase(const std::string& dataPath, const std::vector<KeyOverride>& overrides,
-                        const std::vector<CaseParameter>& parameters) {
+                        const std::vector<CaseParameter>& parameters, const std::set<std::string>& usedElsewhere) {
   std::map<std::string, std::string> values;
   for (const CaseParameter& parameter : parameters) {
     if (values.count(parameter.name) != 0) throw InputError("--param " + parameter.name + " is given twice");
@@ -200,7 +200,7 @@ RenderedCase renderCase(const std::string& dataPath, const std::vector<KeyOverri
     rendered.sideFiles.push_back(std::move(file));
   }
   for (const CaseParameter& parameter : parameters)
-    if (used.count(parameter.name) == 0)
+    if (used.count(parameter.name) == 0 && usedElsewhere.count(parameter.name) == 0)
       throw InputError("--param " + parameter.name + "=" + parameter.value + ": no {{" + parameter.name +
                        "}} stands in " + dataPath + " or the side files it names");
   return rendered;

@@ -4,6 +4,7 @@
 // placeholders. Rendering makes the case that is actually run; it is written
 // beside the results so that the run can be repeated from it alone.
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,9 +52,10 @@ struct RenderedCase {
 // not fit its key, the data file ends before an overridden key, a placeholder
 // is left without a value, a parameter is used nowhere, or a side file with a
 // placeholder lies outside the case folder. Side files that do not exist are
-// left to the load to report.
+// left to the load to report. Parameters named in `usedElsewhere` (a study
+// fills them into its overrides) need not stand in the files.
 RenderedCase renderCase(const std::string& dataPath, const std::vector<KeyOverride>& overrides,
-                        const std::vector<CaseParameter>& parameters);
+                        const std::vector<CaseParameter>& parameters, const std::set<std::string>& usedElsewhere = {});
 
 // Writes the rendered files into `directory` (created if need be), each
 // replaced atomically; returns the path of the rendered data file.

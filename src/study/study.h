@@ -1,0 +1,97 @@
+#pragma once
+// A parameter study: one case template run for many values of its
+// parameters. The study file (TOML) names the template, the parameters and
+// their values, how they combine into cases, the key overrides that use them,
+// the options every run gets and the scalar results to gather.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "study/case_template.h"
+
+namespace torvex {
+
+struct StudyParameter {
+  std::string name;
+  std::vector<std::string> values;  // as the text a placeholder becomes
+  int line = 0;                     // where the study file gives it
+};
+
+// A key override of the study: `text` may hold {{NAME}} placeholders.
+struct StudyOverride {
+  DataKey key;
+  std::string text;
+  int line = 0;
+};
+
+// A scalar result gathered from a finished case into the summary.
+struct StudyResult {
+  enum class Kind {
+    KirkendallShift,  // kirkendall_shift_cm: final plane position minus its start
+    MolarRatio,       // N<i>_left / N<i>_right: final molar ratio at that end
+    OxideThickness,   // oxide_thickness_cm: final scale thickness
+    FirstTimeBelow,   // time_N<i>_<end>_below_<value>: first time that ratio fell below value
+  };
+  std::string name;  // the column title, as the study file spells it
+  Kind kind = Kind::MolarRatio;
+  int component = 1;  // 1-based
+  bool left = true;
+  double threshold = 0.0;
+};
+
+// Parses a result name; nullopt when it names no known result.
+std::optional<StudyResult> parseStudyResult(const std::string& name);
+
+struct SlurmSettings {
+  std::string time;                  // --time per task, e.g. "00:30:00"; empty: the cluster's default
+  std::string memory;                // --mem per task, e.g. "1G"; empty: the cluster's default
+  int throttle = 0;                  // at most this many tasks at once (%N); 0: no limit
+  std::string partition;             // empty: the default partition
+  std::vector<std::string> options;  // further #SBATCH lines, verbatim
+};
+
+struct Study {
+  std::string path;             // the study file
+  std::string casePath;         // the template's data file
+  std::string outputDirectory;  // where cases/ and summary.csv go
+  std::vector<StudyParameter> parameters;
+  // values[c][p]: the value of parameter p in case c.
+  std::vector<std::vector<std::string>> values;
+  std::vector<StudyOverride> overrides;
+  std::vector<std::string> runOptions;  // passed to every run of torvex-batch
+  std::optional<double> timeLimitSeconds;
+  std::optional<int> jobs;
+  std::vector<StudyResult> results;
+  SlurmSettings slurm;
+
+  [[nodiscard]] std::size_t caseCount() const { return values.size(); }
+};
+
+// Reads and expands the study file. Paths in it are relative to the study
+// file's folder. Throws InputError naming the file, the line and the offending
+// text when the study is malformed: unknown entries, an empty range, a
+// parameter without values, zipped lists of different lengths, an override of
+// a key that does not exist or that uses an unknown parameter, a table row
+// that does not fit its header, an unknown result.
+Study loadStudy(const std::string& path);
+
+// The case `index` of the study, rendered (overrides with the parameters
+// filled in, then the parameters in the files). Throws InputError naming the
+// study, the case and what does not fit.
+RenderedCase renderStudyCase(const Study& study, std::size_t index);
+
+// A fingerprint of a rendered case and the options it runs with: equal
+// fingerprints mean the run would compute the same thing.
+std::string inputFingerprint(const RenderedCase& rendered, const std::vector<std::string>& runOptions);
+
+// The folder of case `index`: OUTPUT/cases/0000 ...
+std::string caseDirectory(const Study& study, std::size_t index);
+
+// Renders every case (refusing the study when one does not render) and loads
+// the first, as a run would, so that a study that cannot run is refused
+// before anything runs. Throws InputError / FatalModelError.
+void validateStudy(const Study& study);
+
+}  // namespace torvex

@@ -1,0 +1,667 @@
+#include "study/sweep.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <sstream>
+#include <thread>
+
+#include "model/errors.h"
+#include "model/number_format.h"
+#include "model/text_list.h"
+#include "model/tform1.h"
+
+namespace torvex {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kRecordName = "sweep-case.txt";
+constexpr double kKillGraceSeconds = 10.0;  // after a Ctrl-C sent for a time limit, before SIGKILL
+
+std::atomic<int> gInterrupts{0};
+
+void onInterrupt(int) {
+  gInterrupts.fetch_add(1);
+}
+
+// Ctrl-C while the sweep runs: counted, acted on by the pool's loop.
+class SweepInterruptGuard {
+ public:
+  SweepInterruptGuard() {
+    gInterrupts = 0;
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInt_);
+    sigaction(SIGTERM, &action, &previousTerm_);
+  }
+  ~SweepInterruptGuard() {
+    sigaction(SIGINT, &previousInt_, nullptr);
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+  }
+  SweepInterruptGuard(const SweepInterruptGuard&) = delete;
+  SweepInterruptGuard& operator=(const SweepInterruptGuard&) = delete;
+
+ private:
+  struct sigaction previousInt_ {};
+  struct sigaction previousTerm_ {};
+};
+
+void writeWhole(const std::string& path, const std::string& content) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << content;
+    out.flush();
+    if (!out) {
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      throw FileWriteError(path + ": cannot be written");
+    }
+  }
+  std::error_code error;
+  fs::rename(temporary, path, error);
+  if (error) throw FileWriteError(path + ": cannot be written (" + error.message() + ")");
+}
+
+std::string readWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeCaseRecord(const std::string& directory, const CaseRecord& record) {
+  writeWhole((fs::path(directory) / kRecordName).string(),
+             "fingerprint=" + record.fingerprint + "\nstate=" + record.state + "\nexit_status=" +
+                 std::to_string(record.exitStatus) + "\nwall_time_s=" + formatGeneral(record.wallSeconds) + "\n");
+}
+
+// The outcome and the checks of the case's run report, when it has one.
+struct ReportSummary {
+  bool present = false;
+  std::string end;  // completed, stopped, ...; "unreadable" when the file is not a report
+  std::vector<std::pair<std::string, std::string>> checks;  // id, status
+};
+
+ReportSummary readReport(const std::string& caseDirectory) {
+  ReportSummary summary;
+  const fs::path path = fs::path(caseDirectory) / "results" / "run.json";
+  std::error_code ignored;
+  if (!fs::is_regular_file(path, ignored)) return summary;
+  summary.present = true;
+  try {
+    const nlohmann::json report = nlohmann::json::parse(readWhole(path.string()));
+    summary.end = report.at("outcome").at("end").get<std::string>();
+    if (report.contains("checks"))
+      for (const auto& check : report.at("checks"))
+        summary.checks.emplace_back(check.at("id").get<std::string>(), check.at("status").get<std::string>());
+  } catch (const std::exception&) {
+    summary.end = "unreadable";
+    summary.checks.clear();
+  }
+  return summary;
+}
+
+// The rows of numbers of a results file (its header lines left out).
+std::vector<std::vector<double>> numericRows(const std::string& path) {
+  std::vector<std::vector<double>> rows;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::vector<double> row;
+    std::string word;
+    bool numbers = true;
+    while (words >> word) {
+      const std::optional<double> value = parseReal(word);
+      if (!value) {
+        numbers = false;
+        break;
+      }
+      row.push_back(*value);
+    }
+    if (numbers && !row.empty()) rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// The final profile of at_out.dat: the rows after its last "Current time:"
+// line, each the position, the r atomic percentages and four velocities.
+std::vector<std::vector<double>> finalProfile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t at = text.rfind("Current time:");
+  if (at == std::string::npos) return {};
+  std::vector<std::vector<double>> rows;
+  std::istringstream lines(text.substr(at));
+  std::string line;
+  std::getline(lines, line);
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::vector<double> row;
+    std::string word;
+    while (words >> word) {
+      const std::optional<double> value = parseReal(word);
+      if (!value) break;
+      row.push_back(*value);
+    }
+    if (row.size() >= 6) rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::string csvField(const std::string& text) {
+  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c == '\n' || c == '\r' ? ' ' : c;
+  }
+  return quoted + "\"";
+}
+
+// The last line of the case's standard error that says something.
+std::string stderrTail(const std::string& caseDirectory) {
+  const std::string text = readWhole((fs::path(caseDirectory) / "stderr.txt").string());
+  std::string last;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    // A progress bar redraws with carriage returns: its last state counts.
+    if (const auto cr = line.find_last_of('\r'); cr != std::string::npos) line = line.substr(cr + 1);
+    if (!trimmed(line).empty()) last = trimmed(line);
+  }
+  return last.size() > 300 ? last.substr(0, 300) + "..." : last;
+}
+
+// The scalar results the study asks for, from the results files of the case.
+std::vector<std::string> scalarResults(const Study& study, const std::string& caseDirectory,
+                                       const std::string& dataFileName) {
+  std::vector<std::string> cells(study.results.size());
+  if (study.results.empty()) return cells;
+  const fs::path results = fs::path(caseDirectory) / "results";
+  const auto boundary = numericRows((results / "boundary_flux.dat").string());
+  // Each row: time, then per component N left, flux left, N right, flux right,
+  // then (while a scale grows) kp and the scale thickness, then the pressure ratio.
+  const auto componentsOf = [](const std::vector<double>& row, bool& scale) {
+    const std::size_t n = row.size();
+    if (n >= 6 && (n - 4) % 4 == 0) {
+      scale = true;
+      return static_cast<int>((n - 4) / 4);
+    }
+    scale = false;
+    return n >= 6 && (n - 2) % 4 == 0 ? static_cast<int>((n - 2) / 4) : 0;
+  };
+  for (std::size_t r = 0; r < study.results.size(); ++r) {
+    const StudyResult& result = study.results[r];
+    switch (result.kind) {
+      case StudyResult::Kind::KirkendallShift: {
+        const auto plane = numericRows((results / "Kirk_plane.dat").string());
+        if (plane.empty() || plane.back().size() < 2) break;
+        TForm1 model;
+        model.sideFileDirectory = caseDirectory;
+        try {
+          model.load((fs::path(caseDirectory) / dataFileName).string());
+        } catch (const std::exception&) {
+          break;
+        }
+        cells[r] = formatGeneral(plane.back()[1] - model.initialKirkendallPosition);
+        break;
+      }
+      case StudyResult::Kind::OxideThickness: {
+        bool scale = false;
+        if (boundary.empty()) break;
+        const int r0 = componentsOf(boundary.back(), scale);
+        if (r0 > 0 && scale) cells[r] = formatGeneral(boundary.back()[static_cast<std::size_t>(1 + 4 * r0 + 1)]);
+        break;
+      }
+      case StudyResult::Kind::MolarRatio:
+      case StudyResult::Kind::FirstTimeBelow: {
+        if (result.kind == StudyResult::Kind::MolarRatio) {
+          const auto profile = finalProfile((results / "at_out.dat").string());
+          if (profile.empty()) break;
+          const auto& row = result.left ? profile.front() : profile.back();
+          if (static_cast<std::size_t>(result.component) + 5 > row.size()) break;
+          cells[r] = formatGeneral(row[static_cast<std::size_t>(result.component)] / 100.0);
+          break;
+        }
+        // The molar ratios at the ends after every pass (written while a flux
+        // crosses an end).
+        const std::size_t column = static_cast<std::size_t>(1 + 4 * (result.component - 1) + (result.left ? 0 : 2));
+        bool scale = false;
+        if (boundary.empty() || result.component > componentsOf(boundary.back(), scale)) break;
+        for (const auto& row : boundary)
+          if (column < row.size() && row[column] < result.threshold) {
+            cells[r] = formatGeneral(row[0]);
+            break;
+          }
+        break;
+      }
+    }
+  }
+  return cells;
+}
+
+struct PreparedCase {
+  std::size_t index = 0;
+  std::string directory;
+  std::string dataPath;
+  std::string fingerprint;
+  bool done = false;
+};
+
+// Renders case `index` into its folder unless it is done with these inputs;
+// the results of an earlier, different or unfinished run are removed.
+PreparedCase prepareCase(const Study& study, std::size_t index) {
+  PreparedCase prepared;
+  prepared.index = index;
+  prepared.directory = caseDirectory(study, index);
+  const RenderedCase rendered = renderStudyCase(study, index);
+  prepared.fingerprint = inputFingerprint(rendered, study.runOptions);
+  prepared.dataPath = (fs::path(prepared.directory) / rendered.dataFile.name).string();
+  prepared.done = caseIsDone(prepared.directory, prepared.fingerprint);
+  if (prepared.done) return prepared;
+  std::error_code ignored;
+  fs::remove(fs::path(prepared.directory) / kRecordName, ignored);
+  fs::remove_all(fs::path(prepared.directory) / "results", ignored);
+  writeRenderedCase(rendered, prepared.directory);
+  return prepared;
+}
+
+struct RunningCase {
+  PreparedCase prepared;
+  pid_t pid = -1;
+  Clock::time_point started;
+  bool timedOut = false;
+  bool stopped = false;
+  std::optional<Clock::time_point> killAt;
+};
+
+pid_t startCase(const PreparedCase& prepared, const Study& study, const SweepOptions& options) {
+  std::vector<std::string> args{options.executable, "--quiet"};
+  args.insert(args.end(), study.runOptions.begin(), study.runOptions.end());
+  args.insert(args.end(), {"--results", (fs::path(prepared.directory) / "results").string(), prepared.dataPath});
+  const std::string out = (fs::path(prepared.directory) / "stdout.txt").string();
+  const std::string err = (fs::path(prepared.directory) / "stderr.txt").string();
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  // The child: a process group of its own, so that the terminal's Ctrl-C
+  // reaches the sweep alone, which passes it on.
+  ::setpgid(0, 0);
+  struct sigaction defaults {};
+  defaults.sa_handler = SIG_DFL;
+  sigemptyset(&defaults.sa_mask);
+  sigaction(SIGINT, &defaults, nullptr);
+  sigaction(SIGTERM, &defaults, nullptr);
+  const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int nullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (outFd < 0 || errFd < 0 || nullFd < 0) ::_exit(126);
+  ::dup2(nullFd, STDIN_FILENO);
+  ::dup2(outFd, STDOUT_FILENO);
+  ::dup2(errFd, STDERR_FILENO);
+  ::execv(argv[0], argv.data());
+  const char* message = "torvex-batch sweep: cannot start the run\n";
+  [[maybe_unused]] const auto written = ::write(STDERR_FILENO, message, std::strlen(message));
+  ::_exit(127);
+}
+
+CaseRecord finishedRecord(const RunningCase& running, int waitStatus) {
+  CaseRecord record;
+  record.fingerprint = running.prepared.fingerprint;
+  record.wallSeconds = std::chrono::duration<double>(Clock::now() - running.started).count();
+  if (WIFEXITED(waitStatus)) {
+    record.exitStatus = WEXITSTATUS(waitStatus);
+    if (record.exitStatus == 0)
+      record.state = "completed";
+    else if (running.timedOut)
+      record.state = "timed_out";
+    else if (record.exitStatus == 130)
+      record.state = "stopped";
+    else
+      record.state = "failed";
+  } else {
+    const int signal = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
+    record.exitStatus = 128 + signal;
+    record.state = running.timedOut ? "timed_out" : running.stopped && signal == SIGINT ? "stopped" : "crashed";
+  }
+  return record;
+}
+
+std::string duration(double seconds) {
+  const long long s = static_cast<long long>(seconds + 0.5);
+  if (s < 60) return std::to_string(s) + " s";
+  if (s < 3600) return std::to_string(s / 60) + " min " + std::to_string(s % 60) + " s";
+  return std::to_string(s / 3600) + " h " + std::to_string((s % 3600) / 60) + " min";
+}
+
+class Pool {
+ public:
+  Pool(const Study& study, const SweepOptions& options, std::ostream& log)
+      : study_(study), options_(options), log_(log) {
+    limit_ = options.timeLimitSeconds ? options.timeLimitSeconds : study.timeLimitSeconds;
+  }
+
+  // Runs the cases; returns whether Ctrl-C stopped the sweep.
+  bool run(std::vector<PreparedCase> queue, int jobs) {
+    total_ = queue.size();
+    const SweepInterruptGuard guard;
+    const Clock::time_point start = Clock::now();
+    std::size_t next = 0;
+    int interruptsSeen = 0;
+    while (next < queue.size() || !running_.empty()) {
+      const int interrupts = gInterrupts.load();
+      if (interrupts != interruptsSeen) {
+        interruptsSeen = interrupts;
+        interrupted_ = true;
+        for (RunningCase& running : running_) {
+          running.stopped = true;
+          ::kill(-running.pid, SIGINT);
+        }
+      }
+      while (!interrupted_ && next < queue.size() && static_cast<int>(running_.size()) < jobs) {
+        RunningCase running;
+        running.prepared = queue[next++];
+        running.started = Clock::now();
+        running.pid = startCase(running.prepared, study_, options_);
+        if (running.pid < 0) {
+          writeCaseRecord(running.prepared.directory, {running.prepared.fingerprint, "failed", 126, 0.0});
+          ++failed_;
+          continue;
+        }
+        ::setpgid(running.pid, running.pid);  // also here, so that no signal can race the child's own call
+        running_.push_back(running);
+      }
+      if (interrupted_ && next < queue.size()) next = queue.size();  // the rest stays to be run
+      reap();
+      enforceLimits();
+      progress(start, false);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    progress(start, true);
+    return interrupted_;
+  }
+
+ private:
+  void reap() {
+    for (auto it = running_.begin(); it != running_.end();) {
+      int status = 0;
+      const pid_t got = ::waitpid(it->pid, &status, WNOHANG);
+      if (got != it->pid) {
+        ++it;
+        continue;
+      }
+      const CaseRecord record = finishedRecord(*it, status);
+      try {
+        writeCaseRecord(it->prepared.directory, record);
+      } catch (const FileWriteError& error) {
+        log_ << "torvex-batch sweep: " << error.what() << "\n";
+      }
+      if (record.state == "completed") {
+        ++completed_;
+        runSeconds_ += record.wallSeconds;
+      } else if (record.state == "stopped") {
+        ++stopped_;
+      } else {
+        ++failed_;
+      }
+      if (!options_.quiet && !options_.bar)
+        log_ << "case " << fs::path(it->prepared.directory).filename().string() << " " << record.state << " after "
+             << duration(record.wallSeconds)
+             << (record.exitStatus != 0 ? " (exit status " + std::to_string(record.exitStatus) + ")" : "") << "\n";
+      it = running_.erase(it);
+      changed_ = true;
+    }
+  }
+
+  void enforceLimits() {
+    const Clock::time_point now = Clock::now();
+    for (RunningCase& running : running_) {
+      if (limit_ && !running.timedOut && std::chrono::duration<double>(now - running.started).count() > *limit_) {
+        // Past its time: stopped as by Ctrl-C, so that it writes its results.
+        running.timedOut = true;
+        ::kill(-running.pid, SIGINT);
+        running.killAt =
+            now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kKillGraceSeconds));
+      }
+      if (running.stopped && !running.killAt) running.killAt = now + std::chrono::seconds(60);
+      if (running.killAt && now > *running.killAt) {
+        ::kill(-running.pid, SIGKILL);
+        running.killAt.reset();
+      }
+    }
+  }
+
+  void progress(Clock::time_point start, bool last) {
+    if (options_.quiet) return;
+    const Clock::time_point now = Clock::now();
+    if (options_.bar) {
+      if (!last && !changed_ && now - lastDrawn_ < std::chrono::seconds(1)) return;
+    } else if (!last && !changed_) {
+      return;
+    }
+    changed_ = false;
+    lastDrawn_ = now;
+    const std::size_t finished = completed_ + failed_ + stopped_;
+    std::string line = std::to_string(finished) + "/" + std::to_string(total_) + " cases done, " +
+                       std::to_string(failed_) + " failed, " + std::to_string(running_.size()) + " running";
+    if (stopped_ > 0) line += ", " + std::to_string(stopped_) + " stopped";
+    if (completed_ > 0 && finished < total_ && !interrupted_) {
+      const double elapsed = std::chrono::duration<double>(now - start).count();
+      const double perCase = elapsed / static_cast<double>(finished);
+      line += ", about " + duration(perCase * static_cast<double>(total_ - finished)) + " left";
+    }
+    if (options_.bar) {
+      constexpr int kWidth = 24;
+      const int filled = total_ == 0 ? kWidth : static_cast<int>(kWidth * finished / total_);
+      log_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+           << std::string(static_cast<std::size_t>(kWidth - filled), '.') << "] " << line << "\033[K";
+      if (last) log_ << "\n";
+    } else if (last) {
+      log_ << line << "\n";
+    }
+    log_.flush();
+  }
+
+  const Study& study_;
+  const SweepOptions& options_;
+  std::ostream& log_;
+  std::optional<double> limit_;
+  std::vector<RunningCase> running_;
+  std::size_t total_ = 0, completed_ = 0, failed_ = 0, stopped_ = 0;
+  double runSeconds_ = 0.0;
+  bool interrupted_ = false;
+  bool changed_ = true;
+  Clock::time_point lastDrawn_{};
+};
+
+int defaultJobs(const Study& study, const SweepOptions& options) {
+  if (options.jobs > 0) return options.jobs;
+  if (study.jobs) return *study.jobs;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+std::string shellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
+std::optional<CaseRecord> readCaseRecord(const std::string& caseDirectory) {
+  std::ifstream in(fs::path(caseDirectory) / kRecordName, std::ios::binary);
+  if (!in) return std::nullopt;
+  CaseRecord record;
+  std::string line;
+  while (std::getline(in, line)) {
+    const auto equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = line.substr(0, equals);
+    const std::string value = line.substr(equals + 1);
+    if (key == "fingerprint") record.fingerprint = value;
+    if (key == "state") record.state = value;
+    if (key == "exit_status") record.exitStatus = integerOr(value, -1);
+    if (key == "wall_time_s") record.wallSeconds = parseReal(value).value_or(0.0);
+  }
+  if (record.fingerprint.empty() || record.state.empty()) return std::nullopt;
+  return record;
+}
+
+bool caseIsDone(const std::string& caseDirectory, const std::string& fingerprint) {
+  const std::optional<CaseRecord> record = readCaseRecord(caseDirectory);
+  if (!record || record->fingerprint != fingerprint || record->state != "completed") return false;
+  // A run stopped by --max-passes among the study's options ends with status
+  // 0 as asked: done as well.
+  const ReportSummary report = readReport(caseDirectory);
+  return !report.present || report.end == "completed" || report.end == "stopped";
+}
+
+void writeSummary(const Study& study, std::vector<std::size_t>& missing) {
+  missing.clear();
+  struct Row {
+    std::optional<CaseRecord> record;
+    ReportSummary report;
+    std::vector<std::string> results;
+    std::string message;
+  };
+  std::vector<Row> rows(study.caseCount());
+  std::vector<std::string> checkIds;
+  for (std::size_t c = 0; c < study.caseCount(); ++c) {
+    const std::string directory = caseDirectory(study, c);
+    Row& row = rows[c];
+    const RenderedCase rendered = renderStudyCase(study, c);
+    row.record = readCaseRecord(directory);
+    if (!row.record || row.record->fingerprint != inputFingerprint(rendered, study.runOptions)) {
+      row.record.reset();
+      missing.push_back(c);
+      continue;
+    }
+    row.report = readReport(directory);
+    for (const auto& check : row.report.checks)
+      if (std::find(checkIds.begin(), checkIds.end(), check.first) == checkIds.end()) checkIds.push_back(check.first);
+    row.results = scalarResults(study, directory, rendered.dataFile.name);
+    if (row.record->state != "completed") {
+      row.message = stderrTail(directory);
+      if (row.record->state == "timed_out")
+        row.message = "stopped at the time limit" + (row.message.empty() ? std::string() : ": " + row.message);
+    }
+  }
+
+  std::string csv = "case";
+  for (const StudyParameter& parameter : study.parameters) csv += "," + csvField(parameter.name);
+  csv += ",status,exit_status,outcome";
+  for (const std::string& id : checkIds) csv += "," + csvField("check_" + id);
+  for (const StudyResult& result : study.results) csv += "," + csvField(result.name);
+  csv += ",wall_time_s,message\n";
+  for (std::size_t c = 0; c < study.caseCount(); ++c) {
+    const Row& row = rows[c];
+    csv += fs::path(caseDirectory(study, c)).filename().string();
+    for (const std::string& value : study.values[c]) csv += "," + csvField(value);
+    if (!row.record) {
+      csv += ",missing,,";
+    } else {
+      csv += "," + row.record->state + "," + std::to_string(row.record->exitStatus) + "," + csvField(row.report.end);
+    }
+    for (const std::string& id : checkIds) {
+      std::string status;
+      for (const auto& check : row.report.checks)
+        if (check.first == id) status = check.second;
+      csv += "," + status;
+    }
+    for (std::size_t r = 0; r < study.results.size(); ++r) csv += "," + (row.results.empty() ? "" : row.results[r]);
+    csv += "," + (row.record ? formatGeneral(row.record->wallSeconds) : std::string()) + "," + csvField(row.message) +
+           "\n";
+  }
+  std::error_code ignored;
+  fs::create_directories(study.outputDirectory, ignored);
+  writeWhole((fs::path(study.outputDirectory) / "summary.csv").string(), csv);
+}
+
+int runSweep(const Study& study, const SweepOptions& options, std::ostream& log) {
+  std::vector<PreparedCase> queue;
+  std::size_t skipped = 0;
+  for (std::size_t c = 0; c < study.caseCount(); ++c) {
+    PreparedCase prepared = prepareCase(study, c);
+    if (prepared.done)
+      ++skipped;
+    else
+      queue.push_back(std::move(prepared));
+  }
+  const int jobs = defaultJobs(study, options);
+  if (!options.quiet)
+    log << "Study " << study.path << ": " << study.caseCount() << " cases in " << study.outputDirectory << ", "
+        << queue.size() << " to run" << (skipped > 0 ? " (" + std::to_string(skipped) + " done already)" : "") << ", "
+        << jobs << " at a time.\n";
+  Pool pool(study, options, log);
+  const bool interrupted = pool.run(std::move(queue), jobs);
+  std::vector<std::size_t> missing;
+  writeSummary(study, missing);
+  if (!options.quiet) log << "Summary: " << (fs::path(study.outputDirectory) / "summary.csv").string() << "\n";
+  if (interrupted) return kSweepInterrupted;
+  for (std::size_t c = 0; c < study.caseCount(); ++c) {
+    const std::optional<CaseRecord> record = readCaseRecord(caseDirectory(study, c));
+    if (!record || record->state != "completed") return kSweepSomeNotCompleted;
+  }
+  return kSweepAllCompleted;
+}
+
+int runSweepTask(const Study& study, std::size_t index, const SweepOptions& options, std::ostream& log) {
+  PreparedCase prepared = prepareCase(study, index);
+  if (prepared.done) {
+    if (!options.quiet) log << "case " << index << " is done already\n";
+    return 0;
+  }
+  SweepOptions quiet = options;
+  quiet.bar = false;
+  Pool pool(study, quiet, log);
+  const bool interrupted = pool.run({prepared}, 1);
+  if (interrupted) return kSweepInterrupted;
+  const std::optional<CaseRecord> record = readCaseRecord(prepared.directory);
+  return record ? record->exitStatus : 1;
+}
+
+std::string writeSlurmScript(const Study& study, const SlurmSettings& settings, const std::string& executable) {
+  for (std::size_t c = 0; c < study.caseCount(); ++c) prepareCase(study, c);
+  std::error_code ignored;
+  const fs::path output = fs::absolute(study.outputDirectory, ignored);
+  fs::create_directories(output / "slurm", ignored);
+  std::string script = "#!/bin/bash\n";
+  script += "#SBATCH --job-name=" + fs::path(study.path).stem().string() + "\n";
+  script += "#SBATCH --array=0-" + std::to_string(study.caseCount() - 1) +
+            (settings.throttle > 0 ? "%" + std::to_string(settings.throttle) : std::string()) + "\n";
+  script += "#SBATCH --ntasks=1\n#SBATCH --cpus-per-task=1\n";
+  if (!settings.time.empty()) script += "#SBATCH --time=" + settings.time + "\n";
+  if (!settings.memory.empty()) script += "#SBATCH --mem=" + settings.memory + "\n";
+  if (!settings.partition.empty()) script += "#SBATCH --partition=" + settings.partition + "\n";
+  script += "#SBATCH --output=" + (output / "slurm" / "%A_%a.out").string() + "\n";
+  for (const std::string& option : settings.options) script += "#SBATCH " + option + "\n";
+  script += "# Task i runs case i of the study; torvex-batch sweep --collect gathers the summary.\n";
+  script += "exec " + shellQuoted(executable) + " sweep " + shellQuoted(fs::absolute(study.path, ignored).string()) +
+            " --task \"$SLURM_ARRAY_TASK_ID\"\n";
+  const std::string path = (output / "sweep.sbatch").string();
+  writeWhole(path, script);
+  return path;
+}
+
+}  // namespace torvex

@@ -1,0 +1,260 @@
+// torvex-batch sweep as a user meets it: the case folders it leaves, the
+// summary, resuming after a stop, rerunning what a changed study changes, and
+// cases that fail or hang without taking the others with them.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "model/number_format.h"
+#include "support/test_files.h"
+
+namespace torvex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchDirectory;
+
+struct Outcome {
+  int status = -1;
+  std::string output;
+};
+
+Outcome run(const std::string& directory, const std::string& arguments) {
+  const std::string command = "cd '" + directory + "' && '" TORVEX_BATCH_PATH "' " + arguments + " 2>&1";
+  Outcome outcome;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return outcome;
+  std::array<char, 4096> buffer{};
+  std::size_t got = 0;
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) outcome.output.append(buffer.data(), got);
+  const int raw = ::pclose(pipe);
+  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return outcome;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// summary.csv read as a CSV reader reads it (RFC 4180 quoting).
+std::vector<std::vector<std::string>> readCsv(const std::string& path) {
+  const std::string text = test::readBytes(path);
+  std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        rows.back().back() += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        rows.back().back() += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      rows.back().emplace_back();
+    } else if (c == '\n') {
+      rows.emplace_back(1);
+    } else {
+      rows.back().back() += c;
+    }
+  }
+  if (rows.back().size() == 1 && rows.back()[0].empty()) rows.pop_back();
+  return rows;
+}
+
+// The cell of `column` in row `row` (1 = the first case).
+std::string cell(const std::vector<std::vector<std::string>>& rows, std::size_t row, const std::string& column) {
+  for (std::size_t c = 0; c < rows[0].size(); ++c)
+    if (rows[0][c] == column) return rows.at(row).at(c);
+  ADD_FAILURE() << "no column " << column;
+  return {};
+}
+
+class Sweep : public ::testing::Test {
+ protected:
+  Sweep() { EXPECT_EQ(run(dir_.path(), "--write-samples .").status, 0); }
+
+  void study(const std::string& text) { test::writeBytes(dir_.file("study.toml"), text); }
+  std::string path(const std::string& name) const { return dir_.file(name); }
+  std::vector<std::vector<std::string>> summary() const { return readCsv(dir_.file("runs/summary.csv")); }
+
+  ScratchDirectory dir_;
+};
+
+constexpr const char* kGrid =
+    "case = \"interdiffusion.dat\"\noutput = \"runs\"\n[parameters]\nT = [1273, 1373]\nend = [10, 20]\n"
+    "[set]\nD8 = \"{{T}}\"\nD1 = \"0 {{end}}\"\n[summary]\nresults = [\"kirkendall_shift_cm\", \"N1_left\"]\n";
+
+TEST_F(Sweep, RunsEveryCaseInAFolderOfItsOwnAndResumesOnlyWhatIsUnfinished) {
+  study(kGrid);
+  const Outcome first = run(dir_.path(), "sweep study.toml -j 2");
+  ASSERT_EQ(first.status, 0) << first.output;
+  auto rows = summary();
+  ASSERT_EQ(rows.size(), 5u);
+  for (const auto& row : rows) EXPECT_EQ(row.size(), rows[0].size());
+  EXPECT_EQ(cell(rows, 3, "T"), "1373");
+  EXPECT_EQ(cell(rows, 3, "end"), "10");
+  for (std::size_t r = 1; r <= 4; ++r) {
+    EXPECT_EQ(cell(rows, r, "status"), "completed");
+    EXPECT_EQ(cell(rows, r, "exit_status"), "0");
+    EXPECT_EQ(cell(rows, r, "N1_left"), "0.85");
+    EXPECT_FALSE(cell(rows, r, "kirkendall_shift_cm").empty());
+  }
+  // A longer run moves the plane further.
+  EXPECT_GT(parseReal(cell(rows, 2, "kirkendall_shift_cm")).value_or(0),
+            parseReal(cell(rows, 1, "kirkendall_shift_cm")).value_or(1));
+
+  // A case folder is a case of its own: run alone, it gives the same results.
+  const Outcome alone = run(dir_.path(), "--quiet --results again runs/cases/0003/interdiffusion.dat");
+  ASSERT_EQ(alone.status, 0) << alone.output;
+  EXPECT_EQ(test::readBytes(path("again/at_out.dat")), test::readBytes(path("runs/cases/0003/results/at_out.dat")));
+
+  // A case without its record (killed before it finished) and one whose run
+  // report says it failed are run again; the others are not.
+  fs::remove(path("runs/cases/0001/sweep-case.txt"));
+  test::writeBytes(path("runs/cases/0002/results/run.json"), R"({"outcome": {"end": "failed"}, "checks": []})");
+  const Outcome resumed = run(dir_.path(), "sweep study.toml -j 2");
+  ASSERT_EQ(resumed.status, 0) << resumed.output;
+  EXPECT_TRUE(contains(resumed.output, "2 to run (2 done already)")) << resumed.output;
+  EXPECT_TRUE(contains(resumed.output, "case 0001 completed")) << resumed.output;
+  EXPECT_TRUE(contains(resumed.output, "case 0002 completed")) << resumed.output;
+  EXPECT_FALSE(contains(resumed.output, "case 0000")) << resumed.output;
+
+  // A change of the study that changes the inputs of the second temperature
+  // reruns those cases only; nothing changed, nothing runs.
+  study(std::string(kGrid).replace(std::string(kGrid).find("1373"), 4, "1473"));
+  const Outcome changed = run(dir_.path(), "sweep study.toml");
+  ASSERT_EQ(changed.status, 0) << changed.output;
+  EXPECT_TRUE(contains(changed.output, "2 to run (2 done already)")) << changed.output;
+  EXPECT_TRUE(contains(changed.output, "case 0002 completed")) << changed.output;
+  EXPECT_TRUE(contains(changed.output, "case 0003 completed")) << changed.output;
+  EXPECT_EQ(cell(summary(), 3, "T"), "1473");
+  const Outcome again = run(dir_.path(), "sweep study.toml");
+  EXPECT_TRUE(contains(again.output, "0 to run (4 done already)")) << again.output;
+
+  // --collect gives the same summary from the folders.
+  const std::string before = test::readBytes(path("runs/summary.csv"));
+  const Outcome collected = run(dir_.path(), "sweep study.toml --collect");
+  EXPECT_EQ(collected.status, 0) << collected.output;
+  EXPECT_EQ(test::readBytes(path("runs/summary.csv")), before);
+
+  // The outcome and the checks of a run report go into the summary.
+  test::writeBytes(path("runs/cases/0000/results/run.json"),
+                   R"({"outcome": {"end": "completed"}, "checks": [{"id": "bounds", "status": "pass"},)"
+                   R"( {"id": "inventory.1", "status": "warn"}]})");
+  ASSERT_EQ(run(dir_.path(), "sweep study.toml --collect").status, 0);
+  const auto reported = summary();
+  EXPECT_EQ(cell(reported, 1, "outcome"), "completed");
+  EXPECT_EQ(cell(reported, 1, "check_bounds"), "pass");
+  EXPECT_EQ(cell(reported, 1, "check_inventory.1"), "warn");
+  // The second case's report is the one its run wrote.
+  EXPECT_EQ(cell(reported, 2, "outcome"), "completed");
+  EXPECT_EQ(cell(reported, 2, "check_bounds"), "pass");
+}
+
+TEST_F(Sweep, AFailingAndAHangingCaseAreRecordedAndTheOthersGoOn) {
+  // The case table: the second names a side file that does not exist, the
+  // third runs slowly (paced) past the time limit.
+  test::writeBytes(path("cases.csv"),
+                   "dfv,speed\ninter_diff.dfv,0\nmissing.dfv,0\ninter_diff.dfv,100\ninter_diff.dfv,0\n");
+  study(
+      "case = \"interdiffusion.dat\"\noutput = \"runs\"\ntable = \"cases.csv\"\n[set]\nD9 = \"0 {{dfv}}\"\n"
+      "D18 = \"{{speed}}\"\nD1 = \"0 {{speed}}0\"\n[run]\noptions = [\"--pace\"]\ntime_limit = 1.5\n");
+  const Outcome swept = run(dir_.path(), "sweep study.toml -j 2");
+  EXPECT_EQ(swept.status, 3) << swept.output;
+  const auto rows = summary();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(cell(rows, 1, "status"), "completed");
+  EXPECT_EQ(cell(rows, 2, "status"), "failed");
+  EXPECT_EQ(cell(rows, 2, "exit_status"), "1");
+  EXPECT_TRUE(contains(cell(rows, 2, "message"), "missing.dfv")) << cell(rows, 2, "message");
+  EXPECT_EQ(cell(rows, 3, "status"), "timed_out");
+  EXPECT_TRUE(contains(cell(rows, 3, "message"), "time limit")) << cell(rows, 3, "message");
+  // Stopped as by Ctrl-C: its results are written.
+  EXPECT_TRUE(fs::exists(path("runs/cases/0002/results/at_out.dat")));
+  EXPECT_EQ(cell(rows, 4, "status"), "completed");
+}
+
+TEST_F(Sweep, CtrlCStopsTheRunningCasesWithTheirResultsAndExits130) {
+  study(
+      "case = \"interdiffusion.dat\"\noutput = \"runs\"\n[parameters]\nT = [1273, 1373, 1473]\n"
+      "[set]\nD8 = \"{{T}}\"\nD18 = \"100\"\n[run]\noptions = [\"--pace\"]\n");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir_.path().c_str()) != 0) ::_exit(99);
+    const int devnull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devnull, 2);
+    ::execl(TORVEX_BATCH_PATH, TORVEX_BATCH_PATH, "sweep", "study.toml", "-j", "2", nullptr);
+    ::_exit(98);
+  }
+  // Both slots busy: their stdout files exist.
+  for (int i = 0; i < 200 && !(fs::exists(path("runs/cases/0001/stdout.txt"))); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const auto rows = summary();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(cell(rows, 1, "status"), "stopped");
+  EXPECT_EQ(cell(rows, 1, "exit_status"), "130");
+  EXPECT_EQ(cell(rows, 2, "status"), "stopped");
+  EXPECT_EQ(cell(rows, 3, "status"), "missing");  // never started
+  EXPECT_TRUE(fs::exists(path("runs/cases/0000/results/at_out.dat")));
+}
+
+TEST_F(Sweep, BadStudiesAndOptionsRunNothing) {
+  study("case = \"interdiffusion.dat\"\noutput = \"runs\"\n[parameters]\nT = [1273]\n[set]\nD8 = \"{{Temp}}\"\n");
+  const Outcome bad = run(dir_.path(), "sweep study.toml");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_TRUE(contains(bad.output, "study.toml:6: the override of D8 uses the unknown parameter {{Temp}}"))
+      << bad.output;
+  EXPECT_FALSE(fs::exists(path("runs")));
+  EXPECT_EQ(run(dir_.path(), "sweep").status, 2);
+  EXPECT_EQ(run(dir_.path(), "sweep study.toml -j 0").status, 2);
+  EXPECT_EQ(run(dir_.path(), "sweep study.toml --bogus").status, 2);
+}
+
+TEST_F(Sweep, SlurmScriptIsAJobArrayOfOneTaskPerCase) {
+  study(std::string(kGrid) + "[slurm]\ntime = \"00:10:00\"\nmemory = \"500M\"\nthrottle = 3\n");
+  const Outcome written = run(dir_.path(), "sweep study.toml --slurm --throttle 2");
+  ASSERT_EQ(written.status, 0) << written.output;
+  const std::string script = test::readBytes(path("runs/sweep.sbatch"));
+  EXPECT_TRUE(contains(script, "#SBATCH --array=0-3%2\n")) << script;
+  EXPECT_TRUE(contains(script, "#SBATCH --time=00:10:00\n")) << script;
+  EXPECT_TRUE(contains(script, "#SBATCH --mem=500M\n")) << script;
+  EXPECT_TRUE(contains(script, "--task \"$SLURM_ARRAY_TASK_ID\"")) << script;
+  // The cases are rendered, none has run: collect names them all.
+  EXPECT_TRUE(fs::exists(path("runs/cases/0003/interdiffusion.dat")));
+  const Outcome collected = run(dir_.path(), "sweep study.toml --collect");
+  EXPECT_EQ(collected.status, 3);
+  EXPECT_TRUE(contains(collected.output, "Missing tasks (not run, or run with other inputs): 0 1 2 3"))
+      << collected.output;
+  // What task 2 does: that case alone.
+  EXPECT_EQ(run(dir_.path(), "sweep study.toml --task 2").status, 0);
+  run(dir_.path(), "sweep study.toml --collect");
+  EXPECT_EQ(cell(summary(), 3, "status"), "completed");
+  EXPECT_EQ(cell(summary(), 1, "status"), "missing");
+  EXPECT_EQ(run(dir_.path(), "sweep study.toml --task 4").status, 2);
+}
+
+}  // namespace
+}  // namespace torvex

@@ -1,0 +1,158 @@
+// Study files: how parameters combine into cases (grid, zip, table), the
+// values of ranges, the rendered files of each case, and the studies that are
+// refused before anything runs, with the line that is wrong.
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "model/errors.h"
+#include "study/study.h"
+#include "support/case_file.h"
+#include "support/test_files.h"
+
+namespace torvex {
+namespace {
+
+class StudyFile : public ::testing::Test {
+ protected:
+  StudyFile() : cwd_(dir_.path()) {
+    file_.value("D9") = "0 couple.dfv";
+    file_.value("D8") = "{{T}}";
+    file_.write("case.dat");
+    test::writeLines("couple.dfv", {"# component 1", "{{D}}", "# component 2", "1e-9"});
+  }
+
+  Study load(const std::string& text) {
+    test::writeBytes("study.toml", text);
+    return loadStudy("study.toml");
+  }
+
+  std::string refusal(const std::string& text) {
+    return test::messageOf<InputError>([&] {
+      const Study study = load(text);
+      validateStudy(study);
+    });
+  }
+
+  test::ScratchDirectory dir_;
+  test::ScopedWorkingDirectory cwd_;
+  test::CaseFile file_;
+};
+
+using Rows = std::vector<std::vector<std::string>>;
+
+TEST_F(StudyFile, GridZipAndTableGiveTheCasesInOrder) {
+  const Study grid = load(
+      "case = \"case.dat\"\n[parameters]\nT = [1273, 1373]\nD = { from = 1e-12, to = 1e-10, count = 3, scale = \"log\" "
+      "}\n");
+  ASSERT_EQ(grid.parameters.size(), 2u);
+  EXPECT_EQ(grid.parameters[0].name, "T");  // the file's order, not the alphabet's
+  EXPECT_EQ(grid.values, (Rows{{"1273", "1E-12"},
+                               {"1273", "1E-11"},
+                               {"1273", "1E-10"},
+                               {"1373", "1E-12"},
+                               {"1373", "1E-11"},
+                               {"1373", "1E-10"}}));
+  EXPECT_EQ(grid.outputDirectory, "study");
+
+  const Study zip = load(
+      "case = \"case.dat\"\ncombine = \"zip\"\noutput = \"runs\"\n[parameters]\nT = { from = 1200, to = 1300, count = "
+      "3 "
+      "}\nD = [1e-9, 2e-9, \"3e-9\"]\n");
+  EXPECT_EQ(zip.values, (Rows{{"1200", "1E-9"}, {"1250", "2E-9"}, {"1300", "3e-9"}}));
+  EXPECT_EQ(zip.outputDirectory, "runs");
+
+  test::writeBytes("cases.csv", "T, D\n# a comment\n1273,1e-9\r\n\"1373\" , 4e-9\n");
+  const Study table = load("case = \"case.dat\"\ntable = \"cases.csv\"\n");
+  EXPECT_EQ(table.values, (Rows{{"1273", "1e-9"}, {"1373", "4e-9"}}));
+
+  const Study single = load("case = \"case.dat\"\n[parameters]\nT = 1300\nD = 1e-9\n");
+  EXPECT_EQ(single.caseCount(), 1u);
+}
+
+TEST_F(StudyFile, EachCaseRendersItsValuesIntoTheOverridesAndSideFiles) {
+  const Study study =
+      load("case = \"case.dat\"\n[parameters]\nT = [1273, 1373]\nD = [1e-9]\nend = [50]\n[set]\nD1 = \"0 {{end}}\"\n");
+  validateStudy(study);
+  const RenderedCase second = renderStudyCase(study, 1);
+  const auto& lines = second.dataFile.lines;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "   1373"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "   0 50"), lines.end());
+  ASSERT_EQ(second.sideFiles.size(), 1u);
+  EXPECT_EQ(second.sideFiles[0].lines[1], "1E-9");  // a number is written in the program's own format
+
+  // The fingerprint follows the inputs and the run options, nothing else.
+  const RenderedCase first = renderStudyCase(study, 0);
+  EXPECT_NE(inputFingerprint(first, {}), inputFingerprint(second, {}));
+  EXPECT_EQ(inputFingerprint(second, {}), inputFingerprint(renderStudyCase(study, 1), {}));
+  EXPECT_NE(inputFingerprint(second, {}), inputFingerprint(second, {"--max-passes", "10"}));
+}
+
+TEST_F(StudyFile, MalformedStudiesAreRefusedNamingTheLine) {
+  const std::string head = "case = \"case.dat\"\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {head + "[parameters]\nT = [1273]\nD = { from = 1, to = 2, count = 0 }\n",
+       "study.toml:4: the range of D is empty"},
+      {head + "[parameters]\nT = []\nD = [1]\n", "study.toml:3: the parameter T has no values"},
+      {head + "combine = \"zip\"\n[parameters]\nT = [1, 2]\nD = [1]\n", "study.toml:5: zipped parameters"},
+      {head + "[parameters]\nT = [1273]\nD = [1e-9]\n[set]\nD99 = \"1\"\n", "study.toml:6: there is no key \"D99\""},
+      {head + "[parameters]\nT = [1273]\nD = [1e-9]\n[set]\nD1 = \"0 {{tend}}\"\n",
+       "study.toml:6: the override of D1 uses the unknown parameter {{tend}}"},
+      {head + "[parameters]\nT = [1273]\nD = [1e-9]\nQ = [1]\n", "no {{Q}} stands in"},
+      {head + "[parameters]\nT = [1273]\n", "the placeholder {{D}} has no value"},
+      {head + "[parameters]\nT = [1273]\nD = [1e-9]\n[set]\nD1 = \"0 x\"\n", "case 0 (T = 1273, D = 1E-9)"},
+      {head + "[parameters]\nT = [-5]\nD = [1e-9]\n", "study.toml: the first case does not load"},
+      {head + "[parameters]\nT = [1273]\nD = [1e-9]\n[summary]\nresults = [\"N1_middle\"]\n",
+       "study.toml:6: there is no result \"N1_middle\""},
+      {head + "[parameters]\nT = [1273]\nD = [1e-9]\n[run]\noptions = [\"--results\", \"x\"]\n",
+       "options cannot hold --results"},
+      {head + "frobnicate = 1\n", "study.toml:2: the study has no entry \"frobnicate\""},
+      {head + "[parameters\n", "study.toml:2:"},
+      {"[parameters]\nT = [1]\n", "the study names no case"},
+      {head + "table = \"missing.csv\"\n", "missing.csv: the table of cases cannot be read"},
+  };
+  for (const auto& [text, expected] : cases)
+    EXPECT_NE(refusal(text).find(expected), std::string::npos) << text << "\n-> " << refusal(text);
+
+  test::writeBytes("bad.csv", "T,D\n1273\n");
+  EXPECT_NE(refusal(head + "table = \"bad.csv\"\n").find("bad.csv:2: the row has 1 values for 2 parameters"),
+            std::string::npos);
+}
+
+TEST(StudyResults, NamesParseIntoWhatTheyMeasure) {
+  const auto below = parseStudyResult("time_N1_left_below_0.15");
+  ASSERT_TRUE(below);
+  EXPECT_EQ(below->kind, StudyResult::Kind::FirstTimeBelow);
+  EXPECT_EQ(below->component, 1);
+  EXPECT_TRUE(below->left);
+  EXPECT_DOUBLE_EQ(below->threshold, 0.15);
+  const auto ratio = parseStudyResult("N3_right");
+  ASSERT_TRUE(ratio);
+  EXPECT_EQ(ratio->kind, StudyResult::Kind::MolarRatio);
+  EXPECT_EQ(ratio->component, 3);
+  EXPECT_FALSE(ratio->left);
+  for (const char* wrong : {"N0_left", "N1", "N1_up", "time_N1_left", "time_N1_left_below_x", "Nx_left", ""})
+    EXPECT_FALSE(parseStudyResult(wrong)) << wrong;
+}
+
+}  // namespace
+}  // namespace torvex
+
+namespace torvex {
+namespace {
+
+// The README's worked example stays a study that runs.
+TEST(StudyExample, TheOxidationStudyOfTheExamplesIsValid) {
+  const Study study = loadStudy(TORVEX_TEST_DATA_DIR "/../../examples/sweep/oxidation-study.toml");
+  EXPECT_EQ(study.caseCount(), 9u);
+  EXPECT_EQ(study.results.size(), 3u);
+  validateStudy(study);
+  const RenderedCase last = renderStudyCase(study, 8);
+  EXPECT_NE(std::find(last.dataFile.lines.begin(), last.dataFile.lines.end(), "   0.002 25 0.0 0.0 0.0"),
+            last.dataFile.lines.end());
+}
+
+}  // namespace
+}  // namespace torvex
