@@ -3,10 +3,11 @@
 //   direct       the hand-overs as direct calls, as torvex-batch makes them;
 //   run thread   the desktop run thread handing every derivative, refresh and
 //                end of run to the GUI thread, with a window that shows nothing;
-//   desktop      the same with the offscreen main window (labels, graphs).
+//   desktop      the same with the offscreen main window (labels, graphs);
+//   plots        the desktop with its Plots window open, following the run.
 // The pacing delay is 0 throughout, so the differences are the hand-overs and
 // the window. Interleaving the rounds spreads the machine's own variations
-// over all three; the medians are printed.
+// over all of them; the medians are printed.
 //
 //   torvex_gui_overhead CASE.dat [END_TIME [ROUNDS]]
 //
@@ -107,6 +108,16 @@ Timing runDesktop(const Options& options) {
   return runThreaded(model, window, [&] { return model.stopRequested != 0; });
 }
 
+Timing runDesktopWithPlots(const Options& options) {
+  torvex::TForm1 model;
+  torvex::TForm2 window(model);
+  window.show();
+  window.Plots1Click();  // shown, so it follows the run
+  loadCase(model, options);
+  window.takeGraphSnapshot(false);
+  return runThreaded(model, window, [&] { return model.stopRequested != 0; });
+}
+
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
@@ -125,20 +136,23 @@ int main(int argc, char** argv) {
   if (argc > 2) options.endTime = torvex::parseReal(argv[2]);
   const int rounds = argc > 3 ? std::max(1, torvex::integerOr(argv[3], 1)) : 1;
 
-  std::vector<double> direct, bare, desktop;
+  std::vector<double> direct, bare, desktop, plots;
   int passes = 0;
   for (int round = 0; round < rounds; ++round) {
     const Timing d = runDirect(options);
     const Timing b = runBare(options);
     const Timing w = runDesktop(options);
+    const Timing p = runDesktopWithPlots(options);
     direct.push_back(d.perPass());
     bare.push_back(b.perPass());
     desktop.push_back(w.perPass());
+    plots.push_back(p.perPass());
     passes = d.passes;
   }
   std::printf("passes per run %d, rounds %d, medians per pass:\n", passes, rounds);
   std::printf("direct hand-overs   %8.1f us\n", 1e6 * median(direct));
   std::printf("run thread          %8.1f us\n", 1e6 * median(bare));
   std::printf("desktop run thread  %8.1f us\n", 1e6 * median(desktop));
+  std::printf("desktop with plots  %8.1f us\n", 1e6 * median(plots));
   return 0;
 }

@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-charts-dev qt6-svg-dev libmuparser-dev
+  libqt6opengl6-dev  # CMake finds Qt Charts only with the Qt OpenGL development files
   nlohmann-json3-dev libtomlplusplus-dev libceres-dev
   libgtest-dev libbenchmark-dev
   locales xvfb xauth fonts-dejavu-core

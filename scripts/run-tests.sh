@@ -3,8 +3,9 @@
 # runs the whole test suite, then runs it once more under a comma-decimal
 # locale. With --sanitize the build uses AddressSanitizer and
 # UndefinedBehaviorSanitizer (in its own build directory). With
-# --thread-sanitize only the desktop run-thread tests and the random session
-# are built, with ThreadSanitizer, and run; any data race fails them.
+# --thread-sanitize only the desktop run-thread tests (the Plots window
+# following a run among them) and the random session are built, with
+# ThreadSanitizer, and run; any data race fails them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,11 +17,12 @@ ctest_exclude=()
 if [ "${1:-}" = "--thread-sanitize" ]; then
   bash scripts/install-deps.sh
   cmake -S . -B build-tsan -DTORVEX_WERROR=ON -DTORVEX_THREAD_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build build-tsan -j "$(nproc)" --target torvex_ui_tests torvex_soak_tests torvex_parallel_tests
+  cmake --build build-tsan -j "$(nproc)" --target torvex_ui_tests torvex_plots_window_tests torvex_soak_tests torvex_parallel_tests
   echo "== Parallel runs, desktop run-thread tests and the random session under ThreadSanitizer =="
   export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/ui/tsan.supp"
   build-tsan/bin/torvex_parallel_tests
   build-tsan/bin/torvex_ui_tests
+  build-tsan/bin/torvex_plots_window_tests
   build-tsan/bin/torvex_soak_tests
   exit 0
 elif [ "${1:-}" = "--sanitize" ]; then

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -16,7 +17,9 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "plot/plots_window.h"
 #include "run/integrator.h"
+#include "run/measured_profile.h"
 #include "run/results_files.h"
 #include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
@@ -60,6 +63,9 @@ void TForm2::buildMenus() {
   Start1 = calculation->addAction(QStringLiteral("Start"));
   Pause1 = calculation->addAction(QStringLiteral("Pause"));
   Stop1 = calculation->addAction(QStringLiteral("Stop"));
+  QMenu* results = menuBar()->addMenu(QStringLiteral("Results"));
+  Plots1 = results->addAction(QStringLiteral("Plots..."));
+  Loadmeasuredprofile1 = results->addAction(QStringLiteral("Load measured profile..."));
   QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
   About2 = help->addAction(QStringLiteral("About..."));
 
@@ -75,6 +81,8 @@ void TForm2::buildMenus() {
   bind(Pause1, &TForm2::Pause1Click);
   bind(Stop1, &TForm2::Stop1Click);
   bind(About2, &TForm2::About2Click);
+  bind(Plots1, &TForm2::Plots1Click);
+  bind(Loadmeasuredprofile1, &TForm2::Loadmeasuredprofile1Click);
 }
 
 void TForm2::buildPages() {
@@ -281,7 +289,10 @@ void TForm2::flushRunValues() {
 void TForm2::takeGraphSnapshot(bool draw) {
   snapshot_.takeFrom(model_);
   clock_ = RedrawClock{model_.refreshInterval, model_.stepCount, model_.currentTime, model_.endTime};
-  if (draw) drawGraphsFromSnapshot();
+  if (draw) {
+    drawGraphsFromSnapshot();
+    feedPlots();
+  }
 }
 
 void TForm2::runEnded(TGUIThread* worker) {
@@ -290,6 +301,15 @@ void TForm2::runEnded(TGUIThread* worker) {
   if (RunThread == worker) RunThread = nullptr;
   UpdateRunControls();
   update();  // the run has ended, so the next paint draws its last state
+  // The results are written: the Plots window turns to them (the whole
+  // history, not the saves it kept while following the run).
+  if (plots_ && plots_->isVisible()) {
+    try {
+      plots_->finishLive(resultsFolder());
+    } catch (const std::exception&) {
+      feedPlots();  // no results to read: the run's last state as followed
+    }
+  }
 }
 
 void TForm2::runFailed(const QString& message) {
@@ -445,6 +465,84 @@ void TForm2::editmenuClick() {
 void TForm2::Generatesampleinputfiles1Click() {
   showNotice(QStringLiteral("Generate"), QStringLiteral("Automatic generation of sample imput files."));
   WriteSampleFiles();  // into the working directory; the forms stay as they are
+}
+
+// ---- Results menu ----
+
+QString TForm2::resultsFolder() {
+  return QStringLiteral("results");
+}
+
+void TForm2::Plots1Click() {
+  if (!plots_) plots_ = std::make_unique<plot::PlotsWindow>(this);
+  if (workerActive()) {
+    // Follows the run from the next refresh on; until then it shows the
+    // snapshot of the last one.
+    plots_->beginLive();
+    plots_->show();
+    feedPlots();
+  } else {
+    plots_->show();
+    const QString problem = showResultsInPlots();
+    if (!problem.isEmpty()) plots_->noteLabel->setText(problem);
+  }
+  plots_->raise();
+  plots_->activateWindow();
+}
+
+void TForm2::Loadmeasuredprofile1Click() {
+  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Load measured profile"), QString(),
+                                                    QStringLiteral("Measured profile (*.csv *.txt);;All files (*)"));
+  if (path.isEmpty()) return;
+  bool ok = false;
+  const double shift = QInputDialog::getDouble(
+      this, QStringLiteral("Load measured profile"),
+      QStringLiteral("Shift of the measured positions [µm]\n(added to every x; the simulation starts at 0):"), 0.0,
+      -1e9, 1e9, 3, &ok);
+  if (!ok) return;
+  LoadMeasuredProfile(path, shift);
+}
+
+void TForm2::LoadMeasuredProfile(const QString& path, double shiftUm) {
+  MeasuredProfileOptions options;
+  options.shiftCm = shiftUm * 1e-4;  // µm to cm
+  MeasuredProfile measured = ReadMeasuredProfile(path.toStdString(), options);
+  if (!plots_) Plots1Click();
+  plots_->setMeasured(std::move(measured));
+  plots_->show();
+  plots_->showTab("measured_overlay");
+}
+
+QString TForm2::showResultsInPlots() {
+  try {
+    plots_->showFolder(resultsFolder());
+  } catch (const std::exception& error) {
+    return QString::fromStdString(error.what());
+  }
+  return QString();
+}
+
+void TForm2::feedPlots() {
+  if (!plots_ || !plots_->isVisible()) return;
+  const GraphSnapshot& s = snapshot_;
+  const auto r = static_cast<std::size_t>(std::max(s.componentCount, 0));
+  const auto n = static_cast<std::size_t>(std::max(s.pointCount, 0));
+  if (r == 0 || n == 0 || s.position.size() < n || s.molarRatio.rows() < s.componentCount ||
+      s.molarRatio.columns() < s.pointCount)
+    return;
+  plot::LiveSample sample;
+  sample.timeS = clock_.currentTime;
+  sample.startTimeS = model_.startTime;
+  sample.componentCount = s.componentCount;
+  sample.positionCm.assign(s.position.begin(), s.position.begin() + static_cast<std::ptrdiff_t>(n));
+  sample.molarRatio.resize(r * n);
+  for (std::size_t i = 0; i < r; ++i)
+    for (std::size_t k = 0; k < n; ++k) sample.molarRatio[i * n + k] = s.molarRatio[static_cast<int>(i)][k];
+  sample.molarMass = model_.molarMass;
+  sample.kirkendallCm = s.kirkendallPosition;
+  sample.initialKirkendallCm = s.initialKirkendallPosition;
+  sample.oxidation = model_.boundaryFluxMode == 2;
+  plots_->addLiveSample(sample);
 }
 
 }  // namespace torvex

@@ -30,6 +30,10 @@ class QTabWidget;
 
 namespace torvex {
 
+namespace plot {
+class PlotsWindow;
+}
+
 class PaintBox;
 class TAboutBox;
 class TForm3;
@@ -83,6 +87,19 @@ class TForm2 : public QMainWindow, public RunWindow {
   void Savedata1Click();
   void editmenuClick();
   void Generatesampleinputfiles1Click();
+  // Results menu: the Plots window (opened on the running case, or on the
+  // results folder when no run is active) and a measured profile to draw
+  // over the simulated one.
+  void Plots1Click();
+  void Loadmeasuredprofile1Click();
+  // Reads the measured profile (positions shifted by shiftUm micrometres) and
+  // shows it in the Plots window. Throws InputError naming the file, the
+  // line and the column; the window keeps its earlier profile then.
+  void LoadMeasuredProfile(const QString& path, double shiftUm);
+  // The Plots window, or null before it was first opened.
+  [[nodiscard]] plot::PlotsWindow* plotsWindow() const { return plots_.get(); }
+  // The folder the runs write their results to.
+  [[nodiscard]] static QString resultsFolder();
 
   // ---- Data page (parameter forms) ----
   void Edit1Change();
@@ -176,6 +193,8 @@ class TForm2 : public QMainWindow, public RunWindow {
   QAction* Pause1 = nullptr;
   QAction* Stop1 = nullptr;
   QAction* About2 = nullptr;
+  QAction* Plots1 = nullptr;
+  QAction* Loadmeasuredprofile1 = nullptr;
 
   QScrollArea* ScrollBox1 = nullptr;
   QWidget* Panel1 = nullptr;
@@ -284,6 +303,13 @@ class TForm2 : public QMainWindow, public RunWindow {
   bool drawing_ = false;
   std::array<double, 3> runValues_{};  // clock, step, Kirkendall plane of the last refresh
   bool runValuesPending_ = false;
+  // Made when first opened; follows a run only while it is shown.
+  std::unique_ptr<plot::PlotsWindow> plots_;
+  // Hands the Plots window the snapshot just taken (the worker waiting).
+  void feedPlots();
+  // Shows the results folder in the Plots window; a folder that cannot be
+  // read leaves the window as it was and returns the reason.
+  QString showResultsInPlots();
 };
 
 // True when the named file exists and can be opened for reading and writing

@@ -1,0 +1,227 @@
+// torvex-plot: every chart of a finished run as PNG and SVG, with the CSV of
+// the points each one draws. It needs no display (Qt's offscreen platform),
+// so it runs on a cluster node beside torvex-batch.
+
+#include <QApplication>
+#include <QDir>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/errors.h"
+#include "model/number_format.h"
+#include "plot/chart_data.h"
+#include "plot/chart_render.h"
+#include "plot/run_data.h"
+#include "run/measured_profile.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitInvalidInput = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kHelp = R"(Usage: torvex-plot RESULTS_DIR [--measured FILE] [--shift-um X] [--wt]
+                   [--unit um|cm] [--out DIR] [--format png,svg] [--times T1,T2,...]
+                   [--size WxH]
+
+Writes every chart that applies to the run whose results are in RESULTS_DIR:
+the concentration profiles at the last save (or at each time of --times),
+the evolution of each component's profile, the diffusion path, the
+Kirkendall plane against the square root of time with its fit, and under
+selective oxidation the surface composition and the squared scale thickness
+with its parabolic fit. Each chart goes out in every format asked for and as
+CSV holding exactly the points drawn. The paths written are printed, one a
+line.
+
+  RESULTS_DIR         A run's results folder: its history.csv and series.csv
+                      when present, otherwise at_out.dat, wt_out.dat,
+                      Kirk_plane.dat and boundary_flux.dat.
+  --measured FILE     A measured profile (CSV; see the README) drawn over the
+                      simulated one, with the RMS misfit in the legend.
+  --shift-um X        Added to every measured position, in micrometres.
+  --wt                Compositions in weight percent (default atomic).
+  --unit um|cm        Unit of position (default um).
+  --out DIR           Where the files go (default RESULTS_DIR/plots; made
+                      when missing).
+  --format LIST       Image formats, from png and svg (default png,svg).
+  --times LIST        Times [s] of the saves to draw the profiles, diffusion
+                      paths and overlay at (the nearest save each) and of the
+                      evolution curves; default the last save, and eight
+                      saves spread over the run for the evolution.
+  --size WxH          PNG size in pixels (default 1200x800).
+  --help              Show this text.
+
+Exit status: 0 success, 1 unreadable results or measured profile or a file
+that cannot be written (the message names the file, the line and the text),
+2 wrong usage.
+)";
+
+struct Options {
+  std::string folder;
+  std::optional<std::string> measured;
+  double shiftUm = 0.0;
+  bool weight = false;
+  bool centimetre = false;
+  std::string out;
+  QStringList formats{QStringLiteral("png"), QStringLiteral("svg")};
+  std::vector<double> times;
+  QSize size{1200, 800};
+};
+
+[[noreturn]] void usage(const std::string& message) {
+  std::cerr << "torvex-plot: " << message << "\nTry 'torvex-plot --help'.\n";
+  std::exit(kExitUsage);
+}
+
+std::vector<std::string_view> listOf(std::string_view text) {
+  std::vector<std::string_view> items;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = std::min(text.find(',', start), text.size());
+    items.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return items;
+}
+
+Options parse(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const auto value = [&]() -> std::string_view {
+      if (i + 1 >= argc) usage(std::string(arg) + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kHelp;
+      std::exit(kExitOk);
+    } else if (arg == "--measured") {
+      options.measured = std::string(value());
+    } else if (arg == "--shift-um") {
+      const std::string_view text = value();
+      const auto shift = torvex::parseReal(text);
+      if (!shift) usage("--shift-um: '" + std::string(text) + "' is not a number");
+      options.shiftUm = *shift;
+    } else if (arg == "--wt") {
+      options.weight = true;
+    } else if (arg == "--unit") {
+      const std::string_view unit = value();
+      if (unit != "um" && unit != "cm") usage("--unit: '" + std::string(unit) + "' is neither um nor cm");
+      options.centimetre = unit == "cm";
+    } else if (arg == "--out") {
+      options.out = std::string(value());
+    } else if (arg == "--format") {
+      options.formats.clear();
+      for (const std::string_view format : listOf(value())) {
+        if (format != "png" && format != "svg") usage("--format: '" + std::string(format) + "' is neither png nor svg");
+        options.formats << QString::fromUtf8(format.data(), static_cast<qsizetype>(format.size()));
+      }
+    } else if (arg == "--times") {
+      for (const std::string_view item : listOf(value())) {
+        const auto time = torvex::parseReal(item);
+        if (!time) usage("--times: '" + std::string(item) + "' is not a time");
+        options.times.push_back(*time);
+      }
+    } else if (arg == "--size") {
+      const std::string_view text = value();
+      const std::size_t x = text.find('x');
+      const auto w = x == std::string_view::npos ? std::nullopt : torvex::parseInteger(text.substr(0, x));
+      const auto h = x == std::string_view::npos ? std::nullopt : torvex::parseInteger(text.substr(x + 1));
+      if (!w || !h || *w < 16 || *h < 16 || *w > 20000 || *h > 20000)
+        usage("--size: '" + std::string(text) + "' is not WIDTHxHEIGHT (16 to 20000 pixels)");
+      options.size = QSize(*w, *h);
+    } else if (arg.starts_with("-")) {
+      usage("unknown option '" + std::string(arg) + "'");
+    } else if (options.folder.empty()) {
+      options.folder = std::string(arg);
+    } else {
+      usage("one results folder only");
+    }
+  }
+  if (options.folder.empty()) usage("no results folder given");
+  return options;
+}
+
+// Qt's notice that it made its own runtime folder is noise on a cluster node.
+QtMessageHandler previousHandler = nullptr;
+
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))) return;
+  if (previousHandler != nullptr) previousHandler(type, context, message);
+}
+
+std::string stemTime(double timeS) {
+  std::string text = torvex::formatGeneral(timeS);
+  return "_t" + text + "s";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace torvex;
+  using namespace torvex::plot;
+  // No display is needed (or wanted: a cluster node has none).
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  const Options options = parse(argc, argv);
+  previousHandler = qInstallMessageHandler(quietHandler);
+  QApplication application(argc, argv);
+  try {
+    const RunData run = ReadRunData(options.folder);
+    std::optional<MeasuredProfile> measured;
+    if (options.measured) {
+      MeasuredProfileOptions read;
+      read.shiftCm = options.shiftUm * 1e-4;
+      measured = ReadMeasuredProfile(*options.measured, read);
+    }
+    ChartOptions chartOptions;
+    chartOptions.basis = options.weight ? CompositionBasis::Weight : CompositionBasis::Atomic;
+    chartOptions.unit = options.centimetre ? PositionUnit::Centimetre : PositionUnit::Micrometre;
+    for (const double time : options.times) chartOptions.evolutionFrames.push_back(FrameNearest(run, time));
+
+    std::vector<ChartData> charts = AllCharts(run, measured ? &*measured : nullptr, chartOptions);
+    // With --times, the charts of one save are drawn at each time asked for.
+    if (options.times.size() > 0) {
+      std::erase_if(charts, [](const ChartData& c) {
+        return c.id == "profiles" || c.id == "diffusion_path" || c.id == "measured_overlay";
+      });
+      for (const double time : options.times) {
+        ChartOptions at = chartOptions;
+        at.frame = FrameNearest(run, time);
+        const std::string suffix = stemTime(run.frames[*at.frame].timeS);
+        for (ChartData chart : {ProfilesChart(run, at), DiffusionPathChart(run, at)}) {
+          if (!HasData(chart)) continue;
+          chart.id += suffix;
+          charts.push_back(std::move(chart));
+        }
+        if (measured) {
+          ChartData chart = MeasuredOverlayChart(run, *measured, at);
+          chart.id += suffix;
+          if (HasData(chart)) charts.push_back(std::move(chart));
+        }
+      }
+    }
+
+    const QString out = options.out.empty() ? QDir(QString::fromStdString(options.folder)).filePath("plots")
+                                            : QString::fromStdString(options.out);
+    if (!QDir().mkpath(out)) throw InputError(out.toStdString() + ": cannot make the folder");
+    QStringList formats = options.formats;
+    formats << QStringLiteral("csv");
+    for (const ChartData& chart : charts) {
+      const QString stem = QDir(out).filePath(QString::fromStdString(chart.id));
+      for (const QString& path : ExportChart(chart, stem, options.size, formats))
+        std::cout << path.toStdString() << "\n";
+      if (!chart.note.empty()) std::cerr << chart.id << ": " << chart.note << "\n";
+    }
+  } catch (const std::exception& error) {
+    std::cerr << "torvex-plot: " << error.what() << "\n";
+    return kExitInvalidInput;
+  }
+  return kExitOk;
+}

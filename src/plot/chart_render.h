@@ -1,0 +1,51 @@
+#pragma once
+// Charts of ChartData drawn with Qt Charts, and their export as PNG, SVG and
+// the CSV of the points drawn. Needs a QApplication (the offscreen platform
+// will do); knows nothing of the desktop program's windows.
+
+#include <QSize>
+#include <QString>
+
+#include "plot/chart_data.h"
+
+class QChart;
+class QValueAxis;
+
+namespace torvex::plot {
+
+// A new chart (the caller owns it) with value axes titled with their units,
+// ticks, a legend, and one line or marker series per ChartSeries. The axis
+// ranges contain every point, with a small margin, rounded to nice numbers.
+QChart* BuildChart(const ChartData& data);
+
+// The axis range BuildChart gives to the values: from the smallest to the
+// largest finite value, widened to the next multiples of a round tick step
+// (1, 2, 2.5 or 5 times a power of ten) that gives 4 to 10 intervals; a
+// single value gets the range of one unit around it.
+struct AxisRange {
+  double low = 0.0;
+  double high = 1.0;
+  double step = 0.2;
+};
+AxisRange RangeOf(const ChartData& data, bool yAxis);
+// Gives the axis that range, with its ticks on the multiples of its step.
+void SetAxisRange(QValueAxis& axis, const AxisRange& range);
+
+// Writes the chart (which must be in a graphics scene, as a view puts it) as
+// a PNG of exactly size pixels, with the axis ranges it shows now (a zoom
+// included). A large image is drawn at a larger scale, not with smaller
+// text: the layout is that of a chart of at most 1000 pixels wide, scaled
+// up. Throws InputError naming the file when it cannot be written or the
+// size is not 16 to 20000 pixels each way.
+void ExportPng(QChart& chart, const QString& path, QSize size);
+// Writes the chart as SVG laid out at size (logical pixels).
+void ExportSvg(QChart& chart, const QString& path, QSize size);
+// Writes ChartCsv(data), replacing the file atomically.
+void ExportCsv(const ChartData& data, const QString& path);
+
+// Renders data offscreen in a view of size and writes the formats asked for
+// ("png", "svg", "csv") as stem.png, stem.svg, stem.csv. Returns the paths
+// written.
+QStringList ExportChart(const ChartData& data, const QString& stem, QSize size, const QStringList& formats);
+
+}  // namespace torvex::plot

@@ -1,0 +1,460 @@
+#include "plot/plots_window.h"
+
+#include <QChart>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLegend>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "model/errors.h"
+#include "plot/chart_render.h"
+#include "plot/chart_view.h"
+
+namespace torvex::plot {
+namespace {
+
+// A run in progress keeps at most this many saves for the slider and the
+// evolution chart; older ones are thinned evenly.
+constexpr std::size_t kMaxLiveFrames = 120;
+// And at most this many points of the per-pass records.
+constexpr std::size_t kMaxLiveRecord = 20000;
+// The charts of a running case are redrawn at most this often.
+constexpr int kRedrawMilliseconds = 500;
+
+// The tab a chart belongs on: its id without the component or time suffix.
+std::string kindOf(const std::string& id) {
+  for (const char* kind : {"evolution", "profiles", "diffusion_path", "measured_overlay"})
+    if (id.starts_with(kind)) return kind;
+  return id;
+}
+
+QString tabTitle(const std::string& kind) {
+  if (kind == "profiles") return QStringLiteral("Profiles");
+  if (kind == "evolution") return QStringLiteral("Evolution");
+  if (kind == "diffusion_path") return QStringLiteral("Diffusion path");
+  if (kind == "kirkendall") return QStringLiteral("Kirkendall plane");
+  if (kind == "surface") return QStringLiteral("Surface");
+  if (kind == "scale") return QStringLiteral("Scale growth");
+  if (kind == "measured_overlay") return QStringLiteral("Measured");
+  return QString::fromStdString(kind);
+}
+
+// Replaces the points of chart in place when it has the same series as
+// data; keeps a zoom the user made. False when the chart must be rebuilt.
+bool updateInPlace(QChart& chart, const ChartData& data) {
+  const QList<QAbstractSeries*> series = chart.series();
+  if (series.size() != static_cast<qsizetype>(data.series.size())) return false;
+  for (qsizetype i = 0; i < series.size(); ++i)
+    if (series[i]->name() != QString::fromStdString(data.series[static_cast<std::size_t>(i)].name)) return false;
+  chart.setTitle(QString::fromStdString(data.title));
+  for (qsizetype i = 0; i < series.size(); ++i) {
+    const ChartSeries& source = data.series[static_cast<std::size_t>(i)];
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(source.x.size()));
+    for (std::size_t k = 0; k < source.x.size() && k < source.y.size(); ++k)
+      if (std::isfinite(source.x[k]) && std::isfinite(source.y[k])) points.append(QPointF(source.x[k], source.y[k]));
+    static_cast<QXYSeries*>(series[i])->replace(points);
+  }
+  const auto xAxes = chart.axes(Qt::Horizontal);
+  const auto yAxes = chart.axes(Qt::Vertical);
+  if (xAxes.isEmpty() || yAxes.isEmpty()) return false;
+  auto* xAxis = static_cast<QValueAxis*>(xAxes.front());
+  auto* yAxis = static_cast<QValueAxis*>(yAxes.front());
+  xAxis->setTitleText(QString::fromStdString(data.xTitle));
+  yAxis->setTitleText(QString::fromStdString(data.yTitle));
+  if (!chart.isZoomed()) {
+    SetAxisRange(*xAxis, RangeOf(data, false));
+    SetAxisRange(*yAxis, RangeOf(data, true));
+  }
+  return true;
+}
+
+// The files give positions to 15 significant digits; the run holds them to
+// the last bit.
+bool sameGrid(const std::vector<double>& a, const std::vector<double>& b) {
+  if (a.size() != b.size() || a.empty()) return false;
+  const double tolerance = 1e-12 * (std::abs(a.front()) + std::abs(a.back()) + 1e-300);
+  for (std::size_t k = 0; k < a.size(); ++k)
+    if (!(std::abs(a[k] - b[k]) <= tolerance)) return false;
+  return true;
+}
+
+}  // namespace
+
+PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setWindowTitle(QStringLiteral("Torvex - Plots"));
+  auto* layout = new QVBoxLayout(this);
+
+  auto* controls = new QHBoxLayout();
+  saveLabel = new QLabel(QStringLiteral("Save:"), this);
+  saveSlider = new QSlider(Qt::Horizontal, this);
+  saveSlider->setMinimumWidth(120);
+  saveSlider->setToolTip(QStringLiteral("The save shown by the profile, path and measured charts"));
+  basisBox = new QComboBox(this);
+  basisBox->addItems({QStringLiteral("at.%"), QStringLiteral("wt.%")});
+  unitBox = new QComboBox(this);
+  unitBox->addItems({QStringLiteral("µm"), QStringLiteral("cm")});
+  componentBox = new QComboBox(this);
+  componentBox->setToolTip(QStringLiteral("The component of the evolution chart"));
+  controls->addWidget(saveLabel);
+  controls->addWidget(saveSlider, 1);
+  basisBox->setToolTip(QStringLiteral("Compositions in atomic or weight percent"));
+  unitBox->setToolTip(QStringLiteral("Positions in micrometres or centimetres"));
+  controls->addWidget(basisBox);
+  controls->addWidget(unitBox);
+  controls->addWidget(new QLabel(QStringLiteral("Evolution of:"), this));
+  controls->addWidget(componentBox);
+  layout->addLayout(controls);
+
+  tabs = new QTabWidget(this);
+  layout->addWidget(tabs, 1);
+
+  auto* bottom = new QHBoxLayout();
+  pointerLabel = new QLabel(this);
+  pointerLabel->setMinimumWidth(260);
+  resetButton = new QPushButton(QStringLiteral("Reset view"), this);
+  resetButton->setToolTip(QStringLiteral("Drag a rectangle or turn the wheel to zoom; right click also resets"));
+  pngWidth = new QSpinBox(this);
+  pngHeight = new QSpinBox(this);
+  for (QSpinBox* box : {pngWidth, pngHeight}) {
+    box->setRange(16, 20000);
+    box->setSuffix(QStringLiteral(" px"));
+  }
+  pngWidth->setValue(2400);
+  pngHeight->setValue(1600);
+  pngButton = new QPushButton(QStringLiteral("Export PNG..."), this);
+  svgButton = new QPushButton(QStringLiteral("Export SVG..."), this);
+  csvButton = new QPushButton(QStringLiteral("Export CSV..."), this);
+  bottom->addWidget(pointerLabel, 1);
+  bottom->addWidget(resetButton);
+  bottom->addWidget(pngWidth);
+  bottom->addWidget(new QLabel(QStringLiteral("x"), this));
+  bottom->addWidget(pngHeight);
+  bottom->addWidget(pngButton);
+  bottom->addWidget(svgButton);
+  bottom->addWidget(csvButton);
+  layout->addLayout(bottom);
+  noteLabel = new QLabel(this);
+  noteLabel->setWordWrap(true);
+  noteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(noteLabel);
+
+  redrawTimer_ = new QTimer(this);
+  redrawTimer_->setSingleShot(true);
+  redrawTimer_->setInterval(kRedrawMilliseconds);
+  connect(redrawTimer_, &QTimer::timeout, this, [this] {
+    if (dirty_ && isVisible()) rebuild();
+  });
+  connect(saveSlider, &QSlider::valueChanged, this, [this](int value) {
+    followLatest_ = value >= saveSlider->maximum();
+    rebuild();
+  });
+  for (QComboBox* box : {basisBox, unitBox, componentBox})
+    connect(box, &QComboBox::currentIndexChanged, this, [this] { rebuild(); });
+  connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
+    refreshView(index);
+    const ChartData* chart = currentChart();
+    noteLabel->setText(chart != nullptr ? QString::fromStdString(chart->note) : QString());
+    pointerLabel->clear();
+  });
+  connect(resetButton, &QPushButton::clicked, this, [this] {
+    if (ChartView* view = currentView()) view->resetView();
+  });
+  connect(pngButton, &QPushButton::clicked, this, [this] { exportWithDialog(QStringLiteral("png")); });
+  connect(svgButton, &QPushButton::clicked, this, [this] { exportWithDialog(QStringLiteral("svg")); });
+  connect(csvButton, &QPushButton::clicked, this, [this] { exportWithDialog(QStringLiteral("csv")); });
+  resize(1100, 760);
+}
+
+PlotsWindow::~PlotsWindow() = default;
+
+void PlotsWindow::showFolder(const QString& folder) {
+  RunData run = ReadRunData(folder.toStdString());
+  showRun(std::move(run));
+}
+
+void PlotsWindow::showRun(RunData run) {
+  run_ = std::move(run);
+  live_ = false;
+  followLatest_ = true;
+  rebuild();
+}
+
+void PlotsWindow::finishLive(const QString& folder) {
+  RunData run = ReadRunData(folder.toStdString());
+  if (live_ && run.frames.size() == 1 && run_.frames.size() > 1 && sameGrid(run.positionCm, run_.positionCm) &&
+      run.componentCount == run_.componentCount) {
+    std::vector<ProfileFrame> frames;
+    for (ProfileFrame& frame : run_.frames)
+      if (frame.timeS < run.frames.front().timeS) frames.push_back(std::move(frame));
+    frames.push_back(std::move(run.frames.front()));
+    for (ProfileFrame& frame : frames)
+      if (frame.wtPct.empty()) frame.wtPct = WeightPercent(frame.atPct, run.molarMass, run.componentCount);
+    run.frames = std::move(frames);
+  }
+  showRun(std::move(run));
+}
+
+void PlotsWindow::beginLive() {
+  run_ = RunData();
+  run_.source = "running case";
+  live_ = true;
+  followLatest_ = true;
+  dirty_ = true;
+}
+
+void PlotsWindow::addLiveSample(const LiveSample& sample) {
+  const auto r = static_cast<std::size_t>(std::max(sample.componentCount, 0));
+  const std::size_t n = sample.positionCm.size();
+  if (r == 0 || n == 0 || sample.molarRatio.size() != r * n) return;
+  if (!live_ || run_.componentCount != sample.componentCount || run_.positionCm != sample.positionCm) {
+    beginLive();
+    run_.componentCount = sample.componentCount;
+    run_.positionCm = sample.positionCm;
+    run_.molarMass = sample.molarMass;
+    run_.startTimeS = sample.startTimeS;
+    run_.oxidation = sample.oxidation;
+    run_.initialKirkendallCm = sample.initialKirkendallCm;
+  }
+  if (!run_.frames.empty() && run_.frames.back().timeS == sample.timeS) run_.frames.pop_back();
+  ProfileFrame frame;
+  frame.timeS = sample.timeS;
+  frame.atPct.resize(sample.molarRatio.size());
+  for (std::size_t i = 0; i < sample.molarRatio.size(); ++i) frame.atPct[i] = 100.0 * sample.molarRatio[i];
+  frame.wtPct = WeightPercent(frame.atPct, run_.molarMass, sample.componentCount);
+  run_.frames.push_back(std::move(frame));
+  if (run_.frames.size() > kMaxLiveFrames) {
+    // Every other save goes, the first and the latest stay.
+    std::vector<ProfileFrame> kept;
+    for (std::size_t i = 0; i + 1 < run_.frames.size(); i += 2) kept.push_back(std::move(run_.frames[i]));
+    kept.push_back(std::move(run_.frames.back()));
+    run_.frames = std::move(kept);
+  }
+  if (run_.kirkendallTimeS.empty() || run_.kirkendallTimeS.back() < sample.timeS) {
+    run_.kirkendallTimeS.push_back(sample.timeS);
+    run_.kirkendallCm.push_back(sample.kirkendallCm);
+    Thin(run_.kirkendallTimeS, run_.kirkendallCm,
+         run_.kirkendallTimeS.size() > kMaxLiveRecord ? kMaxLiveRecord / 2 : kMaxLiveRecord);
+    if (sample.oxidation) {
+      run_.surfaceTimeS.push_back(sample.timeS);
+      run_.surfaceRatio.push_back(sample.molarRatio[n - 1]);
+      Thin(run_.surfaceTimeS, run_.surfaceRatio,
+           run_.surfaceTimeS.size() > kMaxLiveRecord ? kMaxLiveRecord / 2 : kMaxLiveRecord);
+    }
+  }
+  scheduleRedraw();
+}
+
+void PlotsWindow::setMeasured(std::optional<MeasuredProfile> measured) {
+  measured_ = std::move(measured);
+  rebuild();
+}
+
+void PlotsWindow::scheduleRedraw() {
+  dirty_ = true;
+  if (!redrawTimer_->isActive()) redrawTimer_->start();
+}
+
+void PlotsWindow::redrawNow() {
+  redrawTimer_->stop();
+  rebuild();
+}
+
+void PlotsWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (dirty_) rebuild();
+}
+
+ChartOptions PlotsWindow::options() const {
+  ChartOptions o;
+  o.basis = basisBox->currentIndex() == 1 ? CompositionBasis::Weight : CompositionBasis::Atomic;
+  o.unit = unitBox->currentIndex() == 1 ? PositionUnit::Centimetre : PositionUnit::Micrometre;
+  if (!followLatest_ && saveSlider->value() >= 0) o.frame = static_cast<std::size_t>(saveSlider->value());
+  o.evolutionComponent = std::max(componentBox->currentIndex(), 0);
+  return o;
+}
+
+void PlotsWindow::updateSlider() {
+  const QSignalBlocker blockSlider(saveSlider);
+  const int last = static_cast<int>(run_.frames.size()) - 1;
+  saveSlider->setRange(0, std::max(last, 0));
+  if (followLatest_) saveSlider->setValue(std::max(last, 0));
+  const std::size_t shown = ChosenFrame(run_, options());
+  saveLabel->setText(run_.frames.empty() ? QStringLiteral("Save: none")
+                                         : QStringLiteral("Save %1/%2, t = %3 s")
+                                               .arg(shown + 1)
+                                               .arg(run_.frames.size())
+                                               .arg(QString::number(run_.frames[shown].timeS, 'g', 6)));
+  const QSignalBlocker blockBox(componentBox);
+  if (componentBox->count() != run_.componentCount) {
+    const int previous = componentBox->currentIndex();
+    componentBox->clear();
+    for (int c = 0; c < run_.componentCount; ++c) componentBox->addItem(QStringLiteral("N%1").arg(c + 1));
+    componentBox->setCurrentIndex(std::clamp(previous, 0, std::max(run_.componentCount - 1, 0)));
+  }
+}
+
+void PlotsWindow::rebuild() {
+  dirty_ = false;
+  updateSlider();
+  const ChartOptions o = options();
+  std::vector<ChartData> charts;
+  if (!run_.frames.empty()) {
+    charts.push_back(ProfilesChart(run_, o));
+    charts.push_back(EvolutionChart(run_, o));
+    charts.push_back(DiffusionPathChart(run_, o));
+    charts.push_back(KirkendallChart(run_, o));
+    if (run_.oxidation) {
+      charts.push_back(SurfaceChart(run_, o));
+      charts.push_back(ScaleChart(run_, o));
+    }
+    if (measured_) {
+      try {
+        charts.push_back(MeasuredOverlayChart(run_, *measured_, o));
+      } catch (const InputError& error) {
+        ChartData failed;
+        failed.id = "measured_overlay";
+        failed.note = error.what();
+        charts.push_back(std::move(failed));
+      }
+    }
+  }
+  std::erase_if(charts, [](const ChartData& c) { return !HasData(c) && c.id != "measured_overlay"; });
+
+  bool sameTabs = charts.size() == views_.size();
+  for (std::size_t i = 0; sameTabs && i < charts.size(); ++i) sameTabs = kindOf(charts[i].id) == kindOf(charts_[i].id);
+  if (sameTabs) {
+    // Only the chart shown is redrawn now; the others when their tab is
+    // picked. A run followed live thus pays for one chart, not all.
+    charts_ = std::move(charts);
+    stale_.assign(charts_.size(), true);
+    refreshView(tabs->currentIndex());
+  } else {
+    const ChartData* shown = currentChart();
+    const std::string shownKind = shown != nullptr ? kindOf(shown->id) : std::string();
+    const QSignalBlocker block(tabs);
+    while (tabs->count() > 0) {
+      QWidget* page = tabs->widget(0);
+      tabs->removeTab(0);
+      delete page;
+    }
+    views_.clear();
+    int select = 0;
+    for (std::size_t i = 0; i < charts.size(); ++i) {
+      auto* view = new ChartView(tabs);
+      view->setChart(BuildChart(charts[i]));
+      connect(view, &ChartView::pointerValue, this, [this](QPointF value, bool valid) {
+        const ChartData* chart = currentChart();
+        if (!valid || chart == nullptr) {
+          pointerLabel->clear();
+          return;
+        }
+        pointerLabel->setText(QStringLiteral("%1 = %2,  %3 = %4")
+                                  .arg(QString::fromStdString(chart->xTitle), QString::number(value.x(), 'g', 6),
+                                       QString::fromStdString(chart->yTitle), QString::number(value.y(), 'g', 6)));
+      });
+      views_.push_back(view);
+      if (kindOf(charts[i].id) == shownKind) select = static_cast<int>(i);
+      tabs->addTab(view, tabTitle(kindOf(charts[i].id)));
+    }
+    tabs->setCurrentIndex(select);
+    charts_ = std::move(charts);
+    stale_.assign(charts_.size(), false);
+  }
+  const ChartData* chart = currentChart();
+  QString note = chart != nullptr ? QString::fromStdString(chart->note) : QString();
+  if (run_.frames.empty()) note = QStringLiteral("No run to show yet.");
+  noteLabel->setText(note);
+}
+
+void PlotsWindow::refreshView(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= views_.size() ||
+      static_cast<std::size_t>(index) >= stale_.size() || !stale_[static_cast<std::size_t>(index)])
+    return;
+  const auto i = static_cast<std::size_t>(index);
+  stale_[i] = false;
+  ChartView* view = views_[i];
+  if (!updateInPlace(*view->chart(), charts_[i])) {
+    QChart* old = view->chart();
+    view->setChart(BuildChart(charts_[i]));
+    delete old;
+  }
+}
+
+int PlotsWindow::tabCount() const {
+  return tabs->count();
+}
+
+const ChartData* PlotsWindow::currentChart() const {
+  const int index = tabs->currentIndex();
+  if (index < 0 || static_cast<std::size_t>(index) >= charts_.size()) return nullptr;
+  return &charts_[static_cast<std::size_t>(index)];
+}
+
+ChartView* PlotsWindow::currentView() const {
+  const int index = tabs->currentIndex();
+  if (index < 0 || static_cast<std::size_t>(index) >= views_.size()) return nullptr;
+  return views_[static_cast<std::size_t>(index)];
+}
+
+bool PlotsWindow::showTab(const std::string& prefix) {
+  for (std::size_t i = 0; i < charts_.size(); ++i)
+    if (charts_[i].id.starts_with(prefix)) {
+      tabs->setCurrentIndex(static_cast<int>(i));
+      return true;
+    }
+  return false;
+}
+
+void PlotsWindow::exportPng(const QString& path, QSize size) {
+  ChartView* view = currentView();
+  if (view == nullptr) throw InputError(path.toStdString() + ": no chart to export");
+  ExportPng(*view->chart(), path, size);
+}
+
+void PlotsWindow::exportSvg(const QString& path) {
+  ChartView* view = currentView();
+  if (view == nullptr) throw InputError(path.toStdString() + ": no chart to export");
+  ExportSvg(*view->chart(), path, view->size());
+}
+
+void PlotsWindow::exportCsv(const QString& path) {
+  const ChartData* chart = currentChart();
+  if (chart == nullptr) throw InputError(path.toStdString() + ": no chart to export");
+  ExportCsv(*chart, path);
+}
+
+void PlotsWindow::exportWithDialog(const QString& format) {
+  const ChartData* chart = currentChart();
+  if (chart == nullptr) return;
+  const QString filter = format == QLatin1String("png")   ? QStringLiteral("PNG image (*.png)")
+                         : format == QLatin1String("svg") ? QStringLiteral("SVG drawing (*.svg)")
+                                                          : QStringLiteral("CSV table (*.csv)");
+  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export chart"),
+                                              QString::fromStdString(chart->id) + QLatin1Char('.') + format, filter);
+  if (path.isEmpty()) return;
+  try {
+    if (format == QLatin1String("png"))
+      exportPng(path, QSize(pngWidth->value(), pngHeight->value()));
+    else if (format == QLatin1String("svg"))
+      exportSvg(path);
+    else
+      exportCsv(path);
+  } catch (const std::exception& error) {
+    QMessageBox::warning(this, windowTitle(), QString::fromStdString(error.what()));
+  }
+}
+
+}  // namespace torvex::plot

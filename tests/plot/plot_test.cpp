@@ -1,0 +1,376 @@
+// The charts of a run: reading results folders (the run history, and the
+// files every run writes), the chart data a reader relies on (axis titles
+// with units, one series per component, fits that recover known laws, the
+// measured overlay and its misfit), and the exports (PNG of the asked size,
+// SVG that parses, CSV of exactly the points drawn). Offscreen platform.
+
+#include <QChart>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLegend>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QValueAxis>
+#include <QXYSeries>
+#include <QXmlStreamReader>
+#include <QtTest/QtTest>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "model/errors.h"
+#include "model/number_format.h"
+#include "plot/chart_data.h"
+#include "plot/chart_render.h"
+#include "plot/run_data.h"
+#include "run/measured_profile.h"
+
+using namespace torvex;
+using namespace torvex::plot;
+
+namespace {
+
+void writeText(const QString& path, const std::string& text) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+std::string num(double value) {
+  return formatGeneral(value);
+}
+
+// A three-component run of 4 points: at save s (time 100 s) component 1
+// holds 10 (s + 1) + k at point k, component 2 holds 5, component 3 the
+// rest; wt.% is a made-up 2x at.% so that the reader's choice of column
+// shows. One block torn by a kill after the three whole ones.
+std::string historyText(bool torn) {
+  std::string text = "time_s,x_cm,component,at_pct,wt_pct\n";
+  for (int s = 0; s < 3; ++s)
+    for (int k = 0; k < 4; ++k) {
+      const double a1 = 10.0 * (s + 1) + k;
+      const double values[3] = {a1, 5.0, 95.0 - a1};
+      for (int i = 0; i < 3; ++i)
+        text += num(100.0 * s) + "," + num(0.001 * k) + "," + std::to_string(i + 1) + "," + num(values[i]) + "," +
+                num(2.0 * values[i]) + "\n";
+    }
+  if (torn) text += "300,0,1,40,80\n300,0,2,5,10\n300,0,3,5";
+  return text;
+}
+
+// One row per pass: the Kirkendall plane moves as x_K0 + A sqrt(t), the
+// scale grows as X^2 = 2 kp t.
+constexpr double kA = 2e-5;     // cm/s^0.5
+constexpr double kKp = 1e-12;   // cm^2/s
+constexpr double kX0 = 0.0015;  // cm
+std::string seriesText() {
+  std::string text =
+      "time_s,dt_s,kirkendall_cm,N1_left,N1_right,N2_left,N2_right,N3_left,N3_right,oxide_thickness_cm,kp_cm2_s\n";
+  for (int p = 1; p <= 50; ++p) {
+    const double t = 4.0 * p;
+    text += num(t) + ",4," + num(kX0 + kA * std::sqrt(t)) + ",0.1," + num(0.2 - 0.001 * p) + ",0.05,0.05,0.85," +
+            num(0.75 + 0.001 * p) + "," + num(std::sqrt(2.0 * kKp * t)) + "," + num(kKp) + "\n";
+  }
+  return text + "204,4,0.0015";  // torn last line
+}
+
+bool containsAll(const ChartData& chart, const AxisRange& x, const AxisRange& y) {
+  for (const ChartSeries& s : chart.series)
+    for (std::size_t i = 0; i < s.x.size(); ++i)
+      if (s.x[i] < x.low || s.x[i] > x.high || s.y[i] < y.low || s.y[i] > y.high) return false;
+  return true;
+}
+
+}  // namespace
+
+class PlotTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  QString folder_;
+
+  RunData historyRun() {
+    writeText(folder_ + "/history.csv", historyText(true));
+    writeText(folder_ + "/series.csv", seriesText());
+    return ReadRunData(folder_.toStdString());
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    folder_ = dir_->filePath(QStringLiteral("results"));
+    QDir().mkpath(folder_);
+  }
+
+  void readsTheHistoryWithoutItsTornLastBlock() {
+    const RunData run = historyRun();
+    QCOMPARE(run.componentCount, 3);
+    QCOMPARE(run.pointCount(), std::size_t{4});
+    QCOMPARE(run.frames.size(), std::size_t{3});
+    QCOMPARE(run.positionCm[3], 0.003);
+    QCOMPARE(run.frames[2].timeS, 200.0);
+    // Component-major: component 1 at point 2 of the last save, then
+    // component 3 there; the wt.% column read as such.
+    QCOMPARE(run.frames[2].atPct[0 * 4 + 2], 32.0);
+    QCOMPARE(run.frames[2].atPct[2 * 4 + 2], 63.0);
+    QCOMPARE(run.frames[2].wtPct[2 * 4 + 2], 126.0);
+    // The series without its torn line; oxidation columns found.
+    QCOMPARE(run.kirkendallTimeS.size(), std::size_t{50});
+    QVERIFY(run.oxidation);
+    QCOMPARE(run.scaleThicknessCm.size(), std::size_t{50});
+    QCOMPARE(run.surfaceRatio.front(), 0.199);
+  }
+
+  void readsTheFilesEveryRunWritesWhenThereIsNoHistory() {
+    struct Case {
+      const char* folder;
+      int r;
+      double initialKirkendall;
+      bool oxidation;
+    };
+    for (const Case& c : {Case{"oxidation", 2, 0.001, true}, Case{"interdiffusion", 3, 0.0, false}}) {
+      const RunData run = ReadRunData(std::string(TORVEX_TEST_DATA_DIR) + "/run/" + c.folder);
+      QCOMPARE(run.componentCount, c.r);
+      QCOMPARE(run.pointCount(), std::size_t{200});
+      QCOMPARE(run.frames.size(), std::size_t{1});
+      QCOMPARE(run.frames[0].timeS, 2.0);
+      QCOMPARE(run.oxidation, c.oxidation);
+      QCOMPARE(run.molarMass.size(), static_cast<std::size_t>(c.r));
+      QCOMPARE(run.initialKirkendallCm, c.initialKirkendall);
+      QVERIFY(!run.kirkendallTimeS.empty());
+      QCOMPARE(run.kirkendallTimeS.back(), 2.0);
+      QCOMPARE(run.scaleTimeS.empty(), !c.oxidation);
+      // Every point sums to 100 % in both bases.
+      for (std::size_t k = 0; k < 200; k += 37) {
+        double at = 0, wt = 0;
+        for (int i = 0; i < c.r; ++i) {
+          at += run.frames[0].atPct[static_cast<std::size_t>(i) * 200 + k];
+          wt += run.frames[0].wtPct[static_cast<std::size_t>(i) * 200 + k];
+        }
+        QVERIFY(std::abs(at - 100.0) < 1e-9 && std::abs(wt - 100.0) < 1e-9);
+      }
+    }
+    // Weight percent as wt_out.dat has it: 20 at.% Ni in Pt is 7.0 wt.% Ni.
+    const RunData ox = ReadRunData(std::string(TORVEX_TEST_DATA_DIR) + "/run/oxidation");
+    QVERIFY(std::abs(ox.frames[0].wtPct[0] - 100.0 * 20 * 58.69 / (20 * 58.69 + 80 * 195.08)) < 1e-12);
+  }
+
+  void aHistoryTornInItsFirstSaveGivesWayToTheLastProfile() {
+    const QString atOut = QString(TORVEX_TEST_DATA_DIR) + "/run/oxidation/at_out.dat";
+    QVERIFY(QFile::copy(atOut, folder_ + "/at_out.dat"));
+    // The first save cut after 3 of 200 points (at a line end, or inside a
+    // line): not a profile of 3 points.
+    for (const std::string& torn : {std::string("time_s,x_cm,component,at_pct,wt_pct\n0,0,1,20,7\n0,0,2,80,93\n"),
+                                    std::string("time_s,x_cm,component,at_pct,wt_pct\n0,0,1,20,7\n0,0,2,8")}) {
+      writeText(folder_ + "/history.csv", torn);
+      const RunData run = ReadRunData(folder_.toStdString());
+      QCOMPARE(run.pointCount(), std::size_t{200});
+      QCOMPARE(run.frames.size(), std::size_t{1});
+      QCOMPARE(run.filesRead.front(), std::string("at_out.dat"));
+    }
+    // A whole history wins, and takes from at_out.dat what only it knows:
+    // the molar masses and where the Kirkendall plane started.
+    writeText(folder_ + "/history.csv", historyText(false));
+    QFile::remove(folder_ + "/at_out.dat");
+    QVERIFY(QFile::copy(QString(TORVEX_TEST_DATA_DIR) + "/run/interdiffusion/at_out.dat", folder_ + "/at_out.dat"));
+    const RunData run = ReadRunData(folder_.toStdString());
+    QCOMPARE(run.frames.size(), std::size_t{3});
+    QCOMPARE(run.molarMass.size(), std::size_t{3});
+    QCOMPARE(run.initialKirkendallCm, 0.0);
+  }
+
+  void malformedResultsNameFileLineAndText() {
+    struct Case {
+      const char* file;
+      std::string text;
+      const char* expected;
+    };
+    const std::vector<Case> cases = {
+        {"history.csv", "time_s,x_cm,component,at_pct,wt_pct\n0,0,1,5x,1\n", "history.csv, line 2: '5x' in column 4"},
+        {"history.csv", "time_s,x_cm,component,at_pct\n0,0,1,5\n",
+         "history.csv, line 1: the header has no column 'wt_pct'"},
+        {"history.csv",
+         "time_s,x_cm,component,at_pct,wt_pct\n0,0,1,50,50\n0,0,2,50,50\n1,0,1,50,50\n2,0,1,50,50\n2,0,2,50,50\n",
+         "is not a whole block"},
+        {"series.csv", "time_s,dt_s\n1,1\n", "series.csv, line 1: the header has no column 'kirkendall_cm'"},
+    };
+    for (const Case& c : cases) {
+      init();
+      if (std::string(c.file) == "series.csv") writeText(folder_ + "/history.csv", historyText(false));
+      writeText(folder_ + "/" + c.file, c.text);
+      std::string message;
+      try {
+        ReadRunData(folder_.toStdString());
+      } catch (const InputError& error) {
+        message = error.what();
+      }
+      QVERIFY2(message.find(c.expected) != std::string::npos, message.c_str());
+    }
+    init();
+    try {
+      ReadRunData(folder_.toStdString());
+      QFAIL("an empty folder was read");
+    } catch (const InputError& error) {
+      QVERIFY(std::string(error.what()).starts_with(folder_.toStdString() + ": no results"));
+    }
+  }
+
+  void everyChartHasTitledAxesAndRangesHoldingItsPoints() {
+    const RunData run = historyRun();
+    const std::vector<ChartData> charts = AllCharts(run, nullptr, ChartOptions());
+    QStringList ids;
+    for (const ChartData& chart : charts) ids << QString::fromStdString(chart.id);
+    QCOMPARE(ids, QStringList({"profiles", "evolution_N1", "evolution_N2", "evolution_N3", "diffusion_path",
+                               "kirkendall", "surface", "scale"}));
+    for (const ChartData& data : charts) {
+      QVERIFY2(data.xTitle.find('[') != std::string::npos && data.yTitle.find(']') != std::string::npos,
+               data.id.c_str());
+      std::unique_ptr<QChart> chart(BuildChart(data));
+      QCOMPARE(chart->series().size(), static_cast<qsizetype>(data.series.size()));
+      for (qsizetype i = 0; i < chart->series().size(); ++i)
+        QCOMPARE(static_cast<QXYSeries*>(chart->series()[i])->count(),
+                 static_cast<qsizetype>(data.series[static_cast<std::size_t>(i)].x.size()));
+      auto* x = static_cast<QValueAxis*>(chart->axes(Qt::Horizontal).front());
+      auto* y = static_cast<QValueAxis*>(chart->axes(Qt::Vertical).front());
+      QCOMPARE(x->titleText(), QString::fromStdString(data.xTitle));
+      QCOMPARE(y->titleText(), QString::fromStdString(data.yTitle));
+      QVERIFY2(containsAll(data, {x->min(), x->max(), 1}, {y->min(), y->max(), 1}), data.id.c_str());
+      QVERIFY(chart->legend()->isVisible());
+    }
+    // Profiles: one series per component, one point per grid point, in the
+    // colour that component has on every chart.
+    const ChartData& profiles = charts[0];
+    QCOMPARE(profiles.series.size(), std::size_t{3});
+    for (int c = 0; c < 3; ++c) {
+      QCOMPARE(profiles.series[static_cast<std::size_t>(c)].x.size(), std::size_t{4});
+      QCOMPARE(profiles.series[static_cast<std::size_t>(c)].rgb, ComponentColour(c));
+    }
+    QCOMPARE(charts[4].series[1].rgb, ComponentColour(2));  // N3 against N1
+    QCOMPARE(profiles.xTitle, std::string("x [µm]"));
+    QCOMPARE(profiles.series[0].x[3], 30.0);
+    QCOMPARE(profiles.series[0].y[3], 33.0);
+    // Evolution: every save, early light to late dark.
+    const ChartData& evolution = charts[1];
+    QCOMPARE(evolution.series.size(), std::size_t{3});
+    QCOMPARE(evolution.series[0].name, std::string("0 s"));
+    QCOMPARE(evolution.series[2].name, std::string("200 s"));
+    const auto lightness = [](std::uint32_t rgb) { return ((rgb >> 16) & 255) + ((rgb >> 8) & 255) + (rgb & 255); };
+    QVERIFY(lightness(evolution.series[0].rgb) > lightness(evolution.series[2].rgb));
+  }
+
+  void fitsRecoverTheLawsTheRecordsFollow() {
+    RunData run = historyRun();
+    run.initialKirkendallCm = kX0;
+    const ChartData kirkendall = KirkendallChart(run, ChartOptions());
+    QCOMPARE(kirkendall.series.size(), std::size_t{2});
+    QVERIFY(kirkendall.series[1].dashed);
+    // The fitted line's end: A sqrt(t_end) in µm.
+    const double end = kirkendall.series[1].x.back();
+    QVERIFY(std::abs(kirkendall.series[1].y.back() - kA * 1e4 * end) < 1e-9 * kA * 1e4 * end);
+    QVERIFY2(kirkendall.note.find("A = 0.2 µm/s^½") != std::string::npos, kirkendall.note.c_str());
+
+    const ChartData scale = ScaleChart(run, ChartOptions());
+    QVERIFY2(scale.note.find("kp = 1e-12 cm²/s") != std::string::npos, scale.note.c_str());
+    QVERIFY2(scale.note.find("R² = 1") != std::string::npos, scale.note.c_str());
+    QCOMPARE(scale.yTitle, std::string("X² [µm²]"));
+  }
+
+  void unitsAndBasisFollowTheOptions() {
+    const RunData run = historyRun();
+    ChartOptions options;
+    options.unit = PositionUnit::Centimetre;
+    options.basis = CompositionBasis::Weight;
+    options.frame = 0;
+    const ChartData profiles = ProfilesChart(run, options);
+    QCOMPARE(profiles.xTitle, std::string("x [cm]"));
+    QCOMPARE(profiles.yTitle, std::string("composition [wt.%]"));
+    QCOMPARE(profiles.series[0].x[3], 0.003);
+    QCOMPARE(profiles.series[0].y[3], 26.0);  // 2 x 13 at.% in the made-up wt.% column
+    QVERIFY(profiles.title.find("t = 0 s") != std::string::npos);
+    QCOMPARE(FrameNearest(run, 140.0), std::size_t{1});
+    // Legends of many curves keep their times short.
+    RunData later = run;
+    later.frames[0].timeS = 0.25;
+    later.frames[1].timeS = 2530.0;
+    later.frames[2].timeS = 612000.0;
+    QStringList names;
+    for (const ChartSeries& s : EvolutionChart(later, ChartOptions()).series) names << QString::fromStdString(s.name);
+    QCOMPARE(names, QStringList({"0.25 s", "2.53e3 s", "6.12e5 s"}));
+  }
+
+  void measuredOverlayShowsPointsAndTheirMisfit() {
+    const RunData run = historyRun();
+    // Last save: N1 = 30 + k at x = 10 k µm. Measured 1 above at two points
+    // (RMS 1), and one point beyond the sample, left out.
+    const MeasuredProfile measured =
+        ParseMeasuredProfile("x_um,N1\n0,31\n15,30.5\n40,1\n", "scan.csv", {std::nullopt, 0.0});
+    ChartData overlay = MeasuredOverlayChart(run, measured, ChartOptions());
+    QCOMPARE(overlay.series.size(), std::size_t{2});
+    QVERIFY(!overlay.series[0].markers && overlay.series[1].markers);
+    QCOMPARE(overlay.series[1].x.size(), std::size_t{3});
+    QVERIFY2(overlay.series[1].name.find("RMS 1 at.%") != std::string::npos, overlay.series[1].name.c_str());
+    QVERIFY2(overlay.note.find("over 2 measured points") != std::string::npos, overlay.note.c_str());
+    QVERIFY2(overlay.note.find("1 points beyond the sample") != std::string::npos, overlay.note.c_str());
+    // A measured component the run does not have is an error naming the file.
+    const MeasuredProfile fourth = ParseMeasuredProfile("x_um,N4\n0,1\n", "four.csv");
+    QVERIFY_THROWS_EXCEPTION(InputError, MeasuredOverlayChart(run, fourth, ChartOptions()));
+  }
+
+  void exportsPngOfTheAskedSizeSvgThatParsesAndCsvOfTheDrawnPoints() {
+    const RunData run = historyRun();
+    ChartData profiles = ProfilesChart(run, ChartOptions());
+    profiles.series[0].name = "N1, \"first\"";  // a name a CSV must quote
+    const QString stem = dir_->filePath(QStringLiteral("profiles"));
+    const QStringList written = ExportChart(profiles, stem, QSize(2400, 1500), {"png", "svg", "csv"});
+    QCOMPARE(written.size(), 3);
+    QCOMPARE(QImage(stem + ".png").size(), QSize(2400, 1500));
+    QFile svg(stem + ".svg");
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svg);
+    int elements = 0;
+    while (!xml.atEnd())
+      if (xml.readNext() == QXmlStreamReader::StartElement) ++elements;
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QVERIFY(elements > 10);
+    QFile csv(stem + ".csv");
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1 + 3 * 4);
+    QCOMPARE(lines[0], QStringLiteral("series,x [µm],composition [at.%]"));
+    QCOMPARE(lines[1], QStringLiteral("\"N1, \"\"first\"\"\",0,30"));
+    QCOMPARE(lines[12], QStringLiteral("N3,30,62"));
+    // A size no one means is refused with the file named.
+    QVERIFY_THROWS_EXCEPTION(InputError, ExportChart(profiles, stem, QSize(8, 8), {"png"}));
+  }
+
+  void commandLineWritesEveryChartAndNamesBadInput() {
+    historyRun();
+    const QString out = dir_->filePath(QStringLiteral("plots"));
+    writeText(dir_->filePath("scan.csv"), "x_um,N1\n0,31\n");
+    QProcess plot;
+    plot.start(TORVEX_PLOT_PATH, {folder_, "--measured", dir_->filePath("scan.csv"), "--out", out, "--format", "png",
+                                  "--times", "0,200"});
+    QVERIFY(plot.waitForFinished(60000));
+    QCOMPARE(plot.exitCode(), 0);
+    const QStringList printed = QString::fromUtf8(plot.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    for (const QString& path : printed) QVERIFY2(QFile::exists(path), qPrintable(path));
+    for (const char* name : {"profiles_t0s.png", "profiles_t200s.csv", "measured_overlay_t200s.png", "kirkendall.csv",
+                             "scale.png", "evolution_N3.csv"})
+      QVERIFY2(printed.contains(QDir(out).filePath(name)), name);
+    QVERIFY(!QFile::exists(QDir(out).filePath("profiles.svg")));
+
+    writeText(dir_->filePath("bad.csv"), "x_um,N1\n0,31\n5,3l\n");
+    plot.start(TORVEX_PLOT_PATH, {folder_, "--measured", dir_->filePath("bad.csv"), "--out", out});
+    QVERIFY(plot.waitForFinished(60000));
+    QCOMPARE(plot.exitCode(), 1);
+    const QString error = QString::fromUtf8(plot.readAllStandardError());
+    QVERIFY2(error.contains("bad.csv, line 3, column 2: '3l' is not a number"), qPrintable(error));
+    plot.start(TORVEX_PLOT_PATH, {folder_, "--format", "gif"});
+    QVERIFY(plot.waitForFinished(60000));
+    QCOMPARE(plot.exitCode(), 2);
+  }
+};
+
+QTEST_MAIN(PlotTest)
+#include "plot_test.moc"
