@@ -16,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets_all=(load evaluate_formula results form_reader case_template measured_profile)
+targets_all=(load evaluate_formula results form_reader case_template measured_profile fit_config)
 merge=0
 seconds=60
 if [ "${1:-}" = "--merge" ]; then
@@ -41,9 +41,9 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]/%/_fuzzer}"
 
 # Per target: the longest input and the dictionary.
-declare -A max_len=([load]=4096 [evaluate_formula]=2048 [results]=4096 [form_reader]=4096 [case_template]=4096 [measured_profile]=4096)
+declare -A max_len=([load]=4096 [evaluate_formula]=2048 [results]=4096 [form_reader]=4096 [case_template]=4096 [measured_profile]=4096 [fit_config]=4096)
 declare -A dict=([load]=data_file.dict [evaluate_formula]=formula.dict [results]=data_file.dict
-  [form_reader]=data_file.dict [case_template]=data_file.dict [measured_profile]=measured_profile.dict)
+  [form_reader]=data_file.dict [case_template]=data_file.dict [measured_profile]=measured_profile.dict [fit_config]=fit_config.dict)
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:malloc_context_size=8}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

@@ -17,6 +17,7 @@
 
 #include "cli/batch_run.h"
 #include "cli/case_summary.h"
+#include "cli/fit_command.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
@@ -33,6 +34,7 @@ constexpr int kExitUsage = 2;
 constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
                     [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR] CASE.dat
        torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]... CASE.dat
+       torvex-batch fit [-j N] [--output DIR] [--quiet] [--check] FIT.toml
        torvex-batch --write-samples DIR
        torvex-batch --help
 
@@ -81,6 +83,8 @@ This is its headless runner.
                         solver has no equations for, run settings no run
                         can use and values that describe no physical case,
                         as a run would refuse them).
+  fit FIT.toml          Fit named case parameters to measured profiles; see
+                        'torvex-batch fit --help'.
   --write-samples DIR   Write the seven sample files (interdiffusion.dat,
                         oxidation.dat, oxid_diff.dfv, inter_diff.dfv,
                         activities.act, fluxes_funct.flx, oxid_flux.flx) into
@@ -223,6 +227,7 @@ int main(int argc, char** argv) {
     }
     if (args.size() == 2 && args[0] == "--write-samples") return writeSamples(args[1]);
     if (args.empty()) return usageError("no command given");
+    if (args[0] == "fit") return torvex::runFitCommand({args.begin() + 1, args.end()}, argv[0]);
     if (args[0] == "--write-samples") return usageError("incomplete command '" + args[0] + "'");
     torvex::BatchRunOptions options;
     try {
