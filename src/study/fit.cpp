@@ -50,7 +50,7 @@ std::string brief(double value, int digits = 4) {
 // records still move as in any run, so the run is the same run.
 class FitRunHost : public RunHost {
  public:
-  explicit FitRunHost(TForm1& model) : model_(model) {}
+  FitRunHost(TForm1& model, long long passLimit) : model_(model), passLimit_(passLimit) {}
   void InitRecords() override { torvex::InitRecords(model_); }
   void EvaluateDerivative() override { torvex::EvaluateDerivative(model_); }
   void Refresh() override {
@@ -59,9 +59,19 @@ class FitRunHost : public RunHost {
     if (model_.boundaryFluxMode == 2) AppendFluxComparisonLine(model_);
   }
   void EndOfRun() override { model_.stopRequested = 1; }
+  // A trial step of the minimiser can ask for a diffusivity so large that
+  // the stable time step becomes tiny and the run would take hours; such a
+  // run is given up and the step counts as failed, so the minimiser takes a
+  // shorter one.
+  void afterPass(int) override {
+    if (passLimit_ > 0 && ++passes_ > passLimit_) model_.stopRequested = 1;
+  }
+  [[nodiscard]] long long passes() const { return passes_; }
 
  private:
   TForm1& model_;
+  long long passLimit_;
+  long long passes_ = 0;
 };
 
 // The profile a run ends with: positions (cm) and percentages per component.
@@ -140,7 +150,8 @@ SimProfile profileOf(const TForm1& m) {
   return s;
 }
 
-SimProfile runOnce(const Prepared& p, const std::vector<double>& values, double time, const std::string& base) {
+SimProfile runOnce(const Prepared& p, const std::vector<double>& values, double time, const std::string& base,
+                   long long passLimit, long long* passes = nullptr) {
   const std::string folder = scratchFolder(base);
   struct Cleanup {
     std::string folder;
@@ -151,11 +162,13 @@ SimProfile runOnce(const Prepared& p, const std::vector<double>& values, double 
   } cleanup{folder};
   TForm1 model;
   loadRendered(model, p.config.casePath, overridesFor(p, time), parametersFor(p.config, values), folder);
-  FitRunHost host(model);
+  FitRunHost host(model, passLimit);
   const RunSummary summary = Execute(model, host);
+  if (passes != nullptr) *passes = host.passes();
   if (summary.failure) std::rethrow_exception(summary.failure);
   if (summary.end != RunEnd::Completed) {
     std::string what = "the run to t = " + formatGeneral(time) + " s did not complete";
+    if (summary.end == RunEnd::Stopped) what += ": it needed more than " + std::to_string(passLimit) + " passes";
     if (summary.end == RunEnd::NonFinite) what += ": " + describeNonFinite(model, summary.nonFinite);
     if (summary.end == RunEnd::StepVanished) what += ": the time step shrank to 0";
     throw RunFailure(what);
@@ -292,7 +305,13 @@ class Engine {
           continue;
         }
         try {
-          jobs[j].result = runOnce(p_, points[jobs[j].point], p_.times[jobs[j].time], options_.scratchDirectory);
+          long long passes = 0;
+          jobs[j].result = runOnce(p_, points[jobs[j].point], p_.times[jobs[j].time], options_.scratchDirectory,
+                                   passLimit_, &passes);
+          // The first run sets the limit: a run may take many times the
+          // passes of the one at the initial values, not without bound.
+          std::lock_guard<std::mutex> lock(limitMutex_);
+          if (passLimit_ == 0) firstPasses_ = std::max(firstPasses_, passes);
         } catch (...) {
           jobs[j].error = std::current_exception();
         }
@@ -305,6 +324,7 @@ class Engine {
     work();
     for (std::thread& thread : pool) thread.join();
     runs_ += static_cast<long long>(jobs.size());
+    if (passLimit_ == 0) passLimit_ = std::max<long long>(20000, 30 * firstPasses_);
     for (const std::size_t i : missing) {
       Simulation simulation;
       for (Job& job : jobs)
@@ -353,6 +373,19 @@ class Engine {
 
   bool evaluate(const double* theta, double* out, double* jacobian) {
     const std::vector<double> base = modelValues(theta);
+    // A step so long that a value overflows, or a log-scale value underflows
+    // to zero, is no point to run: the minimiser takes a shorter step.
+    for (std::size_t k = 0; k < modelCount(); ++k)
+      if (!std::isfinite(base[k]) || (p_.config.parameters[k].logScale && !(base[k] > 0))) return false;
+    // A trial step that changes a log-scale value by more than a factor e
+    // from the point the minimiser stands at is refused, and the minimiser
+    // shortens it. The linear model of the profile holds over a factor of
+    // two or so; a longer step can run far off into a region where a
+    // diffusivity no longer matters (its derivative vanishes) and the fit
+    // would never come back.
+    if (!centre_.empty())
+      for (std::size_t k = 0; k < modelCount(); ++k)
+        if (p_.config.parameters[k].logScale && std::fabs(theta[k] - centre_[k]) > kMaxLogStep) return false;
     std::vector<std::vector<double>> points{base};
     if (jacobian != nullptr)
       for (std::size_t k = 0; k < modelCount(); ++k)
@@ -398,6 +431,10 @@ class Engine {
     return true;
   }
 
+  // The point the minimiser has accepted last.
+  void setCentre(const double* theta) { centre_.assign(theta, theta + modelCount()); }
+  void clearCentre() { centre_.clear(); }
+
   [[nodiscard]] bool interrupted() const { return options_.interrupt != nullptr && options_.interrupt->load(); }
   [[nodiscard]] long long runs() const { return runs_; }
   [[nodiscard]] bool hasBest() const { return best_; }
@@ -420,7 +457,12 @@ class Engine {
   const FitOptions& options_;
   std::map<std::vector<double>, Simulation> cache_;
   std::deque<std::vector<double>> order_;
+  static constexpr double kMaxLogStep = 1.0;
+  std::vector<double> centre_;  // the accepted point; empty: no limit
   long long runs_ = 0;
+  long long passLimit_ = 0;  // 0 until the first runs have set it
+  long long firstPasses_ = 0;
+  std::mutex limitMutex_;
   bool best_ = false;
   double bestCost_ = 0.0;
   std::vector<double> bestTheta_;
@@ -443,9 +485,10 @@ class FitCost : public ceres::CostFunction {
 
 class Progress : public ceres::IterationCallback {
  public:
-  Progress(const Engine& engine, const std::vector<double>& theta, const FitOptions& options)
+  Progress(Engine& engine, const std::vector<double>& theta, const FitOptions& options)
       : engine_(engine), theta_(theta), options_(options) {}
   ceres::CallbackReturnType operator()(const ceres::IterationSummary& summary) override {
+    engine_.setCentre(theta_.data());
     if (options_.progress) {
       std::vector<double> values;
       for (std::size_t k = 0; k < theta_.size(); ++k) values.push_back(engine_.toValue(k, theta_[k]));
@@ -455,7 +498,7 @@ class Progress : public ceres::IterationCallback {
   }
 
  private:
-  const Engine& engine_;
+  Engine& engine_;
   const std::vector<double>& theta_;
   const FitOptions& options_;
 };
@@ -523,9 +566,14 @@ FitResult runFit(const FitConfig& config, const FitOptions& givenOptions) {
   solverOptions.logging_type = ceres::SILENT;
   solverOptions.minimizer_progress_to_stdout = false;
   solverOptions.update_state_every_iteration = true;
+  // A first step of moderate length: in ln D, a step of a few units is a
+  // factor of tens, and runs far from the data are slow and uninformative.
+  solverOptions.initial_trust_region_radius = 1.0;
   solverOptions.callbacks.push_back(&progress);
   ceres::Solver::Summary summary;
+  engine.setCentre(theta.data());
   if (!engine.interrupted()) ceres::Solve(solverOptions, &problem, &summary);
+  engine.clearCentre();
 
   FitResult result;
   result.interrupted = engine.interrupted();
