@@ -377,12 +377,11 @@ class Engine {
     // to zero, is no point to run: the minimiser takes a shorter step.
     for (std::size_t k = 0; k < modelCount(); ++k)
       if (!std::isfinite(base[k]) || (p_.config.parameters[k].logScale && !(base[k] > 0))) return false;
-    // A trial step that changes a log-scale value by more than a factor e
+    // A trial step that changes a log-scale value by more than a factor 10
     // from the point the minimiser stands at is refused, and the minimiser
-    // shortens it. The linear model of the profile holds over a factor of
-    // two or so; a longer step can run far off into a region where a
-    // diffusivity no longer matters (its derivative vanishes) and the fit
-    // would never come back.
+    // shortens it. A longer step of the linearised model can run far off
+    // into a region where a diffusivity no longer matters (its derivative
+    // vanishes) and the fit would never come back.
     if (!centre_.empty())
       for (std::size_t k = 0; k < modelCount(); ++k)
         if (p_.config.parameters[k].logScale && std::fabs(theta[k] - centre_[k]) > kMaxLogStep) return false;
@@ -457,8 +456,8 @@ class Engine {
   const FitOptions& options_;
   std::map<std::vector<double>, Simulation> cache_;
   std::deque<std::vector<double>> order_;
-  static constexpr double kMaxLogStep = 1.0;
-  std::vector<double> centre_;  // the accepted point; empty: no limit
+  static constexpr double kMaxLogStep = 2.302585092994046;  // ln 10
+  std::vector<double> centre_;                              // the accepted point; empty: no limit
   long long runs_ = 0;
   long long passLimit_ = 0;  // 0 until the first runs have set it
   long long firstPasses_ = 0;
