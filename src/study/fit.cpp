@@ -809,7 +809,10 @@ std::string fitTable(const FitResult& result) {
 namespace torvex {
 
 void runBestCase(const FitConfig& config, const FitResult& result, std::size_t profile, const std::string& folder) {
-  Prepared p = prepare(config, defaultScratch() + "-best");
+  const std::string scratch = defaultScratch() + "-best";
+  Prepared p = prepare(config, scratch);
+  std::error_code ignored;
+  fs::remove_all(scratch, ignored);
   TForm1 model;
   loadRendered(model, config.casePath, overridesFor(p, config.profiles[profile].timeS), result.bestParameters,
                (fs::path(folder) / "case").string());
