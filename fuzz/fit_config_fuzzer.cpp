@@ -35,13 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   require(!config.casePath.empty() && !config.parameters.empty() && !config.profiles.empty());
   require(config.step > 0 && config.step <= 0.5 && config.maxIterations >= 0);
-  for (const FitParameterSpec& p : config.parameters) {
+  for (const FitParameterSetting& p : config.parameters) {
     require(!p.name.empty() && std::isfinite(p.initial));
     require(!p.lower || *p.lower <= p.initial);
     require(!p.upper || p.initial <= *p.upper);
     require(!p.logScale || (p.initial > 0 && (!p.lower || *p.lower > 0)));
   }
-  for (const FitProfileSpec& p : config.profiles) {
+  for (const FitProfileSetting& p : config.profiles) {
     require(!p.file.empty() && p.timeS > 0 && p.weight > 0 && std::isfinite(p.shiftUm));
     require(!p.uncertainty || *p.uncertainty > 0);
   }

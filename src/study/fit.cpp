@@ -181,10 +181,10 @@ Prepared prepare(const FitConfig& config, const std::string& scratch) {
   p.config = config;
   for (const KeyOverride& o : config.overrides)
     if (o.key != DataKey::D1 && o.key != DataKey::D4) p.runOverrides.push_back(o);
-  for (const FitProfileSpec& spec : config.profiles) p.measured.push_back(ReadMeasuredProfile(spec.file));
+  for (const FitProfileSetting& setting : config.profiles) p.measured.push_back(ReadMeasuredProfile(setting.file));
 
   std::vector<double> initial;
-  for (const FitParameterSpec& spec : config.parameters) initial.push_back(spec.initial);
+  for (const FitParameterSetting& setting : config.parameters) initial.push_back(setting.initial);
   TForm1 model;
   const std::string folder = scratchFolder(scratch);
   try {
@@ -210,32 +210,32 @@ Prepared prepare(const FitConfig& config, const std::string& scratch) {
 
   std::size_t next = config.parameters.size();
   for (std::size_t k = 0; k < config.profiles.size(); ++k) {
-    const FitProfileSpec& spec = config.profiles[k];
+    const FitProfileSetting& setting = config.profiles[k];
     const MeasuredProfile& measured = p.measured[k];
-    if (!(spec.timeS > model.startTime) || spec.timeS > model.endTime)
-      throw InputError(config.fileName + ": profile " + spec.file +
-                       " was measured at t = " + formatGeneral(spec.timeS) + " s, outside the case's process time " +
+    if (!(setting.timeS > model.startTime) || setting.timeS > model.endTime)
+      throw InputError(config.fileName + ": profile " + setting.file +
+                       " was measured at t = " + formatGeneral(setting.timeS) + " s, outside the case's process time " +
                        formatGeneral(model.startTime) + " to " + formatGeneral(model.endTime) + " s (key D1 of " +
                        config.casePath + ")");
     for (const int c : measured.components)
       if (c >= model.componentCount)
-        throw InputError(spec.file + ": component " + std::to_string(c + 1) + " is measured, but the case has " +
+        throw InputError(setting.file + ": component " + std::to_string(c + 1) + " is measured, but the case has " +
                          std::to_string(model.componentCount) + " components (key D0)");
     for (const double x : measured.positionCm) {
-      const double at = x + spec.shiftUm * 1e-4;
+      const double at = x + setting.shiftUm * 1e-4;
       if (at < left || at > right)
-        throw InputError(spec.file + ": the measured position " + formatGeneral(at * 1e4) +
+        throw InputError(setting.file + ": the measured position " + formatGeneral(at * 1e4) +
                          " µm (shift included) lies outside the sample, " + formatGeneral(left * 1e4) + " to " +
                          formatGeneral(right * 1e4) + " µm");
     }
     p.residualCount += measured.components.size() * measured.positionCm.size();
-    p.shiftOf.push_back(spec.fitShift ? next++ : std::string::npos);
-    if (std::find(p.times.begin(), p.times.end(), spec.timeS) == p.times.end()) p.times.push_back(spec.timeS);
+    p.shiftOf.push_back(setting.fitShift ? next++ : std::string::npos);
+    if (std::find(p.times.begin(), p.times.end(), setting.timeS) == p.times.end()) p.times.push_back(setting.timeS);
   }
   std::sort(p.times.begin(), p.times.end());
-  for (const FitProfileSpec& spec : config.profiles)
+  for (const FitProfileSetting& setting : config.profiles)
     p.timeOf.push_back(
-        static_cast<std::size_t>(std::find(p.times.begin(), p.times.end(), spec.timeS) - p.times.begin()));
+        static_cast<std::size_t>(std::find(p.times.begin(), p.times.end(), setting.timeS) - p.times.begin()));
   p.valueCount = next;
   return p;
 }
@@ -353,10 +353,10 @@ class Engine {
     std::size_t n = 0;
     for (std::size_t k = 0; k < p_.measured.size(); ++k) {
       const MeasuredProfile& m = p_.measured[k];
-      const FitProfileSpec& spec = p_.config.profiles[k];
+      const FitProfileSetting& setting = p_.config.profiles[k];
       const SimProfile& s = sim[p_.timeOf[k]];
-      const double shiftUm = p_.shiftOf[k] == std::string::npos ? spec.shiftUm : theta[p_.shiftOf[k]];
-      const double scale = std::sqrt(spec.weight) / spec.uncertainty.value_or(1.0);
+      const double shiftUm = p_.shiftOf[k] == std::string::npos ? setting.shiftUm : theta[p_.shiftOf[k]];
+      const double scale = std::sqrt(setting.weight) / setting.uncertainty.value_or(1.0);
       for (std::size_t column = 0; column < m.components.size(); ++column) {
         const auto c = static_cast<std::size_t>(m.components[column]);
         const std::vector<double>& y = m.basis == CompositionBasis::Weight ? s.weight[c] : s.atomic[c];
@@ -541,9 +541,11 @@ FitResult runFit(const FitConfig& config, const FitOptions& givenOptions) {
   ceres::Problem problem;
   problem.AddResidualBlock(new FitCost(engine), nullptr, theta.data());
   for (std::size_t k = 0; k < config.parameters.size(); ++k) {
-    const FitParameterSpec& spec = config.parameters[k];
-    if (spec.lower) problem.SetParameterLowerBound(theta.data(), static_cast<int>(k), engine.toTheta(k, *spec.lower));
-    if (spec.upper) problem.SetParameterUpperBound(theta.data(), static_cast<int>(k), engine.toTheta(k, *spec.upper));
+    const FitParameterSetting& setting = config.parameters[k];
+    if (setting.lower)
+      problem.SetParameterLowerBound(theta.data(), static_cast<int>(k), engine.toTheta(k, *setting.lower));
+    if (setting.upper)
+      problem.SetParameterUpperBound(theta.data(), static_cast<int>(k), engine.toTheta(k, *setting.upper));
   }
 
   // The first evaluation: a run that fails here is the case's fault.
@@ -628,13 +630,13 @@ FitResult runFit(const FitConfig& config, const FitOptions& givenOptions) {
   for (std::size_t k = 0; k < m; ++k) {
     FittedValue v;
     if (k < config.parameters.size()) {
-      const FitParameterSpec& spec = config.parameters[k];
-      v.name = spec.name;
-      v.initial = spec.initial;
-      v.logScale = spec.logScale;
+      const FitParameterSetting& setting = config.parameters[k];
+      v.name = setting.name;
+      v.initial = setting.initial;
+      v.logScale = setting.logScale;
       v.value = engine.toValue(k, theta[k]);
-      v.atBound =
-          (spec.lower && v.value <= *spec.lower * (1 + 1e-9)) || (spec.upper && v.value >= *spec.upper * (1 - 1e-9));
+      v.atBound = (setting.lower && v.value <= *setting.lower * (1 + 1e-9)) ||
+                  (setting.upper && v.value >= *setting.upper * (1 - 1e-9));
     } else {
       const auto profile =
           static_cast<std::size_t>(std::find(p.shiftOf.begin(), p.shiftOf.end(), k) - p.shiftOf.begin());
@@ -752,7 +754,7 @@ void writeFitReport(const FitConfig& config, const FitResult& result) {
 
   // The best case, run to the latest measured time with the fit's settings.
   double latest = 0;
-  for (const FitProfileSpec& spec : config.profiles) latest = std::max(latest, spec.timeS);
+  for (const FitProfileSetting& setting : config.profiles) latest = std::max(latest, setting.timeS);
   std::vector<KeyOverride> overrides;
   for (const KeyOverride& o : config.overrides)
     if (o.key != DataKey::D1 && o.key != DataKey::D4) overrides.push_back(o);

@@ -154,42 +154,42 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
     const toml::table& table = *parameters->get(k)->as_table();
     const std::string prefix = "parameter[" + std::to_string(k + 1) + "].";
     read.onlyKeys(table, prefix, {"name", "initial", "lower", "upper", "log"});
-    FitParameterSpec spec;
+    FitParameterSetting setting;
     const auto name = read.string(table, prefix, "name");
     if (!name || name->empty()) read.fail(&table, prefix + "name", "missing");
-    spec.name = *name;
-    if (!names.insert(spec.name).second)
-      read.fail(table.get("name"), prefix + "name", "'" + spec.name + "' is fitted twice");
+    setting.name = *name;
+    if (!names.insert(setting.name).second)
+      read.fail(table.get("name"), prefix + "name", "'" + setting.name + "' is fitted twice");
     const auto initial = read.number(table, prefix, "initial");
-    if (!initial) read.fail(&table, prefix + "initial", "missing for parameter '" + spec.name + "'");
-    spec.initial = *initial;
-    spec.lower = read.number(table, prefix, "lower");
-    spec.upper = read.number(table, prefix, "upper");
-    spec.logScale = read.boolean(table, prefix, "log").value_or(true);
-    const std::string who = "parameter '" + spec.name + "'";
-    if (spec.lower && spec.upper && !(*spec.lower < *spec.upper))
+    if (!initial) read.fail(&table, prefix + "initial", "missing for parameter '" + setting.name + "'");
+    setting.initial = *initial;
+    setting.lower = read.number(table, prefix, "lower");
+    setting.upper = read.number(table, prefix, "upper");
+    setting.logScale = read.boolean(table, prefix, "log").value_or(true);
+    const std::string who = "parameter '" + setting.name + "'";
+    if (setting.lower && setting.upper && !(*setting.lower < *setting.upper))
       read.fail(table.get("upper"), prefix + "upper",
-                who + ": the upper bound " + formatGeneral(*spec.upper) + " is not above the lower bound " +
-                    formatGeneral(*spec.lower));
-    if (spec.lower && !(spec.initial >= *spec.lower))
+                who + ": the upper bound " + formatGeneral(*setting.upper) + " is not above the lower bound " +
+                    formatGeneral(*setting.lower));
+    if (setting.lower && !(setting.initial >= *setting.lower))
       read.fail(table.get("lower"), prefix + "lower",
-                who + ": the bound " + formatGeneral(*spec.lower) + " excludes the initial value " +
-                    formatGeneral(spec.initial));
-    if (spec.upper && !(spec.initial <= *spec.upper))
+                who + ": the bound " + formatGeneral(*setting.lower) + " excludes the initial value " +
+                    formatGeneral(setting.initial));
+    if (setting.upper && !(setting.initial <= *setting.upper))
       read.fail(table.get("upper"), prefix + "upper",
-                who + ": the bound " + formatGeneral(*spec.upper) + " excludes the initial value " +
-                    formatGeneral(spec.initial));
-    if (spec.logScale) {
-      if (!(spec.initial > 0))
+                who + ": the bound " + formatGeneral(*setting.upper) + " excludes the initial value " +
+                    formatGeneral(setting.initial));
+    if (setting.logScale) {
+      if (!(setting.initial > 0))
         read.fail(table.get("initial"), prefix + "initial",
                   who + " is fitted on a log scale, so its initial value must be positive, not " +
-                      formatGeneral(spec.initial) + " (say log = false to fit it as it is)");
-      if (spec.lower && !(*spec.lower > 0))
-        read.fail(
-            table.get("lower"), prefix + "lower",
-            who + " is fitted on a log scale, so its lower bound must be positive, not " + formatGeneral(*spec.lower));
+                      formatGeneral(setting.initial) + " (say log = false to fit it as it is)");
+      if (setting.lower && !(*setting.lower > 0))
+        read.fail(table.get("lower"), prefix + "lower",
+                  who + " is fitted on a log scale, so its lower bound must be positive, not " +
+                      formatGeneral(*setting.lower));
     }
-    config.parameters.push_back(spec);
+    config.parameters.push_back(setting);
   }
 
   const toml::array* profiles = read.tables(root, "profile");
@@ -198,24 +198,24 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
     const toml::table& table = *profiles->get(k)->as_table();
     const std::string prefix = "profile[" + std::to_string(k + 1) + "].";
     read.onlyKeys(table, prefix, {"file", "time", "shift_um", "fit_shift", "uncertainty", "weight"});
-    FitProfileSpec spec;
+    FitProfileSetting setting;
     const auto file = read.string(table, prefix, "file");
     if (!file || file->empty()) read.fail(&table, prefix + "file", "missing");
-    spec.file = read.path(*file);
+    setting.file = read.path(*file);
     const auto time = read.number(table, prefix, "time");
     if (!time) read.fail(&table, prefix + "time", "missing: the anneal time [s] of " + *file);
     if (!(*time > 0)) read.fail(table.get("time"), prefix + "time", "must be positive, not " + formatGeneral(*time));
-    spec.timeS = *time;
-    spec.shiftUm = read.number(table, prefix, "shift_um").value_or(0.0);
-    spec.fitShift = read.boolean(table, prefix, "fit_shift").value_or(false);
-    spec.uncertainty = read.number(table, prefix, "uncertainty");
-    if (spec.uncertainty && !(*spec.uncertainty > 0))
+    setting.timeS = *time;
+    setting.shiftUm = read.number(table, prefix, "shift_um").value_or(0.0);
+    setting.fitShift = read.boolean(table, prefix, "fit_shift").value_or(false);
+    setting.uncertainty = read.number(table, prefix, "uncertainty");
+    if (setting.uncertainty && !(*setting.uncertainty > 0))
       read.fail(table.get("uncertainty"), prefix + "uncertainty",
-                "must be positive, not " + formatGeneral(*spec.uncertainty));
-    spec.weight = read.number(table, prefix, "weight").value_or(1.0);
-    if (!(spec.weight > 0))
-      read.fail(table.get("weight"), prefix + "weight", "must be positive, not " + formatGeneral(spec.weight));
-    config.profiles.push_back(spec);
+                "must be positive, not " + formatGeneral(*setting.uncertainty));
+    setting.weight = read.number(table, prefix, "weight").value_or(1.0);
+    if (!(setting.weight > 0))
+      read.fail(table.get("weight"), prefix + "weight", "must be positive, not " + formatGeneral(setting.weight));
+    config.profiles.push_back(setting);
   }
   return config;
 }

@@ -35,7 +35,7 @@
 
 namespace torvex {
 
-struct FitParameterSpec {
+struct FitParameterSetting {
   std::string name;
   double initial = 0.0;
   std::optional<double> lower;
@@ -43,7 +43,7 @@ struct FitParameterSpec {
   bool logScale = true;
 };
 
-struct FitProfileSpec {
+struct FitProfileSetting {
   std::string file;
   double timeS = 0.0;
   double shiftUm = 0.0;
@@ -60,8 +60,8 @@ struct FitConfig {
   std::optional<double> concentrationError;
   double step = 0.01;
   int maxIterations = 50;
-  std::vector<FitParameterSpec> parameters;
-  std::vector<FitProfileSpec> profiles;
+  std::vector<FitParameterSetting> parameters;
+  std::vector<FitProfileSetting> profiles;
 };
 
 // Parses the text of a fit file; `fileName` names it in messages and its
