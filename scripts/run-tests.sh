@@ -18,10 +18,11 @@ if [ "${1:-}" = "--thread-sanitize" ]; then
   bash scripts/install-deps.sh
   cmake -S . -B build-tsan -DTORVEX_WERROR=ON -DTORVEX_THREAD_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build build-tsan -j "$(nproc)" --target torvex_ui_tests torvex_plots_window_tests torvex_soak_tests \
-    torvex_parallel_tests
-  echo "== Parallel runs, desktop run-thread tests and the random session under ThreadSanitizer =="
+    torvex_parallel_tests torvex_fit_tests
+  echo "== Parallel runs, a fit's parallel runs, desktop run-thread tests and the random session under ThreadSanitizer =="
   export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/ui/tsan.supp"
   build-tsan/bin/torvex_parallel_tests
+  build-tsan/bin/torvex_fit_tests --gtest_filter='SlowFitRecovery.BinaryDiffusivities:SlowFitRecovery.InterruptedFitReportsTheBestPointSoFar'
   build-tsan/bin/torvex_ui_tests
   build-tsan/bin/torvex_plots_window_tests
   build-tsan/bin/torvex_soak_tests

@@ -17,6 +17,7 @@
 
 #include "cli/batch_run.h"
 #include "cli/case_summary.h"
+#include "cli/fit_command.h"
 #include "cli/sweep_command.h"
 #include "model/errors.h"
 #include "model/number_format.h"
@@ -41,6 +42,7 @@ constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [
        torvex-batch sweep STUDY.toml --slurm | --submit [--time T] [--mem M]
                     [--throttle K] [--partition P]
        torvex-batch sweep STUDY.toml --task I | --collect
+       torvex-batch fit [-j N] [--output DIR] [--quiet] [--check] FIT.toml
        torvex-batch --write-samples DIR
        torvex-batch --help
 
@@ -131,6 +133,8 @@ This is its headless runner.
     --task I            Run case I alone (what array task I does).
     --collect           Write OUTPUT/summary.csv from the case folders and
                         name the cases that have not run (exit 3 then).
+  fit FIT.toml          Fit named case parameters to measured profiles; see
+                        'torvex-batch fit --help'.
   --write-samples DIR   Write the seven sample files (interdiffusion.dat,
                         oxidation.dat, oxid_diff.dfv, inter_diff.dfv,
                         activities.act, fluxes_funct.flx, oxid_flux.flx) into
@@ -279,6 +283,7 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "--write-samples") return writeSamples(args[1]);
     if (args.size() == 2 && args[0] == "--report") return torvex::printRunReport(args[1]);
     if (args.empty()) return usageError("no command given");
+    if (args[0] == "fit") return torvex::runFitCommand({args.begin() + 1, args.end()}, argv[0]);
     if (args[0] == "sweep") return torvex::runSweepCommand({args.begin() + 1, args.end()}, argv[0]);
     if (args[0] == "--write-samples" || args[0] == "--report")
       return usageError("incomplete command '" + args[0] + "'");
