@@ -102,19 +102,6 @@ constexpr bool keysInPositionOrder() {
 }
 static_assert(keysInPositionOrder(), "the table lists the keys in the order of their value lines");
 
-std::vector<std::string> tokensOf(std::string_view text) {
-  std::vector<std::string> tokens;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const auto start = text.find_first_not_of(" \t", at);
-    if (start == std::string_view::npos) break;
-    const auto end = std::min(text.find_first_of(" \t", start), text.size());
-    tokens.emplace_back(text.substr(start, end - start));
-    at = end;
-  }
-  return tokens;
-}
-
 std::string notA(const std::string& token, const char* what) {
   return "\"" + token + "\" is not " + what;
 }
@@ -172,7 +159,7 @@ std::optional<std::size_t> valueLineIndex(const std::vector<std::string>& lines,
 }
 
 std::string valueShapeProblem(DataKey key, std::string_view value, int components) {
-  const auto tokens = tokensOf(value);
+  const auto tokens = blankSeparatedTokens(value);
   const std::size_t count = tokens.size();
   switch (keyInfo(key).shape) {
     case ValueShape::Integer:
@@ -219,7 +206,7 @@ std::string valueShapeProblem(DataKey key, std::string_view value, int component
       int row = 0;
       while (start <= value.size()) {
         const auto end = std::min(value.find(';', start), value.size());
-        const auto rowTokens = tokensOf(value.substr(start, end - start));
+        const auto rowTokens = blankSeparatedTokens(value.substr(start, end - start));
         ++row;
         const std::string where = "row " + std::to_string(row) + ": ";
         if (components > 0 && rowTokens.size() != static_cast<std::size_t>(components) + 3)

@@ -64,20 +64,6 @@ double takeReal(std::string& rest, const Place& place, const std::string& what) 
   return value;
 }
 
-// The blank-separated tokens of a trimmed text.
-std::vector<std::string> tokensOf(const std::string& text) {
-  std::vector<std::string> tokens;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const auto start = text.find_first_not_of(' ', at);
-    if (start == std::string::npos) break;
-    const auto end = std::min(text.find(' ', start), text.size());
-    tokens.push_back(text.substr(start, end - start));
-    at = end;
-  }
-  return tokens;
-}
-
 // Loads a side file into `lines` and copies its first `wanted` formula lines
 // (trimmed; every line not starting with '#', an empty one included) into
 // `formulas`. Returns how many were found.
@@ -141,7 +127,7 @@ double readStepProfileLine(TForm1& model, const Place& place, int from, int to) 
 // and pressure columns are not read) into grid point j. Returns x.
 double readContinuationLine(TForm1& model, const Place& place, int j) {
   const int r = model.componentCount;
-  const auto tokens = tokensOf(place.value);
+  const auto tokens = blankSeparatedTokens(place.value);
   const auto token = [&](std::size_t index) { return index < tokens.size() ? tokens[index] : std::string(); };
   const double x = realOf(token(0), place, "the position x");
   double balance = 1.0;
@@ -437,7 +423,7 @@ void TForm1::loadUnchecked(const std::string& path) {
           loadSideFile("boundary flux", boundaryFluxFileName, boundaryFluxLines, boundaryFluxFormulas,
                        static_cast<std::size_t>(r), place, sideFileDirectory);
         }
-        const auto tokens = tokensOf(rest);
+        const auto tokens = blankSeparatedTokens(rest);
         minimalMolarFraction =
             realOf(tokens.empty() ? std::string() : tokens.back(), place, "the minimal molar fraction");
         break;

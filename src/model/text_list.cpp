@@ -1,5 +1,7 @@
 #include "model/text_list.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -224,6 +226,19 @@ void RemoveStaleTemporaryFiles(const std::string& directory, const std::vector<s
     }
   }
   for (const auto& path : stale) std::filesystem::remove(path, error);
+}
+
+std::vector<std::string> blankSeparatedTokens(std::string_view text) {
+  std::vector<std::string> tokens;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto start = text.find_first_not_of(" \t", at);
+    if (start == std::string_view::npos) break;
+    const auto end = std::min(text.find_first_of(" \t", start), text.size());
+    tokens.emplace_back(text.substr(start, end - start));
+    at = end;
+  }
+  return tokens;
 }
 
 }  // namespace torvex

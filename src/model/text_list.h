@@ -102,4 +102,7 @@ void RemoveStaleTemporaryFiles(const std::string& directory, const std::vector<s
 // ends) from both ends.
 std::string trimmed(std::string_view text);
 
+// The words of a text: the runs of characters between blanks and tabs.
+std::vector<std::string> blankSeparatedTokens(std::string_view text);
+
 }  // namespace torvex

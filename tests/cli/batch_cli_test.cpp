@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/batch_process.h"
 #include "support/case_file.h"
 #include "support/test_files.h"
 
@@ -21,28 +22,11 @@ namespace {
 
 using test::ScratchDirectory;
 
-struct Outcome {
-  int status = -1;
-  std::string output;  // standard output and standard error together
-};
+using test::contains;
+using test::Outcome;
 
-// Runs torvex-batch in directory; `prefix` is shell text put before it (a
-// command it runs under, or settings of the shell).
 Outcome runBatch(const std::string& directory, const std::string& arguments, const std::string& prefix = "") {
-  const std::string command = "cd '" + directory + "' && " + prefix + " '" TORVEX_BATCH_PATH "' " + arguments + " 2>&1";
-  Outcome outcome;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return outcome;
-  std::array<char, 4096> buffer{};
-  std::size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) outcome.output.append(buffer.data(), got);
-  const int raw = ::pclose(pipe);
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return outcome;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
+  return test::runProgram(TORVEX_BATCH_PATH, directory, arguments, prefix);
 }
 
 TEST(BatchCli, UsageAndHelp) {

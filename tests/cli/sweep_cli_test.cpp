@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "model/number_format.h"
+#include "support/batch_process.h"
 #include "support/test_files.h"
 
 namespace torvex {
@@ -26,26 +27,11 @@ namespace {
 namespace fs = std::filesystem;
 using test::ScratchDirectory;
 
-struct Outcome {
-  int status = -1;
-  std::string output;
-};
+using test::contains;
+using test::Outcome;
 
 Outcome run(const std::string& directory, const std::string& arguments) {
-  const std::string command = "cd '" + directory + "' && '" TORVEX_BATCH_PATH "' " + arguments + " 2>&1";
-  Outcome outcome;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return outcome;
-  std::array<char, 4096> buffer{};
-  std::size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) outcome.output.append(buffer.data(), got);
-  const int raw = ::pclose(pipe);
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return outcome;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
+  return test::runProgram(TORVEX_BATCH_PATH, directory, arguments);
 }
 
 // summary.csv read as a CSV reader reads it (RFC 4180 quoting).
