@@ -148,12 +148,10 @@ class SoakTest : public QObject {
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
     QVERIFY(started > actions / 10);
     // Every run that started was counted once, as stopped or as ended by
-    // itself, and both happened.
+    // itself. (How many end by themselves depends on the build's speed: under
+    // the sanitizers often none do.)
     QCOMPARE(stopped + ended, started);
-    if (actions >= 200) {
-      QVERIFY(stopped > 0);
-      QVERIFY(ended > 0);
-    }
+    if (actions >= 200) QVERIFY(stopped > 0);
   }
 };
 
