@@ -28,12 +28,7 @@ using test::CaseFile;
 
 class SlowConservativeRun : public test::LoadFixture {
  protected:
-  static void run(TForm1& m) {
-    DirectRunHost host(m);
-    const RunSummary summary = Execute(m, host);
-    if (summary.failure) std::rethrow_exception(summary.failure);
-    ASSERT_EQ(summary.end, RunEnd::Completed);
-  }
+  static void run(TForm1& m) { ASSERT_EQ(test::runCase(m).end, RunEnd::Completed); }
 
   static std::vector<double> inventories(const TForm1& m) {
     std::vector<double> amounts;

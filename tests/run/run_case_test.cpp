@@ -18,15 +18,7 @@ namespace {
 
 using test::CaseFile;
 
-class RunCase : public test::LoadFixture {
- protected:
-  RunSummary run(TForm1& m) {
-    DirectRunHost host(m);
-    const RunSummary summary = Execute(m, host);
-    if (summary.failure) std::rethrow_exception(summary.failure);
-    return summary;
-  }
-};
+class RunCase : public test::LoadFixture {};
 
 // A binary couple whose components have the same self-diffusivity D and the
 // same molar volume: the interdiffusion coefficient is D everywhere, there is

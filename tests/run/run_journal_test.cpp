@@ -26,13 +26,6 @@ using test::CaseFile;
 
 class RunJournalFixture : public test::LoadFixture {
  protected:
-  RunSummary run(TForm1& m) {
-    DirectRunHost host(m);
-    const RunSummary summary = Execute(m, host);
-    if (summary.failure) std::rethrow_exception(summary.failure);
-    return summary;
-  }
-
   const RunReport& report() {
     static const RunReport none{};
     const RunReport* last = LastRunReport(model_);

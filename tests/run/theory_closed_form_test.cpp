@@ -30,10 +30,7 @@ namespace {
 using test::CaseFile;
 
 void runToEnd(TForm1& m) {
-  DirectRunHost host(m);
-  const RunSummary summary = Execute(m, host);
-  if (summary.failure) std::rethrow_exception(summary.failure);
-  ASSERT_EQ(summary.end, RunEnd::Completed);
+  ASSERT_EQ(test::runCase(m).end, RunEnd::Completed);
 }
 
 // ---- A couple with equal self-diffusivities -------------------------------

@@ -5,15 +5,27 @@
 #include <gtest/gtest.h>
 
 #include "model/tform1.h"
+#include "run/refresh.h"
 #include "run/sample_files.h"
 #include "support/case_file.h"
 #include "support/test_files.h"
 
 namespace torvex::test {
 
+// Runs the loaded model to its end with direct hand-overs (the results files
+// are written as in torvex-batch); rethrows the error that ended the run.
+inline RunSummary runCase(TForm1& m) {
+  DirectRunHost host(m);
+  const RunSummary summary = Execute(m, host);
+  if (summary.failure) std::rethrow_exception(summary.failure);
+  return summary;
+}
+
 class LoadFixture : public ::testing::Test {
  protected:
   LoadFixture() : cwd_(dir_.path()) { WriteSampleFiles(); }
+
+  static RunSummary run(TForm1& m) { return runCase(m); }
 
   void loadCase(const CaseFile& file, const std::string& name = "case.dat") {
     file.write(name);

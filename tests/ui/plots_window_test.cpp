@@ -58,34 +58,12 @@ QString axisTitle(PlotsWindow& w, Qt::Orientation orientation) {
 
 }  // namespace
 
-class PlotsWindowTest : public QObject {
+class PlotsWindowTest : public torvex::test::WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> scratch_;
-  QString previousDirectory_;
-  std::unique_ptr<TForm1> model_;
-  std::unique_ptr<TForm2> window_;
-  QStringList messages_;
-
  private slots:
-  void init() {
-    scratch_ = std::make_unique<QTemporaryDir>();
-    previousDirectory_ = QDir::currentPath();
-    QDir::setCurrent(scratch_->path());
-    model_ = std::make_unique<TForm1>();
-    window_ = std::make_unique<TForm2>(*model_);
-    messages_.clear();
-    window_->messageHook = [this](const QString& caption, const QString& text) { messages_ << caption + ": " + text; };
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
-
-  void cleanup() {
-    window_.reset();
-    model_.reset();
-    QDir::setCurrent(previousDirectory_);
-    scratch_.reset();
-  }
+  void init() { openWindow(); }
+  void cleanup() { closeWindow(); }
 
   void theResultsMenuStandsBesideTheOthers() {
     QStringList titles;

@@ -3,11 +3,16 @@
 // user does, and typing a small case into the forms.
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
 #include <array>
+#include <memory>
 
+#include "model/tform1.h"
 #include "ui/main_window.h"
 
 namespace torvex::test {
@@ -47,5 +52,37 @@ inline void enterShortCase(TForm2& w, const char* endTime = "10") {
   w.Edit21->setText("5");
   w.Edit22C->setEditText("0");
 }
+
+// The fixture of the window tests: a scratch working directory, a model and
+// the shown main window, whose message boxes are recorded in messages_
+// instead of shown. A test class derives from it and calls openWindow() in
+// init() and closeWindow() in cleanup().
+class WindowTest : public QObject {
+ protected:
+  void openWindow() {
+    scratch_ = std::make_unique<QTemporaryDir>();
+    previousDirectory_ = QDir::currentPath();
+    QDir::setCurrent(scratch_->path());
+    model_ = std::make_unique<TForm1>();
+    window_ = std::make_unique<TForm2>(*model_);
+    messages_.clear();
+    window_->messageHook = [this](const QString& caption, const QString& text) { messages_ << caption + ": " + text; };
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+
+  void closeWindow() {
+    window_.reset();
+    model_.reset();
+    QDir::setCurrent(previousDirectory_);
+    scratch_.reset();
+  }
+
+  std::unique_ptr<QTemporaryDir> scratch_;
+  QString previousDirectory_;
+  std::unique_ptr<TForm1> model_;
+  std::unique_ptr<TForm2> window_;
+  QStringList messages_;
+};
 
 }  // namespace torvex::test
