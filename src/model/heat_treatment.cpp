@@ -9,6 +9,7 @@
 #include "model/errors.h"
 #include "model/formula.h"
 #include "model/number_format.h"
+#include "model/sha256.h"
 
 namespace torvex {
 namespace {
@@ -132,10 +133,37 @@ double between(const ScheduleRow& from, const ScheduleRow& to, double t) {
   return from.temperature + (to.temperature - from.temperature) * std::clamp(fraction, 0.0, 1.0);
 }
 
+// The rows as numbers, refusing a time or temperature that is not a finite
+// number, a temperature not above 0 K, times that decrease and a third row at
+// one time.
+std::vector<ScheduleRow> checkedRows(const std::vector<ScheduleRowText>& given, const std::string& fileName) {
+  std::vector<ScheduleRow> rows;
+  for (const ScheduleRowText& row : given) {
+    const std::optional<double> time = parseReal(row.time);
+    if (!time || !std::isfinite(*time))
+      refuseLine(fileName, row.line, row.shown, "the time is not a number of seconds");
+    const std::optional<double> temperature = parseReal(row.temperature);
+    if (!temperature || !std::isfinite(*temperature))
+      refuseLine(fileName, row.line, row.shown, "the temperature is not a number of kelvins");
+    if (!(*temperature > 0)) refuseLine(fileName, row.line, row.shown, "the temperature must be above 0 K");
+    if (!rows.empty()) {
+      const ScheduleRow& before = rows.back();
+      if (*time < before.time)
+        refuseLine(fileName, row.line, row.shown,
+                   "the times must increase (line " + formatInteger(before.line) + " is at " +
+                       formatGeneral(before.time) + " s)");
+      if (*time == before.time && rows.size() >= 2 && rows[rows.size() - 2].time == *time)
+        refuseLine(fileName, row.line, row.shown, "a third row at the same time (a step takes two rows)");
+    }
+    rows.push_back({*time, *temperature, row.line});
+  }
+  return rows;
+}
+
 }  // namespace
 
-TemperatureSchedule::TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source)
-    : rows_(std::move(rows)), source_(std::move(source)) {}
+TemperatureSchedule::TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source, std::string sha256)
+    : rows_(std::move(rows)), source_(std::move(source)), sha256_(std::move(sha256)) {}
 
 double TemperatureSchedule::temperatureAt(double t) const {
   if (rows_.empty()) return 0;
@@ -180,33 +208,29 @@ TemperatureSchedule parseSchedule(std::string_view text, const std::string& file
   if (names.size() != 2 || trimmedView(names[0]) != "time_s" || trimmedView(names[1]) != "T_K")
     refuseLine(fileName, static_cast<int>(first) + 1, lines[first], "the header must be time_s,T_K");
 
-  std::vector<ScheduleRow> rows;
+  std::vector<ScheduleRowText> given;
   for (std::size_t k = first + 1; k < lines.size(); ++k) {
     const std::string_view line = lines[k];
     const int number = static_cast<int>(k) + 1;
     if (blank(line)) continue;
     const std::vector<std::string_view> fields = splitAt(line, ',');
     if (fields.size() != 2) refuseLine(fileName, number, line, "a row holds a time (s) and a temperature (K)");
-    const std::optional<double> time = parseReal(fields[0]);
-    if (!time || !std::isfinite(*time)) refuseLine(fileName, number, line, "the time is not a number of seconds");
-    const std::optional<double> temperature = parseReal(fields[1]);
-    if (!temperature || !std::isfinite(*temperature))
-      refuseLine(fileName, number, line, "the temperature is not a number of kelvins");
-    if (!(*temperature > 0)) refuseLine(fileName, number, line, "the temperature must be above 0 K");
-    if (!rows.empty()) {
-      const ScheduleRow& before = rows.back();
-      if (*time < before.time)
-        refuseLine(fileName, number, line,
-                   "the times must increase (line " + formatInteger(before.line) + " is at " +
-                       formatGeneral(before.time) + " s)");
-      if (*time == before.time && rows.size() >= 2 && rows[rows.size() - 2].time == *time)
-        refuseLine(fileName, number, line, "a third row at the same time (a step takes two rows)");
-    }
-    rows.push_back({*time, *temperature, number});
+    given.push_back({std::string(fields[0]), std::string(fields[1]), number, std::string(line)});
   }
-  if (rows.empty())
+  if (given.empty())
     throw InputError(fileName + ": the schedule holds no row after its header; it needs one row at least");
-  return TemperatureSchedule(std::move(rows), fileName);
+  return TemperatureSchedule(checkedRows(given, fileName), fileName, sha256Hex(text));
+}
+
+TemperatureSchedule scheduleFromRows(const std::vector<ScheduleRowText>& rows, const std::string& source) {
+  if (rows.empty()) throw InputError(source + ": the schedule holds no row; it needs one row at least");
+  return TemperatureSchedule(checkedRows(rows, source), source, sha256Hex(scheduleCsv(rows)));
+}
+
+std::string scheduleCsv(const std::vector<ScheduleRowText>& rows) {
+  std::string text = "time_s,T_K\n";
+  for (const ScheduleRowText& row : rows) text += row.time + "," + row.temperature + "\n";
+  return text;
 }
 
 TemperatureSchedule readScheduleFile(const std::string& path) {

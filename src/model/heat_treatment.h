@@ -23,7 +23,7 @@ struct ScheduleRow {
 // after it the second row holds. Times never decrease.
 class TemperatureSchedule {
  public:
-  TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source);
+  TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source, std::string sha256 = {});
 
   // T (K) at time t (s).
   [[nodiscard]] double temperatureAt(double t) const;
@@ -37,11 +37,33 @@ class TemperatureSchedule {
   [[nodiscard]] const std::vector<ScheduleRow>& rows() const { return rows_; }
   // The file the rows were read from.
   [[nodiscard]] const std::string& source() const { return source_; }
+  // SHA-256 (hex) of the text the rows were read from, for the run report.
+  [[nodiscard]] const std::string& sha256() const { return sha256_; }
 
  private:
   std::vector<ScheduleRow> rows_;
   std::string source_;
+  std::string sha256_;
 };
+
+// A row of a schedule as it was given, before it is checked: the time and
+// the temperature as texts, and where it stands (a line of a CSV file, or of
+// a study or fit file that gives its rows inline).
+struct ScheduleRowText {
+  std::string time;
+  std::string temperature;
+  int line = 0;
+  std::string shown;  // the text of that line, quoted in messages
+};
+
+// The schedule of rows given inline, checked as parseSchedule checks a
+// file's rows; `source` names where they stand and each row's line is its
+// own. The digest is that of scheduleCsv(rows), the file such a run reads.
+TemperatureSchedule scheduleFromRows(const std::vector<ScheduleRowText>& rows, const std::string& source);
+
+// The rows as a schedule file: the header time_s,T_K, then the texts as
+// given, LF line ends.
+std::string scheduleCsv(const std::vector<ScheduleRowText>& rows);
 
 // Reads a schedule: the header "time_s,T_K", then one "time,temperature" row
 // per line; blank lines are skipped, CR LF line ends accepted. Throws

@@ -91,6 +91,38 @@ TEST(TemperatureSchedule, RefusesBadInputNamingFileLineAndText) {
   EXPECT_THROW(readScheduleFile("no-such-schedule.csv"), InputError);
 }
 
+// Rows given inline are checked as a file's rows, each refusal naming the
+// line it stands on; the digest is that of the equivalent file, so a run
+// from the inline rows and a run from that file record the same schedule.
+TEST(TemperatureSchedule, InlineRowsAreCheckedAndDigestedAsTheirFile) {
+  const std::vector<ScheduleRowText> rows = {{"0", "1073", 7, "[0, 1073]"},
+                                             {"3600", "1273", 8, "[3600, 1273]"},
+                                             {"7200", "1273", 9, "[7200, 1273]"},
+                                             {"7200", "1073", 10, "[7200, 1073]"}};
+  const TemperatureSchedule inline_ = scheduleFromRows(rows, "study.toml");
+  const TemperatureSchedule file = parseSchedule(kRampHoldStep, "ramp.csv");
+  EXPECT_EQ(scheduleCsv(rows), kRampHoldStep);
+  EXPECT_EQ(inline_.sha256(), file.sha256());
+  EXPECT_EQ(inline_.sha256().size(), 64u);
+  EXPECT_EQ(inline_.rows()[3].line, 10);
+  EXPECT_EQ(inline_.temperatureAt(1800), file.temperatureAt(1800));
+  EXPECT_NE(parseSchedule("time_s,T_K\n0,1073\n", "a.csv").sha256(), file.sha256());
+
+  const auto refusal = [](std::vector<ScheduleRowText> given) {
+    try {
+      scheduleFromRows(given, "study.toml");
+    } catch (const InputError& error) {
+      return std::string(error.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(refusal({}).rfind("study.toml: the schedule holds no row", 0), 0u);
+  EXPECT_EQ(refusal({{"0", "1073", 4, "[0, 1073]"}, {"-5", "1100", 5, "[-5, 1100]"}}),
+            "study.toml, line 5: '[-5, 1100]': the times must increase (line 4 is at 0 s)");
+  EXPECT_NE(refusal({{"0", "warm", 3, "[0, \"warm\"]"}}).find("line 3: '[0, \"warm\"]': the temperature is not"),
+            std::string::npos);
+}
+
 std::vector<double> bare(const std::vector<OutputTime>& times) {
   std::vector<double> values;
   for (const OutputTime& time : times) values.push_back(time.time);
