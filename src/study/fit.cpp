@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -45,9 +46,39 @@ std::string brief(double value, int digits = 4) {
   return std::string(buffer, end);
 }
 
+// A profile of a run: positions (cm) and percentages per component.
+struct SimProfile {
+  std::vector<double> x;
+  std::vector<std::vector<double>> atomic;
+  std::vector<std::vector<double>> weight;
+};
+
+SimProfile profileOf(const TForm1& m) {
+  SimProfile s;
+  const int r = m.componentCount;
+  s.x = m.position;
+  s.atomic.assign(static_cast<std::size_t>(r), std::vector<double>(static_cast<std::size_t>(m.pointCount)));
+  s.weight = s.atomic;
+  for (int k = 0; k < m.pointCount; ++k) {
+    double total = 0;
+    double mass = 0;
+    for (int j = 0; j < r; ++j) {
+      total += m.concentration[j][k];
+      mass += m.molarMass[static_cast<std::size_t>(j)] * m.concentration[j][k];
+    }
+    for (int i = 0; i < r; ++i) {
+      s.atomic[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)] = 100 * (m.concentration[i][k] / total);
+      s.weight[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)] =
+          m.molarMass[static_cast<std::size_t>(i)] * m.concentration[i][k] / mass * 100;
+    }
+  }
+  return s;
+}
+
 // A run's hand-overs without the results files and the window: the fit needs
-// only the profile the run ends with. The Kirkendall plane and the boundary
-// records still move as in any run, so the run is the same run.
+// only the profiles at the output times (the earlier measured times) and the
+// one the run ends with. The Kirkendall plane and the boundary records still
+// move as in any run, so the run is the same run.
 class FitRunHost : public RunHost {
  public:
   FitRunHost(TForm1& model, long long passLimit) : model_(model), passLimit_(passLimit) {}
@@ -57,6 +88,7 @@ class FitRunHost : public RunHost {
     AdvanceKirkendallPlane(model_);
     if (model_.boundaryFluxMode >= 1) AppendBoundaryFluxLine(model_);
     if (model_.boundaryFluxMode == 2) AppendFluxComparisonLine(model_);
+    if (model_.atOutputTime) atOutputTimes_.push_back(profileOf(model_));
   }
   void EndOfRun() override { model_.stopRequested = 1; }
   // A trial step of the minimiser can ask for a diffusivity so large that
@@ -67,21 +99,19 @@ class FitRunHost : public RunHost {
     if (passLimit_ > 0 && ++passes_ > passLimit_) model_.stopRequested = 1;
   }
   [[nodiscard]] long long passes() const { return passes_; }
+  // The profiles at the output times the run passed, in time order.
+  [[nodiscard]] std::vector<SimProfile>& atOutputTimes() { return atOutputTimes_; }
 
  private:
   TForm1& model_;
+  std::vector<SimProfile> atOutputTimes_;
   long long passLimit_;
   long long passes_ = 0;
 };
 
-// The profile a run ends with: positions (cm) and percentages per component.
-struct SimProfile {
-  std::vector<double> x;
-  std::vector<std::vector<double>> atomic;
-  std::vector<std::vector<double>> weight;
-};
-
-using Simulation = std::vector<SimProfile>;  // one per distinct anneal time
+// One run's profiles, one per distinct anneal time: the last at the end of
+// the run, the others at its output times.
+using Simulation = std::vector<SimProfile>;
 
 struct Prepared {
   FitConfig config;
@@ -118,40 +148,37 @@ std::vector<CaseParameter> parametersFor(const FitConfig& config, const std::vec
   return parameters;
 }
 
-// Renders the case into `folder` and loads it.
-void loadRendered(TForm1& model, const std::string& casePath, const std::vector<KeyOverride>& overrides,
-                  const std::vector<CaseParameter>& parameters, const std::string& folder) {
-  const RenderedCase rendered = renderCase(casePath, overrides, parameters);
+// The names the fit's schedule and output times use, which count as used
+// by the case.
+std::set<std::string> usedByHeatTreatment(const FitConfig& config) {
+  std::set<std::string> names;
+  for (const PlaceholderUse& use : placeholdersOf(config.heatTreatment)) names.insert(use.name);
+  return names;
+}
+
+// Renders the case (with its schedule file, if any) into `folder` and loads
+// it with the schedule in force. Returns the heat treatment, whose output
+// times are the caller's to use.
+RenderedHeatTreatment loadRendered(TForm1& model, const FitConfig& config, const std::vector<KeyOverride>& overrides,
+                                   const std::vector<CaseParameter>& parameters, const std::string& folder) {
+  RenderedCase rendered = renderCase(config.casePath, overrides, parameters, usedByHeatTreatment(config));
+  std::map<std::string, std::string> values;
+  for (const CaseParameter& parameter : parameters) values[parameter.name] = parameter.value;
+  RenderedHeatTreatment heat = renderHeatTreatment(config.heatTreatment, values);
+  addScheduleFile(rendered, heat);
   const std::string path = writeRenderedCase(rendered, folder);
   model.sideFileDirectory = folder;
   model.resultsDirectory = (fs::path(folder) / "results").string();
   model.load(path);
+  model.temperatureSchedule = heat.schedule;
+  return heat;
 }
 
-SimProfile profileOf(const TForm1& m) {
-  SimProfile s;
-  const int r = m.componentCount;
-  s.x = m.position;
-  s.atomic.assign(static_cast<std::size_t>(r), std::vector<double>(static_cast<std::size_t>(m.pointCount)));
-  s.weight = s.atomic;
-  for (int k = 0; k < m.pointCount; ++k) {
-    double total = 0;
-    double mass = 0;
-    for (int j = 0; j < r; ++j) {
-      total += m.concentration[j][k];
-      mass += m.molarMass[static_cast<std::size_t>(j)] * m.concentration[j][k];
-    }
-    for (int i = 0; i < r; ++i) {
-      s.atomic[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)] = 100 * (m.concentration[i][k] / total);
-      s.weight[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)] =
-          m.molarMass[static_cast<std::size_t>(i)] * m.concentration[i][k] / mass * 100;
-    }
-  }
-  return s;
-}
-
-SimProfile runOnce(const Prepared& p, const std::vector<double>& values, double time, const std::string& base,
-                   long long passLimit, long long* passes = nullptr) {
+// One run to the latest measured time that writes its profile at exactly
+// every earlier one (an output time), so one run serves every profile. Up to
+// each measured time its steps are those of a run that ends there.
+Simulation runOnce(const Prepared& p, const std::vector<double>& values, const std::string& base, long long passLimit,
+                   long long* passes = nullptr) {
   const std::string folder = scratchFolder(base);
   struct Cleanup {
     std::string folder;
@@ -161,19 +188,26 @@ SimProfile runOnce(const Prepared& p, const std::vector<double>& values, double 
     }
   } cleanup{folder};
   TForm1 model;
-  loadRendered(model, p.config.casePath, overridesFor(p, time), parametersFor(p.config, values), folder);
+  const double end = p.times.back();
+  loadRendered(model, p.config, overridesFor(p, end), parametersFor(p.config, values), folder);
+  model.outputTimes.assign(p.times.begin(), p.times.end() - 1);
   FitRunHost host(model, passLimit);
   const RunSummary summary = Execute(model, host);
   if (passes != nullptr) *passes = host.passes();
   if (summary.failure) std::rethrow_exception(summary.failure);
   if (summary.end != RunEnd::Completed) {
-    std::string what = "the run to t = " + formatGeneral(time) + " s did not complete";
+    std::string what = "the run to t = " + formatGeneral(end) + " s did not complete";
     if (summary.end == RunEnd::Stopped) what += ": it needed more than " + std::to_string(passLimit) + " passes";
     if (summary.end == RunEnd::NonFinite) what += ": " + describeNonFinite(model, summary.nonFinite);
     if (summary.end == RunEnd::StepVanished) what += ": the time step shrank to 0";
     throw RunFailure(what);
   }
-  return profileOf(model);
+  Simulation simulation = std::move(host.atOutputTimes());
+  simulation.push_back(profileOf(model));
+  if (simulation.size() != p.times.size())
+    throw RunFailure("the run to t = " + formatGeneral(end) + " s wrote " + std::to_string(simulation.size()) +
+                     " profiles for " + std::to_string(p.times.size()) + " measured times");
+  return simulation;
 }
 
 Prepared prepare(const FitConfig& config, const std::string& scratch) {
@@ -186,9 +220,10 @@ Prepared prepare(const FitConfig& config, const std::string& scratch) {
   std::vector<double> initial;
   for (const FitParameterSetting& setting : config.parameters) initial.push_back(setting.initial);
   TForm1 model;
+  RenderedHeatTreatment heat;
   const std::string folder = scratchFolder(scratch);
   try {
-    loadRendered(model, config.casePath, config.overrides, parametersFor(config, initial), folder);
+    heat = loadRendered(model, config, config.overrides, parametersFor(config, initial), folder);
     checkSolverModes(model);
     checkRunSettings(model);
   } catch (const FatalModelError& error) {
@@ -233,6 +268,8 @@ Prepared prepare(const FitConfig& config, const std::string& scratch) {
     if (std::find(p.times.begin(), p.times.end(), setting.timeS) == p.times.end()) p.times.push_back(setting.timeS);
   }
   std::sort(p.times.begin(), p.times.end());
+  // The best-fit case runs to the latest measured time.
+  outputTimesWithin(heat.outputTimes, model.startTime, p.times.back());
   for (const FitProfileSetting& setting : config.profiles)
     p.timeOf.push_back(
         static_cast<std::size_t>(std::find(p.times.begin(), p.times.end(), setting.timeS) - p.times.begin()));
@@ -282,8 +319,7 @@ class Engine {
   bool ensure(const std::vector<std::vector<double>>& points) {
     struct Job {
       std::size_t point;
-      std::size_t time;
-      SimProfile result;
+      Simulation result;
       std::exception_ptr error;
     };
     std::vector<Job> jobs;
@@ -293,7 +329,7 @@ class Engine {
                                                       return points[j] == points[i];
                                                     }) == missing.end()) {
         missing.push_back(i);
-        for (std::size_t t = 0; t < p_.times.size(); ++t) jobs.push_back({i, t, {}, {}});
+        jobs.push_back({i, {}, {}});
       }
     if (jobs.empty()) return true;
     if (interrupted()) return false;
@@ -306,8 +342,7 @@ class Engine {
         }
         try {
           long long passes = 0;
-          jobs[j].result = runOnce(p_, points[jobs[j].point], p_.times[jobs[j].time], options_.scratchDirectory,
-                                   passLimit_, &passes);
+          jobs[j].result = runOnce(p_, points[jobs[j].point], options_.scratchDirectory, passLimit_, &passes);
           // The first run sets the limit: a run may take many times the
           // passes of the one at the initial values, not without bound.
           std::lock_guard<std::mutex> lock(limitMutex_);
@@ -325,21 +360,16 @@ class Engine {
     for (std::thread& thread : pool) thread.join();
     runs_ += static_cast<long long>(jobs.size());
     if (passLimit_ == 0) passLimit_ = std::max<long long>(20000, 30 * firstPasses_);
-    for (const std::size_t i : missing) {
-      Simulation simulation;
-      for (Job& job : jobs)
-        if (job.point == i) {
-          if (job.error) {
-            try {
-              std::rethrow_exception(job.error);
-            } catch (const std::exception& error) {
-              lastFailure_ = error.what();
-            }
-            return false;
-          }
-          simulation.push_back(std::move(job.result));
+    for (Job& job : jobs) {
+      if (job.error) {
+        try {
+          std::rethrow_exception(job.error);
+        } catch (const std::exception& error) {
+          lastFailure_ = error.what();
         }
-      remember(points[i], std::move(simulation));
+        return false;
+      }
+      remember(points[job.point], std::move(job.result));
     }
     return true;
   }
@@ -739,6 +769,24 @@ void writeFitReport(const FitConfig& config, const FitResult& result) {
     profiles.push_back(item);
   }
   json["profiles"] = profiles;
+  if (!config.heatTreatment.empty()) {
+    // The best case's runs follow this schedule; case/ holds it as a file.
+    std::map<std::string, std::string> values;
+    for (const CaseParameter& parameter : result.bestParameters) values[parameter.name] = parameter.value;
+    const RenderedHeatTreatment heat = renderHeatTreatment(config.heatTreatment, values);
+    nlohmann::ordered_json treatment;
+    if (heat.schedule) {
+      nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+      for (const ScheduleRow& row : heat.schedule->rows()) rows.push_back({row.time, row.temperature});
+      treatment["schedule"] = {{"file", (fs::path("case") / kCaseScheduleFile).string()},
+                               {"sha256", heat.schedule->sha256()},
+                               {"rows", rows}};
+    }
+    nlohmann::ordered_json times = nlohmann::ordered_json::array();
+    for (const OutputTime& output : heat.outputTimes) times.push_back(output.time);
+    treatment["output_times_s"] = times;
+    json["heat_treatment"] = treatment;
+  }
   json["cost"] = number(result.cost);
   json["iterations"] = result.iterations;
   json["runs"] = result.runs;
@@ -760,12 +808,13 @@ void writeFitReport(const FitConfig& config, const FitResult& result) {
     if (o.key != DataKey::D1 && o.key != DataKey::D4) overrides.push_back(o);
   TForm1 probe;
   const std::string scratch = defaultScratch() + "-case";
-  loadRendered(probe, config.casePath, config.overrides, result.bestParameters, scratch);
+  const RenderedHeatTreatment heat = loadRendered(probe, config, config.overrides, result.bestParameters, scratch);
   fs::remove_all(scratch, error);
   overrides.push_back({DataKey::D1, parameterText(probe.startTime) + " " + parameterText(latest)});
   if (config.concentrationError) overrides.push_back({DataKey::D4, parameterText(*config.concentrationError)});
-  writeRenderedCase(renderCase(config.casePath, overrides, result.bestParameters),
-                    (fs::path(config.output) / "case").string());
+  RenderedCase rendered = renderCase(config.casePath, overrides, result.bestParameters, usedByHeatTreatment(config));
+  addScheduleFile(rendered, heat);
+  writeRenderedCase(rendered, (fs::path(config.output) / "case").string());
 }
 
 std::string fitTable(const FitResult& result) {
@@ -816,8 +865,11 @@ void runBestCase(const FitConfig& config, const FitResult& result, std::size_t p
   std::error_code ignored;
   fs::remove_all(scratch, ignored);
   TForm1 model;
-  loadRendered(model, config.casePath, overridesFor(p, config.profiles[profile].timeS), result.bestParameters,
-               (fs::path(folder) / "case").string());
+  const double time = config.profiles[profile].timeS;
+  const RenderedHeatTreatment heat =
+      loadRendered(model, config, overridesFor(p, time), result.bestParameters, (fs::path(folder) / "case").string());
+  for (const OutputTime& output : heat.outputTimes)
+    if (output.time < time) model.outputTimes.push_back(output.time);
   model.resultsDirectory = folder;
   DirectRunHost host(model);
   const RunSummary summary = Execute(model, host);

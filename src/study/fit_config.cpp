@@ -107,7 +107,8 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
                      std::string(error.description()));
   }
   read.onlyKeys(root, "",
-                {"case", "output", "concentration_error", "step", "max_iterations", "set", "parameter", "profile"});
+                {"case", "output", "concentration_error", "step", "max_iterations", "set", "schedule", "output_times",
+                 "parameter", "profile"});
 
   FitConfig config;
   config.fileName = fileName;
@@ -191,6 +192,11 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
     }
     config.parameters.push_back(setting);
   }
+
+  config.heatTreatment = readHeatTreatment(
+      root, fileName,
+      [&](const toml::node& node, const std::string& key, const std::string& what) { read.fail(&node, key, what); });
+  checkHeatTreatmentPlaceholders(config.heatTreatment, names);
 
   const toml::array* profiles = read.tables(root, "profile");
   if (profiles == nullptr || profiles->empty()) read.fail(nullptr, "profile", "missing: name a measured profile");

@@ -8,6 +8,9 @@
 //   concentration_error = 1e-7     # the runs' concentration error (key D4), optional
 //   step = 0.01                    # the finite-difference step (of log10 or of the value), optional
 //   max_iterations = 50            # optional
+//   schedule = "anneal.csv"        # a temperature schedule (time_s,T_K), or its rows inline:
+//                                  #   [[0, 1073], [3600, 1273], [7200, 1273]]; optional
+//   output_times = [3600]          # more times the best-fit case writes results at, optional
 //   [set]                          # key overrides, as --set
 //   D2 = "200"
 //   [[parameter]]
@@ -18,7 +21,8 @@
 //   log = true                     # fitted as log10 of the value; the default
 //   [[profile]]
 //   file = "measured.csv"          # a measured-profile file (see measured_profile.h)
-//   time = 36000                   # s, the anneal time it was measured after
+//   time = 36000                   # s, the anneal time it was measured after (a run
+//                                  # writes its profile at exactly this time)
 //   shift_um = 0                   # added to its positions (µm)
 //   fit_shift = true               # fit that shift too
 //   uncertainty = 0.3              # at.% (or wt.%) of one measured value, optional
@@ -32,6 +36,7 @@
 #include <vector>
 
 #include "study/case_template.h"
+#include "study/heat_treatment_setting.h"
 
 namespace torvex {
 
@@ -57,6 +62,9 @@ struct FitConfig {
   std::string casePath;
   std::string output = "fit";
   std::vector<KeyOverride> overrides;
+  // The temperature schedule of every run, and the output times of the
+  // best-fit case's runs; may use the parameters.
+  HeatTreatmentSetting heatTreatment;
   std::optional<double> concentrationError;
   double step = 0.01;
   int maxIterations = 50;
@@ -69,7 +77,9 @@ struct FitConfig {
 // (and line where known) and the offending value: malformed TOML, an unknown
 // key, a value of the wrong type, a missing case, parameter or profile, a
 // repeated parameter, a bound that excludes the initial value, a log-scale
-// parameter that is not positive, a non-positive time, uncertainty or weight.
+// parameter that is not positive, a non-positive time, uncertainty or weight,
+// a schedule or output times that are not of their form or use a placeholder
+// that names no fitted parameter.
 FitConfig parseFitConfig(std::string_view text, const std::string& fileName);
 
 // Reads the file and parses it.
