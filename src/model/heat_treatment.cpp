@@ -254,6 +254,13 @@ std::vector<OutputTime> parseOutputTimes(const std::string& text) {
   return times;
 }
 
+std::vector<OutputTime> parseOutputTimeList(std::string_view text, const std::string& place) {
+  if (blank(text)) throw InputError(place + ": " + quoted(text) + ": no output time");
+  std::vector<OutputTime> times;
+  takeTimes(text, place, times);
+  return times;
+}
+
 std::vector<double> outputTimesWithin(const std::vector<OutputTime>& times, double startTime, double endTime) {
   std::vector<double> bare;
   for (const OutputTime& time : times) {

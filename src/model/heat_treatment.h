@@ -93,6 +93,11 @@ struct OutputTime {
 // times, or the file cannot be read or holds no time.
 std::vector<OutputTime> parseOutputTimes(const std::string& text);
 
+// The times of a list as parseOutputTimes reads one, never a file; `place`
+// names where the list stands in messages ("fit.toml, line 4"). Throws
+// InputError as parseOutputTimes does, and for a list with no time.
+std::vector<OutputTime> parseOutputTimeList(std::string_view text, const std::string& place);
+
 // Refuses an output time outside the run: at or before its start (no pass
 // ends there) or after its end. Returns the bare times.
 std::vector<double> outputTimesWithin(const std::vector<OutputTime>& times, double startTime, double endTime);

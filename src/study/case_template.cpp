@@ -131,6 +131,33 @@ RenderedFile readFile(const std::string& name, const std::string& path) {
 
 }  // namespace
 
+std::vector<std::string> placeholderNames(const std::string& text, const std::string& where) {
+  std::vector<std::string> names;
+  for (std::size_t at = text.find("{{"); at != std::string::npos; at = text.find("{{", at)) {
+    const std::size_t end = text.find("}}", at + 2);
+    if (end == std::string::npos)
+      throw InputError(where + ": a placeholder opened with {{ is not closed with }} (\"" + text + "\")");
+    names.push_back(trimmed(std::string_view(text).substr(at + 2, end - at - 2)));
+    at = end + 2;
+  }
+  return names;
+}
+
+std::string fillPlaceholders(std::string text, const std::map<std::string, std::string>& values,
+                             const std::string& where) {
+  for (std::size_t at = text.find("{{"); at != std::string::npos; at = text.find("{{", at)) {
+    const std::size_t end = text.find("}}", at + 2);
+    if (end == std::string::npos)
+      throw InputError(where + ": a placeholder opened with {{ is not closed with }} (\"" + text + "\")");
+    const std::string name = trimmed(std::string_view(text).substr(at + 2, end - at - 2));
+    const auto value = values.find(name);
+    if (value == values.end()) throw InputError(where + ": the placeholder {{" + name + "}} has no value");
+    text.replace(at, end + 2 - at, value->second);
+    at += value->second.size();
+  }
+  return text;
+}
+
 KeyOverride parseKeyOverride(std::string_view text) {
   const auto equals = text.find('=');
   if (equals == std::string_view::npos)

@@ -4,6 +4,7 @@
 // placeholders. Rendering makes the case that is actually run; it is written
 // beside the results so that the run can be repeated from it alone.
 
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -30,6 +31,15 @@ struct CaseParameter {
 KeyOverride parseKeyOverride(std::string_view text);
 CaseParameter parseCaseParameter(std::string_view text);
 
+// The names of the {{NAME}} placeholders in a text, in order. Throws
+// InputError beginning with `where` at a placeholder that is not closed.
+std::vector<std::string> placeholderNames(const std::string& text, const std::string& where);
+
+// The text with every {{NAME}} replaced by its value. Throws InputError
+// beginning with `where` at a placeholder without a value or not closed.
+std::string fillPlaceholders(std::string text, const std::map<std::string, std::string>& values,
+                             const std::string& where);
+
 struct RenderedFile {
   std::string name;  // as the data file names it (a relative path), or the data file's own name
   std::string read;  // the path it was read from
@@ -43,6 +53,10 @@ struct RenderedCase {
   // Side files named by an absolute path or one that leaves the case folder:
   // they are read where they are and not copied.
   std::vector<std::string> sideFilesLeftInPlace;
+  // Options of torvex-batch the case runs with besides its files (a study's
+  // heat treatment: --schedule with a file of the case, --output-times).
+  // A file option names the file relative to the case folder.
+  std::vector<std::string> runOptions;
 };
 
 // Reads the data file at `dataPath` and the side files it names (looked for

@@ -90,25 +90,7 @@ std::vector<std::string> rangeValues(const std::string& path, const std::string&
 
 // The names of the {{NAME}} placeholders in the text; throws at an unclosed one.
 std::vector<std::string> placeholders(const std::string& text, const std::string& path, int line) {
-  std::vector<std::string> names;
-  for (std::size_t at = text.find("{{"); at != std::string::npos; at = text.find("{{", at)) {
-    const std::size_t end = text.find("}}", at + 2);
-    if (end == std::string::npos)
-      refuse(path, line, "a placeholder opened with {{ is not closed with }} (\"" + text + "\")");
-    names.push_back(trimmed(text.substr(at + 2, end - at - 2)));
-    at = end + 2;
-  }
-  return names;
-}
-
-std::string filled(std::string text, const std::map<std::string, std::string>& values) {
-  for (std::size_t at = text.find("{{"); at != std::string::npos; at = text.find("{{", at)) {
-    const std::size_t end = text.find("}}", at + 2);
-    const std::string& value = values.at(trimmed(text.substr(at + 2, end - at - 2)));
-    text.replace(at, end + 2 - at, value);
-    at += value.size();
-  }
-  return text;
+  return placeholderNames(text, path + (line > 0 ? ":" + std::to_string(line) : std::string()));
 }
 
 // One CSV line split at commas; cells may be quoted ("a, b" and "" for ").
@@ -303,7 +285,9 @@ Study loadStudy(const std::string& path) {
   const auto besideStudy = [&](const std::string& name) {
     return fs::path(name).is_absolute() || folder.empty() ? name : (folder / name).lexically_normal().string();
   };
-  checkKeys(path, root, {"case", "output", "combine", "table", "parameters", "set", "run", "summary", "slurm"},
+  checkKeys(path, root,
+            {"case", "output", "combine", "table", "parameters", "set", "schedule", "output_times", "run", "summary",
+             "slurm"},
             "the study");
 
   const toml::node* caseNode = root.get("case");
@@ -352,6 +336,17 @@ Study loadStudy(const std::string& path) {
               [](const StudyOverride& a, const StudyOverride& b) { return a.line < b.line; });
   }
 
+  study.heatTreatment = readHeatTreatment(
+      root, path,
+      [&](const toml::node& node, const std::string&, const std::string& what) { refuse(path, lineOf(node), what); });
+  {
+    std::set<std::string> names;
+    for (const StudyParameter& parameter : study.parameters) names.insert(parameter.name);
+    for (const PlaceholderUse& use : placeholdersOf(study.heatTreatment))
+      if (names.count(use.name) == 0)
+        throw InputError(use.where + ": the placeholder {{" + use.name + "}} is no parameter of the study " + path);
+  }
+
   if (const toml::node* node = root.get("run")) {
     const toml::table& run = tableAt(path, *node, "run");
     checkKeys(path, run, {"options", "time_limit", "jobs"}, "[run]");
@@ -360,6 +355,11 @@ Study loadStudy(const std::string& path) {
       for (const std::string& option : study.runOptions)
         if (option == "--results" || option == "--set" || option == "--param" || option == "--check")
           refuse(path, lineOf(*options), "options cannot hold " + option + ": the study gives it to every case itself");
+        else if ((option == "--schedule" && study.heatTreatment.hasSchedule()) ||
+                 (option == "--output-times" && !study.heatTreatment.outputTimes.empty()))
+          refuse(path, lineOf(*options),
+                 "options cannot hold " + option + ": the study gives it in " +
+                     (option == "--schedule" ? "schedule" : "output_times"));
     }
     if (const toml::node* limit = run.get("time_limit")) {
       const double seconds = numberOf(path, limit, "time_limit", lineOf(*limit));
@@ -423,10 +423,19 @@ RenderedCase renderStudyCase(const Study& study, std::size_t index) {
   std::set<std::string> usedByOverrides;
   for (const StudyOverride& override : study.overrides) {
     for (const std::string& name : placeholders(override.text, study.path, override.line)) usedByOverrides.insert(name);
-    overrides.push_back({override.key, filled(override.text, values)});
+    overrides.push_back({override.key, fillPlaceholders(override.text, values, study.path)});
   }
+  for (const PlaceholderUse& use : placeholdersOf(study.heatTreatment)) usedByOverrides.insert(use.name);
   try {
-    return renderCase(study.casePath, overrides, parameters, usedByOverrides);
+    RenderedCase rendered = renderCase(study.casePath, overrides, parameters, usedByOverrides);
+    if (!study.heatTreatment.empty()) {
+      const RenderedHeatTreatment heat = renderHeatTreatment(study.heatTreatment, values);
+      addScheduleFile(rendered, heat);
+      if (heat.schedule) rendered.runOptions.insert(rendered.runOptions.end(), {"--schedule", kCaseScheduleFile});
+      if (!heat.outputTimesText.empty())
+        rendered.runOptions.insert(rendered.runOptions.end(), {"--output-times", heat.outputTimesText});
+    }
+    return rendered;
   } catch (const InputError& error) {
     std::string where;
     for (std::size_t p = 0; p < study.parameters.size(); ++p)
@@ -456,6 +465,7 @@ std::string inputFingerprint(const RenderedCase& rendered, const std::vector<std
   for (const RenderedFile& file : rendered.sideFiles) addFile(file);
   for (const std::string& name : rendered.sideFilesLeftInPlace) add(name);
   for (const std::string& option : runOptions) add(option);
+  for (const std::string& option : rendered.runOptions) add(option);
   char text[17];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
   return text;
@@ -496,6 +506,13 @@ void validateStudy(const Study& study) {
       if (const auto* fatal = dynamic_cast<const FatalModelError*>(&error); fatal && !fatal->detail().empty())
         message += ": " + fatal->detail();
       throw InputError(study.path + ": the first case does not load: " + message);
+    }
+    // Output times must lie within the run; the first case's run stands for
+    // all (a case whose own end time excludes one is refused when it runs).
+    if (!study.heatTreatment.outputTimes.empty()) {
+      std::map<std::string, std::string> values;
+      for (std::size_t p = 0; p < study.parameters.size(); ++p) values[study.parameters[p].name] = study.values[0][p];
+      outputTimesWithin(renderHeatTreatment(study.heatTreatment, values).outputTimes, model.startTime, model.endTime);
     }
   }
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "study/case_template.h"
+#include "study/heat_treatment_setting.h"
 
 namespace torvex {
 
@@ -60,6 +61,9 @@ struct Study {
   // values[c][p]: the value of parameter p in case c.
   std::vector<std::vector<std::string>> values;
   std::vector<StudyOverride> overrides;
+  // The temperature schedule and output times of every case (may use the
+  // parameters); empty: the case's own temperature, saves every D17 passes.
+  HeatTreatmentSetting heatTreatment;
   std::vector<std::string> runOptions;  // passed to every run of torvex-batch
   std::optional<double> timeLimitSeconds;
   std::optional<int> jobs;
@@ -78,8 +82,9 @@ struct Study {
 Study loadStudy(const std::string& path);
 
 // The case `index` of the study, rendered (overrides with the parameters
-// filled in, then the parameters in the files). Throws InputError naming the
-// study, the case and what does not fit.
+// filled in, then the parameters in the files; with a heat treatment, its
+// schedule file among the files and the options that run it). Throws
+// InputError naming the study, the case and what does not fit.
 RenderedCase renderStudyCase(const Study& study, std::size_t index);
 
 // A fingerprint of a rendered case and the options it runs with: equal

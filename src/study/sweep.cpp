@@ -263,6 +263,7 @@ struct PreparedCase {
   std::string directory;
   std::string dataPath;
   std::string fingerprint;
+  std::vector<std::string> caseOptions;  // the case's own run options, its files named by their paths
   bool done = false;
 };
 
@@ -275,6 +276,11 @@ PreparedCase prepareCase(const Study& study, std::size_t index) {
   const RenderedCase rendered = renderStudyCase(study, index);
   prepared.fingerprint = inputFingerprint(rendered, study.runOptions);
   prepared.dataPath = (fs::path(prepared.directory) / rendered.dataFile.name).string();
+  for (std::size_t k = 0; k < rendered.runOptions.size(); ++k) {
+    const bool file = k > 0 && rendered.runOptions[k - 1] == "--schedule";
+    prepared.caseOptions.push_back(file ? (fs::path(prepared.directory) / rendered.runOptions[k]).string()
+                                        : rendered.runOptions[k]);
+  }
   prepared.done = caseIsDone(prepared.directory, prepared.fingerprint);
   if (prepared.done) return prepared;
   std::error_code ignored;
@@ -296,6 +302,7 @@ struct RunningCase {
 pid_t startCase(const PreparedCase& prepared, const Study& study, const SweepOptions& options) {
   std::vector<std::string> args{options.executable, "--quiet"};
   args.insert(args.end(), study.runOptions.begin(), study.runOptions.end());
+  args.insert(args.end(), prepared.caseOptions.begin(), prepared.caseOptions.end());
   args.insert(args.end(), {"--results", (fs::path(prepared.directory) / "results").string(), prepared.dataPath});
   const std::string out = (fs::path(prepared.directory) / "stdout.txt").string();
   const std::string err = (fs::path(prepared.directory) / "stderr.txt").string();

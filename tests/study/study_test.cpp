@@ -121,6 +121,62 @@ TEST_F(StudyFile, MalformedStudiesAreRefusedNamingTheLine) {
             std::string::npos);
 }
 
+// A heat treatment of the study: the schedule rows take the case's values
+// and go into the case folder as its schedule file, and the options that run
+// it go with the case (and into its fingerprint). A study without one keeps
+// the fingerprint it always had.
+TEST_F(StudyFile, AScheduleAndOutputTimesFollowEachCase) {
+  const std::string head = "case = \"case.dat\"\n[parameters]\nT = [1273, 1373]\nD = [1e-9]\n";
+  const Study plain = load(head);
+  const RenderedCase plainCase = renderStudyCase(plain, 1);
+  EXPECT_TRUE(plainCase.runOptions.empty());
+  EXPECT_EQ(plainCase.sideFiles.size(), 1u);
+
+  const Study study =
+      load("schedule = [[0, 1073], [50, \"{{T}}\"], [100, \"{{T}}\"]]\noutput_times = [25, 50]\n" + head);
+  validateStudy(study);
+  const RenderedCase second = renderStudyCase(study, 1);
+  ASSERT_EQ(second.sideFiles.size(), 2u);
+  EXPECT_EQ(second.sideFiles[1].name, "schedule.csv");
+  EXPECT_EQ(second.sideFiles[1].lines, (std::vector<std::string>{"time_s,T_K", "0,1073", "50,1373", "100,1373"}));
+  EXPECT_EQ(second.runOptions, (std::vector<std::string>{"--schedule", "schedule.csv", "--output-times", "25,50"}));
+  EXPECT_NE(inputFingerprint(second, {}), inputFingerprint(renderStudyCase(study, 0), {}));
+  EXPECT_NE(inputFingerprint(second, {}), inputFingerprint(plainCase, {}));
+  // Without the heat treatment the same case has the same files as before.
+  EXPECT_EQ(plainCase.dataFile.lines, second.dataFile.lines);
+
+  // A schedule file beside the study, with a placeholder of its own.
+  test::writeBytes("anneal.csv", "time_s,T_K\n0,1073\n60,{{T}}\n");
+  const Study fromFile = load("schedule = \"anneal.csv\"\noutput_times = \"20:60:3\"\n" + head);
+  validateStudy(fromFile);
+  const RenderedCase first = renderStudyCase(fromFile, 0);
+  EXPECT_EQ(first.sideFiles.back().lines, (std::vector<std::string>{"time_s,T_K", "0,1073", "60,1273"}));
+  EXPECT_EQ(first.runOptions.back(), "20:60:3");
+}
+
+// Each refusal names the file and line of the heat treatment, and for a
+// value that only a case makes wrong, the case.
+TEST_F(StudyFile, AMalformedHeatTreatmentIsRefusedBeforeAnyRun) {
+  const std::string head = "case = \"case.dat\"\n[parameters]\nT = [1273, -5]\nD = [1e-9]\n";
+  test::writeBytes("down.csv", "time_s,T_K\n0,1073\n60,1000\n30,900\n");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"schedule = [[0, 1073], [10, \"{{T}}\"]]\n" + head,
+       "case 1 (T = -5, D = 1E-9): study.toml, line 1: '[10, -5]': the temperature must be above 0 K"},
+      {"schedule = [[0, \"{{Tx}}\"]]\n" + head, "study.toml, line 1: the placeholder {{Tx}} is no parameter"},
+      {"schedule = [[0, 1073], [1]]\n" + head, "study.toml:1: a row is [time_s, T_K]"},
+      {"schedule = 1073\n" + head, "study.toml:1: needs a file name"},
+      {"schedule = \"absent.csv\"\n" + head, "the schedule file absent.csv cannot be read"},
+      {"schedule = \"down.csv\"\n" + head, "down.csv, line 4: '30,900': the times must increase"},
+      {"output_times = [50, 20]\n" + head, "study.toml, line 1, output_times: '20': the output times must increase"},
+      {"output_times = [500]\n" + head, "the output time 500 s lies outside the run"},
+      {"output_times = []\n" + head, "study.toml:1: holds no time"},
+      {"schedule = [[0, 1073]]\n" + head + "[run]\noptions = [\"--schedule\", \"x.csv\"]\n",
+       "options cannot hold --schedule: the study gives it in schedule"},
+  };
+  for (const auto& [text, expected] : cases)
+    EXPECT_NE(refusal(text).find(expected), std::string::npos) << text << "\n-> " << refusal(text);
+}
+
 TEST(StudyResults, NamesParseIntoWhatTheyMeasure) {
   const auto below = parseStudyResult("time_N1_left_below_0.15");
   ASSERT_TRUE(below);
