@@ -38,6 +38,9 @@ std::optional<std::string> cellText(const toml::node& node) {
 }
 
 std::string readScheduleText(const std::string& path, const toml::node& node, const TomlRefusal& refuse) {
+  // A device or a pipe is no schedule, and reading one could wait for ever.
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) refuse(node, "schedule", "the schedule file " + path + " cannot be read");
   std::ifstream in(path, std::ios::binary);
   if (!in) refuse(node, "schedule", "the schedule file " + path + " cannot be read");
   std::string text;
@@ -103,6 +106,8 @@ HeatTreatmentSetting readHeatTreatment(const toml::table& root, const std::strin
     }
     if (setting.outputTimes.empty()) fail(*node, "output_times", "holds no time");
   }
+  // Without placeholders every case has the same heat treatment: check it now.
+  if (placeholdersOf(setting).empty()) renderHeatTreatment(setting, {});
   return setting;
 }
 

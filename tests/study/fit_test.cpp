@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "model/errors.h"
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
 #include "run/integrator.h"
@@ -66,13 +68,16 @@ void writeTernaryCase() {
 // `count` points across the middle of the sample; noise (at.%) from a fixed
 // seed; positions written shifted by -shiftUm.
 void writeMeasured(const std::string& dataFile, const std::vector<CaseParameter>& parameters, double time,
-                   const std::string& out, int count, double noise = 0.0, double shiftUm = 0.0) {
+                   const std::string& out, int count, double noise = 0.0, double shiftUm = 0.0,
+                   const char* schedule = nullptr) {
   const RenderedCase rendered = renderCase(dataFile, {{DataKey::D1, "0 " + formatGeneral(time)}}, parameters);
   const std::string path = writeRenderedCase(rendered, "truth");
   TForm1 model;
   model.sideFileDirectory = "truth";
   model.resultsDirectory = "truth/results";
   model.load(path);
+  if (schedule != nullptr)
+    model.temperatureSchedule = std::make_shared<const TemperatureSchedule>(parseSchedule(schedule, "truth.csv"));
   DirectRunHost host(model);
   const RunSummary summary = Execute(model, host);
   ASSERT_EQ(summary.end, RunEnd::Completed);
@@ -189,6 +194,14 @@ TEST(FitConfigFile, RefusesWhatCannotMeanAFit) {
       {good + "[set]\nD99 = \"1\"\n", "key 'set.D99'"},
       {"step = 2\n" + good, "key 'step': must lie in (0, 0.5]"},
       {"max_iterations = 1.5\n" + good, "key 'max_iterations'"},
+      {"schedule = 1273\n" + good, "f.toml, line 1, key 'schedule': needs a file name"},
+      {"schedule = [[0, 1273, 5]]\n" + good, "key 'schedule': a row is [time_s, T_K]"},
+      {"schedule = [[0, true]]\n" + good, "key 'schedule': a row holds numbers or texts"},
+      {"schedule = []\n" + good, "key 'schedule': the list of rows is empty"},
+      {"schedule = \"absent.csv\"\n" + good, "the schedule file absent.csv cannot be read"},
+      {"schedule = [[0, \"{{Tx}}\"]]\n" + good, "f.toml, line 1: the placeholder {{Tx}} names no parameter"},
+      {"output_times = { at = 5 }\n" + good, "key 'output_times': needs a list of times"},
+      {"output_times = [5, \"soon\"]\n" + good, "output_times: 'soon': not a time in seconds"},
   };
   for (const auto& c : cases) {
     try {
@@ -241,6 +254,69 @@ TEST_F(FitCheck, RefusesBeforeAnyRun) {
   // with one formula for two components.
   writeText("binary.dfv", "# 1\n{{DA}}*{{DB}}\n");
   expectRefused(fit, "binary.dat");
+}
+
+// A heat treatment is checked with the rest of the fit, before any run.
+TEST_F(FitCheck, RefusesAHeatTreatmentThatCannotBeRun) {
+  const std::string fit = kBinaryFit;
+  expectRefused("schedule = [[0, 1073], [60, 1173], [30, 1273]]\n" + fit,
+                "fit.toml, line 1: '[30, 1273]': the times must increase (line 1 is at 60 s)");
+  // Rows that use a parameter are checked as filled in at the initial values.
+  expectRefused("schedule = [[0, \"{{DA}} K\"]]\n" + fit, "fit.toml, line 1: '[0, 3e-10 K]': the temperature is not");
+  // The best-fit case runs to the latest measured time, 3600 s.
+  expectRefused("output_times = [600, 4000]\n" + fit, "the output time 4000 s lies outside the run");
+  writeText("anneal.csv", "time_s,T_K\n0,1073\n3600,-1\n");
+  expectRefused("schedule = \"anneal.csv\"\n" + fit, "anneal.csv, line 3: '3600,-1': the temperature must be above");
+}
+
+class FitHeatTreatment : public FitCase {};
+
+// The profiles of all measured times come from one run, which lands on each
+// earlier time as an output time: each is the profile of a run that ends at
+// its time within the integration's tolerance, and a fit with two times costs
+// the runs of a fit with one.
+TEST_F(FitHeatTreatment, OneRunServesEveryMeasuredTime) {
+  writeMeasured("binary.dat", {{"DA", "1e-10"}, {"DB", "3e-11"}}, 1800, "early.csv", 20);
+  const std::string head =
+      "case = \"binary.dat\"\nmax_iterations = 0\n[[parameter]]\nname = \"DA\"\ninitial = 2e-10\n"
+      "[[parameter]]\nname = \"DB\"\ninitial = 5e-11\n[[profile]]\nfile = \"early.csv\"\ntime = 1800\n";
+  writeText("one.toml", head);
+  writeText("two.toml", head + "[[profile]]\nfile = \"measured.csv\"\ntime = 3600\n");
+  const FitResult one = runFit(readFitConfig("one.toml"), {1, nullptr, {}, {}});
+  const FitResult two = runFit(readFitConfig("two.toml"), {1, nullptr, {}, {}});
+  EXPECT_EQ(two.runs, one.runs);
+  std::vector<double> early;
+  for (const ResidualRow& row : two.residuals)
+    if (row.profile == 0) early.push_back(row.simulated);
+  ASSERT_EQ(early.size(), one.residuals.size());
+  double largest = 0;
+  for (std::size_t k = 0; k < early.size(); ++k)
+    largest = std::max(largest, std::fabs(early[k] - one.residuals[k].simulated));
+  // The run to 3600 s takes longer steps than one that ends at 1800 s (the
+  // step grows unless the next interval would reach the end): 4e-10 at.%.
+  EXPECT_LT(largest, 1e-6);
+  // The late profile is the end of the run, not the early one again.
+  EXPECT_NE(two.residuals.back().simulated, early.back());
+}
+
+// A fit's runs follow its schedule: profiles measured after a ramp and hold
+// are matched exactly at the true values with the schedule (inline rows or
+// a file), and not without it.
+TEST_F(FitHeatTreatment, RunsFollowTheSchedule) {
+  writeText("binary.dfv", "# 1\n{{DA}}*exp(20000*(1/1273-1/T))\n# 2\n{{DB}}*exp(20000*(1/1273-1/T))\n");
+  const char* const ramp = "time_s,T_K\n0,1073\n1800,1273\n3600,1273\n";
+  writeMeasured("binary.dat", {{"DA", "1e-10"}, {"DB", "3e-11"}}, 3600, "annealed.csv", 30, 0.0, 0.0, ramp);
+  const std::string fit =
+      "case = \"binary.dat\"\nmax_iterations = 0\n[[parameter]]\nname = \"DA\"\ninitial = 1e-10\n"
+      "[[parameter]]\nname = \"DB\"\ninitial = 3e-11\n[[profile]]\nfile = \"annealed.csv\"\ntime = 3600\n";
+  writeText("rows.toml", "schedule = [[0, 1073], [1800, 1273], [3600, 1273]]\n" + fit);
+  writeText("anneal.csv", ramp);
+  writeText("file.toml", "schedule = \"anneal.csv\"\n" + fit);
+  writeText("none.toml", fit);
+  for (const char* name : {"rows.toml", "file.toml"})
+    EXPECT_LT(runFit(readFitConfig(name), {1, nullptr, {}, {}}).profiles[0].rmsPercent, 1e-9) << name;
+  // At D8 = 1000 K throughout, the diffusivities are far smaller.
+  EXPECT_GT(runFit(readFitConfig("none.toml"), {1, nullptr, {}, {}}).profiles[0].rmsPercent, 1.0);
 }
 
 // Recovery within 1 % from a factor 3 off, no noise.
