@@ -126,7 +126,7 @@ void substitute(RenderedFile& file, const std::map<std::string, std::string>& va
 RenderedFile readFile(const std::string& name, const std::string& path) {
   TextList list;
   list.loadFromFile(path);
-  return {name, path, list.lines(), false};
+  return {name, path, list.lines(), false, std::nullopt};
 }
 
 }  // namespace
@@ -239,6 +239,10 @@ std::string writeRenderedCase(const RenderedCase& rendered, const std::string& d
   const auto save = [&](const RenderedFile& file) {
     const std::filesystem::path target = std::filesystem::path(directory) / file.name;
     std::filesystem::create_directories(target.parent_path(), ignored);
+    if (file.text) {
+      ReplaceFileContent(target.string(), *file.text);
+      return target.string();
+    }
     TextList list;
     for (const std::string& line : file.lines) list.add(line);
     list.saveToFile(target.string());

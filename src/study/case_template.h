@@ -5,6 +5,7 @@
 // beside the results so that the run can be repeated from it alone.
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -45,6 +46,9 @@ struct RenderedFile {
   std::string read;  // the path it was read from
   std::vector<std::string> lines;
   bool changed = false;  // a parameter was substituted into it
+  // When set, the file is written as this text, byte for byte, rather than
+  // as the lines in the case files' own line ends.
+  std::optional<std::string> text;
 };
 
 struct RenderedCase {

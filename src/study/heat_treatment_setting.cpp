@@ -170,7 +170,9 @@ void addScheduleFile(RenderedCase& rendered, const RenderedHeatTreatment& heat) 
     if (file.name == kCaseScheduleFile)
       throw InputError(file.read + ": the case names a side file " + kCaseScheduleFile +
                        ", the name its temperature schedule is written under; rename the side file");
-  RenderedFile file{kCaseScheduleFile, heat.schedule->source(), {}, true};
+  // Written as the text the schedule was read from, so that its digest is
+  // that of the file.
+  RenderedFile file{kCaseScheduleFile, heat.schedule->source(), {}, true, heat.scheduleCsv};
   std::istringstream lines(heat.scheduleCsv);
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -207,6 +207,45 @@ TEST_F(Sweep, CtrlCStopsTheRunningCasesWithTheirResultsAndExits130) {
   EXPECT_TRUE(fs::exists(path("runs/cases/0000/results/at_out.dat")));
 }
 
+// A study's heat treatment: each case follows its own schedule (the hold
+// temperature is the parameter), writes its results at the output times, and
+// its folder with schedule.csv reruns it alone; a Slurm task runs it alike.
+TEST_F(Sweep, EachCaseFollowsItsScheduleAndWritesAtTheOutputTimes) {
+  study(
+      "case = \"interdiffusion.dat\"\noutput = \"runs\"\n"
+      "schedule = [[0, 1273], [5, \"{{T}}\"], [20, \"{{T}}\"]]\noutput_times = [2.5, 7]\n"
+      "[parameters]\nT = [1273, 1373]\n[set]\nD1 = \"0 20\"\n");
+  const Outcome swept = run(dir_.path(), "sweep study.toml -j 2");
+  ASSERT_EQ(swept.status, 0) << swept.output;
+  EXPECT_EQ(test::readBytes(path("runs/cases/0001/schedule.csv")), "time_s,T_K\n0,1273\n5,1373\n20,1373\n");
+  for (const char* name : {"0000", "0001"}) {
+    const std::string history = test::readBytes(path("runs/cases/" + std::string(name) + "/results/history.csv"));
+    EXPECT_TRUE(contains(history, "\n2.5,")) << name;
+    EXPECT_TRUE(contains(history, "\n7,")) << name;
+  }
+  // The hotter hold moves the plane further.
+  EXPECT_NE(test::readBytes(path("runs/cases/0000/results/at_out.dat")),
+            test::readBytes(path("runs/cases/0001/results/at_out.dat")));
+  const Outcome alone = run(dir_.path(),
+                            "--quiet --schedule runs/cases/0001/schedule.csv --output-times 2.5,7 --results again "
+                            "runs/cases/0001/interdiffusion.dat");
+  ASSERT_EQ(alone.status, 0) << alone.output;
+  for (const char* file : {"at_out.dat", "history.csv"})
+    EXPECT_EQ(test::readBytes(path(std::string("again/") + file)),
+              test::readBytes(path(std::string("runs/cases/0001/results/") + file)))
+        << file;
+  // Nothing changed: nothing runs again. A changed schedule reruns both.
+  EXPECT_TRUE(contains(run(dir_.path(), "sweep study.toml").output, "0 to run (2 done already)"));
+  study(
+      "case = \"interdiffusion.dat\"\noutput = \"runs\"\n"
+      "schedule = [[0, 1273], [6, \"{{T}}\"], [20, \"{{T}}\"]]\noutput_times = [2.5, 7]\n"
+      "[parameters]\nT = [1273, 1373]\n[set]\nD1 = \"0 20\"\n");
+  EXPECT_TRUE(contains(run(dir_.path(), "sweep study.toml --slurm").output, "sweep.sbatch"));
+  ASSERT_EQ(run(dir_.path(), "sweep study.toml --task 1").status, 0);
+  EXPECT_EQ(test::readBytes(path("runs/cases/0001/schedule.csv")), "time_s,T_K\n0,1273\n6,1373\n20,1373\n");
+  EXPECT_TRUE(contains(test::readBytes(path("runs/cases/0001/results/history.csv")), "\n7,"));
+}
+
 TEST_F(Sweep, BadStudiesAndOptionsRunNothing) {
   study("case = \"interdiffusion.dat\"\noutput = \"runs\"\n[parameters]\nT = [1273]\n[set]\nD8 = \"{{Temp}}\"\n");
   const Outcome bad = run(dir_.path(), "sweep study.toml");
