@@ -315,6 +315,13 @@ TEST_F(FitHeatTreatment, RunsFollowTheSchedule) {
   writeText("none.toml", fit);
   for (const char* name : {"rows.toml", "file.toml"})
     EXPECT_LT(runFit(readFitConfig(name), {1, nullptr, {}, {}}).profiles[0].rmsPercent, 1e-9) << name;
+  // The report's case holds the schedule it ran with, and fit.json its rows.
+  const FitConfig rows = readFitConfig("rows.toml");
+  writeFitReport(rows, runFit(rows, {1, nullptr, {}, {}}));
+  EXPECT_EQ(test::readBytes("fit/case/schedule.csv"), ramp);
+  const std::string json = test::readBytes("fit/fit.json");
+  EXPECT_NE(json.find("\"heat_treatment\""), std::string::npos);
+  EXPECT_NE(json.find("\"file\": \"case/schedule.csv\""), std::string::npos) << json;
   // At D8 = 1000 K throughout, the diffusivities are far smaller.
   EXPECT_GT(runFit(readFitConfig("none.toml"), {1, nullptr, {}, {}}).profiles[0].rmsPercent, 1.0);
 }
