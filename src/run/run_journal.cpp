@@ -1,6 +1,7 @@
 #include "run/run_journal.h"
 #include "run/theory_checks.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include "model/errors.h"
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
 #include "run/results_files.h"
@@ -203,10 +205,26 @@ RunOutcome outcomeOf(const TForm1& m, const RunJournal& journal) {
   return o;
 }
 
+// The time from which the temperature stayed constant to the end of the run:
+// the end of the last ramp or step of the schedule within the run, or the
+// start of the run when the temperature never changed (no schedule, or one
+// that is flat over the run).
+double isothermalFrom(const TForm1& m) {
+  if (!m.temperatureSchedule) return m.startTime;
+  const std::vector<ScheduleRow>& rows = m.temperatureSchedule->rows();
+  double from = m.startTime;
+  for (std::size_t k = 1; k < rows.size(); ++k)
+    if (rows[k].temperature != rows[k - 1].temperature && rows[k].time > m.startTime &&
+        rows[k - 1].time < m.currentTime)
+      from = std::max(from, std::min(rows[k].time, m.currentTime));
+  return from;
+}
+
 std::vector<RunCheck> checksOf(const TForm1& m, const RunJournal& journal) {
   std::vector<RunCheck> checks;
   checks.push_back(boundsCheck(journal.bounds));
   const bool open = m.boundaryFluxMode != 0;
+  const double hold = isothermalFrom(m);
   const std::vector<double> inventory = componentInventories(m);
   for (int i = 0; i < m.componentCount; ++i) {
     const auto c = static_cast<std::size_t>(i);
@@ -219,13 +237,35 @@ std::vector<RunCheck> checksOf(const TForm1& m, const RunJournal& journal) {
       if (!(std::fabs(ends[e] - journal.startEndRatios[e]) <= kEndReachedChange)) reached = true;
     const auto last = static_cast<std::size_t>(m.pointCount - 1);
     const double spacing = (m.position[last] - m.position[0]) / static_cast<double>(last);
-    checks.push_back(kirkendallExponentCheck(journal.passTimes, journal.kirkendallShifts, spacing, reached));
+    // The plane moves as the square root of t only at one temperature; under
+    // a changing one it follows the time-integrated diffusivity instead.
+    if (hold == m.startTime)
+      checks.push_back(kirkendallExponentCheck(journal.passTimes, journal.kirkendallShifts, spacing, reached));
   }
   if (m.boundaryFluxMode == 2) {
     const auto [alloy, oxide] = lastFluxComparison(m);
     checks.push_back(fluxBalanceCheck(alloy, oxide));
-    for (RunCheck& check : parabolicGrowthChecks(journal.passTimes, journal.oxideThickness, journal.lastKp))
-      checks.push_back(std::move(check));
+    if (hold == m.startTime) {
+      for (RunCheck& check : parabolicGrowthChecks(journal.passTimes, journal.oxideThickness, journal.lastKp))
+        checks.push_back(std::move(check));
+    } else {
+      // kp is constant only over the final isothermal hold: the parabolic
+      // law is checked there (X^2 = X0^2 + 2 kp (t - t0)), when it has a
+      // record to check.
+      std::vector<double> times;
+      std::vector<double> thickness;
+      for (std::size_t k = 0; k < journal.passTimes.size(); ++k)
+        if (journal.passTimes[k] >= hold) {
+          times.push_back(journal.passTimes[k]);
+          thickness.push_back(journal.oxideThickness[k]);
+        }
+      if (times.size() >= 3)
+        for (RunCheck& check : parabolicGrowthChecks(times, thickness, journal.lastKp)) {
+          check.meaning +=
+              " Under the temperature schedule, over the final hold from t = " + formatGeneral(hold) + " s.";
+          checks.push_back(std::move(check));
+        }
+    }
   }
   // Where the chosen equations depart from closed-form theory.
   for (RunCheck& check : theoryChecks(m, journal.startInventory)) checks.push_back(std::move(check));

@@ -200,6 +200,14 @@ namespace torvex {
 namespace {
 
 // The README's worked example stays a study that runs.
+TEST(StudyExample, TheAnnealStudyOfTheExamplesIsValid) {
+  const Study study = loadStudy(TORVEX_TEST_DATA_DIR "/../../examples/sweep/anneal-study.toml");
+  EXPECT_EQ(study.caseCount(), 3u);
+  validateStudy(study);
+  const RenderedCase last = renderStudyCase(study, 2);
+  EXPECT_EQ(last.sideFiles.back().lines.at(2), "1800,1173");
+}
+
 TEST(StudyExample, TheOxidationStudyOfTheExamplesIsValid) {
   const Study study = loadStudy(TORVEX_TEST_DATA_DIR "/../../examples/sweep/oxidation-study.toml");
   EXPECT_EQ(study.caseCount(), 9u);
