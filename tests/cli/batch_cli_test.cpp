@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/sha256.h"
+#include "run/run_report.h"
 #include "support/batch_process.h"
 #include "support/case_file.h"
 #include "support/test_files.h"
@@ -151,9 +153,10 @@ TEST(BatchCli, ScheduleAndOutputTimesAreReadOrRefusedBeforeTheRun) {
   const auto run = runBatch(dir.path(), "--quiet --schedule heat.csv --output-times 0.25,0.5:1.5:3 run.dat");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_TRUE(contains(run.output, "final time        2 s (end time 2 s)")) << run.output;
-  EXPECT_TRUE(contains(run.output,
-                       "  schedule          heat.csv, 2 rows, T from 1000 to 1200 K, 1200 K at the final "
-                       "time\n  output times      4, from 0.25 to 1.5 s\n"))
+  EXPECT_TRUE(contains(run.output, "  schedule          heat.csv (sha256 " +
+                                       sha256Hex(test::readBytes(dir.file("heat.csv"))).substr(0, 12) +
+                                       "), 2 rows, T from 1000 to 1200 K, 1200 K at the final "
+                                       "time\n  output times      4, from 0.25 to 1.5 s\n"))
       << run.output;
 
   test::writeBytes(dir.file("bad.csv"), "time_s,T_K\n0,1000\n1,-3\n");
@@ -175,6 +178,48 @@ TEST(BatchCli, ScheduleAndOutputTimesAreReadOrRefusedBeforeTheRun) {
     EXPECT_TRUE(contains(check.output, c.message)) << check.output;
   }
   EXPECT_EQ(runBatch(dir.path(), "run.dat --schedule").status, 2);
+}
+
+// run.json records the schedule a run followed (the file, the digest of its
+// bytes as read, CR LF line ends and all, and its rows, a step included) and
+// the output times; --report repeats them. A run without either has no
+// heat_treatment key, so its report keeps the keys it always had.
+TEST(BatchCli, RunReportRecordsTheScheduleAndTheOutputTimes) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7*exp((T-1000)/500)");
+  shortRun().write(dir.file("run.dat"));
+  const std::string schedule = "time_s,T_K\r\n0,1073\r\n0.5,1273.5\r\n\r\n1.5,1273.5\r\n1.5,1100\r\n";
+  test::writeBytes(dir.file("heat.csv"), schedule);
+  const auto run = runBatch(dir.path(), "--quiet --schedule heat.csv --output-times 0.1,0.7:1.3:3 run.dat");
+  ASSERT_EQ(run.status, 0) << run.output;
+  const RunReport report = readRunReport(dir.file("results"));
+  ASSERT_TRUE(report.heatTreatment.schedule.has_value());
+  const ScheduleRecord& recorded = *report.heatTreatment.schedule;
+  EXPECT_EQ(recorded.file, "heat.csv");
+  EXPECT_EQ(recorded.sha256, sha256Hex(schedule));
+  std::vector<std::pair<double, double>> rows;
+  for (const ScheduleRow& row : recorded.rows) rows.emplace_back(row.time, row.temperature);
+  EXPECT_EQ(rows, (std::vector<std::pair<double, double>>{{0, 1073}, {0.5, 1273.5}, {1.5, 1273.5}, {1.5, 1100}}));
+  EXPECT_EQ(report.heatTreatment.outputTimes, (std::vector<double>{0.1, 0.7, 1, 1.3}));
+  EXPECT_EQ(report.outcome.end, "completed");
+
+  const auto shown = runBatch(dir.path(), "--report results");
+  EXPECT_EQ(shown.status, 0) << shown.output;
+  EXPECT_TRUE(contains(shown.output, "  schedule          heat.csv (sha256 " + sha256Hex(schedule).substr(0, 12) +
+                                         "), 4 rows, T from 1073 to 1273.5 K, 1100 K at the final time\n"
+                                         "  output times      4, from 0.1 to 1.3 s\n"))
+      << shown.output;
+
+  // The key goes with the schedule and the times; output times alone leave
+  // the schedule null.
+  ASSERT_EQ(runBatch(dir.path(), "--quiet --output-times 1 run.dat").status, 0);
+  const std::string timesOnly = test::readBytes(dir.file("results/run.json"));
+  EXPECT_TRUE(contains(timesOnly, "\"schedule\": null")) << timesOnly;
+  EXPECT_FALSE(readRunReport(dir.file("results")).heatTreatment.schedule.has_value());
+  ASSERT_EQ(runBatch(dir.path(), "--quiet run.dat").status, 0);
+  const std::string plain = test::readBytes(dir.file("results/run.json"));
+  EXPECT_FALSE(contains(plain, "heat_treatment")) << plain;
+  EXPECT_FALSE(contains(runBatch(dir.path(), "--report results").output, "schedule"));
 }
 
 // The summary ends with what the chosen equations do differently from the
