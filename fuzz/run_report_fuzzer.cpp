@@ -31,5 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static_cast<void>(torvex::describeCheck(again.checks[c]));
   }
   if (again.outcome.end != report.outcome.end || again.inputFiles.size() != report.inputFiles.size()) std::abort();
+  const torvex::HeatTreatmentRecord& heat = report.heatTreatment;
+  if (again.heatTreatment.schedule.has_value() != heat.schedule.has_value() ||
+      again.heatTreatment.outputTimes.size() != heat.outputTimes.size())
+    std::abort();
+  if (heat.schedule && again.heatTreatment.schedule->rows.size() != heat.schedule->rows.size()) std::abort();
+  static_cast<void>(torvex::describeHeatTreatment(again.heatTreatment, again.outcome.finalTime));
   return 0;
 }

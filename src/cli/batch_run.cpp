@@ -158,22 +158,6 @@ const char* describeEnd(RunEnd end) {
   return "";
 }
 
-// The schedule and the output times the run followed, when it had them.
-void printHeatTreatment(const TForm1& m) {
-  if (const auto& schedule = m.temperatureSchedule) {
-    const auto& rows = schedule->rows();
-    const auto [coolest, hottest] = std::minmax_element(
-        rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.temperature < b.temperature; });
-    std::cout << "  schedule          " << schedule->source() << ", "
-              << formatInteger(static_cast<long long>(rows.size())) << " rows, T from "
-              << formatGeneral(coolest->temperature) << " to " << formatGeneral(hottest->temperature) << " K, "
-              << formatGeneral(schedule->temperatureAt(m.currentTime)) << " K at the final time\n";
-  }
-  if (!m.outputTimes.empty())
-    std::cout << "  output times      " << formatInteger(static_cast<long long>(m.outputTimes.size())) << ", from "
-              << formatGeneral(m.outputTimes.front()) << " to " << formatGeneral(m.outputTimes.back()) << " s\n";
-}
-
 // The conservative scheme: its frame, and the amount of every component at
 // the start and at the end beside what crossed the ends, so that a change
 // the fluxes do not account for (the per-pass normalisation, the molar-ratio
@@ -324,7 +308,7 @@ int runBatchCase(const BatchRunOptions& options) {
   if (!host.nonFinite().seen) host.lookForNonFinite();
 
   printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
-  printHeatTreatment(model);
+  std::cout << describeHeatTreatment(HeatTreatmentOf(model), model.currentTime);
   if (model.differenceScheme == 3) printConservation(model, startInventory);
   if (const RunReport* report = LastRunReport(model)) printChecks(report->checks);
   std::cout.flush();
@@ -369,7 +353,8 @@ int printRunReport(const std::string& resultsDirectory) {
             << formatInteger(o.acceptedPasses) << " accepted, " << formatInteger(o.rejectedPasses) << " rejected)\n"
             << "  final time        " << formatGeneral(o.finalTime) << " s (end time " << formatGeneral(o.endTime)
             << " s)\n"
-            << "  wall time         " << formatDuration(o.wallSeconds) << "\n";
+            << "  wall time         " << formatDuration(o.wallSeconds) << "\n"
+            << describeHeatTreatment(report.heatTreatment, o.finalTime);
   printChecks(report.checks);
   return kExitRunComplete;
 }

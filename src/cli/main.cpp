@@ -98,13 +98,14 @@ This is its headless runner.
                         evaluation uses T at its own time (mobilities, the T
                         of side-file formulas, the built-in parameters, the
                         oxidation constants); no pass steps over a row's time.
+                        run.json records the file, its SHA-256 and its rows.
   --output-times LIST   Also write the results at exactly these times (s):
                         a comma-separated list (600,1800,3600), an even
                         spacing start:stop:count (0:3600:7 gives every
                         600 s), or a file of times separated by commas or
                         line ends. The run clips its step to land on each,
                         as on the end time; each must lie after the start and
-                        not after the end of the run.
+                        not after the end of the run. run.json records them.
   --check CASE.dat      Load the input data file CASE.dat and the side files it
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
@@ -113,7 +114,8 @@ This is its headless runner.
                         solver has no equations for, run settings no run
                         can use and values that describe no physical case,
                         as a run would refuse them).
-  --report RESULTS_DIR  Print the outcome and the verification checks of the
+  --report RESULTS_DIR  Print the outcome, the schedule and output times (when
+                        the run had them) and the verification checks of the
                         run whose results are in RESULTS_DIR (its run.json).
   sweep STUDY.toml      Run a parameter study (see the README): every case
                         is rendered into OUTPUT/cases/NNNN/ and run there as

@@ -33,16 +33,19 @@ constexpr const char* kHelp = R"(Usage: torvex-plot RESULTS_DIR [--measured FILE
 
 Writes every chart that applies to the run whose results are in RESULTS_DIR:
 the concentration profiles at the last save (or at each time of --times),
-the evolution of each component's profile, the diffusion path, the
-Kirkendall plane against the square root of time with its fit, and under
-selective oxidation the surface composition and the squared scale thickness
-with its parabolic fit. Each chart goes out in every format asked for and as
+the temperature schedule the run followed with its saves marked on it (when
+run.json records one), the evolution of each component's profile, the
+diffusion path, the Kirkendall plane against the square root of time with
+its fit, and under selective oxidation the surface composition and the
+squared scale thickness with its parabolic fit. Each chart goes out in every format asked for and as
 CSV holding exactly the points drawn. The paths written are printed, one a
 line.
 
   RESULTS_DIR         A run's results folder: its history.csv and series.csv
                       when present, otherwise at_out.dat, wt_out.dat,
-                      Kirk_plane.dat and boundary_flux.dat.
+                      Kirk_plane.dat and boundary_flux.dat; and run.json
+                      for the schedule (one that cannot be read leaves the
+                      temperature chart out, with a message).
   --measured FILE     A measured profile (CSV; see the README) drawn over the
                       simulated one, with the RMS misfit in the legend.
   --shift-um X        Added to every measured position, in micrometres.
@@ -174,6 +177,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   try {
     const RunData run = ReadRunData(options.folder);
+    for (const std::string& note : run.notes) std::cerr << "torvex-plot: " << note << "\n";
     std::optional<MeasuredProfile> measured;
     if (options.measured) {
       MeasuredProfileOptions read;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
 
 namespace torvex::plot {
@@ -149,6 +150,65 @@ ChartData ProfilesChart(const RunData& run, const ChartOptions& options) {
   for (int c = 0; c < run.componentCount; ++c)
     chart.series.push_back(
         {componentName(c), ComponentColour(c), false, false, x, componentColumn(run, frame, basis, c)});
+  return chart;
+}
+
+ChartData TemperatureChart(const RunData& run, const ChartOptions& options) {
+  ChartData chart;
+  chart.id = "temperature";
+  chart.title = "Temperature schedule";
+  chart.xTitle = "t [s]";
+  chart.yTitle = "T [K]";
+  chart.yMargin = 0.05;  // the hold at the top and its markers off the frame
+  const std::size_t count = std::min(run.scheduleTimeS.size(), run.scheduleTemperatureK.size());
+  if (count == 0 || run.frames.empty()) return chart;
+  // The T(t) the run itself followed: interpolated between the rows, and at
+  // a step the second row from the step on.
+  std::vector<ScheduleRow> rows;
+  for (std::size_t k = 0; k < count; ++k) rows.push_back({run.scheduleTimeS[k], run.scheduleTemperatureK[k], 0});
+  const TemperatureSchedule schedule(rows, run.scheduleFile);
+  const double start = std::min(run.startTimeS, run.frames.front().timeS);
+  double end = run.frames.back().timeS;
+  if (std::isfinite(run.endTimeS)) end = std::max(end, run.endTimeS);
+
+  // The rows within the run, and T at its start and end unless a row is
+  // there: two rows at one time draw the step as an upright line.
+  std::string file = run.scheduleFile;
+  if (const std::size_t slash = file.find_last_of('/'); slash != std::string::npos) file.erase(0, slash + 1);
+  ChartSeries curve{"T(t) of " + (file.empty() ? std::string("the schedule") : file), 0xD55E00, false, false, {}, {}};
+  const auto first =
+      std::lower_bound(rows.begin(), rows.end(), start, [](const ScheduleRow& row, double t) { return row.time < t; });
+  const auto last =
+      std::upper_bound(first, rows.end(), end, [](double t, const ScheduleRow& row) { return t < row.time; });
+  if (first == last || first->time > start) {
+    curve.x.push_back(start);
+    curve.y.push_back(schedule.temperatureAt(start));
+  }
+  for (auto row = first; row != last; ++row) {
+    curve.x.push_back(row->time);
+    curve.y.push_back(row->temperature);
+  }
+  if (first == last || (last - 1)->time < end) {
+    curve.x.push_back(end);
+    curve.y.push_back(schedule.temperatureAt(end));
+  }
+  chart.series.push_back(std::move(curve));
+
+  ChartSeries saves{"saves", 0x0072B2, true, false, {}, {}};
+  for (const ProfileFrame& frame : run.frames) {
+    saves.x.push_back(frame.timeS);
+    saves.y.push_back(schedule.temperatureAt(frame.timeS));
+  }
+  Thin(saves.x, saves.y, kMaxDrawnPoints);
+  chart.series.push_back(std::move(saves));
+  // The save the profile charts show, so that the slider's choice shows here.
+  const double shown = run.frames[ChosenFrame(run, options)].timeS;
+  chart.series.push_back({"save shown", 0x000000, true, false, {shown}, {schedule.temperatureAt(shown)}});
+
+  chart.note = "Schedule " + run.scheduleFile;
+  if (!run.scheduleSha256.empty()) chart.note += " (sha256 " + run.scheduleSha256.substr(0, 12) + ")";
+  chart.note += ", " + std::to_string(count) + (count == 1 ? " row" : " rows") + "; markers at the times of the " +
+                std::to_string(run.frames.size()) + (run.frames.size() == 1 ? " save" : " saves");
   return chart;
 }
 
@@ -327,6 +387,7 @@ ChartData MeasuredOverlayChart(const RunData& run, const MeasuredProfile& measur
 std::vector<ChartData> AllCharts(const RunData& run, const MeasuredProfile* measured, const ChartOptions& options) {
   std::vector<ChartData> charts;
   charts.push_back(ProfilesChart(run, options));
+  if (!run.scheduleTimeS.empty()) charts.push_back(TemperatureChart(run, options));
   for (int c = 0; c < run.componentCount; ++c) {
     ChartOptions one = options;
     one.evolutionComponent = c;

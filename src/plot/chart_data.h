@@ -31,6 +31,9 @@ struct ChartData {
   std::string yTitle;
   std::vector<ChartSeries> series;
   std::string note;  // a fit or misfit worth a line under the chart
+  // Room above and below the values on the y axis, as a fraction of their
+  // span, so that markers at the extremes stay clear of the frame.
+  double yMargin = 0.0;
 };
 
 struct ChartOptions {
@@ -56,6 +59,11 @@ std::size_t ChosenFrame(const RunData& run, const ChartOptions& options);
 std::size_t FrameNearest(const RunData& run, double timeS);
 
 ChartData ProfilesChart(const RunData& run, const ChartOptions& options);
+// T(t) of the schedule over the run, from its start to its end (constant
+// before the first row and after the last, a step drawn upright), with a
+// marker at every save and one at the save the profile charts show. Empty
+// series when the run had no schedule.
+ChartData TemperatureChart(const RunData& run, const ChartOptions& options);
 ChartData EvolutionChart(const RunData& run, const ChartOptions& options);
 // Empty series when the run has no Kirkendall record.
 ChartData KirkendallChart(const RunData& run, const ChartOptions& options);
@@ -68,8 +76,9 @@ ChartData ScaleChart(const RunData& run, const ChartOptions& options);
 ChartData MeasuredOverlayChart(const RunData& run, const MeasuredProfile& measured, const ChartOptions& options);
 
 // Every chart that applies to the run, in the order of the Plots window's
-// tabs: profiles, evolution (one per component), diffusion path, Kirkendall
-// plane, surface and scale (selective oxidation), measured overlay.
+// tabs: profiles, temperature (a run under a schedule), evolution (one per
+// component), diffusion path, Kirkendall plane, surface and scale (selective
+// oxidation), measured overlay.
 std::vector<ChartData> AllCharts(const RunData& run, const MeasuredProfile* measured, const ChartOptions& options);
 
 // True when the chart has at least one point to draw.

@@ -68,6 +68,11 @@ AxisRange RangeOf(const ChartData& data, bool yAxis) {
         high = std::max(high, value);
       }
   if (!(low <= high)) return {0.0, 1.0, 0.2};
+  if (yAxis && data.yMargin > 0.0 && low < high) {
+    const double margin = data.yMargin * (high - low);
+    low -= margin;
+    high += margin;
+  }
   if (low == high) {
     const double half = low == 0.0 ? 1.0 : 0.5 * std::abs(low);
     low -= half;

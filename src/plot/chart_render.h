@@ -19,9 +19,10 @@ namespace torvex::plot {
 QChart* BuildChart(const ChartData& data);
 
 // The axis range BuildChart gives to the values: from the smallest to the
-// largest finite value, widened to the next multiples of a round tick step
-// (1, 2, 2.5 or 5 times a power of ten) that gives 4 to 10 intervals; a
-// single value gets the range of one unit around it.
+// largest finite value (on the y axis widened by the chart's yMargin),
+// widened to the next multiples of a round tick step (1, 2, 2.5 or 5 times a
+// power of ten) that gives 4 to 10 intervals; a single value gets the range
+// of one unit around it.
 struct AxisRange {
   double low = 0.0;
   double high = 1.0;

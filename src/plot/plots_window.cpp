@@ -42,6 +42,7 @@ std::string kindOf(const std::string& id) {
 
 QString tabTitle(const std::string& kind) {
   if (kind == "profiles") return QStringLiteral("Profiles");
+  if (kind == "temperature") return QStringLiteral("Temperature");
   if (kind == "evolution") return QStringLiteral("Evolution");
   if (kind == "diffusion_path") return QStringLiteral("Diffusion path");
   if (kind == "kirkendall") return QStringLiteral("Kirkendall plane");
@@ -166,8 +167,7 @@ PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(box, &QComboBox::currentIndexChanged, this, [this] { rebuild(); });
   connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
     refreshView(index);
-    const ChartData* chart = currentChart();
-    noteLabel->setText(chart != nullptr ? QString::fromStdString(chart->note) : QString());
+    noteLabel->setText(noteText());
     pointerLabel->clear();
   });
   connect(resetButton, &QPushButton::clicked, this, [this] {
@@ -314,6 +314,7 @@ void PlotsWindow::rebuild() {
   std::vector<ChartData> charts;
   if (!run_.frames.empty()) {
     charts.push_back(ProfilesChart(run_, o));
+    charts.push_back(TemperatureChart(run_, o));
     charts.push_back(EvolutionChart(run_, o));
     charts.push_back(DiffusionPathChart(run_, o));
     charts.push_back(KirkendallChart(run_, o));
@@ -373,10 +374,17 @@ void PlotsWindow::rebuild() {
     charts_ = std::move(charts);
     stale_.assign(charts_.size(), false);
   }
-  const ChartData* chart = currentChart();
-  QString note = chart != nullptr ? QString::fromStdString(chart->note) : QString();
-  if (run_.frames.empty()) note = QStringLiteral("No run to show yet.");
-  noteLabel->setText(note);
+  noteLabel->setText(run_.frames.empty() ? QStringLiteral("No run to show yet.") : noteText());
+}
+
+QString PlotsWindow::noteText() const {
+  QStringList lines;
+  if (const ChartData* chart = currentChart(); chart != nullptr && !chart->note.empty())
+    lines << QString::fromStdString(chart->note);
+  // A file that left a chart out is told on every tab: the missing tab
+  // itself cannot tell it.
+  for (const std::string& note : run_.notes) lines << QString::fromStdString(note);
+  return lines.join(QLatin1Char('\n'));
 }
 
 void PlotsWindow::refreshView(int index) {

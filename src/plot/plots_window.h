@@ -107,6 +107,8 @@ class PlotsWindow : public QWidget {
   void exportWithDialog(const QString& format);
   // Brings the chart of tab index up to charts_ when it is stale.
   void refreshView(int index);
+  // The note of the chart shown, then those of the run's files.
+  QString noteText() const;
 
   RunData run_;
   std::optional<MeasuredProfile> measured_;

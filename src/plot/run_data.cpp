@@ -11,6 +11,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "run/run_report.h"
 
 namespace torvex::plot {
 namespace {
@@ -346,6 +347,45 @@ void readBoundaryRecord(const FileLines& file, RunData& run) {
   run.filesRead.push_back("boundary_flux.dat");
 }
 
+// run.json: the schedule and the run's start and end. The report adds one
+// chart to those the profile files give, so a report that cannot be read is
+// a note that leaves that chart out, not an error that would hide the
+// profiles as well. startKnown: at_out.dat gave the start time already.
+void readReport(const std::string& folder, RunData& run, bool startKnown) {
+  std::error_code error;
+  if (!fs::is_regular_file(fs::path(folder) / "run.json", error)) return;
+  const std::string leftOut = "; the temperature chart is left out";
+  RunReport report;
+  try {
+    report = readRunReport(folder);
+  } catch (const InputError& failure) {
+    run.notes.push_back(failure.what() + leftOut);
+    return;
+  }
+  if (!startKnown && std::isfinite(report.outcome.startTime)) run.startTimeS = report.outcome.startTime;
+  if (report.outcome.end != "running") run.endTimeS = report.outcome.finalTime;
+  const auto& schedule = report.heatTreatment.schedule;
+  if (!schedule || schedule->rows.empty()) return;
+  const std::string path = (fs::path(folder) / "run.json").string();
+  // The reader takes any numbers; T(t) needs its rows in time order.
+  const std::vector<ScheduleRow>& rows = schedule->rows;
+  for (std::size_t k = 1; k < rows.size(); ++k) {
+    if (rows[k].time < rows[k - 1].time) {
+      run.notes.push_back(path + ": heat_treatment.schedule.rows[" + std::to_string(k) + "]: the times decrease (" +
+                          formatGeneral(rows[k].time) + " s after " + formatGeneral(rows[k - 1].time) + " s)" +
+                          leftOut);
+      return;
+    }
+  }
+  for (const ScheduleRow& row : rows) {
+    run.scheduleTimeS.push_back(row.time);
+    run.scheduleTemperatureK.push_back(row.temperature);
+  }
+  run.scheduleFile = schedule->file;
+  run.scheduleSha256 = schedule->sha256;
+  run.filesRead.push_back("run.json");
+}
+
 }  // namespace
 
 std::vector<double> WeightPercent(const std::vector<double>& atPct, const std::vector<double>& molarMass, int r) {
@@ -376,11 +416,14 @@ RunData ReadRunData(const std::string& folder) {
     atOutError = std::current_exception();
   }
   if (history) readHistory(*history, run, atOut && !atOutError ? std::optional(last.pointCount()) : std::nullopt);
+  bool startKnown = false;  // from at_out.dat's input lines
   if (run.frames.empty()) {
     if (atOutError) std::rethrow_exception(atOutError);
     last.source = folder;
     run = std::move(last);
+    startKnown = true;
   } else if (atOut && !atOutError && last.componentCount == run.componentCount) {
+    startKnown = true;
     // What the history does not hold: the molar masses, the start time and
     // where the Kirkendall plane started.
     run.molarMass = last.molarMass;
@@ -396,6 +439,7 @@ RunData ReadRunData(const std::string& folder) {
     if (const auto record = readLines(dir / "Kirk_plane.dat")) readKirkendallRecord(*record, run);
   if (run.oxidation && run.scaleTimeS.empty())
     if (const auto record = readLines(dir / "boundary_flux.dat")) readBoundaryRecord(*record, run);
+  readReport(folder, run, startKnown);
   // Without the input lines the plane's start is taken as its first record.
   if (std::isnan(run.initialKirkendallCm) && !run.kirkendallCm.empty())
     run.initialKirkendallCm = run.kirkendallCm.front();

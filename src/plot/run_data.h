@@ -6,7 +6,9 @@
 // profile at every save; series.csv: one row per accepted pass) and falls
 // back to the files every run writes (at_out.dat and wt_out.dat: the last
 // profile; Kirk_plane.dat; boundary_flux.dat), so a folder of either kind
-// gives every chart its data can support.
+// gives every chart its data can support. The run report (run.json), when
+// there is one, adds the temperature schedule the run followed and the times
+// it started and ended.
 
 #include <cstddef>
 #include <limits>
@@ -44,8 +46,21 @@ struct RunData {
   std::vector<double> scaleThicknessCm;  // X
   std::vector<double> scaleKp;           // cm^2/s, as the run computed it
 
+  // The temperature schedule the run followed: T (K) at the times (s) of its
+  // rows, in time order, a step being two rows at one time; empty when the
+  // run had none.
+  std::vector<double> scheduleTimeS;
+  std::vector<double> scheduleTemperatureK;
+  std::string scheduleFile;    // as the run named it
+  std::string scheduleSha256;  // of its text; empty when unknown
+  // The clock when the run ended; NaN while it runs or when unknown.
+  double endTimeS = std::numeric_limits<double>::quiet_NaN();
+
   // Which files the data came from, for the user ("history.csv", ...).
   std::vector<std::string> filesRead;
+  // What was wrong with a file that only some charts need; those charts are
+  // left out, the others drawn. One sentence each, naming the file.
+  std::vector<std::string> notes;
 
   [[nodiscard]] std::size_t pointCount() const { return positionCm.size(); }
 };
@@ -53,7 +68,8 @@ struct RunData {
 // Reads the results folder. Throws InputError naming the file, the line and
 // the offending text for a malformed file, or the folder when it holds
 // neither a history nor at_out.dat. A history whose last block is incomplete
-// (a run killed while saving) is read without that block.
+// (a run killed while saving) is read without that block. A run.json that
+// cannot be read is not an error but a note (RunData::notes).
 RunData ReadRunData(const std::string& folder);
 
 // Weight percent from atomic percent with molar masses M (g/mol):

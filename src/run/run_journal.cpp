@@ -274,6 +274,14 @@ std::vector<RunCheck> checksOf(const TForm1& m, const RunJournal& journal) {
 
 }  // namespace
 
+HeatTreatmentRecord HeatTreatmentOf(const TForm1& m) {
+  HeatTreatmentRecord record;
+  if (const auto& schedule = m.temperatureSchedule)
+    record.schedule = ScheduleRecord{schedule->source(), schedule->sha256(), schedule->rows()};
+  record.outputTimes = m.outputTimes;
+  return record;
+}
+
 void SetRunProvenance(TForm1& m, RunProvenance provenance) {
   journalOf(m).provenance = std::move(provenance);
 }
@@ -291,6 +299,7 @@ void BeginRunJournal(TForm1& m) {
   journal.report.host = hostName();
   journal.report.startedUtc = utcNow();
   journal.report.inputFiles = m.inputFiles;
+  journal.report.heatTreatment = HeatTreatmentOf(m);
   journal.report.outcome.startTime = m.startTime;
   journal.report.outcome.endTime = m.endTime;
   journal.report.outcome.finalTime = m.currentTime;

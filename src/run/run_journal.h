@@ -6,7 +6,8 @@
 //   series.csv   one row per accepted pass: time_s,dt_s,kirkendall_cm, the
 //                molar ratios N<i>_left,N<i>_right of every component at both
 //                ends, and with selective oxidation oxide_thickness_cm,kp_cm2_s
-//   run.json     provenance, outcome and verification checks (run_report.h)
+//   run.json     provenance, the schedule and output times when the run had
+//                them, outcome and verification checks (run_report.h)
 //
 // Both CSV files are replaced by their header and first rows at the first
 // save of a run, and then grow by appends only: a save's block (and the
@@ -29,6 +30,10 @@
 namespace torvex {
 
 class TForm1;
+
+// The schedule and the output times the model holds, as the report records
+// them; empty when it holds neither.
+HeatTreatmentRecord HeatTreatmentOf(const TForm1& m);
 
 // Sets what the front end tells about the runs of the model from now on.
 void SetRunProvenance(TForm1& m, RunProvenance provenance);

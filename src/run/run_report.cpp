@@ -1,5 +1,6 @@
 #include "run/run_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -65,6 +66,24 @@ Json provenanceJson(const RunReport& report) {
       {"overrides", pairsAsList(p.overrides)},
       {"parameters", pairsAsObject(p.parameters)},
   };
+}
+
+// The schedule (null without one) and the output times (empty without them).
+Json heatTreatmentJson(const HeatTreatmentRecord& record) {
+  Json schedule = nullptr;
+  if (record.schedule) {
+    Json rows = Json::array();
+    for (const ScheduleRow& row : record.schedule->rows)
+      rows.push_back(Json::array({number(row.time), number(row.temperature)}));
+    schedule = {
+        {"file", record.schedule->file},
+        {"sha256", record.schedule->sha256.empty() ? Json(nullptr) : Json(record.schedule->sha256)},
+        {"rows", rows},
+    };
+  }
+  Json times = Json::array();
+  for (const double time : record.outputTimes) times.push_back(number(time));
+  return {{"schedule", schedule}, {"output_times_s", times}};
 }
 
 Json outcomeJson(const RunOutcome& o) {
@@ -222,6 +241,47 @@ void readProvenance(const Reader& in, const Json& json, RunReport& report) {
   }
 }
 
+// A list of numbers, the member `key` of `object`; a null item reads as NaN.
+std::vector<double> numbersOf(const Reader& in, const Json& object, const char* key, const std::string& where) {
+  std::vector<double> values;
+  const Json* list = in.member(object, key, where);
+  if (list == nullptr) return values;
+  if (!list->is_array()) in.wrongType(where, key, *list, "a list of numbers");
+  for (std::size_t k = 0; k < list->size(); ++k) {
+    const Json& item = (*list)[k];
+    if (item.is_null()) {
+      values.push_back(std::numeric_limits<double>::quiet_NaN());
+      continue;
+    }
+    if (!item.is_number())
+      in.wrongType(where, (std::string(key) + "[" + std::to_string(k) + "]").c_str(), item, "a number");
+    values.push_back(item.get<double>());
+  }
+  return values;
+}
+
+void readHeatTreatment(const Reader& in, const Json& json, HeatTreatmentRecord& record) {
+  const std::string where = "heat_treatment";
+  if (const Json* schedule = in.member(json, "schedule", where)) {
+    const std::string inSchedule = where + ".schedule";
+    ScheduleRecord read;
+    in.text(*schedule, "file", inSchedule, read.file);
+    in.text(*schedule, "sha256", inSchedule, read.sha256);
+    if (const Json* rows = in.member(*schedule, "rows", inSchedule)) {
+      if (!rows->is_array()) in.wrongType(inSchedule, "rows", *rows, "a list");
+      for (std::size_t k = 0; k < rows->size(); ++k) {
+        const Json& row = (*rows)[k];
+        if (!row.is_array() || row.size() != 2 || !row[0].is_number() || !row[1].is_number())
+          in.wrongType(inSchedule, ("rows[" + std::to_string(k) + "]").c_str(), row,
+                       "a pair [time in s, temperature in K] of numbers");
+        read.rows.push_back({row[0].get<double>(), row[1].get<double>(), 0});
+      }
+    }
+    record.schedule = std::move(read);
+  }
+  record.outputTimes = numbersOf(in, json, "output_times_s", where);
+}
+
 void readOutcome(const Reader& in, const Json& json, RunOutcome& o) {
   const std::string where = "outcome";
   in.text(json, "end", where, o.end);
@@ -270,17 +330,46 @@ std::string describeCheck(const RunCheck& check) {
   return line;
 }
 
+std::string describeHeatTreatment(const HeatTreatmentRecord& record, double finalTime) {
+  std::string text;
+  if (const auto& schedule = record.schedule) {
+    const std::vector<ScheduleRow>& rows = schedule->rows;
+    text += "  schedule          " + schedule->file;
+    if (!schedule->sha256.empty()) text += " (sha256 " + schedule->sha256.substr(0, 12) + ")";
+    text += ", " + formatInteger(static_cast<long long>(rows.size())) + (rows.size() == 1 ? " row" : " rows");
+    if (!rows.empty()) {
+      const auto [coolest, hottest] = std::minmax_element(
+          rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.temperature < b.temperature; });
+      text += ", T from " + formatGeneral(coolest->temperature) + " to " + formatGeneral(hottest->temperature) + " K";
+    }
+    // T(t) is defined by rows in time order; a report edited out of order
+    // gives no final temperature rather than a wrong one.
+    const bool ordered =
+        std::is_sorted(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.time < b.time; });
+    if (!rows.empty() && ordered)
+      text += ", " + formatGeneral(TemperatureSchedule(rows, schedule->file).temperatureAt(finalTime)) +
+              " K at the final time";
+    text += "\n";
+  }
+  if (!record.outputTimes.empty())
+    text += "  output times      " + formatInteger(static_cast<long long>(record.outputTimes.size())) + ", from " +
+            formatGeneral(record.outputTimes.front()) + " to " + formatGeneral(record.outputTimes.back()) + " s\n";
+  return text;
+}
+
 std::string runReportText(const RunReport& report) {
   Json checks = Json::array();
   for (const RunCheck& check : report.checks) checks.push_back(checkJson(check));
-  const Json json = {
+  Json json = {
       {"format", kFormatName},
       {"format_version", kFormatVersion},
       {"provenance", provenanceJson(report)},
-      {"outcome", outcomeJson(report.outcome)},
-      {"checks", checks},
-      {"files", {{"history", "history.csv"}, {"series", "series.csv"}}},
   };
+  // Only a run that had a schedule or output times has the key.
+  if (!report.heatTreatment.empty()) json["heat_treatment"] = heatTreatmentJson(report.heatTreatment);
+  json["outcome"] = outcomeJson(report.outcome);
+  json["checks"] = checks;
+  json["files"] = {{"history", "history.csv"}, {"series", "series.csv"}};
   // Invalid UTF-8 in a path or message is replaced rather than refused.
   return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -299,6 +388,8 @@ RunReport parseRunReport(std::string_view text, const std::string& name) {
   if (format != kFormatName) refuse(name, "not a run report (format \"" + format + "\")");
   RunReport report;
   if (const Json* provenance = in.member(json, "provenance", "the report")) readProvenance(in, *provenance, report);
+  if (const Json* heat = in.member(json, "heat_treatment", "the report"))
+    readHeatTreatment(in, *heat, report.heatTreatment);
   if (const Json* outcome = in.member(json, "outcome", "the report")) readOutcome(in, *outcome, report.outcome);
   if (const Json* checks = in.member(json, "checks", "the report")) {
     if (!checks->is_array()) in.wrongType("the report", "checks", *checks, "a list");

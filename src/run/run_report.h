@@ -5,11 +5,13 @@
 // nlohmann-json; every number in it is plain JSON, whatever the locale.
 
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "model/heat_treatment.h"
 #include "model/tform1.h"
 
 namespace torvex {
@@ -72,6 +74,29 @@ struct RunOutcome {
   double journalSeconds = 0;
 };
 
+// The temperature schedule a run followed: the file named, the SHA-256 (hex)
+// of its text, and its rows (the line of a row is 0 when read from a report).
+struct ScheduleRecord {
+  std::string file;
+  std::string sha256;
+  std::vector<ScheduleRow> rows;
+};
+
+// The heat treatment of a run beyond the data file. A run with neither a
+// schedule nor output times writes no record at all, so its report has the
+// keys every run had before schedules existed.
+struct HeatTreatmentRecord {
+  std::optional<ScheduleRecord> schedule;
+  std::vector<double> outputTimes;  // s, increasing
+
+  [[nodiscard]] bool empty() const { return !schedule && outputTimes.empty(); }
+};
+
+// The summary lines of a heat treatment for a terminal, each starting with
+// two blanks and ending with a line end; empty without one. finalTime (s)
+// gives the temperature the run ended at.
+std::string describeHeatTreatment(const HeatTreatmentRecord& record, double finalTime);
+
 struct RunReport {
   RunProvenance provenance;
   std::string version;      // of the program
@@ -81,6 +106,7 @@ struct RunReport {
   std::string startedUtc;  // ISO 8601, "2026-12-08T22:41:07Z"
   std::string endedUtc;    // empty while running
   std::vector<InputFileDigest> inputFiles;
+  HeatTreatmentRecord heatTreatment;
   RunOutcome outcome;
   std::vector<RunCheck> checks;
 };

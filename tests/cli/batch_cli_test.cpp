@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/sha256.h"
+#include "run/run_report.h"
 #include "support/batch_process.h"
 #include "support/case_file.h"
 #include "support/test_files.h"
@@ -151,9 +153,10 @@ TEST(BatchCli, ScheduleAndOutputTimesAreReadOrRefusedBeforeTheRun) {
   const auto run = runBatch(dir.path(), "--quiet --schedule heat.csv --output-times 0.25,0.5:1.5:3 run.dat");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_TRUE(contains(run.output, "final time        2 s (end time 2 s)")) << run.output;
-  EXPECT_TRUE(contains(run.output,
-                       "  schedule          heat.csv, 2 rows, T from 1000 to 1200 K, 1200 K at the final "
-                       "time\n  output times      4, from 0.25 to 1.5 s\n"))
+  EXPECT_TRUE(contains(run.output, "  schedule          heat.csv (sha256 " +
+                                       sha256Hex(test::readBytes(dir.file("heat.csv"))).substr(0, 12) +
+                                       "), 2 rows, T from 1000 to 1200 K, 1200 K at the final "
+                                       "time\n  output times      4, from 0.25 to 1.5 s\n"))
       << run.output;
 
   test::writeBytes(dir.file("bad.csv"), "time_s,T_K\n0,1000\n1,-3\n");
@@ -175,6 +178,33 @@ TEST(BatchCli, ScheduleAndOutputTimesAreReadOrRefusedBeforeTheRun) {
     EXPECT_TRUE(contains(check.output, c.message)) << check.output;
   }
   EXPECT_EQ(runBatch(dir.path(), "run.dat --schedule").status, 2);
+}
+
+// run.json records the schedule a run followed (the file, the digest of its
+// bytes as read, CR LF and all, its rows, a step included) and the output
+// times; --report repeats them. A run without them has no heat_treatment key.
+TEST(BatchCli, RunReportRecordsTheScheduleAndTheOutputTimes) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7*exp((T-1000)/500)");
+  shortRun().write(dir.file("run.dat"));
+  const std::string schedule = "time_s,T_K\r\n0,1073\r\n0.5,1273.5\r\n\r\n1.5,1273.5\r\n1.5,1100\r\n";
+  test::writeBytes(dir.file("heat.csv"), schedule);
+  ASSERT_EQ(runBatch(dir.path(), "--quiet --schedule heat.csv --output-times 0.1,0.7:1.3:3 run.dat").status, 0);
+  const HeatTreatmentRecord recorded = readRunReport(dir.file("results")).heatTreatment;
+  ASSERT_TRUE(recorded.schedule.has_value());
+  EXPECT_EQ(recorded.schedule->sha256, sha256Hex(schedule));
+  std::vector<std::pair<double, double>> rows;
+  for (const ScheduleRow& row : recorded.schedule->rows) rows.emplace_back(row.time, row.temperature);
+  EXPECT_EQ(rows, (std::vector<std::pair<double, double>>{{0, 1073}, {0.5, 1273.5}, {1.5, 1273.5}, {1.5, 1100}}));
+  EXPECT_EQ(recorded.outputTimes, (std::vector<double>{0.1, 0.7, 1, 1.3}));
+  const auto shown = runBatch(dir.path(), "--report results");
+  EXPECT_TRUE(contains(shown.output, "  schedule          heat.csv (sha256 " + sha256Hex(schedule).substr(0, 12) +
+                                         "), 4 rows, T from 1073 to 1273.5 K, 1100 K at the final time\n"
+                                         "  output times      4, from 0.1 to 1.3 s\n"))
+      << shown.output;
+
+  ASSERT_EQ(runBatch(dir.path(), "--quiet run.dat").status, 0);
+  EXPECT_FALSE(contains(test::readBytes(dir.file("results/run.json")), "heat_treatment"));
 }
 
 // The summary ends with what the chosen equations do differently from the

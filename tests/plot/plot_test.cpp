@@ -15,12 +15,15 @@
 #include <QXYSeries>
 #include <QXmlStreamReader>
 #include <QtTest/QtTest>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "model/sha256.h"
 #include "plot/chart_data.h"
 #include "plot/chart_render.h"
 #include "plot/run_data.h"
@@ -73,6 +76,22 @@ std::string seriesText() {
             num(0.75 + 0.001 * p) + "," + num(std::sqrt(2.0 * kKp * t)) + "," + num(kKp) + "\n";
   }
   return text + "204,4,0.0015";  // torn last line
+}
+
+std::string readText(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll().toStdString();
+}
+
+// Runs torvex-batch in folder; its exit status.
+int runBatch(const QString& folder, const QStringList& arguments) {
+  QProcess batch;
+  batch.setWorkingDirectory(folder);
+  batch.start(TORVEX_BATCH_PATH, arguments);
+  if (!batch.waitForFinished(120000)) return -1;
+  if (batch.exitCode() != 0) qWarning("%s", batch.readAll().constData());
+  return batch.exitCode();
 }
 
 bool containsAll(const ChartData& chart, const AxisRange& x, const AxisRange& y) {
@@ -257,6 +276,72 @@ class PlotTest : public QObject {
     QCOMPARE(evolution.series[2].name, std::string("200 s"));
     const auto lightness = [](std::uint32_t rgb) { return ((rgb >> 16) & 255) + ((rgb >> 8) & 255) + (rgb & 255); };
     QVERIFY(lightness(evolution.series[0].rgb) > lightness(evolution.series[2].rgb));
+  }
+
+  // T(t) over the run: the rows, upright at the step, held to the run's end
+  // and from its start; cut at the end of a run still going. A marker on the
+  // curve at every save and one at the save the profiles show. The chart
+  // follows the profiles, and only under a schedule.
+  void temperatureChartDrawsTheScheduleOverTheRunWithTheSaves() {
+    RunData run = historyRun();  // saves at 0, 100 and 200 s
+    run.scheduleTimeS = {0, 100, 150, 150};
+    run.scheduleTemperatureK = {1000, 1200, 1200, 1100};
+    run.scheduleFile = "treatments/ramp.csv";
+    run.endTimeS = 250;
+    QCOMPARE(ChartCsv(TemperatureChart(run, ChartOptions())),
+             std::string("series,t [s],T [K]\nT(t) of ramp.csv,0,1000\nT(t) of ramp.csv,100,1200\n"
+                         "T(t) of ramp.csv,150,1200\nT(t) of ramp.csv,150,1100\nT(t) of ramp.csv,250,1100\n"
+                         "saves,0,1000\nsaves,100,1200\nsaves,200,1100\nsave shown,200,1100\n"));
+    run.scheduleTimeS = {50, 400};
+    run.scheduleTemperatureK = {1000, 1700};
+    run.endTimeS = std::nan("");
+    ChartOptions second;
+    second.frame = 1;
+    const ChartData chart = TemperatureChart(run, second);
+    QCOMPARE(chart.series[0].x, (std::vector<double>{0, 50, 200}));
+    QCOMPARE(chart.series[0].y, (std::vector<double>{1000, 1000, 1300}));
+    QCOMPARE(chart.series[2].y, std::vector<double>{1100});
+    QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("temperature"));
+    run.scheduleTimeS.clear();
+    QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("evolution_N1"));
+  }
+
+  // A folder written by torvex-batch under a schedule gives the reader the
+  // rows, digest and end of the run, and torvex-plot the chart. A damaged
+  // run.json leaves that chart out with a note naming the file and what is
+  // wrong; every other chart is drawn.
+  void aScheduledRunGivesItsTemperatureChartAndADamagedReportOnlyANote() {
+    const QString work = dir_->path();
+    const QString results = work + "/results";
+    QCOMPARE(runBatch(work, {"--write-samples", "."}), 0);
+    const std::string schedule = "time_s,T_K\n0,1073\n3600,1273\n5400,1273\n5400,1173\n";
+    writeText(work + "/ramp.csv", schedule);
+    QCOMPARE(runBatch(work, {"--quiet", "--set", "D1=0 7200", "--schedule", "ramp.csv", "interdiffusion.dat"}), 0);
+    const RunData run = ReadRunData(results.toStdString());
+    QCOMPARE(run.scheduleTemperatureK, (std::vector<double>{1073, 1273, 1273, 1173}));
+    QCOMPARE(run.scheduleTimeS[2], 5400.0);
+    QCOMPARE(run.scheduleSha256, sha256Hex(schedule));
+    QCOMPARE(run.endTimeS, 7200.0);
+    QProcess plot;
+    plot.start(TORVEX_PLOT_PATH, {results, "--format", "png"});
+    QVERIFY(plot.waitForFinished(60000) && plot.exitCode() == 0);
+    QCOMPARE(readText(results + "/plots/temperature.csv"), ChartCsv(TemperatureChart(run, ChartOptions())));
+
+    const std::string report = readText(results + "/run.json");
+    for (const auto& [from, to, message] : std::vector<std::array<std::string, 3>>{
+             {"5400.0", "100.0", "run.json: heat_treatment.schedule.rows[2]: the times decrease (100 s after 3600 s)"},
+             {"{", "[", "run.json: not a run report ("}}) {
+      std::string damaged = report;
+      writeText(results + "/run.json", damaged.replace(damaged.find(from), from.size(), to));
+      const RunData partial = ReadRunData(results.toStdString());
+      QVERIFY(partial.scheduleTimeS.empty() && partial.notes.size() == 1);
+      QVERIFY2(partial.notes[0].find(message) != std::string::npos, partial.notes[0].c_str());
+      QCOMPARE(AllCharts(partial, nullptr, ChartOptions()).size(), AllCharts(run, nullptr, ChartOptions()).size() - 1);
+    }
+    plot.start(TORVEX_PLOT_PATH, {results, "--format", "png", "--out", work + "/again"});
+    QVERIFY(plot.waitForFinished(60000) && plot.exitCode() == 0);
+    QVERIFY(QString::fromUtf8(plot.readAllStandardError()).contains("the temperature chart is left out"));
+    QVERIFY(QFile::exists(work + "/again/profiles.png") && !QFile::exists(work + "/again/temperature.png"));
   }
 
   void fitsRecoverTheLawsTheRecordsFollow() {

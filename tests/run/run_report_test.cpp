@@ -2,9 +2,11 @@
 // the run report's JSON: what is judged a warning, what the fits return on
 // data of known shape, and what the reader makes of a damaged file.
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -181,6 +183,25 @@ TEST(RunReportFile, WrittenReportReadsBackAsWritten) {
   EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
+// The heat treatment is a key of its own, present only when the run had a
+// schedule or output times, and reads back as written, a step's two rows in
+// order; the final temperature is T(t) of the rows.
+TEST(RunReportFile, HeatTreatmentIsWrittenOnlyWhenTheRunHadOneAndReadsBack) {
+  RunReport report = sampleReport();
+  EXPECT_EQ(runReportText(report).find("heat_treatment"), std::string::npos);
+  report.heatTreatment = {
+      ScheduleRecord{"ramp.csv", sha256Hex("r"), {{0, 1073, 2}, {3600, 1273, 3}, {7200, 1273, 4}, {7200, 973, 5}}},
+      {0.1 + 0.2, 600}};
+  const HeatTreatmentRecord back = parseRunReport(runReportText(report), "run.json").heatTreatment;
+  ASSERT_TRUE(back.schedule && back.schedule->rows.size() == 4);
+  EXPECT_EQ(back.schedule->sha256, sha256Hex("r"));
+  EXPECT_EQ(back.schedule->rows[3].temperature, 973);
+  EXPECT_EQ(back.outputTimes, report.heatTreatment.outputTimes);
+  EXPECT_EQ(describeHeatTreatment(back, 1800), "  schedule          ramp.csv (sha256 " + sha256Hex("r").substr(0, 12) +
+                                                   "), 4 rows, T from 973 to 1273 K, 1173 K at the final time\n"
+                                                   "  output times      2, from 0.3 to 600 s\n");
+}
+
 TEST(RunReportFile, DamagedReportsAreRefusedNamingWhatIsWrong) {
   const std::string good = runReportText(sampleReport());
   const auto refusal = [](const std::string& text) {
@@ -198,6 +219,19 @@ TEST(RunReportFile, DamagedReportsAreRefusedNamingWhatIsWrong) {
   EXPECT_NE(refusal(wrong).find("checks[0].status is \"fine\""), std::string::npos) << refusal(wrong);
   EXPECT_NE(test::messageOf<InputError>([] { readRunReport("no/such/folder"); }).find("no/such/folder/run.json"),
             std::string::npos);
+
+  // The heat treatment's values of the wrong kind, named by their key.
+  RunReport scheduled = sampleReport();
+  scheduled.heatTreatment = {ScheduleRecord{"heat.csv", "", {{0, 1073, 2}, {60, 1173, 3}}}, {30}};
+  const std::string withSchedule = runReportText(scheduled);
+  for (const auto& [from, to, message] : std::vector<std::array<std::string, 3>>{
+           {"1173.0", "\"hot\"", "schedule.rows[1] is [60.0,\"hot\"], not a pair [time in s, temperature in K]"},
+           {"\"rows\": [", "\"rows\": 5, \"x\": [", "schedule.rows is 5, not a list"},
+           {"30.0", "\"30\"", "output_times_s[0] is \"30\", not a number"}}) {
+    std::string damaged = withSchedule;
+    damaged.replace(damaged.find(from), from.size(), to);
+    EXPECT_NE(refusal(damaged).find("dir/run.json: heat_treatment." + message), std::string::npos) << refusal(damaged);
+  }
 }
 
 }  // namespace

@@ -166,6 +166,35 @@ class PlotsWindowTest : public torvex::test::WindowTest {
     QTRY_VERIFY2(plots.pointerLabel->text().startsWith("x [cm] = 0.005"), qPrintable(plots.pointerLabel->text()));
   }
 
+  // A run under a schedule gets a Temperature tab beside the profiles, whose
+  // marker of the save shown follows the slider. A file that left a chart
+  // out is told under every tab.
+  void aScheduledRunShowsItsTemperatureBesideTheProfiles() {
+    torvex::plot::RunData run;
+    for (const double t : {0.0, 1800.0, 3600.0}) {
+      const LiveSample sample = sampleAt(t);
+      run.componentCount = sample.componentCount;
+      run.positionCm = sample.positionCm;
+      run.frames.push_back({t, sample.molarRatio, {}});
+    }
+    run.scheduleTimeS = {0, 3600};
+    run.scheduleTemperatureK = {1073, 1273};
+    PlotsWindow plots;
+    plots.show();
+    plots.showRun(run);
+    QCOMPARE(plots.tabs->tabText(1), QStringLiteral("Temperature"));
+    QVERIFY(plots.showTab("temperature"));
+    QCOMPARE(axisTitle(plots, Qt::Vertical), QStringLiteral("T [K]"));
+    plots.saveSlider->setValue(1);
+    QCOMPARE(plots.currentChart()->series[2].y, std::vector<double>{1173});
+
+    run.scheduleTimeS.clear();
+    run.notes = {"results/run.json: not a run report (...); the temperature chart is left out"};
+    plots.showRun(run);
+    QVERIFY(plots.showTab("evolution") && !plots.showTab("temperature"));
+    QVERIFY(plots.noteLabel->text().contains("the temperature chart is left out"));
+  }
+
   void theShownChartIsExportedAsPngSvgAndCsv() {
     PlotsWindow plots;
     plots.show();
