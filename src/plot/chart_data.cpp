@@ -304,6 +304,16 @@ ChartData SurfaceChart(const RunData& run, const ChartOptions&) {
   return chart;
 }
 
+double HoldStart(const RunData& run) {
+  const std::vector<double>& t = run.scheduleTimeS;
+  const std::vector<double>& T = run.scheduleTemperatureK;
+  const double end = std::isfinite(run.endTimeS) ? run.endTimeS : std::numeric_limits<double>::infinity();
+  double hold = run.startTimeS;
+  for (std::size_t k = 1; k < t.size() && k < T.size(); ++k)
+    if (T[k] != T[k - 1] && t[k] > run.startTimeS && t[k - 1] < end) hold = std::max(hold, std::min(t[k], end));
+  return hold;
+}
+
 ChartData ScaleChart(const RunData& run, const ChartOptions&) {
   ChartData chart;
   chart.id = "scale";
@@ -318,10 +328,20 @@ ChartData ScaleChart(const RunData& run, const ChartOptions&) {
     scale.y.push_back(x * x);
   }
   if (scale.x.empty()) return chart;
-  // X² = a + b t: parabolic growth has b = 2 kp.
-  const LineFit fit = FitLine(scale.x, scale.y);
+  // X² = a + b t: parabolic growth has b = 2 kp, for a constant kp. Under a
+  // schedule that changes the temperature, kp is constant over the final
+  // hold only, and the line is fitted there.
+  const double hold = HoldStart(run);
+  std::vector<double> holdT;
+  std::vector<double> holdX2;
+  for (std::size_t i = 0; i < scale.x.size(); ++i)
+    if (scale.x[i] >= hold) {
+      holdT.push_back(scale.x[i]);
+      holdX2.push_back(scale.y[i]);
+    }
+  const LineFit fit = FitLine(holdT, holdX2);
   Thin(scale.x, scale.y, kMaxDrawnPoints);
-  const double t0 = scale.x.front(), t1 = scale.x.back();
+  const double t0 = holdT.empty() ? scale.x.front() : holdT.front(), t1 = scale.x.back();
   chart.series.push_back(std::move(scale));
   if (std::isfinite(fit.slope)) {
     const double kp = 0.5 * fit.slope * 1e-8;  // cm²/s
@@ -333,7 +353,10 @@ ChartData ScaleChart(const RunData& run, const ChartOptions&) {
                             true,
                             {t0, t1},
                             {fit.intercept + fit.slope * t0, fit.intercept + fit.slope * t1}});
-    chart.note = "Least-squares line of X² against t over the whole record: " + text;
+    chart.note = (hold > run.startTimeS
+                      ? "Least-squares line of X² against t over the final hold from t = " + shortNumber(hold) + " s: "
+                      : std::string("Least-squares line of X² against t over the whole record: ")) +
+                 text;
     if (!run.scaleKp.empty()) chart.note += "; kp of the run at its end " + shortNumber(run.scaleKp.back()) + " cm²/s";
   }
   return chart;

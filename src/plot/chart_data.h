@@ -69,7 +69,12 @@ ChartData EvolutionChart(const RunData& run, const ChartOptions& options);
 ChartData KirkendallChart(const RunData& run, const ChartOptions& options);
 ChartData DiffusionPathChart(const RunData& run, const ChartOptions& options);
 ChartData SurfaceChart(const RunData& run, const ChartOptions& options);
+// The parabolic line is fitted where kp is constant: over the whole record,
+// or under a schedule that changes the temperature over the final hold.
 ChartData ScaleChart(const RunData& run, const ChartOptions& options);
+// The time from which the run's temperature stayed constant to its end: the
+// end of the schedule's last ramp or step within the run, else the start.
+double HoldStart(const RunData& run);
 // The measured points over the simulated profile of the save nearest in
 // time (the chosen save); the RMS misfit goes in the legend. The basis is the
 // measured profile's.

@@ -359,6 +359,22 @@ class PlotTest : public QObject {
     QVERIFY2(scale.note.find("kp = 1e-12 cm²/s") != std::string::npos, scale.note.c_str());
     QVERIFY2(scale.note.find("R² = 1") != std::string::npos, scale.note.c_str());
     QCOMPARE(scale.yTitle, std::string("X² [µm²]"));
+
+    // Heated first: the scale grew slower before the hold, and the line is
+    // fitted over the hold alone, where X² = X0² + 2 kp (t - t0).
+    RunData heated = run;
+    const double t0 = heated.scaleTimeS[heated.scaleTimeS.size() / 2];
+    for (std::size_t i = 0; i < heated.scaleTimeS.size(); ++i)
+      if (heated.scaleTimeS[i] < t0)
+        heated.scaleThicknessCm[i] = heated.scaleThicknessCm[i] * heated.scaleTimeS[i] / t0;
+    heated.scheduleTimeS = {0, t0, 1e12};
+    heated.scheduleTemperatureK = {900, 1200, 1200};
+    QCOMPARE(HoldStart(heated), t0);
+    QCOMPARE(HoldStart(run), run.startTimeS);
+    const ChartData held = ScaleChart(heated, ChartOptions());
+    QVERIFY2(held.note.find("over the final hold") != std::string::npos, held.note.c_str());
+    QVERIFY2(held.note.find("kp = 1e-12 cm²/s") != std::string::npos, held.note.c_str());
+    QCOMPARE(held.series[1].x.front(), t0);
   }
 
   void unitsAndBasisFollowTheOptions() {
