@@ -66,6 +66,16 @@ class RunJournalFixture : public test::LoadFixture {
     run(model_);
   }
 
+  // The oxidation sample, run to 44 000 s instead of 612 000 s.
+  void loadOxidationTo44000() {
+    TextList data;
+    data.loadFromFile("oxidation.dat");
+    for (std::size_t k = 0; k < data.count(); ++k)
+      if (trimmed(data[k]) == "0   612000") data[k] = "   0   44000";
+    data.saveToFile("oxidation44.dat");
+    model_.load("oxidation44.dat");
+  }
+
   // The small binary case of CaseFile with a constant diffusivity.
   void loadShortCase(const std::string& diffusivity = "1e-7") {
     test::writeLines("short.dfv", {"# 1", diffusivity, "# 2", diffusivity});
@@ -116,12 +126,7 @@ TEST_F(RunJournalFixture, SlowDarkenCoupleMovesThePlaneAsTheRootOfTime) {
 // The oxidation sample to 44 000 s: the scale takes up what the alloy
 // delivers, and it grows parabolically.
 TEST_F(RunJournalFixture, SlowOxidationSampleBalancesItsFluxesAndGrowsParabolically) {
-  TextList data;
-  data.loadFromFile("oxidation.dat");
-  for (std::size_t k = 0; k < data.count(); ++k)
-    if (trimmed(data[k]) == "0   612000") data[k] = "   0   44000";
-  data.saveToFile("oxidation44.dat");
-  model_.load("oxidation44.dat");
+  loadOxidationTo44000();
   run(model_);
   EXPECT_EQ(report().outcome.end, "completed");
   EXPECT_LT(check("oxidation.flux_balance").value, 0.01);
@@ -135,12 +140,7 @@ TEST_F(RunJournalFixture, SlowOxidationSampleBalancesItsFluxesAndGrowsParabolica
 // the Kirkendall plane, which needs one temperature throughout, is not
 // claimed for a couple whose temperature ramps.
 TEST_F(RunJournalFixture, SlowTimeLawsAreCheckedOnlyWhereTheTemperatureIsConstant) {
-  TextList data;
-  data.loadFromFile("oxidation.dat");
-  for (std::size_t k = 0; k < data.count(); ++k)
-    if (trimmed(data[k]) == "0   612000") data[k] = "   0   44000";
-  data.saveToFile("oxidation44.dat");
-  model_.load("oxidation44.dat");
+  loadOxidationTo44000();
   model_.temperatureSchedule =
       std::make_shared<const TemperatureSchedule>(parseSchedule("time_s,T_K\n0,973\n4000,1123\n", "heat.csv"));
   run(model_);
