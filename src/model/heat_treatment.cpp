@@ -196,6 +196,15 @@ double TemperatureSchedule::nextCorner(double t) const {
   return after == rows_.end() ? std::numeric_limits<double>::infinity() : after->time;
 }
 
+double isothermalFrom(const std::vector<double>& times, const std::vector<double>& temperatures, double start,
+                      double end) {
+  double from = start;
+  for (std::size_t k = 1; k < times.size() && k < temperatures.size(); ++k)
+    if (temperatures[k] != temperatures[k - 1] && times[k] > start && times[k - 1] < end)
+      from = std::max(from, std::min(times[k], end));
+  return from;
+}
+
 TemperatureSchedule parseSchedule(std::string_view text, const std::string& fileName) {
   const std::vector<std::string_view> lines = splitLines(text);
   std::size_t first = 0;

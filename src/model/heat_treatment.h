@@ -65,6 +65,14 @@ TemperatureSchedule scheduleFromRows(const std::vector<ScheduleRowText>& rows, c
 // given, LF line ends.
 std::string scheduleCsv(const std::vector<ScheduleRowText>& rows);
 
+// The time from which a schedule's temperature stays constant to `end`: the
+// end of its last ramp or step between `start` and `end`, or `start` when the
+// temperature does not change over that span. `times` and `temperatures` are
+// the rows'. The time laws of a run (parabolic scale growth, the square root
+// of t of the Kirkendall plane) hold only after it.
+double isothermalFrom(const std::vector<double>& times, const std::vector<double>& temperatures, double start,
+                      double end);
+
 // Reads a schedule: the header "time_s,T_K", then one "time,temperature" row
 // per line; blank lines are skipped, CR LF line ends accepted. Throws
 // InputError naming `fileName`, the line and its text when the file is empty,

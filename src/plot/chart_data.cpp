@@ -305,13 +305,8 @@ ChartData SurfaceChart(const RunData& run, const ChartOptions&) {
 }
 
 double HoldStart(const RunData& run) {
-  const std::vector<double>& t = run.scheduleTimeS;
-  const std::vector<double>& T = run.scheduleTemperatureK;
   const double end = std::isfinite(run.endTimeS) ? run.endTimeS : std::numeric_limits<double>::infinity();
-  double hold = run.startTimeS;
-  for (std::size_t k = 1; k < t.size() && k < T.size(); ++k)
-    if (T[k] != T[k - 1] && t[k] > run.startTimeS && t[k - 1] < end) hold = std::max(hold, std::min(t[k], end));
-  return hold;
+  return isothermalFrom(run.scheduleTimeS, run.scheduleTemperatureK, run.startTimeS, end);
 }
 
 ChartData ScaleChart(const RunData& run, const ChartOptions&) {

@@ -211,13 +211,13 @@ RunOutcome outcomeOf(const TForm1& m, const RunJournal& journal) {
 // that is flat over the run).
 double isothermalFrom(const TForm1& m) {
   if (!m.temperatureSchedule) return m.startTime;
-  const std::vector<ScheduleRow>& rows = m.temperatureSchedule->rows();
-  double from = m.startTime;
-  for (std::size_t k = 1; k < rows.size(); ++k)
-    if (rows[k].temperature != rows[k - 1].temperature && rows[k].time > m.startTime &&
-        rows[k - 1].time < m.currentTime)
-      from = std::max(from, std::min(rows[k].time, m.currentTime));
-  return from;
+  std::vector<double> times;
+  std::vector<double> temperatures;
+  for (const ScheduleRow& row : m.temperatureSchedule->rows()) {
+    times.push_back(row.time);
+    temperatures.push_back(row.temperature);
+  }
+  return torvex::isothermalFrom(times, temperatures, m.startTime, m.currentTime);
 }
 
 std::vector<RunCheck> checksOf(const TForm1& m, const RunJournal& journal) {

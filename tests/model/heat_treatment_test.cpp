@@ -123,6 +123,19 @@ TEST(TemperatureSchedule, InlineRowsAreCheckedAndDigestedAsTheirFile) {
             std::string::npos);
 }
 
+// The hold over which the time laws apply begins after the last change of
+// temperature inside the run, and never outside it.
+TEST(TemperatureSchedule, TheFinalHoldBeginsAfterTheLastChangeWithinTheRun) {
+  const std::vector<double> t = {0, 3600, 7200, 7200};
+  const std::vector<double> T = {1073, 1273, 1273, 1073};
+  EXPECT_EQ(isothermalFrom(t, T, 0, 10000), 7200);              // the step down
+  EXPECT_EQ(isothermalFrom(t, T, 0, 5000), 3600);               // ends during the hold
+  EXPECT_EQ(isothermalFrom(t, T, 0, 2000), 2000);               // ends during the ramp
+  EXPECT_EQ(isothermalFrom(t, T, 8000, 9000), 8000);            // starts after every change
+  EXPECT_EQ(isothermalFrom({0, 100}, {1000, 1000}, 5, 50), 5);  // flat
+  EXPECT_EQ(isothermalFrom({}, {}, 5, 50), 5);
+}
+
 std::vector<double> bare(const std::vector<OutputTime>& times) {
   std::vector<double> values;
   for (const OutputTime& time : times) values.push_back(time.time);
