@@ -15,7 +15,7 @@
 
 #include <unistd.h>
 
-#include "run/sample_files.h"
+#include "model/sample_files.h"
 #include "solver/cu_fe_ni.h"
 #include "solver/evaluate_derivative.h"
 #include "support/cu_fe_ni_reference.h"

@@ -11,7 +11,7 @@
 
 #include "fuzz_support.h"
 #include "model/errors.h"
-#include "run/measured_profile.h"
+#include "model/measured_profile.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "fuzz_support.h"
 #include "model/errors.h"
-#include "run/run_report.h"
+#include "results/run_report.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;

@@ -19,11 +19,11 @@
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
+#include "results/run_report.h"
 #include "run/integrator.h"
 #include "run/refresh.h"
 #include "run/results_files.h"
 #include "run/run_journal.h"
-#include "run/run_report.h"
 #include "solver/evaluate_derivative.h"
 #include "solver/face_fluxes.h"
 

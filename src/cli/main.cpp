@@ -21,9 +21,9 @@
 #include "cli/sweep_command.h"
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "model/sample_files.h"
 #include "model/tform1.h"
 #include "run/integrator.h"
-#include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
 
 namespace {

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "model/errors.h"
+#include "model/measured_profile.h"
 #include "model/number_format.h"
 #include "plot/chart_data.h"
 #include "plot/chart_render.h"
 #include "plot/run_data.h"
-#include "run/measured_profile.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "model/measured_profile.h"
 #include "plot/run_data.h"
-#include "run/measured_profile.h"
 
 namespace torvex::plot {
 

@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
+#include "model/measured_profile.h"
 #include "plot/chart_data.h"
 #include "plot/run_data.h"
-#include "run/measured_profile.h"
 
 class QComboBox;
 class QLabel;

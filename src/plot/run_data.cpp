@@ -11,7 +11,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
-#include "run/run_report.h"
+#include "results/run_report.h"
 
 namespace torvex::plot {
 namespace {

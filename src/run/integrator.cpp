@@ -6,8 +6,8 @@
 
 #include "model/errors.h"
 #include "model/heat_treatment.h"
+#include "model/input_values.h"
 #include "model/number_format.h"
-#include "run/input_values.h"
 #include "run/run_journal.h"
 #include "solver/evaluate_derivative.h"
 

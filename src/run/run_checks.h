@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "run/run_report.h"
+#include "results/run_report.h"
 
 namespace torvex {
 

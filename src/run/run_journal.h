@@ -25,7 +25,7 @@
 #include <exception>
 #include <string>
 
-#include "run/run_report.h"
+#include "results/run_report.h"
 
 namespace torvex {
 

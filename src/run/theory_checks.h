@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "model/tform1.h"
+#include "results/run_report.h"
 #include "run/run_checks.h"
-#include "run/run_report.h"
 
 namespace torvex {
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "run/measured_profile.h"
+#include "model/measured_profile.h"
 #include "study/fit_config.h"
 
 namespace torvex {

@@ -16,13 +16,13 @@
 #include <array>
 
 #include "model/errors.h"
+#include "model/measured_profile.h"
 #include "model/number_format.h"
+#include "model/sample_files.h"
 #include "plot/plots_window.h"
 #include "run/integrator.h"
-#include "run/measured_profile.h"
 #include "run/results_files.h"
 #include "run/run_journal.h"
-#include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
 #include "ui/about_box.h"
 #include "ui/paint_box.h"

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "model/sha256.h"
-#include "run/run_report.h"
+#include "results/run_report.h"
 #include "support/batch_process.h"
 #include "support/case_file.h"
 #include "support/test_files.h"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "model/data_file_keys.h"
-#include "run/sample_files.h"
+#include "model/sample_files.h"
 #include "support/case_file.h"
 
 namespace torvex {

@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "model/errors.h"
+#include "model/measured_profile.h"
 #include "model/number_format.h"
 #include "model/sha256.h"
 #include "plot/chart_data.h"
 #include "plot/chart_render.h"
 #include "plot/run_data.h"
-#include "run/measured_profile.h"
 
 using namespace torvex;
 using namespace torvex::plot;

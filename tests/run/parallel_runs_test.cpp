@@ -11,10 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "model/data_file_keys.h"
+#include "model/sample_files.h"
 #include "model/text_list.h"
 #include "model/tform1.h"
 #include "run/refresh.h"
-#include "run/sample_files.h"
 #include "support/case_file.h"
 #include "support/test_files.h"
 

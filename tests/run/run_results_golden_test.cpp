@@ -23,9 +23,9 @@
 #include <gtest/gtest.h>
 
 #include "model/number_format.h"
+#include "model/sample_files.h"
 #include "model/text_list.h"
 #include "run/refresh.h"
-#include "run/sample_files.h"
 #include "support/math_library.h"
 #include "support/test_files.h"
 

@@ -14,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/sample_files.h"
 #include "run/integrator.h"
-#include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
 #include "support/solver_cases.h"
 #include "support/test_files.h"

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "run/sample_files.h"
+#include "model/sample_files.h"
 #include "solver/evaluate_derivative.h"
 #include "support/solver_cases.h"
 #include "support/solver_model.h"

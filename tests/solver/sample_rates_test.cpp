@@ -21,8 +21,8 @@
 #include <gtest/gtest.h>
 
 #include "model/number_format.h"
+#include "model/sample_files.h"
 #include "model/text_list.h"
-#include "run/sample_files.h"
 #include "solver/evaluate_derivative.h"
 #include "support/math_library.h"
 #include "support/solver_cases.h"

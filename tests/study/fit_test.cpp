@@ -13,10 +13,10 @@
 
 #include "model/errors.h"
 #include "model/heat_treatment.h"
+#include "model/measured_profile.h"
 #include "model/number_format.h"
 #include "model/tform1.h"
 #include "run/integrator.h"
-#include "run/measured_profile.h"
 #include "run/refresh.h"
 #include "study/case_template.h"
 #include "study/fit.h"

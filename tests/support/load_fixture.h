@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "model/sample_files.h"
 #include "model/tform1.h"
 #include "run/refresh.h"
-#include "run/sample_files.h"
 #include "support/case_file.h"
 #include "support/test_files.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "run/sample_files.h"
+#include "model/sample_files.h"
 
 namespace torvex::test {
 namespace {

@@ -17,7 +17,7 @@
 
 #include "model/number_format.h"
 #include "model/tform1.h"
-#include "run/run_report.h"
+#include "results/run_report.h"
 #include "ui/main_window.h"
 #include "ui/paint_box.h"
 #include "ui_support.h"

@@ -1,7 +1,7 @@
 // Measured profiles: what the reader accepts, the message for every kind of
 // malformed file, and the misfit against a simulated profile.
 
-#include "run/measured_profile.h"
+#include "model/measured_profile.h"
 
 #include <cmath>
 #include <string>

@@ -1,4 +1,4 @@
-#include "run/sample_files.h"
+#include "model/sample_files.h"
 
 #include <filesystem>
 

@@ -1,4 +1,4 @@
-#include "run/measured_profile.h"
+#include "model/measured_profile.h"
 
 #include <algorithm>
 #include <cmath>

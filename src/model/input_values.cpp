@@ -1,4 +1,4 @@
-#include "run/input_values.h"
+#include "model/input_values.h"
 
 #include <algorithm>
 #include <limits>

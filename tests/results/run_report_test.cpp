@@ -13,8 +13,8 @@
 
 #include "model/errors.h"
 #include "model/sha256.h"
+#include "results/run_report.h"
 #include "run/run_checks.h"
-#include "run/run_report.h"
 #include "support/test_files.h"
 
 namespace torvex {

@@ -1,4 +1,4 @@
-#include "run/run_report.h"
+#include "results/run_report.h"
 
 #include <algorithm>
 #include <cmath>
