@@ -23,7 +23,7 @@
 
 namespace {
 
-using torvex::TForm1;
+using torvex::Simulation;
 
 // The sample files live in a scratch directory for the whole program.
 class SampleDirectory {
@@ -45,16 +45,16 @@ class SampleDirectory {
 };
 
 void evaluate(benchmark::State& state, const torvex::test::SolverCase* solverCase) {
-  TForm1 model;
+  Simulation model;
   torvex::test::loadSolverCase(model, *solverCase);
-  torvex::EvaluateDerivative(model);  // fills the formula caches
+  torvex::EvaluateDerivative(model.input, model.state);  // fills the formula caches
   for (auto _ : state) {
-    torvex::EvaluateDerivative(model);
-    benchmark::DoNotOptimize(model.concentrationRate.data());
+    torvex::EvaluateDerivative(model.input, model.state);
+    benchmark::DoNotOptimize(model.state.concentrationRate.data());
     benchmark::ClobberMemory();
   }
-  state.counters["points"] = model.pointCount;
-  state.counters["components"] = model.componentCount;
+  state.counters["points"] = model.input.pointCount;
+  state.counters["components"] = model.input.componentCount;
 }
 
 // Twenty passes over r x n doubles, each reading one array and writing
@@ -81,10 +81,10 @@ void copyLoop(benchmark::State& state) {
 // once, as the solver does, on each vector path of the processor.
 const torvex::Table2<double>& cuFeNiRatios() {
   static const torvex::Table2<double> ratios = [] {
-    TForm1 model;
+    Simulation model;
     torvex::test::loadSolverCase(model, torvex::test::solverCases().front());
-    torvex::EvaluateDerivative(model);
-    return model.molarRatio;
+    torvex::EvaluateDerivative(model.input, model.state);
+    return model.state.molarRatio;
   }();
   return ratios;
 }

@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "model/number_format.h"
-#include "model/tform1.h"
 #include "run/integrator.h"
 #include "run/refresh.h"
+#include "run/simulation.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -38,10 +38,10 @@ struct Options {
   std::optional<double> endTime;
 };
 
-void loadCase(torvex::TForm1& model, const Options& options) {
+void loadCase(torvex::Simulation& model, const Options& options) {
   model.load(options.path);
-  model.calculationDelay = 0;
-  if (options.endTime) model.endTime = *options.endTime;
+  model.input.calculationDelay = 0;
+  if (options.endTime) model.input.endTime = *options.endTime;
 }
 
 double seconds(Clock::time_point start) {
@@ -66,7 +66,7 @@ struct Timing {
 };
 
 Timing runDirect(const Options& options) {
-  torvex::TForm1 model;
+  torvex::Simulation model;
   loadCase(model, options);
   torvex::DirectRunHost host(model);
   const Clock::time_point start = Clock::now();
@@ -77,7 +77,7 @@ Timing runDirect(const Options& options) {
 // Runs the case on a desktop run thread reporting to window, serving the
 // GUI thread's event loop until the run has ended.
 template <class Ended>
-Timing runThreaded(torvex::TForm1& model, torvex::RunWindow& window, Ended ended) {
+Timing runThreaded(torvex::Simulation& model, torvex::RunWindow& window, Ended ended) {
   const Clock::time_point start = Clock::now();
   torvex::TGUIThread worker(model, window);
   QTimer poll;
@@ -87,35 +87,35 @@ Timing runThreaded(torvex::TForm1& model, torvex::RunWindow& window, Ended ended
   poll.start(1);
   QCoreApplication::exec();
   worker.finish();
-  return {seconds(start), model.stepCount};
+  return {seconds(start), model.state.stepCount};
 }
 
 Timing runBare(const Options& options) {
-  torvex::TForm1 model;
+  torvex::Simulation model;
   loadCase(model, options);
   SilentWindow window;
   return runThreaded(model, window, [&] { return window.ended; });
 }
 
 Timing runDesktop(const Options& options) {
-  torvex::TForm1 model;
+  torvex::DesktopModel model;
   torvex::TForm2 window(model);
   window.show();
   loadCase(model, options);
   window.takeGraphSnapshot(false);
   // The end of the run sets the stop flag (on this thread, in its last
   // hand-over); a fresh model starts with it clear.
-  return runThreaded(model, window, [&] { return model.stopRequested != 0; });
+  return runThreaded(model, window, [&] { return model.state.stopRequested != 0; });
 }
 
 Timing runDesktopWithPlots(const Options& options) {
-  torvex::TForm1 model;
+  torvex::DesktopModel model;
   torvex::TForm2 window(model);
   window.show();
   window.Plots1Click();  // shown, so it follows the run
   loadCase(model, options);
   window.takeGraphSnapshot(false);
-  return runThreaded(model, window, [&] { return model.stopRequested != 0; });
+  return runThreaded(model, window, [&] { return model.state.stopRequested != 0; });
 }
 
 double median(std::vector<double> values) {

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "model/tform1.h"
+#include "solver/run_state.h"
 
 namespace {
 
@@ -37,28 +37,16 @@ bool sameValue(double a, double b) {
   std::abort();
 }
 
-// The cache entry the call may have filled.
-const CachedValue& cacheEntry(const TForm1& m, int mode, int first, int second) {
-  switch (mode) {
-    case 1: return m.diffusivityFormulaCache[static_cast<std::size_t>(first)];
-    case 2: return m.diffusivityMatrixCache[first][second];
-    case 3: return m.oxidationConstantCache[static_cast<std::size_t>(second)];
-    case 4: return m.boundaryFluxCache[second][first];
-    default: return m.activityFormulaCache[first][second];
-  }
-}
-
-void prepare(TForm1& m, int r, const double (&ratios)[kMaxComponents][kPoints], double temperature, double time,
+void prepare(RunState& s, int r, const double (&ratios)[kMaxComponents][kPoints], double temperature, double time,
              bool compiled) {
-  m.allocateArrays(r, kPoints);
-  m.clearArrays();
-  m.componentCount = r;
-  m.pointCount = kPoints;
+  Case shape;
+  shape.setShape(r, kPoints);
+  s.prepare(shape);
   for (int i = 0; i < r; ++i)
-    for (int k = 0; k < kPoints; ++k) m.molarRatio[i][k] = ratios[i][k];
-  m.temperature = temperature;
-  m.currentTime = time;
-  m.compiledFormulas = compiled;
+    for (int k = 0; k < kPoints; ++k) s.molarRatio[i][k] = ratios[i][k];
+  s.temperature = temperature;
+  s.currentTime = time;
+  s.formulas.compiled = compiled;
 }
 
 }  // namespace
@@ -69,7 +57,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::ByteReader in(std::string_view(reinterpret_cast<const char*>(data), size));
+  fuzz::ByteReader in(fuzz::textOf(data, size));
   const int mode = 1 + in.byte() % 5;
   const int r = 1 + in.byte() % kMaxComponents;
   const int firstByte = in.byte();
@@ -89,18 +77,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view rest = in.rest();
   const auto formulas = fuzz::splitInput(reinterpret_cast<const std::uint8_t*>(rest.data()), rest.size(), 3);
 
-  TForm1 compiled;
-  TForm1 textual;
+  RunState compiled;
+  RunState textual;
   prepare(compiled, r, ratios, temperature, time, true);
   prepare(textual, r, ratios, temperature, time, false);
+  const auto kind = static_cast<FormulaKind>(mode);
   for (std::size_t f = 0; f < formulas.size(); ++f) {
     const int point = static_cast<int>(f % kPoints);
-    compiled.evaluateFormula(mode, first, formulas[f], point, second);
-    textual.evaluateFormula(mode, first, formulas[f], point, second);
-    if (!sameValue(compiled.formulaValue, textual.formulaValue))
-      differ("values", formulas[f], compiled.formulaValue, textual.formulaValue);
-    const CachedValue& a = cacheEntry(compiled, mode, first, second);
-    const CachedValue& b = cacheEntry(textual, mode, first, second);
+    const double fromCompiled = compiled.formula(kind, first, second, formulas[f], point);
+    const double fromText = textual.formula(kind, first, second, formulas[f], point);
+    if (!sameValue(fromCompiled, fromText)) differ("values", formulas[f], fromCompiled, fromText);
+    const CachedValue& a = compiled.formulas.cached(kind, first, second);
+    const CachedValue& b = textual.formulas.cached(kind, first, second);
     if (a.valid != b.valid || !sameValue(a.value, b.value)) differ("cache entries", formulas[f], a.value, b.value);
   }
   return 0;

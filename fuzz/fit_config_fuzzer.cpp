@@ -12,38 +12,26 @@
 #include "model/errors.h"
 #include "study/fit_config.h"
 
-namespace {
-
-void require(bool promise) {
-  if (!promise) std::abort();
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace torvex;
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::string_view text = fuzz::textOf(data, size);
   FitConfig config;
   try {
     config = parseFitConfig(text, "fit.toml");
   } catch (const InputError&) {
     return 0;
   }
-  require(!config.casePath.empty() && !config.parameters.empty() && !config.profiles.empty());
-  require(config.step > 0 && config.step <= 0.5 && config.maxIterations >= 0);
+  fuzz::require(!config.casePath.empty() && !config.parameters.empty() && !config.profiles.empty());
+  fuzz::require(config.step > 0 && config.step <= 0.5 && config.maxIterations >= 0);
   for (const FitParameterSetting& p : config.parameters) {
-    require(!p.name.empty() && std::isfinite(p.initial));
-    require(!p.lower || *p.lower <= p.initial);
-    require(!p.upper || p.initial <= *p.upper);
-    require(!p.logScale || (p.initial > 0 && (!p.lower || *p.lower > 0)));
+    fuzz::require(!p.name.empty() && std::isfinite(p.initial));
+    fuzz::require(!p.lower || *p.lower <= p.initial);
+    fuzz::require(!p.upper || p.initial <= *p.upper);
+    fuzz::require(!p.logScale || (p.initial > 0 && (!p.lower || *p.lower > 0)));
   }
   for (const FitProfileSetting& p : config.profiles) {
-    require(!p.file.empty() && p.timeS > 0 && p.weight > 0 && std::isfinite(p.shiftUm));
-    require(!p.uncertainty || *p.uncertainty > 0);
+    fuzz::require(!p.file.empty() && p.timeS > 0 && p.weight > 0 && std::isfinite(p.shiftUm));
+    fuzz::require(!p.uncertainty || *p.uncertainty > 0);
   }
   return 0;
 }

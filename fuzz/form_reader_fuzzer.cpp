@@ -8,38 +8,26 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "model/case.h"
 #include "model/number_format.h"
-#include "model/tform1.h"
 #include "ui/form_reader.h"
-
-namespace {
-
-void require(bool promise) {
-  if (!promise) std::abort();
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace torvex;
-  const auto lines = fuzz::linesOf(std::string_view(reinterpret_cast<const char*>(data), size));
+  const auto lines = fuzz::linesOf(fuzz::textOf(data, size));
   const FormValues v = ReadFormValues(lines);
 
   const int components = v.components.value_or(2);
-  require(components >= 2);
-  if (v.gridPoints) require(parseInteger(*v.gridPoints).value_or(0) >= 3);
-  const auto boxes = static_cast<std::size_t>(std::min(components, TForm1::kMaxComponents));
-  if (v.molarMasses) require(v.molarMasses->size() == boxes);
-  if (v.molarVolumes) require(v.molarVolumes->size() == boxes);
+  fuzz::require(components >= 2);
+  if (v.gridPoints) fuzz::require(parseInteger(*v.gridPoints).value_or(0) >= 3);
+  const auto boxes = static_cast<std::size_t>(std::min(components, Case::kMaxComponents));
+  if (v.molarMasses) fuzz::require(v.molarMasses->size() == boxes);
+  if (v.molarVolumes) fuzz::require(v.molarVolumes->size() == boxes);
   const int points = v.initialPoints.value_or(0);
-  require(v.profileRows.size() <= static_cast<std::size_t>(std::max(points, 0)));
+  fuzz::require(v.profileRows.size() <= static_cast<std::size_t>(std::max(points, 0)));
   if (!v.gridRows.empty()) {
-    require(points <= 9 && v.gridRows.size() == v.profileRows.size());
-    for (const auto& row : v.gridRows) require(row.size() == static_cast<std::size_t>(components) + 3);
+    fuzz::require(points <= 9 && v.gridRows.size() == v.profileRows.size());
+    for (const auto& row : v.gridRows) fuzz::require(row.size() == static_cast<std::size_t>(components) + 3);
   }
   return 0;
 }

@@ -42,6 +42,10 @@ std::vector<std::string> linesOf(std::string_view text) {
   return lines;
 }
 
+void require(bool promise) {
+  if (!promise) std::abort();
+}
+
 std::uint8_t ByteReader::byte() {
   if (input_.empty()) return 0;
   const auto value = static_cast<std::uint8_t>(input_.front());

@@ -1,8 +1,9 @@
 #pragma once
 // Helpers shared by the fuzz targets. Each target defines
-// LLVMFuzzerTestOneInput (and LLVMFuzzerInitialize); it is linked either with
-// libFuzzer (the fuzzers) or with replay_main.cpp, which feeds it the files
-// of the committed corpora so that the normal test run replays them.
+// LLVMFuzzerTestOneInput, and LLVMFuzzerInitialize when it needs a set-up;
+// it is linked either with libFuzzer (the fuzzers) or with replay_main.cpp,
+// which feeds it the files of the committed corpora so that the normal test
+// run replays them.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,15 @@ std::vector<std::string_view> splitInput(const std::uint8_t* data, std::size_t s
 
 // The lines of a text, cut at LF, CR LF or CR, with no further checks.
 std::vector<std::string> linesOf(std::string_view text);
+
+// The input as one text.
+inline std::string_view textOf(const std::uint8_t* data, std::size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+// Stops the fuzzer (and the replay) when a promise of the code under test
+// does not hold: the input that broke it is the finding.
+void require(bool promise);
 
 // Takes single bytes and raw doubles (their 8 bytes as they lie in memory)
 // off the front of the input; past its end they read as zero.
@@ -60,5 +70,6 @@ void writeFile(const std::string& path, std::string_view bytes);
 
 }  // namespace torvex::fuzz
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
+// Optional, as for libFuzzer: the replay calls it when the target has one.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);

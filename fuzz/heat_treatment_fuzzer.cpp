@@ -47,10 +47,6 @@ void checkSchedule(const TemperatureSchedule& schedule) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto pieces = fuzz::splitInput(data, size, 2);
   try {

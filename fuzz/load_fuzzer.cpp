@@ -3,21 +3,20 @@
 //
 // The input holds up to four files separated by NUL bytes: the data file,
 // then the diffusivity file d.dfv, the activities file a.act and the
-// boundary flux file f.flx (the names the corpus's data files use). A piece
-// that is absent leaves its file missing. Whatever the bytes, the load must
+// boundary flux file f.flx (the names the corpus's data files use), loaded
+// from memory. A piece that is absent leaves its file missing. Whatever the bytes, the load must
 // either succeed or refuse the case with an InputError or FatalModelError,
 // and a loaded case small enough to be quick must survive a pass and the
 // building of the results files.
 
-#include <filesystem>
 #include <string>
 
 #include "fuzz_support.h"
 #include "model/errors.h"
-#include "model/tform1.h"
+#include "results/results_files.h"
 #include "run/integrator.h"
-#include "run/results_files.h"
 #include "run/run_records.h"
+#include "run/simulation.h"
 #include "solver/evaluate_derivative.h"
 
 namespace {
@@ -36,31 +35,33 @@ constexpr int kLargestPassWork = 600;
 // lists are built, which walks the data file for the continuation file.
 class PassHost : public RunHost {
  public:
-  explicit PassHost(TForm1& model) : m_(model) {}
-  void InitRecords() override { torvex::InitRecords(m_); }
-  void EvaluateDerivative() override { torvex::EvaluateDerivative(m_); }
+  explicit PassHost(Simulation& model) : m_(model) {}
+  void InitRecords() override { torvex::InitRecords(m_.input, m_.state, m_.records); }
+  void EvaluateDerivative() override { torvex::EvaluateDerivative(m_.input, m_.state); }
   void Refresh() override {
-    AdvanceKirkendallPlane(m_);
-    if (m_.boundaryFluxMode >= 1) AppendBoundaryFluxLine(m_);
-    if (m_.boundaryFluxMode == 2) AppendFluxComparisonLine(m_);
+    AdvanceKirkendallPlane(m_.input, m_.state, m_.records);
+    if (m_.input.boundaryFlux != BoundaryFlux::None) AppendBoundaryFluxLine(m_.input, m_.state, m_.records);
+    if (m_.input.boundaryFlux == BoundaryFlux::SelectiveOxidation)
+      AppendFluxComparisonLine(m_.input, m_.state, m_.records);
     accepted_ = true;
   }
-  void EndOfRun() override {
-    m_.stopRequested = 1;
-    BuildResultsLists(m_);
+  void EndOfRun(const RunSummary&) override {
+    m_.state.stopRequested = 1;
+    buildProfileFiles(m_.input, profileStateOf(m_.state));
   }
   // One accepted pass, or three rejected ones.
   void afterPass(int) override {
-    if (accepted_ || m_.stepCount >= 3) m_.stopRequested = 1;
+    if (accepted_ || m_.state.stepCount >= 3) m_.state.stopRequested = 1;
   }
 
  private:
-  TForm1& m_;
+  Simulation& m_;
   bool accepted_ = false;
 };
 
-void runOnePass(TForm1& model) {
-  const long long work = static_cast<long long>(model.componentCount) * model.componentCount * model.pointCount;
+void runOnePass(Simulation& model) {
+  const long long work =
+      static_cast<long long>(model.input.componentCount) * model.input.componentCount * model.input.pointCount;
   if (work > kLargestPassWork) return;
   PassHost host(model);
   RunSummary summary;
@@ -81,26 +82,24 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto pieces = fuzz::splitInput(data, size, 4);
+  // The files are held in memory under their names, as a rendered case is;
+  // a name they do not hold is looked for in an empty scratch folder.
   fuzz::WorkingDirectoryScope scope(fuzz::scratchDirectory());
-  for (std::size_t k = 0; k < 4; ++k) {
-    if (k < pieces.size())
-      fuzz::writeFile(kFiles[k], pieces[k]);
-    else
-      std::filesystem::remove(kFiles[k]);
-  }
+  CaseFiles files;
+  for (std::size_t k = 0; k < pieces.size(); ++k) files.add(kFiles[k], std::string(pieces[k]));
 
-  TForm1 model;
-  model.arrayByteLimit = kArrayByteLimit;
+  Simulation model;
   try {
-    model.load(kFiles[0]);
+    model.load(kFiles[0], {.sideFileDirectory = "", .arrayByteLimit = kArrayByteLimit, .files = &files});
   } catch (const InputError&) {
-    if (model.isLoaded() || model.componentCount != 0 || !model.concentration.empty()) __builtin_trap();
+    if (model.input.loaded() || model.input.componentCount != 0 || !model.state.concentration.empty()) __builtin_trap();
     return 0;
   } catch (const FatalModelError&) {
-    if (model.isLoaded() || model.componentCount != 0) __builtin_trap();
+    if (model.input.loaded() || model.input.componentCount != 0) __builtin_trap();
     return 0;
   }
-  if (model.concentration.rows() != model.componentCount || model.concentration.columns() != model.pointCount)
+  if (model.state.concentration.rows() != model.input.componentCount ||
+      model.state.concentration.columns() != model.input.pointCount)
     __builtin_trap();
   try {
     runOnePass(model);

@@ -12,45 +12,34 @@
 #include "fuzz_support.h"
 #include "model/errors.h"
 #include "model/measured_profile.h"
-
-namespace {
-
-void require(bool promise) {
-  if (!promise) std::abort();
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  return 0;
-}
+#include "results/units.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace torvex;
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::string_view text = fuzz::textOf(data, size);
   const std::string name = "measured.csv";
   MeasuredProfile profile;
   try {
     profile = ParseMeasuredProfile(text, name);
   } catch (const InputError& error) {
-    require(std::string_view(error.what()).starts_with(name + ", line "));
+    fuzz::require(std::string_view(error.what()).starts_with(name + ", line "));
     return 0;
   }
-  require(!profile.components.empty() && !profile.positionCm.empty());
-  require(profile.percent.size() == profile.components.size());
+  fuzz::require(!profile.components.empty() && !profile.positionCm.empty());
+  fuzz::require(profile.percent.size() == profile.components.size());
   for (const auto& column : profile.percent) {
-    require(column.size() == profile.positionCm.size());
-    for (const double value : column) require(value >= 0.0 && value <= 100.0);
+    fuzz::require(column.size() == profile.positionCm.size());
+    for (const double value : column) fuzz::require(value >= 0.0 && value <= 100.0);
   }
-  for (const double x : profile.positionCm) require(std::isfinite(x));
+  for (const double x : profile.positionCm) fuzz::require(std::isfinite(x));
 
   // A three-component simulated profile over 0 .. 0.01 cm.
   const std::vector<double> position = {0.0, 0.0025, 0.005, 0.0075, 0.01};
   const std::vector<std::vector<double>> simulated = {{90, 70, 50, 30, 10}, {5, 15, 25, 35, 45}, {5, 15, 25, 35, 45}};
   try {
     const ProfileMisfit misfit = MeasuredMisfit(profile, position, simulated);
-    require(misfit.pointsUsed + misfit.pointsOutside == profile.positionCm.size() * profile.components.size());
-    require(misfit.pointsUsed == 0 || (misfit.rmsPercent >= 0.0 && misfit.rmsPercent <= 100.0));
+    fuzz::require(misfit.pointsUsed + misfit.pointsOutside == profile.positionCm.size() * profile.components.size());
+    fuzz::require(misfit.pointsUsed == 0 || (misfit.rmsPercent >= 0.0 && misfit.rmsPercent <= 100.0));
   } catch (const InputError&) {
     // A component the simulation does not have.
   }

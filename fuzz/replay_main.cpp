@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     }
   }
   std::sort(inputs.begin(), inputs.end());
-  LLVMFuzzerInitialize(&argc, &argv);
+  if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
   for (const auto& path : inputs) {
     // Shown with the test's output only when it fails: the last name is the
     // input that broke the target.

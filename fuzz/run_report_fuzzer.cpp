@@ -12,12 +12,8 @@
 #include "model/errors.h"
 #include "results/run_report.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string text(reinterpret_cast<const char*>(data), size);
+  const std::string text(torvex::fuzz::textOf(data, size));
   torvex::RunReport report;
   try {
     report = torvex::parseRunReport(text, "run.json");

@@ -18,12 +18,13 @@
 #include "model/errors.h"
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
-#include "model/tform1.h"
+#include "results/non_finite.h"
+#include "results/results_files.h"
 #include "results/run_report.h"
 #include "run/integrator.h"
 #include "run/refresh.h"
-#include "run/results_files.h"
 #include "run/run_journal.h"
+#include "run/simulation.h"
 #include "solver/evaluate_derivative.h"
 #include "solver/face_fluxes.h"
 
@@ -63,41 +64,33 @@ class InterruptGuard {
   struct sigaction previous_ {};
 };
 
-// Where a non-finite value first entered the profile.
-struct NonFiniteSighting {
-  bool seen = false;
-  int component = 0;
-  int point = 0;
-  double value = 0;
-  double time = 0;
-  int pass = 0;
-};
-
 class BatchHost : public DirectRunHost {
  public:
-  BatchHost(TForm1& model, const BatchRunOptions& options, const RenderedCase& rendered)
-      : DirectRunHost(model), options_(options), rendered_(rendered), progress_(options.progress, stderr) {}
+  BatchHost(Simulation& sim, const BatchRunOptions& options, const RenderedCase& rendered)
+      : DirectRunHost(sim), options_(options), rendered_(rendered), progress_(options.progress, stderr) {}
 
   void afterPass(int delayMilliseconds) override {
     if (options_.pace && delayMilliseconds > 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(delayMilliseconds));
     if (!nonFinite_.seen) lookForNonFinite();
-    if (options_.maxPasses && model_.stepCount >= *options_.maxPasses) model_.stopRequested = 1;
-    progress_.update(model_);
+    if (options_.maxPasses && sim_.state.stepCount >= *options_.maxPasses) sim_.state.stopRequested = 1;
+    progress_.update(sim_.input, sim_.state);
   }
 
   // A save that fails ends the run (its error leaves Refresh). The final save
   // writes every file it still can: each file then holds, whole, either the
   // state the run ended in or its last complete version.
-  void EndOfRun() override {
+  void EndOfRun(const RunSummary& summary) override {
     struct RaiseStopFlag {
-      TForm1& m;
-      ~RaiseStopFlag() { m.stopRequested = 1; }
-    } raise{model_};
-    saveFailures_ = WriteEveryResultsFile(model_);
-    if (!saveFailures_.empty()) JournalFailure(model_, std::make_exception_ptr(FileWriteError(saveFailures_.front())));
+      RunState& s;
+      ~RaiseStopFlag() { s.stopRequested = 1; }
+    } raise{sim_.state};
+    RecordEnding(sim_, summary);
+    saveFailures_ = WriteEveryResultsFile(sim_);
+    if (!saveFailures_.empty())
+      sim_.journal.recordFailure(std::make_exception_ptr(FileWriteError(saveFailures_.front())));
     try {
-      FinishRunJournal(model_);
+      sim_.journal.finish(sim_.input, sim_.state, sim_.records);
     } catch (const FileWriteError& error) {
       saveFailures_.emplace_back(error.what());
     }
@@ -114,16 +107,23 @@ class BatchHost : public DirectRunHost {
 
   // The messages of the files the final save could not write.
   [[nodiscard]] const std::vector<std::string>& saveFailures() const { return saveFailures_; }
-  [[nodiscard]] const NonFiniteSighting& nonFinite() const { return nonFinite_; }
+  [[nodiscard]] const NonFiniteValue& nonFinite() const { return nonFinite_; }
   [[nodiscard]] ProgressReporter& progress() { return progress_; }
 
   // The profile after the run, checked once more (a failure may have left
   // non-finite values without a completed pass).
   void lookForNonFinite() {
-    for (int i = 0; i < model_.componentCount; ++i)
-      for (int k = 0; k < model_.pointCount; ++k)
-        if (!std::isfinite(model_.concentration[i][k])) {
-          nonFinite_ = {true, i, k, model_.concentration[i][k], model_.currentTime, model_.stepCount};
+    const RunState& s = sim_.state;
+    for (int i = 0; i < sim_.input.componentCount; ++i)
+      for (int k = 0; k < sim_.input.pointCount; ++k)
+        if (!std::isfinite(s.concentration[i][k])) {
+          nonFinite_ = {.seen = true,
+                        .inRates = false,
+                        .component = i,
+                        .point = k,
+                        .value = s.concentration[i][k],
+                        .time = s.currentTime,
+                        .pass = s.stepCount};
           return;
         }
   }
@@ -132,17 +132,9 @@ class BatchHost : public DirectRunHost {
   const BatchRunOptions& options_;
   const RenderedCase& rendered_;
   ProgressReporter progress_;
-  NonFiniteSighting nonFinite_;
+  NonFiniteValue nonFinite_;
   std::vector<std::string> saveFailures_;
 };
-
-std::string describeNonFinite(const TForm1& m, const NonFiniteSighting& s) {
-  const char* kind = std::isnan(s.value) ? "NaN" : "an infinite concentration";
-  return "the profile holds non-finite values: " + std::string(kind) + " first appeared in component " +
-         formatInteger(s.component + 1) + " at grid point " + formatInteger(s.point) +
-         " (x = " + formatGeneral(m.position[static_cast<std::size_t>(s.point)]) + " cm) after pass " +
-         formatInteger(s.pass) + ", t = " + formatGeneral(s.time) + " s";
-}
 
 const char* describeEnd(RunEnd end) {
   switch (end) {
@@ -162,29 +154,31 @@ const char* describeEnd(RunEnd end) {
 // the start and at the end beside what crossed the ends, so that a change
 // the fluxes do not account for (the per-pass normalisation, the molar-ratio
 // floor) shows.
-void printConservation(const TForm1& m, const std::vector<double>& startInventory) {
+void printConservation(const Simulation& sim, const std::vector<double>& startInventory) {
   std::cout << "  reference frame   " << kConservativeFrameText << "\n";
-  for (int i = 0; i < m.componentCount; ++i) {
+  for (int i = 0; i < sim.input.componentCount; ++i) {
     const double start = startInventory[static_cast<std::size_t>(i)];
-    const double end = inventory(m, i);
+    const double end = inventory(sim.input, sim.state, i);
     std::cout << "  component " << formatInteger(i + 1) << " inventory start " << formatGeneral(start) << ", end "
               << formatGeneral(end) << " mol/cm^2, change " << formatGeneral(end - start) << " (relative "
               << formatGeneral((end - start) / start) << "), in through the ends "
-              << formatGeneral(m.wallInflow[static_cast<std::size_t>(i)]) << "\n";
+              << formatGeneral(sim.state.wallInflow[static_cast<std::size_t>(i)]) << "\n";
   }
 }
 
-void printSummary(const TForm1& m, const RunSummary& summary, const std::string& path, double wallSeconds) {
+void printSummary(const Simulation& sim, const RunSummary& summary, const std::string& path, double wallSeconds) {
+  const Case& c = sim.input;
+  const RunState& s = sim.state;
   std::error_code ignored;
-  const auto results = std::filesystem::absolute(ResultsFolder(m), ignored).string();
+  const auto results = std::filesystem::absolute(sim.resultsDirectory.value_or(""), ignored).string();
   std::cout << "Run of " << path << ": " << describeEnd(summary.end) << ".\n"
             << "  passes            " << formatInteger(summary.acceptedPasses + summary.rejectedPasses) << " ("
             << formatInteger(summary.acceptedPasses) << " accepted, " << formatInteger(summary.rejectedPasses)
             << " rejected)\n"
-            << "  final time        " << formatGeneral(m.currentTime) << " s (end time " << formatGeneral(m.endTime)
+            << "  final time        " << formatGeneral(s.currentTime) << " s (end time " << formatGeneral(c.endTime)
             << " s)\n"
-            << "  largest step      " << formatGeneral(m.largestTimeStep) << " s\n"
-            << "  Kirkendall plane  " << formatGeneral(m.kirkendallPosition) << " cm\n"
+            << "  largest step      " << formatGeneral(s.largestTimeStep) << " s\n"
+            << "  Kirkendall plane  " << formatGeneral(s.kirkendallPosition) << " cm\n"
             << "  wall time         " << formatDuration(wallSeconds) << "\n"
             << "  results           " << results << "\n";
 }
@@ -197,11 +191,11 @@ void printChecks(const std::vector<RunCheck>& checks) {
 }
 
 // A save that failed: which files, why, and what the results folder holds.
-int reportSaveFailure(const TForm1& m, const std::string& first, const std::vector<std::string>& finalFailures) {
+int reportSaveFailure(const RunState& s, const std::string& first, const std::vector<std::string>& finalFailures) {
   std::cerr << "torvex-batch: the results could not be saved: " << first << "\n";
   for (const std::string& failure : finalFailures)
     if (failure != first) std::cerr << "torvex-batch: the results could not be saved: " << failure << "\n";
-  std::cerr << "torvex-batch: the run ended at t = " << formatGeneral(m.currentTime)
+  std::cerr << "torvex-batch: the run ended at t = " << formatGeneral(s.currentTime)
             << " s; the results files that could be written hold the profile of that time, any other keeps its "
                "last complete version\n";
   return kExitSaveFailed;
@@ -233,51 +227,51 @@ int reportFailure(const std::exception_ptr& failure) {
   return kExitRunInvalid;
 }
 
-// The schedule and the output times of the options, into the loaded model.
-void installHeatTreatment(TForm1& model, const BatchRunOptions& options) {
-  model.temperatureSchedule.reset();
-  model.outputTimes.clear();
+// The schedule and the output times of the options, into the loaded case.
+void installHeatTreatment(Case& c, const BatchRunOptions& options) {
+  c.heatTreatment = HeatTreatment();
   if (!options.schedulePath.empty())
-    model.temperatureSchedule = std::make_shared<const TemperatureSchedule>(readScheduleFile(options.schedulePath));
+    c.heatTreatment.schedule = std::make_shared<const TemperatureSchedule>(readScheduleFile(options.schedulePath));
   if (!options.outputTimes.empty())
-    model.outputTimes = outputTimesWithin(parseOutputTimes(options.outputTimes), model.startTime, model.endTime);
+    c.heatTreatment.outputTimes = outputTimesWithin(parseOutputTimes(options.outputTimes), c.startTime, c.endTime);
 }
 
 }  // namespace
 
 std::string renderedCaseDirectory(const BatchRunOptions& options) {
-  return options.resultsDirectory + "/case";
+  return options.resultsDirectory + "/" + kRenderedCaseFolder;
 }
 
-RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options) {
-  model.resultsDirectory = options.resultsDirectory;
+RenderedCase loadBatchCase(Simulation& sim, const BatchRunOptions& options) {
+  sim.resultsDirectory = options.resultsDirectory;
   // Rendering first also refuses a template whose placeholders have no value.
   RenderedCase rendered = renderCase(options.casePath, options.overrides, options.parameters);
   const bool changed = rendered.dataFile.changed || std::any_of(rendered.sideFiles.begin(), rendered.sideFiles.end(),
                                                                 [](const RenderedFile& file) { return file.changed; });
   if (!changed) {
-    model.sideFileDirectory = std::filesystem::path(options.casePath).parent_path().string();
-    model.load(options.casePath);
-    installHeatTreatment(model, options);
-    return rendered;
+    sim.load(options.casePath, {.sideFileDirectory = std::filesystem::path(options.casePath).parent_path().string()});
+  } else {
+    const std::string directory = options.renderDirectory.value_or(renderedCaseDirectory(options));
+    // A run keeps the case it runs beside its results from the start.
+    if (!options.checkOnly) writeRenderedCase(rendered, directory);
+    try {
+      sim.load(loadRenderedCase(rendered, directory));
+    } catch (...) {
+      sim.clear();
+      throw;
+    }
   }
-  const std::string directory =
-      options.renderDirectory.empty() ? renderedCaseDirectory(options) : options.renderDirectory;
-  const std::string path = writeRenderedCase(rendered, directory);
-  model.sideFileDirectory = directory;
-  model.load(path);
-  installHeatTreatment(model, options);
+  installHeatTreatment(sim.input, options);
   return rendered;
 }
 
 int runBatchCase(const BatchRunOptions& options) {
-  TForm1 model;
-  model.compiledFormulas = !options.textualFormulas;
+  Simulation sim;
+  sim.state.formulas.compiled = !options.textualFormulas;
   RenderedCase rendered;
   try {
-    rendered = loadBatchCase(model, options);
-    checkSolverModes(model);
-    checkRunSettings(model);
+    rendered = loadBatchCase(sim, options);
+    sim.input.validate();
   } catch (const FileWriteError& error) {
     std::cerr << "torvex-batch: the case could not be written beside the results: " << error.what() << "\n";
     return kExitSaveFailed;
@@ -285,10 +279,12 @@ int runBatchCase(const BatchRunOptions& options) {
     std::cout.flush();
     return reportFailure(std::current_exception());
   }
+  const Case& c = sim.input;
+  const RunState& s = sim.state;
 
   std::vector<double> startInventory;
-  if (model.differenceScheme == 3)
-    for (int i = 0; i < model.componentCount; ++i) startInventory.push_back(inventory(model, i));
+  if (c.differenceScheme == DifferenceScheme::Conservative)
+    for (int i = 0; i < c.componentCount; ++i) startInventory.push_back(inventory(c, s, i));
 
   RunProvenance provenance{
       .program = "torvex-batch", .commandLine = options.commandLine, .overrides = {}, .parameters = {}};
@@ -296,38 +292,37 @@ int runBatchCase(const BatchRunOptions& options) {
     provenance.overrides.push_back({keyName(override.key), override.value});
   for (const CaseParameter& parameter : options.parameters)
     provenance.parameters.push_back({parameter.name, parameter.value});
-  SetRunProvenance(model, std::move(provenance));
-  BatchHost host(model, options, rendered);
+  sim.journal.setProvenance(std::move(provenance));
+  BatchHost host(sim, options, rendered);
   RunSummary summary;
   {
-    InterruptGuard guard(model.stopRequested);
-    summary = Execute(model, host);
+    InterruptGuard guard(sim.state.stopRequested);
+    summary = Execute(sim, host);
   }
   host.progress().finish();
   std::cout.flush();
   if (!host.nonFinite().seen) host.lookForNonFinite();
 
-  printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
-  std::cout << describeHeatTreatment(HeatTreatmentOf(model), model.currentTime);
-  if (model.differenceScheme == 3) printConservation(model, startInventory);
-  if (const RunReport* report = LastRunReport(model)) printChecks(report->checks);
+  printSummary(sim, summary, options.casePath, host.progress().elapsedSeconds());
+  std::cout << describeHeatTreatment(HeatTreatmentOf(c), s.currentTime);
+  if (c.differenceScheme == DifferenceScheme::Conservative) printConservation(sim, startInventory);
+  if (const RunReport* report = sim.journal.lastReport()) printChecks(report->checks);
   std::cout.flush();
   if (summary.failure) {
     if (const auto saveFailure = saveFailureOf(summary.failure))
-      return reportSaveFailure(model, *saveFailure, host.saveFailures());
+      return reportSaveFailure(s, *saveFailure, host.saveFailures());
     return reportFailure(summary.failure);
   }
   if (summary.end == RunEnd::NonFinite) {
-    std::cerr << "torvex-batch: " << describeNonFinite(model, summary.nonFinite) << "\n";
+    std::cerr << "torvex-batch: " << describeNonFinite(summary.nonFinite, s.position) << "\n";
     return kExitRunWentWrong;
   }
   if (host.nonFinite().seen) {
-    std::cerr << "torvex-batch: " << describeNonFinite(model, host.nonFinite()) << "\n";
+    std::cerr << "torvex-batch: " << describeNonFiniteProfile(host.nonFinite(), s.position) << "\n";
     return kExitRunWentWrong;
   }
   if (summary.end == RunEnd::StepVanished) {
-    std::cerr << "torvex-batch: " << describeEnd(summary.end) << " at t = " << formatGeneral(model.currentTime)
-              << " s\n";
+    std::cerr << "torvex-batch: " << describeEnd(summary.end) << " at t = " << formatGeneral(s.currentTime) << " s\n";
     return kExitRunWentWrong;
   }
   if (gInterrupted != 0) return kExitRunInterrupted;

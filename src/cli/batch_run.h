@@ -11,7 +11,7 @@
 
 namespace torvex {
 
-class TForm1;
+class Simulation;
 
 struct BatchRunOptions {
   std::string casePath;
@@ -23,10 +23,10 @@ struct BatchRunOptions {
   std::vector<CaseParameter> parameters;  // --param
   std::string resultsDirectory = "results";
   bool checkOnly = false;  // --check: load and describe, do not run
-  // Where a changed case is rendered to before it is loaded; empty: the
-  // folder beside the results (a check renders elsewhere, leaving the case
-  // of the last run as it was).
-  std::string renderDirectory;
+  // The folder a changed case is named in before it is loaded (and, for a
+  // run, written to); empty: the folder beside the results. A check names
+  // it as the user's own (the folder ""), and writes nothing.
+  std::optional<std::string> renderDirectory;
   std::vector<std::string> commandLine;  // the program's arguments, for the run report
   // --schedule: a CSV file of T(t) the run follows instead of D8; empty: none.
   std::string schedulePath;
@@ -49,17 +49,19 @@ constexpr int kExitRunInterrupted = 130;  // SIGINT
 // check that warns does not change it).
 int runBatchCase(const BatchRunOptions& options);
 
-// Loads the case the options describe into `model`: the data file as given
-// when no override or parameter changes it, else the rendered case written
-// into the results folder (see renderedCaseDirectory). Sets where side files
-// and results go. Throws what the rendering or the load throws. Returns the
-// rendered case, for writing beside the results of a run. Installs the
-// temperature schedule and the output times of the options (refused with an
-// InputError naming the file, the line and the text).
-RenderedCase loadBatchCase(TForm1& model, const BatchRunOptions& options);
+// Loads the case the options describe into `sim`: the data file as given
+// when no override or parameter changes it, else the rendered case, held in
+// memory and named as the files it is written to beside the results (see
+// renderedCaseDirectory; a run writes them there before it starts, a check
+// writes nothing). Sets where results go. Throws what the rendering or the
+// load throws. Returns the rendered case, for writing beside the results of a
+// run. Installs the temperature schedule and the output times of the options
+// (refused with an InputError naming the file, the line and the text).
+RenderedCase loadBatchCase(Simulation& sim, const BatchRunOptions& options);
 
 // `torvex-batch --report RESULTS_DIR`: prints the outcome and the checks of
-// RESULTS_DIR/run.json; 0, or 1 with the message when it cannot be read.
+// the results folder RESULTS_DIR (its report); 0, or 1 with the message when
+// it cannot be read.
 int printRunReport(const std::string& resultsDirectory);
 
 }  // namespace torvex

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "model/tform1.h"
+#include "model/case.h"
 
 namespace torvex {
 
@@ -13,7 +13,7 @@ inline constexpr const char* kConservativeFrameText =
     "volume-fixed, conservative face fluxes (D16 = 3); key D14 has no effect with D16 = 3";
 
 // Describes components, grid, times, step control, modes, side files and the
-// initial compositions at both ends of a model that loaded without error.
-std::string describeCase(const TForm1& model, const std::string& path);
+// initial compositions at both ends of a case that loaded without error.
+std::string describeCase(const Case& c, const std::string& path);
 
 }  // namespace torvex

@@ -22,9 +22,8 @@
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/sample_files.h"
-#include "model/tform1.h"
-#include "run/integrator.h"
-#include "solver/evaluate_derivative.h"
+#include "results/results_files.h"
+#include "run/simulation.h"
 
 namespace {
 
@@ -32,7 +31,8 @@ constexpr int kExitOk = 0;
 constexpr int kExitInvalidInput = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kHelp = R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
+// The help text; the results files are named as the results library names them.
+const std::string kHelp = std::string(R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
                     [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR]
                     [--schedule FILE] [--output-times LIST] CASE.dat
        torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]...
@@ -57,8 +57,13 @@ This is its headless runner.
                         otherwise); a summary goes to standard output.
                         Ctrl-C stops the run after the pass in hand and
                         writes the results. Besides the results files, a run
-                        leaves history.csv (the profile at every save),
-                        series.csv (one row per accepted pass) and run.json
+                        leaves )") +
+                          std::string(torvex::kHistoryFile) +
+                          R"( (the profile at every save),
+                        )" +
+                          std::string(torvex::kSeriesFile) + R"( (one row per accepted pass) and )" +
+                          std::string(torvex::kRunReportFile) +
+                          R"(
                         (how the run was made and ended, and its
                         verification checks); the checks are printed after
                         the summary, and one that warns does not change the
@@ -98,14 +103,18 @@ This is its headless runner.
                         evaluation uses T at its own time (mobilities, the T
                         of side-file formulas, the built-in parameters, the
                         oxidation constants); no pass steps over a row's time.
-                        run.json records the file, its SHA-256 and its rows.
+                        )" +
+                          std::string(torvex::kRunReportFile) +
+                          R"( records the file, its SHA-256 and its rows.
   --output-times LIST   Also write the results at exactly these times (s):
                         a comma-separated list (600,1800,3600), an even
                         spacing start:stop:count (0:3600:7 gives every
                         600 s), or a file of times separated by commas or
                         line ends. The run clips its step to land on each,
                         as on the end time; each must lie after the start and
-                        not after the end of the run. run.json records them.
+                        not after the end of the run. )" +
+                          std::string(torvex::kRunReportFile) +
+                          R"( records them.
   --check CASE.dat      Load the input data file CASE.dat and the side files it
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
@@ -116,7 +125,9 @@ This is its headless runner.
                         as a run would refuse them).
   --report RESULTS_DIR  Print the outcome, the schedule and output times (when
                         the run had them) and the verification checks of the
-                        run whose results are in RESULTS_DIR (its run.json).
+                        run whose results are in RESULTS_DIR (its )" +
+                          std::string(torvex::kRunReportFile) +
+                          R"().
   sweep STUDY.toml      Run a parameter study (see the README): every case
                         is rendered into OUTPUT/cases/NNNN/ and run there as
                         a torvex-batch process of its own, N at a time (-j N;
@@ -159,55 +170,26 @@ int usageError(const std::string& message) {
   return kExitUsage;
 }
 
-// Replaces every mention of `from` in the text by `to`.
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  for (auto at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
-}
-
-// A temporary folder for a check's rendered case, removed when done.
-class CheckFolder {
- public:
-  CheckFolder() {
-    std::error_code ignored;
-    path_ = (std::filesystem::temp_directory_path(ignored) / ("torvex-check-" + std::to_string(::getpid()))).string();
-  }
-  ~CheckFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  CheckFolder(const CheckFolder&) = delete;
-  CheckFolder& operator=(const CheckFolder&) = delete;
-  [[nodiscard]] const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 int checkCase(torvex::BatchRunOptions options) {
   const std::string path = options.casePath;
-  // A changed case is rendered into a folder of its own, and messages name
-  // its files as the user's (their lines are the same), not the folder.
-  const CheckFolder folder;
-  options.renderDirectory = folder.path();
-  const auto ours = [&](const std::string& text) { return replaced(text, folder.path() + "/", ""); };
-  torvex::TForm1 model;
+  // A changed case is loaded from memory, and messages name its files as
+  // the user's (their lines are the same); nothing is written.
+  options.renderDirectory = "";
+  torvex::Simulation sim;
   try {
-    torvex::loadBatchCase(model, options);
-    torvex::checkSolverModes(model);
-    torvex::checkRunSettings(model);
+    torvex::loadBatchCase(sim, options);
+    sim.input.validate();
   } catch (const torvex::FatalModelError& error) {
     std::cout.flush();
     std::cerr << error.what() << "\n";
-    if (!error.detail().empty()) std::cerr << ours(error.detail()) << "\n";
+    if (!error.detail().empty()) std::cerr << error.detail() << "\n";
     return kExitInvalidInput;
   } catch (const torvex::InputError& error) {
     std::cout.flush();
-    std::cerr << "Invalid input: " << ours(error.what()) << "\n";
+    std::cerr << "Invalid input: " << error.what() << "\n";
     return kExitInvalidInput;
   }
-  std::cout << torvex::describeCase(model, path);
+  std::cout << torvex::describeCase(sim.input, path);
   if (!options.overrides.empty() || !options.parameters.empty())
     std::cout << "With " << options.overrides.size() << " key override(s) and " << options.parameters.size()
               << " parameter(s) applied.\n";

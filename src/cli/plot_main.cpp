@@ -19,7 +19,8 @@
 #include "model/number_format.h"
 #include "plot/chart_data.h"
 #include "plot/chart_render.h"
-#include "plot/run_data.h"
+#include "results/results_files.h"
+#include "results/run_data.h"
 
 namespace {
 
@@ -27,23 +28,32 @@ constexpr int kExitOk = 0;
 constexpr int kExitInvalidInput = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kHelp = R"(Usage: torvex-plot RESULTS_DIR [--measured FILE] [--shift-um X] [--wt]
+// The help text; the results files are named as the results library names them.
+const std::string kHelp = std::string(R"(Usage: torvex-plot RESULTS_DIR [--measured FILE] [--shift-um X] [--wt]
                    [--unit um|cm] [--out DIR] [--format png,svg] [--times T1,T2,...]
                    [--size WxH]
 
 Writes every chart that applies to the run whose results are in RESULTS_DIR:
 the concentration profiles at the last save (or at each time of --times),
 the temperature schedule the run followed with its saves marked on it (when
-run.json records one), the evolution of each component's profile, the
+)") + std::string(torvex::kRunReportFile) +
+                          R"( records one), the evolution of each component's profile, the
 diffusion path, the Kirkendall plane against the square root of time with
 its fit, and under selective oxidation the surface composition and the
 squared scale thickness with its parabolic fit. Each chart goes out in every format asked for and as
 CSV holding exactly the points drawn. The paths written are printed, one a
 line.
 
-  RESULTS_DIR         A run's results folder: its history.csv and series.csv
-                      when present, otherwise at_out.dat, wt_out.dat,
-                      Kirk_plane.dat and boundary_flux.dat; and run.json
+  RESULTS_DIR         A run's results folder: its )" +
+                          std::string(torvex::kHistoryFile) + R"( and )" + std::string(torvex::kSeriesFile) +
+                          R"(
+                      when present, otherwise )" +
+                          std::string(torvex::kAtomicProfileFile) + R"(, )" + std::string(torvex::kWeightProfileFile) +
+                          R"(,
+                      )" + std::string(torvex::kKirkendallRecordFile) +
+                          R"( and )" + std::string(torvex::kBoundaryRecordFile) + R"(; and )" +
+                          std::string(torvex::kRunReportFile) +
+                          R"(
                       for the schedule (one that cannot be read leaves the
                       temperature chart out, with a message).
   --measured FILE     A measured profile (CSV; see the README) drawn over the

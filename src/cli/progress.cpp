@@ -8,7 +8,6 @@
 #include <cmath>
 
 #include "model/number_format.h"
-#include "model/tform1.h"
 
 namespace torvex {
 
@@ -29,10 +28,10 @@ std::string twoDigits(long long value) {
 }
 
 // Share of the simulated time span covered, 0 .. 1.
-double fractionDone(const TForm1& m) {
-  const double span = m.endTime - m.startTime;
+double fractionDone(const Case& c, const RunState& s) {
+  const double span = c.endTime - c.startTime;
   if (!(span > 0)) return 1.0;
-  const double done = (m.currentTime - m.startTime) / span;
+  const double done = (s.currentTime - c.startTime) / span;
   return std::isfinite(done) ? std::fmin(std::fmax(done, 0.0), 1.0) : 0.0;
 }
 
@@ -61,15 +60,15 @@ double ProgressReporter::elapsedSeconds() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
-std::string ProgressReporter::describe(const TForm1& m, double elapsed) {
-  const double done = fractionDone(m);
+std::string ProgressReporter::describe(const Case& c, const RunState& s, double elapsed) {
+  const double done = fractionDone(c, s);
   const double remaining = done > 0 ? elapsed * (1 - done) / done : NAN;
-  return fixed(100 * done, 1) + "%  t " + formatLabel(m.currentTime) + " s  dt " + formatLabel(m.timeStep) +
-         " s  passes " + formatInteger(m.stepCount) + "  x_K " + formatLabel(m.kirkendallPosition) + " cm  elapsed " +
+  return fixed(100 * done, 1) + "%  t " + formatLabel(s.currentTime) + " s  dt " + formatLabel(s.timeStep) +
+         " s  passes " + formatInteger(s.stepCount) + "  x_K " + formatLabel(s.kirkendallPosition) + " cm  elapsed " +
          formatDuration(elapsed) + "  remaining " + formatDuration(remaining);
 }
 
-void ProgressReporter::update(const TForm1& m) {
+void ProgressReporter::update(const Case& c, const RunState& s) {
   if (style_ == ProgressStyle::Quiet) return;
   const auto now = std::chrono::steady_clock::now();
   const auto interval = style_ == ProgressStyle::Bar
@@ -77,11 +76,11 @@ void ProgressReporter::update(const TForm1& m) {
                             : std::chrono::duration_cast<std::chrono::milliseconds>(kLineInterval);
   if (now - lastReport_ < interval) return;
   lastReport_ = now;
-  const std::string text = describe(m, elapsedSeconds());
+  const std::string text = describe(c, s, elapsedSeconds());
   if (style_ == ProgressStyle::Lines) {
     std::fprintf(out_, "%s\n", text.c_str());
   } else {
-    const int filled = static_cast<int>(fractionDone(m) * kBarWidth);
+    const int filled = static_cast<int>(fractionDone(c, s) * kBarWidth);
     std::string line = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " + text;
     line.resize(std::min(line.size(), terminalColumns() - 1));
     std::fprintf(out_, "\r%s\033[K", line.c_str());

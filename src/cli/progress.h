@@ -7,9 +7,10 @@
 #include <cstdio>
 #include <string>
 
-namespace torvex {
+#include "model/case.h"
+#include "solver/run_state.h"
 
-class TForm1;
+namespace torvex {
 
 enum class ProgressStyle { Bar, Lines, Quiet };
 
@@ -17,14 +18,14 @@ class ProgressReporter {
  public:
   ProgressReporter(ProgressStyle style, std::FILE* out);
   // Reports the run's state when the last report is old enough.
-  void update(const TForm1& m);
+  void update(const Case& c, const RunState& s);
   // Clears the bar line (on a terminal) before the summary is printed.
   void finish();
   [[nodiscard]] double elapsedSeconds() const;
 
   // One report: simulated time reached of the end time, step, passes,
   // Kirkendall position, elapsed and estimated remaining wall time.
-  [[nodiscard]] static std::string describe(const TForm1& m, double elapsedSeconds);
+  [[nodiscard]] static std::string describe(const Case& c, const RunState& s, double elapsedSeconds);
 
  private:
   ProgressStyle style_;

@@ -7,7 +7,6 @@
 #include <limits>
 
 #include "model/formula.h"
-#include "model/tform1.h"
 
 namespace torvex {
 namespace {
@@ -144,27 +143,27 @@ bool CompiledFormulas::bind(int variable, double value) {
   return true;
 }
 
-bool CompiledFormulas::evaluate(TForm1& model, int mode, int first, int second, std::string_view formula, int point) {
+std::optional<double> CompiledFormulas::evaluate(int mode, int first, int second, std::string_view formula,
+                                                 const FormulaPoint& at) {
   Entry& entry = entries_[Key{mode, first, second}];
-  if (entry.componentCount != model.componentCount || entry.text != formula)
-    compile(entry, formula, model.componentCount);
-  if (!entry.parser) return false;
+  if (entry.componentCount != at.componentCount || entry.text != formula) compile(entry, formula, at.componentCount);
+  if (!entry.parser) return std::nullopt;
 
   const FormulaShape& shape = entry.shape;
-  if (shape.highestRatio > 0 &&
-      (point < 0 || point >= model.molarRatio.columns() || shape.highestRatio > model.molarRatio.rows()))
-    return false;
+  const Table2<double>& N = at.molarRatio;
+  if (shape.highestRatio > 0 && (at.point < 0 || at.point >= N.columns() || shape.highestRatio > N.rows()))
+    return std::nullopt;
   for (int v = 0; v < shape.highestRatio; ++v)
-    if (((shape.variables >> v) & 1u) && !bind(v, model.molarRatio[v][point])) return false;
-  if (((shape.variables >> kTemperatureVariable) & 1u) && !bind(kTemperatureVariable, model.temperature)) return false;
-  if (((shape.variables >> kTimeVariable) & 1u) && !bind(kTimeVariable, model.currentTime)) return false;
+    if (((shape.variables >> v) & 1u) && !bind(v, N[v][at.point])) return std::nullopt;
+  if (((shape.variables >> kTemperatureVariable) & 1u) && !bind(kTemperatureVariable, at.temperature))
+    return std::nullopt;
+  if (((shape.variables >> kTimeVariable) & 1u) && !bind(kTimeVariable, at.time)) return std::nullopt;
 
   try {
-    model.formulaValue = entry.parser->Eval();
+    return entry.parser->Eval();
   } catch (const mu::Parser::exception_type&) {
-    return false;
+    return std::nullopt;
   }
-  return true;
 }
 
 }  // namespace torvex

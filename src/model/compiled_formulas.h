@@ -23,9 +23,9 @@ namespace mu {
 class Parser;
 }
 
-namespace torvex {
+#include "model/table.h"
 
-class TForm1;
+namespace torvex {
 
 // The value the textual substitution inserts for value, as the parser reads
 // it back: value written with 15 significant digits. Only for the values it
@@ -58,7 +58,17 @@ struct FormulaShape {
 // substituted text cannot grow past the length the textual path accepts.
 FormulaShape formulaShape(std::string_view formula, int componentCount);
 
-// The compiled formulas of one model, keyed by the evaluation mode and the
+// Where a formula is evaluated: N1 .. Nr are column `point` of molarRatio
+// (r = componentCount), T the temperature (K), t the time (s).
+struct FormulaPoint {
+  const Table2<double>& molarRatio;
+  int componentCount;
+  int point;
+  double temperature;
+  double time;
+};
+
+// The compiled formulas of one run, keyed by the evaluation mode and the
 // two indices of evaluateFormula. An entry remembers its text and is parsed
 // again when a different text arrives under its key.
 class CompiledFormulas {
@@ -68,14 +78,13 @@ class CompiledFormulas {
   CompiledFormulas(const CompiledFormulas&) = delete;
   CompiledFormulas& operator=(const CompiledFormulas&) = delete;
 
-  // Evaluates formula for model at grid point `point` into model.formulaValue
-  // and returns true, or returns false without touching anything when the
+  // The value of formula at `at`, or nothing (and nothing touched) when the
   // result must come from the textual path: the formula is not compilable
   // (formulaShape), its compiled form is rejected by the parser (the textual
   // path then writes the parser's message), the point or a named component
   // lies outside the arrays (the textual path then throws), or a variable's
   // value would not be inserted as a plain number (insertedValue).
-  bool evaluate(TForm1& model, int mode, int first, int second, std::string_view formula, int point);
+  std::optional<double> evaluate(int mode, int first, int second, std::string_view formula, const FormulaPoint& at);
 
   // Number of entries (for tests).
   [[nodiscard]] std::size_t size() const { return entries_.size(); }

@@ -224,43 +224,4 @@ MeasuredProfile ReadMeasuredProfile(const std::string& path, const MeasuredProfi
   return ParseMeasuredProfile(text, path, options);
 }
 
-double InterpolateLinear(const std::vector<double>& x, const std::vector<double>& y, double x0) {
-  const std::size_t n = std::min(x.size(), y.size());
-  if (n == 0 || !(x0 >= x[0] && x0 <= x[n - 1])) return std::numeric_limits<double>::quiet_NaN();
-  if (n == 1) return y[0];
-  const auto upper = std::lower_bound(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n), x0);
-  const auto j = static_cast<std::size_t>(std::distance(x.begin(), upper));
-  if (j == 0) return y[0];
-  const double span = x[j] - x[j - 1];
-  if (!(span > 0.0)) return y[j];
-  const double w = (x0 - x[j - 1]) / span;
-  return y[j - 1] + w * (y[j] - y[j - 1]);
-}
-
-ProfileMisfit MeasuredMisfit(const MeasuredProfile& measured, const std::vector<double>& positionCm,
-                             const std::vector<std::vector<double>>& simulatedPercent) {
-  ProfileMisfit misfit;
-  double sumSquares = 0.0;
-  for (std::size_t c = 0; c < measured.components.size(); ++c) {
-    const int component = measured.components[c];
-    if (component < 0 || static_cast<std::size_t>(component) >= simulatedPercent.size())
-      throw InputError(measured.fileName + ", column N" + std::to_string(component + 1) + ": the simulation has only " +
-                       std::to_string(simulatedPercent.size()) + " components");
-    const auto& simulated = simulatedPercent[static_cast<std::size_t>(component)];
-    for (std::size_t row = 0; row < measured.positionCm.size() && row < measured.percent[c].size(); ++row) {
-      const double model = InterpolateLinear(positionCm, simulated, measured.positionCm[row]);
-      if (std::isnan(model)) {
-        ++misfit.pointsOutside;
-        continue;
-      }
-      const double difference = measured.percent[c][row] - model;
-      sumSquares += difference * difference;
-      ++misfit.pointsUsed;
-    }
-  }
-  misfit.rmsPercent = misfit.pointsUsed > 0 ? std::sqrt(sumSquares / static_cast<double>(misfit.pointsUsed))
-                                            : std::numeric_limits<double>::quiet_NaN();
-  return misfit;
-}
-
 }  // namespace torvex

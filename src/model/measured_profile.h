@@ -58,23 +58,4 @@ MeasuredProfile ReadMeasuredProfile(const std::string& path, const MeasuredProfi
 MeasuredProfile ParseMeasuredProfile(std::string_view text, const std::string& fileName,
                                      const MeasuredProfileOptions& options = {});
 
-// Misfit between a measured profile and a simulated one at the same time.
-struct ProfileMisfit {
-  double rmsPercent = 0.0;  // root mean square of measured minus simulated, in the profile's basis
-  std::size_t pointsUsed = 0;
-  std::size_t pointsOutside = 0;  // measured points beyond the simulated sample, left out
-};
-
-// The simulated profile is given per component (0-based) as percent in the
-// measured profile's basis at positions positionCm (ascending); it is
-// interpolated linearly at each measured position inside the sample. A
-// measured component the simulation does not have counts as missing: throws
-// InputError naming the file and the column. NaN rms when no point is used.
-ProfileMisfit MeasuredMisfit(const MeasuredProfile& measured, const std::vector<double>& positionCm,
-                             const std::vector<std::vector<double>>& simulatedPercent);
-
-// Linear interpolation of y(x) at x0 over ascending x; NaN outside [x.front(),
-// x.back()] or for empty input.
-double InterpolateLinear(const std::vector<double>& x, const std::vector<double>& y, double x0);
-
 }  // namespace torvex

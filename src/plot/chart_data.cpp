@@ -8,6 +8,7 @@
 
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
+#include "results/units.h"
 
 namespace torvex::plot {
 namespace {

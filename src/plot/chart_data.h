@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "model/measured_profile.h"
-#include "plot/run_data.h"
+#include "results/run_data.h"
 
 namespace torvex::plot {
 

@@ -21,6 +21,7 @@
 #include "model/errors.h"
 #include "plot/chart_render.h"
 #include "plot/chart_view.h"
+#include "results/units.h"
 
 namespace torvex::plot {
 namespace {
@@ -202,7 +203,7 @@ void PlotsWindow::finishLive(const QString& folder) {
       if (frame.timeS < run.frames.front().timeS) frames.push_back(std::move(frame));
     frames.push_back(std::move(run.frames.front()));
     for (ProfileFrame& frame : frames)
-      if (frame.wtPct.empty()) frame.wtPct = WeightPercent(frame.atPct, run.molarMass, run.componentCount);
+      if (frame.wtPct.empty()) frame.wtPct = weightFromAtomicPercent(frame.atPct, run.molarMass, run.componentCount);
     run.frames = std::move(frames);
   }
   showRun(std::move(run));
@@ -234,7 +235,7 @@ void PlotsWindow::addLiveSample(const LiveSample& sample) {
   frame.timeS = sample.timeS;
   frame.atPct.resize(sample.molarRatio.size());
   for (std::size_t i = 0; i < sample.molarRatio.size(); ++i) frame.atPct[i] = 100.0 * sample.molarRatio[i];
-  frame.wtPct = WeightPercent(frame.atPct, run_.molarMass, sample.componentCount);
+  frame.wtPct = weightFromAtomicPercent(frame.atPct, run_.molarMass, sample.componentCount);
   run_.frames.push_back(std::move(frame));
   if (run_.frames.size() > kMaxLiveFrames) {
     // Every other save goes, the first and the latest stay.

@@ -11,7 +11,7 @@
 
 #include "model/measured_profile.h"
 #include "plot/chart_data.h"
-#include "plot/run_data.h"
+#include "results/run_data.h"
 
 class QComboBox;
 class QLabel;

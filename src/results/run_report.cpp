@@ -7,6 +7,7 @@
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
+#include "results/results_files.h"
 
 namespace torvex {
 namespace {
@@ -369,7 +370,7 @@ std::string runReportText(const RunReport& report) {
   if (!report.heatTreatment.empty()) json["heat_treatment"] = heatTreatmentJson(report.heatTreatment);
   json["outcome"] = outcomeJson(report.outcome);
   json["checks"] = checks;
-  json["files"] = {{"history", "history.csv"}, {"series", "series.csv"}};
+  json["files"] = {{"history", kHistoryFile}, {"series", kSeriesFile}};
   // Invalid UTF-8 in a path or message is replaced rather than refused.
   return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -400,10 +401,27 @@ RunReport parseRunReport(std::string_view text, const std::string& name) {
 }
 
 RunReport readRunReport(const std::string& resultsDirectory) {
-  const std::string path = resultsDirectory + "/run.json";
+  const std::string path = resultsDirectory + "/" + kRunReportFile;
   TextList file;
   file.loadFromFile(path);
   return parseRunReport(file.text(), path);
+}
+
+RunVerdicts readRunVerdicts(const std::string& resultsDirectory) {
+  const std::string path = resultsDirectory + "/" + kRunReportFile;
+  TextList file;
+  file.loadFromFile(path);
+  RunVerdicts verdicts;
+  try {
+    const Json json = Json::parse(file.text());
+    verdicts.end = json.at("outcome").at("end").get<std::string>();
+    if (json.contains("checks"))
+      for (const auto& check : json.at("checks"))
+        verdicts.checks.emplace_back(check.at("id").get<std::string>(), check.at("status").get<std::string>());
+  } catch (const Json::exception& error) {
+    refuse(path, std::string("not a run report (") + error.what() + ")");
+  }
+  return verdicts;
 }
 
 }  // namespace torvex

@@ -1,5 +1,5 @@
 #pragma once
-// The report a run leaves in results/run.json: how it was made (provenance),
+// The report a run leaves in its results folder: how it was made (provenance),
 // how it ended (outcome), and the verification checks that say whether its
 // numbers can be trusted. The report is JSON, written and read with
 // nlohmann-json; every number in it is plain JSON, whatever the locale.
@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/case.h"
 #include "model/heat_treatment.h"
-#include "model/tform1.h"
 
 namespace torvex {
 
@@ -68,7 +68,7 @@ struct RunOutcome {
   double largestStep = 0;                                          // s, largest accepted step
   double smallestStep = std::numeric_limits<double>::quiet_NaN();  // s, smallest accepted step; NaN when none
   double wallSeconds = 0;
-  long long saves = 0;  // blocks in history.csv
+  long long saves = 0;  // blocks in the history
   // Spent keeping the history and the series (building and appending their
   // rows), s; the report itself is not counted.
   double journalSeconds = 0;
@@ -121,9 +121,21 @@ std::string runReportText(const RunReport& report);
 // the key for a value of the wrong type).
 RunReport parseRunReport(std::string_view text, const std::string& name);
 
-// Reads the report RESULTS_DIR/run.json; InputError naming the file when it
-// cannot be read or parsed.
+// Reads the report of the results folder RESULTS_DIR; InputError naming the
+// file when it cannot be read or parsed.
 RunReport readRunReport(const std::string& resultsDirectory);
+
+// What a study's summary takes from a report: the outcome's "end" and each
+// check's "id" and "status" as written, nothing else required (a report of
+// another version, or one a user cut down, still gives them).
+struct RunVerdicts {
+  std::string end;
+  std::vector<std::pair<std::string, std::string>> checks;  // id, status
+};
+
+// Reads the verdicts of the report of the results folder RESULTS_DIR;
+// InputError naming the file when it cannot be read or lacks them.
+RunVerdicts readRunVerdicts(const std::string& resultsDirectory);
 
 // The program's version and the revision of its sources, fixed when the build
 // was configured.

@@ -2,13 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
+#include <vector>
 
-#include "model/errors.h"
 #include "model/heat_treatment.h"
-#include "model/input_values.h"
-#include "model/number_format.h"
-#include "run/run_journal.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -52,100 +48,37 @@ constexpr double kClosedSampleMinimalFraction = 0.001;
 // selective oxidation.
 constexpr double kMaxSurfaceDepletionPerPass = 0.0001;
 
-Table2<double>& stageIncrement(TForm1& m, int s) {
-  switch (s) {
-    case 1: return m.stageIncrement1;
-    case 2: return m.stageIncrement2;
-    case 3: return m.stageIncrement3;
-    case 4: return m.stageIncrement4;
-    case 5: return m.stageIncrement5;
-    default: return m.stageIncrement6;
-  }
-}
-
 void copyTable(const Table2<double>& from, Table2<double>& to, int r, int n) {
   for (int i = 0; i < r; ++i) std::copy(from[i], from[i] + n, to[i]);
 }
 
 // Step 1: c_i := N_i / Omega, so that the profile is consistent with the
 // molar volumes before the stages start.
-void normaliseProfile(TForm1& m) {
-  SumConcentrations(m);
-  ComputeMolarRatios(m);
-  ComputeMixtureVolume(m);
-  for (int i = 0; i < m.componentCount; ++i) {
-    double* c = m.concentration[i];
-    const double* N = m.molarRatio[i];
-    for (int k = 0; k < m.pointCount; ++k) c[k] = N[k] / m.molarVolume[k];
+void normaliseProfile(const Case& c, RunState& s) {
+  SumConcentrations(c, s);
+  ComputeMolarRatios(c, s);
+  ComputeMixtureVolume(c, s);
+  for (int i = 0; i < c.componentCount; ++i) {
+    double* ci = s.concentration[i];
+    const double* N = s.molarRatio[i];
+    for (int k = 0; k < c.pointCount; ++k) ci[k] = N[k] / s.molarVolume[k];
   }
 }
 
 // Step 2: no molar ratio below theta. A low component is raised to
 // theta * C and the others give up the difference in equal shares; the
 // profile is not renormalised (N and C are those of step 1).
-void applyMolarRatioFloor(TForm1& m) {
-  const int r = m.componentCount;
-  const double theta = m.boundaryFluxMode == 0 ? kClosedSampleMinimalFraction : m.minimalMolarFraction;
-  for (int k = 0; k < m.pointCount; ++k) {
-    const double total = m.totalConcentration[k];
+void applyMolarRatioFloor(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const double theta = c.boundaryFlux == BoundaryFlux::None ? kClosedSampleMinimalFraction : c.minimalMolarFraction;
+  for (int k = 0; k < c.pointCount; ++k) {
+    const double total = s.totalConcentration[k];
     for (int j = 0; j < r; ++j) {
-      if (!(m.molarRatio[j][k] < theta)) continue;
-      const double share = (theta * total - m.concentration[j][k]) / (r - 1);
+      if (!(s.molarRatio[j][k] < theta)) continue;
+      const double share = (theta * total - s.concentration[j][k]) / (r - 1);
       for (int other = 0; other < r; ++other)
-        if (other != j) m.concentration[other][k] += share;
-      m.concentration[j][k] = theta * total;
-    }
-  }
-}
-
-// K_s := dt * F.
-void storeIncrement(TForm1& m, int s, double dt) {
-  Table2<double>& K = stageIncrement(m, s);
-  for (int i = 0; i < m.componentCount; ++i) {
-    const double* F = m.concentrationRate[i];
-    double* Ki = K[i];
-    for (int k = 0; k < m.pointCount; ++k) Ki[k] = dt * F[k];
-  }
-}
-
-// Row i of K_1 .. K_6, indexed by stage number.
-struct StageRows {
-  const double* K[7];
-  StageRows(TForm1& m, int i) : K{nullptr} {
-    for (int s = 1; s <= 6; ++s) K[s] = stageIncrement(m, s)[i];
-  }
-};
-
-// Input of stage s: c := c0 + sum_{j<s} b_sj K_j, the terms added in order.
-void setStageInput(TForm1& m, int s) {
-  for (int i = 0; i < m.componentCount; ++i) {
-    const StageRows rows(m, i);
-    const double* c0 = m.concentrationAtStepStart[i];
-    double* c = m.concentration[i];
-    for (int k = 0; k < m.pointCount; ++k) {
-      double value = c0[k];
-      for (int j = 1; j < s; ++j) value += static_cast<double>(kStageWeight[s][j]) * rows.K[j][k];
-      c[k] = value;
-    }
-  }
-}
-
-// Fifth-order solution and the difference to the fourth-order one; every
-// term is formed, the zero weights included, so that an infinite stage
-// shows up in both.
-void combineStages(TForm1& m) {
-  for (int i = 0; i < m.componentCount; ++i) {
-    const double* c0 = m.concentrationAtStepStart[i];
-    double* c = m.concentration[i];
-    double* E = m.errorEstimate[i];
-    const StageRows rows(m, i);
-    for (int k = 0; k < m.pointCount; ++k) {
-      double value = c0[k];
-      double error = static_cast<double>(kErrorWeight[1]) * rows.K[1][k];
-      for (int s = 1; s <= 6; ++s) value += static_cast<double>(kFifthOrderWeight[s]) * rows.K[s][k];
-      for (int s = 2; s <= 6; ++s) error += static_cast<double>(kErrorWeight[s]) * rows.K[s][k];
-      c[k] = value;
-      E[k] = error;
+        if (other != j) s.concentration[other][k] += share;
+      s.concentration[j][k] = theta * total;
     }
   }
 }
@@ -156,126 +89,56 @@ void combineStages(TForm1& m) {
 // in the same way; each evaluation leaves the drift at
 // kirkendallStagePosition in kirkendallVelocity and the flows through the
 // ends in wallInflowRate.
-bool conservativeScheme(const TForm1& m) {
-  return m.differenceScheme == 3;
-}
-
-// K_s of the plane and of the flows through the ends := dt * rate.
-void storeConservativeIncrements(TForm1& m, int s, double dt) {
-  m.kirkendallStageIncrement[static_cast<std::size_t>(s)] = dt * m.kirkendallVelocity;
-  for (int i = 0; i < m.componentCount; ++i)
-    m.wallInflowIncrement[s][i] = dt * m.wallInflowRate[static_cast<std::size_t>(i)];
-}
-
-// x_K of stage s: x_K0 + sum_{j<s} b_sj K_j, as setStageInput.
-void setPlaneStageInput(TForm1& m, int s) {
-  double value = m.kirkendallPositionAtStepStart;
-  for (int j = 1; j < s; ++j)
-    value += static_cast<double>(kStageWeight[s][j]) * m.kirkendallStageIncrement[static_cast<std::size_t>(j)];
-  m.kirkendallStagePosition = value;
-}
-
-// An accepted pass: the plane and the flows through the ends advance with
-// the fifth-order weights, as the profile does.
-void finishConservativePass(TForm1& m) {
-  double plane = m.kirkendallPositionAtStepStart;
-  for (int s = 1; s <= 6; ++s)
-    plane += static_cast<double>(kFifthOrderWeight[s]) * m.kirkendallStageIncrement[static_cast<std::size_t>(s)];
-  m.kirkendallPosition = plane;
-  for (int i = 0; i < m.componentCount; ++i) {
-    double flow = 0;
-    for (int s = 1; s <= 6; ++s) flow += static_cast<double>(kFifthOrderWeight[s]) * m.wallInflowIncrement[s][i];
-    m.wallInflow[static_cast<std::size_t>(i)] += flow;
-  }
+bool conservativeScheme(const Case& c) {
+  return c.differenceScheme == DifferenceScheme::Conservative;
 }
 
 // Molar ratio of component 1 at the last grid point of a profile.
-double surfaceRatio(const Table2<double>& c, int r, int last) {
+double surfaceRatio(const Table2<double>& concentration, int r, int last) {
   double total = 0;
-  for (int i = 0; i < r; ++i) total += c[i][last];
-  return c[0][last] / total;
-}
-
-// The three acceptance tests. An error entry must be a number within the
-// tolerance: a NaN (an overflow in some stage of too long a step) fails the
-// test as an infinite one does, and so does a profile that is not finite.
-bool passAccepted(const TForm1& m, double kp1) {
-  const int r = m.componentCount;
-  const int last = m.pointCount - 1;
-  bool accepted = true;
-  for (int i = 0; i < r; ++i)
-    for (int k = 0; k < m.pointCount; ++k)
-      if (!(std::fabs(m.errorEstimate[i][k]) <= m.concentrationError) || !std::isfinite(m.concentration[i][k]))
-        accepted = false;
-  if (m.boundaryFluxMode == 2) {
-    const double before = surfaceRatio(m.concentrationAtStepStart, r, last);
-    const double after = surfaceRatio(m.concentration, r, last);
-    if (before - after > kMaxSurfaceDepletionPerPass) accepted = false;
-    if (kp1 < 0 || (kp1 >= 0 && m.concentration[0][last] < 0)) accepted = false;
-  }
-  return accepted;
+  for (int i = 0; i < r; ++i) total += concentration[i][last];
+  return concentration[0][last] / total;
 }
 
 // N_i := c0_i / sum_j c0_j: the molar ratios of the start of the pass.
-void ratiosOfStepStart(TForm1& m) {
-  const int r = m.componentCount;
-  for (int k = 0; k < m.pointCount; ++k) {
+void ratiosOfStepStart(const Case& c, RunState& s, const Table2<double>& atStepStart) {
+  const int r = c.componentCount;
+  for (int k = 0; k < c.pointCount; ++k) {
     double total = 0;
-    for (int j = 0; j < r; ++j) total += m.concentrationAtStepStart[j][k];
-    for (int i = 0; i < r; ++i) m.molarRatio[i][k] = m.concentrationAtStepStart[i][k] / total;
+    for (int j = 0; j < r; ++j) total += atStepStart[j][k];
+    for (int i = 0; i < r; ++i) s.molarRatio[i][k] = atStepStart[i][k] / total;
   }
 }
 
 // Step increase after an accepted pass: every timeStepChangeInterval passes
 // the step is multiplied, up to exactly maxTimeStep, unless the projected
 // time of the next interval would reach the end of the run.
-void increaseStep(TForm1& m) {
-  if (m.stepCount % m.timeStepChangeInterval != 0) return;
-  const double& dt = m.timeStep;
-  if (!(m.timeStepChangeInterval * dt * m.timeStepMultiplier + m.currentTime < m.endTime)) return;
-  if (dt * m.timeStepMultiplier < m.maxTimeStep)
-    m.timeStep = dt * m.timeStepMultiplier;
-  else if (dt != m.maxTimeStep)
-    m.timeStep = m.maxTimeStep;
+void increaseStep(const Case& c, RunState& s) {
+  if (s.stepCount % c.timeStepChangeInterval != 0) return;
+  const double& dt = s.timeStep;
+  if (!(c.timeStepChangeInterval * dt * c.timeStepMultiplier + s.currentTime < c.endTime)) return;
+  if (dt * c.timeStepMultiplier < c.maxTimeStep)
+    s.timeStep = dt * c.timeStepMultiplier;
+  else if (dt != c.maxTimeStep)
+    s.timeStep = c.maxTimeStep;
 }
 
-// The next time after the clock a pass must land on exactly: the end of the
-// run, or before it a corner of the temperature schedule (where T(t) bends
-// or steps, so no stage straddles it) or an output time.
-double nextLanding(const TForm1& m) {
-  double landing = m.endTime;
-  if (m.temperatureSchedule) landing = std::min(landing, m.temperatureSchedule->nextCorner(m.currentTime));
-  const auto output = std::upper_bound(m.outputTimes.begin(), m.outputTimes.end(), m.currentTime);
-  if (output != m.outputTimes.end()) landing = std::min(landing, *output);
-  return landing;
-}
-
-// Landing clipping: no step goes past the end of the run, a corner of the
-// schedule or an output time. A step clipped short of the end is remembered,
-// so that the step control goes on from its own step after the landing.
-void clipToLanding(TForm1& m) {
-  const double landing = nextLanding(m);
-  if (m.timeStep + m.currentTime > landing && m.timeStep != 0) {
-    if (landing != m.endTime) m.stepBeforeLanding = m.timeStep;
-    m.timeStep = landing - m.currentTime;
-  }
-}
-
-// The temperature of the schedule at stage s of a pass of step dt from the
-// clock (the nodes of the stages, in double precision). No corner lies inside
-// a pass: the first stage takes T from the clock on, the others T of the
-// inside of the pass, so a pass that ends at a step is under the temperature
-// before it (the stage time is held to the landing, which a rounded t + dt
-// could pass).
+// The temperature of the schedule at stage `stage` of a pass of step dt from
+// the clock (the nodes of the stages, in double precision). No corner lies
+// inside a pass: the first stage takes T from the clock on, the others T of
+// the inside of the pass, so a pass that ends at a step is under the
+// temperature before it (the stage time is held to the landing, which a
+// rounded t + dt could pass).
 constexpr double kStageNode[7] = {0, 0, 0.2, 0.3, 0.6, 1.0, 0.875};
 
-void setStageTemperature(TForm1& m, int s, double dt, double landing) {
-  if (!m.temperatureSchedule) return;
-  if (s == 1) {
-    m.temperature = m.temperatureSchedule->temperatureAt(m.currentTime);
+void setStageTemperature(const Case& c, RunState& s, int stage, double dt, double landing) {
+  const auto& schedule = c.heatTreatment.schedule;
+  if (!schedule) return;
+  if (stage == 1) {
+    s.temperature = schedule->temperatureAt(s.currentTime);
     return;
   }
-  m.temperature = m.temperatureSchedule->temperatureBefore(std::min(m.currentTime + kStageNode[s] * dt, landing));
+  s.temperature = schedule->temperatureBefore(std::min(s.currentTime + kStageNode[stage] * dt, landing));
 }
 
 // The first non-finite entry of a table, searched component by component.
@@ -292,163 +155,256 @@ bool findNonFinite(const Table2<double>& table, int r, int n, NonFiniteValue& fo
   return false;
 }
 
+}  // namespace
+
+RungeKuttaIntegrator::RungeKuttaIntegrator(const Case& c, RunState& s) : c_(c), s_(s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  concentrationAtStepStart_.resize(r, n);
+  errorEstimate_.resize(r, n);
+  for (int stage = 1; stage <= 6; ++stage) increment_[static_cast<std::size_t>(stage)].resize(r, n);
+  wallInflowIncrement_.resize(7, r);
+}
+
+// Input of stage `stage`: c := c0 + sum_{j<stage} b_sj K_j, the terms added
+// in order.
+void RungeKuttaIntegrator::setStageInput(int stage) {
+  for (int i = 0; i < c_.componentCount; ++i) {
+    const double* c0 = concentrationAtStepStart_[i];
+    double* ci = s_.concentration[i];
+    for (int k = 0; k < c_.pointCount; ++k) {
+      double value = c0[k];
+      for (int j = 1; j < stage; ++j)
+        value += static_cast<double>(kStageWeight[stage][j]) * increment_[static_cast<std::size_t>(j)][i][k];
+      ci[k] = value;
+    }
+  }
+  if (conservativeScheme(c_)) {
+    // x_K of the stage: x_K0 + sum_{j<stage} b_sj K_j, in the same way.
+    double plane = kirkendallPositionAtStepStart_;
+    for (int j = 1; j < stage; ++j)
+      plane += static_cast<double>(kStageWeight[stage][j]) * kirkendallIncrement_[static_cast<std::size_t>(j)];
+    s_.kirkendallStagePosition = plane;
+  }
+}
+
+// K_s := dt * F, and with the conservative scheme the increments of the
+// plane and of the flows through the ends.
+void RungeKuttaIntegrator::storeIncrements(int stage, double dt) {
+  Table2<double>& K = increment_[static_cast<std::size_t>(stage)];
+  for (int i = 0; i < c_.componentCount; ++i) {
+    const double* F = s_.concentrationRate[i];
+    double* Ki = K[i];
+    for (int k = 0; k < c_.pointCount; ++k) Ki[k] = dt * F[k];
+  }
+  if (!conservativeScheme(c_)) return;
+  kirkendallIncrement_[static_cast<std::size_t>(stage)] = dt * s_.kirkendallVelocity;
+  for (int i = 0; i < c_.componentCount; ++i)
+    wallInflowIncrement_[stage][i] = dt * s_.wallInflowRate[static_cast<std::size_t>(i)];
+}
+
+// Fifth-order solution and the difference to the fourth-order one; every
+// term is formed, the zero weights included, so that an infinite stage
+// shows up in both.
+void RungeKuttaIntegrator::combineStages() {
+  for (int i = 0; i < c_.componentCount; ++i) {
+    const double* c0 = concentrationAtStepStart_[i];
+    double* ci = s_.concentration[i];
+    double* E = errorEstimate_[i];
+    const double* K[7] = {nullptr};
+    for (int stage = 1; stage <= 6; ++stage) K[stage] = increment_[static_cast<std::size_t>(stage)][i];
+    for (int k = 0; k < c_.pointCount; ++k) {
+      double value = c0[k];
+      double error = static_cast<double>(kErrorWeight[1]) * K[1][k];
+      for (int stage = 1; stage <= 6; ++stage) value += static_cast<double>(kFifthOrderWeight[stage]) * K[stage][k];
+      for (int stage = 2; stage <= 6; ++stage) error += static_cast<double>(kErrorWeight[stage]) * K[stage][k];
+      ci[k] = value;
+      E[k] = error;
+    }
+  }
+}
+
+// An accepted pass: the plane and the flows through the ends advance with
+// the fifth-order weights, as the profile does.
+void RungeKuttaIntegrator::finishConservativePass() {
+  double plane = kirkendallPositionAtStepStart_;
+  for (int stage = 1; stage <= 6; ++stage)
+    plane += static_cast<double>(kFifthOrderWeight[stage]) * kirkendallIncrement_[static_cast<std::size_t>(stage)];
+  s_.kirkendallPosition = plane;
+  for (int i = 0; i < c_.componentCount; ++i) {
+    double flow = 0;
+    for (int stage = 1; stage <= 6; ++stage)
+      flow += static_cast<double>(kFifthOrderWeight[stage]) * wallInflowIncrement_[stage][i];
+    s_.wallInflow[static_cast<std::size_t>(i)] += flow;
+  }
+}
+
+// The three acceptance tests. An error entry must be a number within the
+// tolerance: a NaN (an overflow in some stage of too long a step) fails the
+// test as an infinite one does, and so does a profile that is not finite.
+bool RungeKuttaIntegrator::accepted(double kp1) const {
+  const int r = c_.componentCount;
+  const int last = c_.pointCount - 1;
+  bool accepted = true;
+  for (int i = 0; i < r; ++i)
+    for (int k = 0; k < c_.pointCount; ++k)
+      if (!(std::fabs(errorEstimate_[i][k]) <= c_.concentrationError) || !std::isfinite(s_.concentration[i][k]))
+        accepted = false;
+  if (c_.boundaryFlux == BoundaryFlux::SelectiveOxidation) {
+    const double before = surfaceRatio(concentrationAtStepStart_, r, last);
+    const double after = surfaceRatio(s_.concentration, r, last);
+    if (before - after > kMaxSurfaceDepletionPerPass) accepted = false;
+    if (kp1 < 0 || (kp1 >= 0 && s_.concentration[0][last] < 0)) accepted = false;
+  }
+  return accepted;
+}
+
+// The next time after the clock a pass must land on exactly: the end of the
+// run, or before it a corner of the temperature schedule (where T(t) bends
+// or steps, so no stage straddles it) or an output time.
+double RungeKuttaIntegrator::nextLanding() const {
+  double landing = c_.endTime;
+  const HeatTreatment& heat = c_.heatTreatment;
+  if (heat.schedule) landing = std::min(landing, heat.schedule->nextCorner(s_.currentTime));
+  const auto output = std::upper_bound(heat.outputTimes.begin(), heat.outputTimes.end(), s_.currentTime);
+  if (output != heat.outputTimes.end()) landing = std::min(landing, *output);
+  return landing;
+}
+
+// Landing clipping: no step goes past the end of the run, a corner of the
+// schedule or an output time. A step clipped short of the end is remembered,
+// so that the step control goes on from its own step after the landing.
+void RungeKuttaIntegrator::clipToLanding() {
+  const double landing = nextLanding();
+  if (s_.timeStep + s_.currentTime > landing && s_.timeStep != 0) {
+    if (landing != c_.endTime) stepBeforeLanding_ = s_.timeStep;
+    s_.timeStep = landing - s_.currentTime;
+  }
+}
+
 // The first stage is the profile the pass starts from and its rates at the
 // pass's clock; neither depends on the step (the cap of the oxidation flux
 // does, but stays finite for any finite step), so a non-finite value there
 // cannot be mended by dividing the step, only repeated until the step is 0.
-void refuseNonFiniteStart(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
+void RungeKuttaIntegrator::refuseNonFiniteStart() {
+  const int r = c_.componentCount;
+  const int n = c_.pointCount;
   NonFiniteValue found;
-  if (!findNonFinite(m.concentrationAtStepStart, r, n, found)) {
-    if (!findNonFinite(m.concentrationRate, r, n, found)) return;
+  if (!findNonFinite(concentrationAtStepStart_, r, n, found)) {
+    if (!findNonFinite(s_.concentrationRate, r, n, found)) return;
     found.inRates = true;
   }
-  found.time = m.currentTime;
-  found.pass = m.stepCount + 1;
-  copyTable(m.concentrationAtStepStart, m.concentration, r, n);
+  found.time = s_.currentTime;
+  found.pass = s_.stepCount + 1;
+  copyTable(concentrationAtStepStart_, s_.concentration, r, n);
   throw NonFinitePass(found);
 }
 
-[[noreturn]] void refuseSetting(const TForm1& m, const char* key, const std::string& what) {
-  const std::string file = m.dataFileName.empty() ? std::string() : m.dataFileName + ", ";
-  throw InputError(file + "key " + key + ": " + what);
+void RungeKuttaIntegrator::start() {
+  stepBeforeLanding_ = 0;
+  clipToLanding();
 }
 
-}  // namespace
+bool RungeKuttaIntegrator::pass(RunHost& host) {
+  const Case& c = c_;
+  RunState& s = s_;
+  const int r = c.componentCount;
+  const int n = c.pointCount;
 
-void checkRunSettings(const TForm1& m) {
-  if (m.timeStep < 0) refuseSetting(m, "D3", "the initial time step " + formatGeneral(m.timeStep) + " is negative");
-  if (!(m.maxTimeStep > 0))
-    refuseSetting(m, "D5", "the maximal time step " + formatGeneral(m.maxTimeStep) + " must be positive");
-  if (m.timeStepChangeInterval < 1)
-    refuseSetting(
-        m, "D6",
-        "the number of passes between step changes " + formatInteger(m.timeStepChangeInterval) + " must be at least 1");
-  if (!(m.timeStepMultiplier > 1))
-    refuseSetting(m, "D7",
-                  "the time step multiplier " + formatGeneral(m.timeStepMultiplier) +
-                      " must be greater than 1 (a rejected step is divided by it)");
-  if (m.refreshInterval < 1 || m.saveInterval < 1)
-    refuseSetting(m, "D17",
-                  "the numbers of passes between refreshes and between saves (" + formatInteger(m.refreshInterval) +
-                      ", " + formatInteger(m.saveInterval) + ") must be at least 1");
-  checkInputValues(m);
-}
+  normaliseProfile(c, s);
+  applyMolarRatioFloor(c, s);
+  s.stageTimeStep = s.timeStep;
+  copyTable(s.concentration, concentrationAtStepStart_, r, n);
 
-std::string describeNonFinite(const TForm1& m, const NonFiniteValue& v) {
-  const char* kind = std::isnan(v.value) ? "NaN" : "an infinite value";
-  const auto point = static_cast<std::size_t>(v.point);
-  const std::string x = point < m.position.size() ? " (x = " + formatGeneral(m.position[point]) + " cm)" : "";
-  return std::string(v.inRates ? "the rates of change dc/dt of the profile" : "the profile") +
-         " turned non-finite: " + kind + " first appeared in component " + formatInteger(v.component + 1) +
-         " at grid point " + formatInteger(v.point) + x + " at the start of pass " + formatInteger(v.pass) +
-         ", t = " + formatGeneral(v.time) + " s; no smaller step can mend it, so the run ended there";
-}
-
-bool RunPass(TForm1& m, RunHost& host) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-
-  normaliseProfile(m);
-  applyMolarRatioFloor(m);
-  m.stageTimeStep = m.timeStep;
-  copyTable(m.concentration, m.concentrationAtStepStart, r, n);
-
-  const double dt = m.timeStep;  // the step this pass integrates
-  const bool conservative = conservativeScheme(m);
-  if (conservative) m.kirkendallPositionAtStepStart = m.kirkendallStagePosition = m.kirkendallPosition;
-  const double landing = nextLanding(m);
-  setStageTemperature(m, 1, dt, landing);
+  const double dt = s.timeStep;  // the step this pass integrates
+  const bool conservative = conservativeScheme(c);
+  if (conservative) kirkendallPositionAtStepStart_ = s.kirkendallStagePosition = s.kirkendallPosition;
+  const double landing = nextLanding();
+  setStageTemperature(c, s, 1, dt, landing);
   host.EvaluateDerivative();
-  refuseNonFiniteStart(m);
-  const double kp1 = m.parabolicRateConstant;  // kp of the first stage
-  storeIncrement(m, 1, dt);
-  if (conservative) storeConservativeIncrements(m, 1, dt);
-  for (int s = 2; s <= 6; ++s) {
-    m.stageTimeStep += static_cast<double>(kNode[s]) * dt;
-    setStageInput(m, s);
-    if (conservative) setPlaneStageInput(m, s);
-    setStageTemperature(m, s, dt, landing);
+  refuseNonFiniteStart();
+  const double kp1 = s.oxide.parabolicRateConstant;  // kp of the first stage
+  storeIncrements(1, dt);
+  for (int stage = 2; stage <= 6; ++stage) {
+    s.stageTimeStep += static_cast<double>(kNode[stage]) * dt;
+    setStageInput(stage);
+    setStageTemperature(c, s, stage, dt, landing);
     host.EvaluateDerivative();
-    storeIncrement(m, s, dt);
-    if (conservative) storeConservativeIncrements(m, s, dt);
+    storeIncrements(stage, dt);
   }
-  combineStages(m);
+  combineStages();
 
-  const bool accepted = passAccepted(m, kp1);
-  if (!accepted) {
-    copyTable(m.concentrationAtStepStart, m.concentration, r, n);
-    m.timeStep = dt / m.timeStepMultiplier;
-    m.stepBeforeLanding = 0;  // the step control has taken a smaller step
+  const bool passed = accepted(kp1);
+  if (!passed) {
+    copyTable(concentrationAtStepStart_, s.concentration, r, n);
+    s.timeStep = dt / c.timeStepMultiplier;
+    stepBeforeLanding_ = 0;  // the step control has taken a smaller step
   }
-  if (m.boundaryFluxMode == 1 || m.boundaryFluxMode == 2) ratiosOfStepStart(m);
+  if (c.boundaryFlux == BoundaryFlux::Formulas || c.boundaryFlux == BoundaryFlux::SelectiveOxidation)
+    ratiosOfStepStart(c, s, concentrationAtStepStart_);
 
-  if (accepted) {
-    if (m.boundaryFluxMode == 2) {
-      m.parabolicRateConstant = kp1;
-      m.oxideThickness = m.oxideThickness + (kp1 / m.oxideThickness) * dt;  // parabolic growth of the scale
+  if (passed) {
+    if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) {
+      s.oxide.parabolicRateConstant = kp1;
+      s.oxide.thickness = s.oxide.thickness + (kp1 / s.oxide.thickness) * dt;  // parabolic growth of the scale
     }
     // The clock moves before Refresh, by the step just integrated; a clipped
     // step lands exactly on the end time, the corner or the output time.
-    m.currentTime = dt == landing - m.currentTime ? landing : m.currentTime + dt;
-    if (conservative) finishConservativePass(m);
+    s.currentTime = dt == landing - s.currentTime ? landing : s.currentTime + dt;
+    if (conservative) finishConservativePass();
     // The end of the run saves anyway.
-    m.atOutputTime =
-        m.currentTime != m.endTime && std::binary_search(m.outputTimes.begin(), m.outputTimes.end(), m.currentTime);
+    const std::vector<double>& outputTimes = c.heatTreatment.outputTimes;
+    s.atOutputTime =
+        s.currentTime != c.endTime && std::binary_search(outputTimes.begin(), outputTimes.end(), s.currentTime);
     host.Refresh();
-    m.atOutputTime = false;
-    if (m.stepBeforeLanding != 0 && m.currentTime == landing) {
-      m.timeStep = m.stepBeforeLanding;
-      m.stepBeforeLanding = 0;
+    s.atOutputTime = false;
+    if (stepBeforeLanding_ != 0 && s.currentTime == landing) {
+      s.timeStep = stepBeforeLanding_;
+      stepBeforeLanding_ = 0;
     }
-    increaseStep(m);
+    increaseStep(c, s);
   }
-  clipToLanding(m);
-  if (m.timeStep > m.largestTimeStep) m.largestTimeStep = m.timeStep;
-  ++m.stepCount;
-  return accepted;
+  clipToLanding();
+  if (s.timeStep > s.largestTimeStep) s.largestTimeStep = s.timeStep;
+  ++s.stepCount;
+  return passed;
 }
 
-RunSummary Execute(TForm1& m, RunHost& host) {
-  checkSolverModes(m);
-  checkRunSettings(m);
+RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
+  c.validate();
 
   RunSummary summary;
-  m.stopRequested = 0;
+  s.stopRequested = 0;
   try {
+    RungeKuttaIntegrator integrator(c, s);
     host.InitRecords();
-    m.stepCount = 0;
-    m.largestTimeStep = 0;
-    m.currentTime = m.startTime;
-    if (conservativeScheme(m)) {
-      m.kirkendallPosition = m.initialKirkendallPosition;
-      std::fill(m.wallInflow.begin(), m.wallInflow.end(), 0.0);
+    s.stepCount = 0;
+    s.largestTimeStep = 0;
+    s.currentTime = c.startTime;
+    if (conservativeScheme(c)) {
+      s.kirkendallPosition = c.initialKirkendallPosition;
+      std::fill(s.wallInflow.begin(), s.wallInflow.end(), 0.0);
     }
-    m.stepBeforeLanding = 0;
-    m.atOutputTime = false;
-    if (m.temperatureSchedule) m.temperature = m.temperatureSchedule->temperatureAt(m.currentTime);
-    clipToLanding(m);  // a first step longer than the whole run, or past a landing
-    while (m.currentTime <= m.endTime && m.timeStep != 0 && m.stopRequested == 0) {
+    s.atOutputTime = false;
+    if (c.heatTreatment.schedule) s.temperature = c.heatTreatment.schedule->temperatureAt(s.currentTime);
+    integrator.start();  // a first step longer than the whole run, or past a landing
+    while (s.currentTime <= c.endTime && s.timeStep != 0 && s.stopRequested == 0) {
       host.pausePoint();
-      if (m.stopRequested != 0) break;  // stopped while held at the pause point
-      if (RunPass(m, host))
+      if (s.stopRequested != 0) break;  // stopped while held at the pause point
+      if (integrator.pass(host))
         ++summary.acceptedPasses;
       else
         ++summary.rejectedPasses;
-      host.afterPass(std::max(m.calculationDelay, 0));
+      host.afterPass(std::max(c.calculationDelay, 0));
     }
   } catch (const NonFinitePass& pass) {
     summary.nonFinite = pass.value();
-    JournalNonFinite(m, pass.value().component, pass.value().point, pass.value().time,
-                     describeNonFinite(m, pass.value()));
   } catch (...) {
     summary.failure = std::current_exception();
-    JournalFailure(m, summary.failure);
   }
-  const bool stopped = m.stopRequested != 0;
+  const bool stopped = s.stopRequested != 0;
   try {
-    host.EndOfRun();
+    host.EndOfRun(summary);
   } catch (...) {
     if (!summary.failure) summary.failure = std::current_exception();
   }
@@ -457,7 +413,7 @@ RunSummary Execute(TForm1& m, RunHost& host) {
     summary.end = RunEnd::Failed;
   else if (summary.nonFinite.seen)
     summary.end = RunEnd::NonFinite;
-  else if (m.currentTime == m.endTime && summary.acceptedPasses > 0)
+  else if (s.currentTime == c.endTime && summary.acceptedPasses > 0)
     summary.end = RunEnd::Completed;
   else if (stopped)
     summary.end = RunEnd::Stopped;

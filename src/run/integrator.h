@@ -1,25 +1,30 @@
 #pragma once
 // The time loop of a run: an embedded Runge-Kutta method of Cash-Karp type
 // (fifth order, with a fourth-order error estimate) and adaptive step size,
-// integrating the concentration profile of the model from startTime to
-// endTime.
+// integrating the concentration profile of a run's state from the case's
+// start time to its end time.
 //
-// The integrator keeps no numbers of its own: the clock, the step, the
-// counters and every array live in the model. Whatever calls into the
-// physics, the records, the results files or a window is handed over to the
-// front end through a RunHost, so the same loop serves the desktop program
-// (which runs it on a worker thread and hands the operations to the GUI
-// thread) and the batch runner (direct calls on one thread).
+// The clock, the step, the counters and the profile live in the run's state;
+// the integrator keeps only the stages of the pass in hand. Whatever calls
+// into the physics, the records, the results files or a window is handed
+// over to the front end through a RunHost, so the same loop serves the
+// desktop program (which runs it on a worker thread and hands the operations
+// to the GUI thread) and the batch runner (direct calls on one thread).
 
+#include <array>
 #include <exception>
 #include <string>
 
-#include "model/tform1.h"
+#include "model/case.h"
+#include "results/non_finite.h"
+#include "solver/run_state.h"
 
 namespace torvex {
 
+struct RunSummary;
+
 // What a front end does for the run. Each operation is called by the loop
-// while it waits; it works on the model the loop was given.
+// while it waits; it works on the case and state the loop was given.
 class RunHost {
  public:
   virtual ~RunHost() = default;
@@ -31,7 +36,9 @@ class RunHost {
   // graphs and periodic saves.
   virtual void Refresh() = 0;
   // Once after the loop, however it ended: final save, stop flag set.
-  virtual void EndOfRun() = 0;
+  // `summary` says how the loop ended so far: the error that ended it or the
+  // non-finite value it stopped at, if any.
+  virtual void EndOfRun(const RunSummary& summary) = 0;
   // A point where the loop holds nothing the front end needs: a paused run
   // waits here. Called at the start of every pass; a stop requested by the
   // time it returns ends the loop before the pass.
@@ -51,51 +58,26 @@ enum class RunEnd {
   Failed,        // a hand-over threw; see failure
 };
 
-// Where a non-finite value (NaN or infinite) first stood: in the profile a
-// pass starts from, or in that profile's rates of change (dc/dt of the first
-// stage). Both are the same for every step size, so no smaller step can mend
-// the pass and the run ends there.
-struct NonFiniteValue {
-  bool seen = false;
-  bool inRates = false;  // dc/dt (mol/(cm^3 s)) rather than the concentration
-  int component = 0;     // 0-based
-  int point = 0;
-  double value = 0;
-  double time = 0;  // s, the clock at the start of the pass
-  int pass = 0;     // 1-based number of the pass that could not run
-};
-
 struct RunSummary {
   RunEnd end = RunEnd::NoPass;
   int acceptedPasses = 0;
   int rejectedPasses = 0;
-  // Set when the run ended with RunEnd::NonFinite.
+  // Set when the run ended with RunEnd::NonFinite: where the value first
+  // stood, in the profile a pass starts from or in that profile's rates of
+  // change (dc/dt of the first stage). Both are the same for every step
+  // size, so no smaller step can mend the pass and the run ends there.
   NonFiniteValue nonFinite;
   // The error that ended the run (from a hand-over, or from EndOfRun); empty
   // when none. EndOfRun has still been called.
   std::exception_ptr failure;
 };
 
-// Refuses run settings the loop cannot work with: a negative first step (D3),
-// a largest step that is not positive (D5), fewer than one pass between
-// refreshes or saves (D17), which the load of an input file accepts; and,
-// for models not built by a load (which raises them itself), fewer than one
-// pass between step increases (D6) or a step multiplier of 1 or less (D7: a
-// rejected step must shrink, or the same pass would be retried for ever).
-// It then refuses the values that describe no physical case
-// (checkInputValues). Throws InputError naming the data file, the key and the
-// value.
-void checkRunSettings(const TForm1& model);
-
-// The message of a run that ended on a non-finite value: what it was, the
-// component, grid point, position, pass and time.
-std::string describeNonFinite(const TForm1& model, const NonFiniteValue& value);
-
 // Runs the time loop to its end: clears stopRequested, InitRecords, passes
 // while t <= endTime, dt != 0 and no stop is requested, then EndOfRun.
 // Resets currentTime, stepCount and largestTimeStep (and, with the
-// conservative scheme, puts the Kirkendall plane at its initial position);
-// takes the first step from timeStep. After an accepted pass the clock advances by the step that
+// conservative scheme, puts the Kirkendall plane at its initial position and
+// the flows through the ends at 0); takes the first step from the state's
+// timeStep. After an accepted pass the clock advances by the step that
 // pass integrated before Refresh, so every label, record and file carries the
 // time its profile belongs to; the last step is clipped so that the clock
 // lands exactly on endTime, and so is a step that would pass a corner of the
@@ -105,14 +87,13 @@ std::string describeNonFinite(const TForm1& model, const NonFiniteValue& value);
 // EndOfRun is still called and the exception is returned in the summary.
 // A pass that starts from a non-finite value (NonFinitePass) ends the loop
 // the same way, with RunEnd::NonFinite and the place in the summary.
-// Throws (before any hand-over) the errors of checkSolverModes and
-// checkRunSettings. A pass allocates nothing.
-RunSummary Execute(TForm1& model, RunHost& host);
+// Throws (before any hand-over) the errors of Case::validate. A pass
+// allocates nothing.
+RunSummary Execute(const Case& c, RunState& s, RunHost& host);
 
-// Thrown by RunPass when the pass cannot run at any step: the profile it
-// starts from, or that profile's rates of change, hold a non-finite value.
-// The profile is left as the pass found it; Execute turns this into
-// RunEnd::NonFinite.
+// Thrown by a pass that cannot run at any step: the profile it starts from,
+// or that profile's rates of change, hold a non-finite value. The profile is
+// left as the pass found it; Execute turns this into RunEnd::NonFinite.
 class NonFinitePass : public std::exception {
  public:
   explicit NonFinitePass(NonFiniteValue value) : value_(value) {}
@@ -123,15 +104,53 @@ class NonFinitePass : public std::exception {
   NonFiniteValue value_;
 };
 
-// One pass of the loop at the model's current time and step: normalisation,
-// the molar-ratio floor, six stages (which also move the Kirkendall plane
-// with the conservative scheme), the error test, and on acceptance the
-// oxide scale, the clock, Refresh and the step increase; then end clipping
-// and the pass counter. Returns whether the pass was accepted. A pass whose
-// error estimate or new profile holds a NaN or an infinite value is
-// rejected like one whose error is too large. Throws NonFinitePass (before
-// the counter moves) when the first stage shows a non-finite value. Exposed
-// for tests; Execute is the way to run a case.
-bool RunPass(TForm1& model, RunHost& host);
+// The Cash-Karp integrator of one run: the stages of the pass in hand, and
+// the increments of the Kirkendall plane and of the flows through the ends
+// that the conservative scheme integrates with them. Made once per run
+// (allocating its stage tables); a pass allocates nothing.
+class RungeKuttaIntegrator {
+ public:
+  RungeKuttaIntegrator(const Case& c, RunState& s);
+
+  // Before the first pass: clips a first step longer than the whole run or
+  // past a landing.
+  void start();
+
+  // One pass at the state's current time and step: normalisation, the
+  // molar-ratio floor, six stages (which also move the Kirkendall plane with
+  // the conservative scheme), the error test, and on acceptance the oxide
+  // scale, the clock, Refresh and the step increase; then end clipping and
+  // the pass counter. Returns whether the pass was accepted. A pass whose
+  // error estimate or new profile holds a NaN or an infinite value is
+  // rejected like one whose error is too large. Throws NonFinitePass (before
+  // the counter moves) when the first stage shows a non-finite value.
+  bool pass(RunHost& host);
+
+  // The error estimate of the last pass, [r][n] (mol/cm^3).
+  [[nodiscard]] const Table2<double>& errorEstimate() const { return errorEstimate_; }
+
+ private:
+  void setStageInput(int stage);
+  void combineStages();
+  void storeIncrements(int stage, double dt);
+  void refuseNonFiniteStart();
+  void finishConservativePass();
+  [[nodiscard]] bool accepted(double kpOfFirstStage) const;
+  [[nodiscard]] double nextLanding() const;
+  void clipToLanding();
+
+  const Case& c_;
+  RunState& s_;
+  Table2<double> concentrationAtStepStart_;      // [r][n]
+  Table2<double> errorEstimate_;                 // [r][n]
+  std::array<Table2<double>, 7> increment_;      // [1..6][r][n], dt times the rates of each stage
+  double kirkendallPositionAtStepStart_ = 0.0;   // cm
+  std::array<double, 7> kirkendallIncrement_{};  // cm, dt times the drift of stages 1..6
+  Table2<double> wallInflowIncrement_;           // [7][r], mol/cm^2, dt times the flows through the ends of stages 1..6
+  // The step the step control chose when a pass was clipped to land on a
+  // corner of the schedule or an output time (0: none); the pass after the
+  // landing goes on from it.
+  double stepBeforeLanding_ = 0.0;
+};
 
 }  // namespace torvex

@@ -2,59 +2,65 @@
 
 #include <exception>
 
-#include "run/results_files.h"
-#include "run/run_journal.h"
 #include "run/run_records.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
 
-void BeginRun(TForm1& m) {
-  InitRecords(m);
-  BeginRunJournal(m);
+void BeginRun(Simulation& sim) {
+  InitRecords(sim.input, sim.state, sim.records);
+  sim.journal.begin(sim.input, sim.state, sim.resultsDirectory);
 }
 
-void Refresh(TForm1& m, RunView& view) {
-  AdvanceKirkendallPlane(m);
-  JournalAcceptedPass(m);
+void Refresh(Simulation& sim, RunView& view) {
+  const Case& c = sim.input;
+  RunState& s = sim.state;
+  AdvanceKirkendallPlane(c, s, sim.records);
+  sim.journal.acceptedPass(c, s);
   view.showRunValues();
-  if (m.stepCount % m.refreshInterval == 0) view.drawGraphs();
-  if (m.stepCount % m.saveInterval == 0 || m.atOutputTime) WriteResults(m);
-  if (m.boundaryFluxMode >= 1) AppendBoundaryFluxLine(m);
-  if (m.boundaryFluxMode == 2) AppendFluxComparisonLine(m);
+  if (s.stepCount % c.refreshInterval == 0) view.drawGraphs();
+  if (s.stepCount % c.saveInterval == 0 || s.atOutputTime) WriteResults(sim);
+  if (c.boundaryFlux != BoundaryFlux::None) AppendBoundaryFluxLine(c, s, sim.records);
+  if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) AppendFluxComparisonLine(c, s, sim.records);
 }
 
-void EndOfRun(TForm1& m) {
+void RecordEnding(Simulation& sim, const RunSummary& summary) {
+  if (summary.nonFinite.seen) sim.journal.recordNonFinite(summary.nonFinite, sim.state.position);
+  if (summary.failure) sim.journal.recordFailure(summary.failure);
+}
+
+void EndOfRun(Simulation& sim, const RunSummary& summary) {
   struct RaiseStopFlag {
-    TForm1& m;
-    ~RaiseStopFlag() { m.stopRequested = 1; }
-  } raise{m};
+    RunState& s;
+    ~RaiseStopFlag() { s.stopRequested = 1; }
+  } raise{sim.state};
+  RecordEnding(sim, summary);
   try {
-    WriteResults(m);
+    WriteResults(sim);
   } catch (...) {
     const std::exception_ptr saveError = std::current_exception();
-    JournalFailure(m, saveError);
+    sim.journal.recordFailure(saveError);
     try {
-      FinishRunJournal(m);
+      sim.journal.finish(sim.input, sim.state, sim.records);
     } catch (const std::exception&) {
       // The save's error is the one to report.
     }
     std::rethrow_exception(saveError);
   }
-  FinishRunJournal(m);
+  sim.journal.finish(sim.input, sim.state, sim.records);
 }
 
 void DirectRunHost::InitRecords() {
-  BeginRun(model_);
+  BeginRun(sim_);
 }
 void DirectRunHost::EvaluateDerivative() {
-  torvex::EvaluateDerivative(model_);
+  torvex::EvaluateDerivative(sim_.input, sim_.state);
 }
 void DirectRunHost::Refresh() {
-  torvex::Refresh(model_, *this);
+  torvex::Refresh(sim_, *this);
 }
-void DirectRunHost::EndOfRun() {
-  torvex::EndOfRun(model_);
+void DirectRunHost::EndOfRun(const RunSummary& summary) {
+  torvex::EndOfRun(sim_, summary);
 }
 
 }  // namespace torvex

@@ -1,8 +1,9 @@
 #pragma once
-// The model's side of the hand-overs after an accepted pass and at the end of
-// a run, and a RunHost that makes them as direct calls on one thread.
+// The run's side of the hand-overs (integrator.h) on a Simulation, and a
+// RunHost that makes them as direct calls on one thread.
 
 #include "run/integrator.h"
+#include "run/simulation.h"
 
 namespace torvex {
 
@@ -16,35 +17,40 @@ class RunView {
   virtual void drawGraphs() {}
 };
 
-// Once before the first pass: InitRecords, then the run's journal
-// (history.csv, series.csv and run.json started; run_journal.h).
-void BeginRun(TForm1& m);
+// Once before the first pass: the records (InitRecords), then the run's
+// journal, for the simulation's results folder.
+void BeginRun(Simulation& sim);
 
 // After an accepted pass, in this order: move the Kirkendall plane and add
-// its record line; the journal's series row; view.showRunValues(); view.drawGraphs() when stepCount is
-// a multiple of refreshInterval; WriteResults when it is a multiple of
-// saveInterval or the pass landed on an output time; the boundary line (flux modes 1 and 2); the oxidation
+// its record line; the journal's series row; view.showRunValues();
+// view.drawGraphs() when stepCount is a multiple of refreshInterval;
+// WriteResults when it is a multiple of saveInterval or the pass landed on an
+// output time; the boundary line (any boundary flux); the oxidation
 // constants, kp and the flux-comparison line (mode 2). stepCount counts the
 // passes before the current one, so the first accepted pass draws and saves.
-void Refresh(TForm1& m, RunView& view);
+void Refresh(Simulation& sim, RunView& view);
 
-// At the end of a run: WriteResults, then the journal's report (run.json, also
-// when the save failed), then stopRequested := 1 (set even when a save fails;
-// the first error is passed on).
-void EndOfRun(TForm1& m);
+// Tells the journal how the loop ended (the error that ended it, or the
+// non-finite value it stopped at), before the final save.
+void RecordEnding(Simulation& sim, const RunSummary& summary);
+
+// At the end of a run: RecordEnding, WriteResults, then the journal's report
+// (also when the save failed), then stopRequested := 1 (set even when a save
+// fails; the first error is passed on).
+void EndOfRun(Simulation& sim, const RunSummary& summary);
 
 // The hand-overs as direct calls, for the batch runner and the tests. The
 // view hooks of Refresh go to the object itself.
 class DirectRunHost : public RunHost, public RunView {
  public:
-  explicit DirectRunHost(TForm1& model) : model_(model) {}
+  explicit DirectRunHost(Simulation& sim) : sim_(sim) {}
   void InitRecords() override;
   void EvaluateDerivative() override;
   void Refresh() override;
-  void EndOfRun() override;
+  void EndOfRun(const RunSummary& summary) override;
 
  protected:
-  TForm1& model_;
+  Simulation& sim_;
 };
 
 }  // namespace torvex

@@ -6,7 +6,6 @@
 
 #include "model/formula.h"
 #include "model/number_format.h"
-#include "model/tform1.h"
 
 namespace torvex {
 namespace {
@@ -25,22 +24,22 @@ std::string componentName(int i) {
 
 }  // namespace
 
-void scanBounds(const TForm1& m, BoundsScan& scan) {
-  const int r = m.componentCount;
-  for (int k = 0; k < m.pointCount; ++k) {
+void scanBounds(const Case& c, const RunState& s, BoundsScan& scan) {
+  const int r = c.componentCount;
+  for (int k = 0; k < c.pointCount; ++k) {
     double total = 0;
-    for (int i = 0; i < r; ++i) total += m.concentration[i][k];
+    for (int i = 0; i < r; ++i) total += s.concentration[i][k];
     double sum = 0;
     for (int i = 0; i < r; ++i) {
-      const double c = m.concentration[i][k];
-      if (!std::isfinite(c) && !scan.nonFinite) {
+      const double ci = s.concentration[i][k];
+      if (!std::isfinite(ci) && !scan.nonFinite) {
         scan.nonFinite = true;
         scan.component = i;
         scan.point = k;
-        scan.position = m.position[static_cast<std::size_t>(k)];
-        scan.time = m.currentTime;
+        scan.position = s.position[static_cast<std::size_t>(k)];
+        scan.time = s.currentTime;
       }
-      const double N = c / total;
+      const double N = ci / total;
       sum += N;
       scan.worst = std::max({scan.worst, -N, N - 1});
     }
@@ -65,14 +64,14 @@ RunCheck boundsCheck(const BoundsScan& scan) {
   return judged(std::move(check));
 }
 
-std::vector<double> componentInventories(const TForm1& m) {
-  std::vector<double> inventory(static_cast<std::size_t>(m.componentCount), 0.0);
-  for (int i = 0; i < m.componentCount; ++i) {
-    const double* c = m.concentration[i];
+std::vector<double> componentInventories(const Case& c, const RunState& s) {
+  std::vector<double> inventory(static_cast<std::size_t>(c.componentCount), 0.0);
+  for (int i = 0; i < c.componentCount; ++i) {
+    const double* ci = s.concentration[i];
     double sum = 0;
-    for (int k = 1; k < m.pointCount; ++k) {
-      const double dx = m.position[static_cast<std::size_t>(k)] - m.position[static_cast<std::size_t>(k - 1)];
-      sum += 0.5 * (c[k] + c[k - 1]) * dx;  // mol/cm^2
+    for (int k = 1; k < c.pointCount; ++k) {
+      const double dx = s.position[static_cast<std::size_t>(k)] - s.position[static_cast<std::size_t>(k - 1)];
+      sum += 0.5 * (ci[k] + ci[k - 1]) * dx;  // mol/cm^2
     }
     inventory[static_cast<std::size_t>(i)] = sum;
   }
@@ -173,27 +172,6 @@ RunCheck fluxBalanceCheck(double alloyFlux, double oxideFlux) {
                             formatGeneral(alloyFlux) +
                             " mol/(cm^2 s)) must match the flux the growing scale takes up (" +
                             formatGeneral(oxideFlux) + "); the value is their relative difference."});
-}
-
-std::pair<double, double> lastFluxComparison(const TForm1& m) {
-  for (std::size_t at = m.fluxComparisonLines.count(); at-- > 0;) {
-    const std::string& line = m.fluxComparisonLines[at];
-    const std::string_view text = trimmedView(line);
-    if (text.empty() || text.front() == '#') continue;
-    // t, N1 left, N1 right, alloy flux, oxide flux, separated by blanks.
-    std::vector<double> fields;
-    std::size_t from = 0;
-    while (fields.size() < 5) {
-      from = text.find_first_not_of(' ', from);
-      if (from == std::string_view::npos) break;
-      const std::size_t to = std::min(text.find(' ', from), text.size());
-      fields.push_back(parseReal(text.substr(from, to - from)).value_or(kNaN));
-      from = to;
-    }
-    if (fields.size() < 5) return {kNaN, kNaN};
-    return {fields[3], fields[4]};
-  }
-  return {kNaN, kNaN};
 }
 
 std::vector<RunCheck> parabolicGrowthChecks(const std::vector<double>& times, const std::vector<double>& thickness,

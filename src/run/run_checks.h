@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "model/case.h"
 #include "results/run_report.h"
+#include "solver/run_state.h"
 
 namespace torvex {
-
-class TForm1;
 
 // ---- Bounds ----
 
@@ -31,8 +31,8 @@ struct BoundsScan {
   double time = 0;      // s
 };
 
-// Scans the concentrations the model holds, N_i = c_i / sum_j c_j, into scan.
-void scanBounds(const TForm1& m, BoundsScan& scan);
+// Scans the concentrations the state holds, N_i = c_i / sum_j c_j, into scan.
+void scanBounds(const Case& c, const RunState& s, BoundsScan& scan);
 
 // Ratios in [0, 1] summing to 1 within this, at every point of every profile scanned.
 constexpr double kRatioSumTolerance = 1e-9;
@@ -42,7 +42,7 @@ RunCheck boundsCheck(const BoundsScan& scan);
 
 // The amount of each component in the sample, integral of c_i dx over the
 // grid by the trapezoidal rule (mol/cm^2).
-std::vector<double> componentInventories(const TForm1& m);
+std::vector<double> componentInventories(const Case& c, const RunState& s);
 
 // Closed sample: the difference scheme is not exactly conservative. On the
 // diffusion couple of the samples (interdiffusion.dat, 612 000 s) the
@@ -99,10 +99,6 @@ constexpr double kParabolicSlopeBound = 0.05;
 // takes up (mol/(cm^2 s)), as the flux comparison record's last line has
 // them: |alloy - oxide| / |oxide|.
 RunCheck fluxBalanceCheck(double alloyFlux, double oxideFlux);
-
-// The last line of the flux comparison record as (alloy flux, oxide flux);
-// NaN both when the record has no data line.
-std::pair<double, double> lastFluxComparison(const TForm1& m);
 
 // X^2 against t over the record: R^2 of the line, and its slope against
 // 2 kp at the end of the run.

@@ -1,5 +1,4 @@
 #include "run/run_journal.h"
-#include "run/theory_checks.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,7 +6,6 @@
 #include <ctime>
 #include <filesystem>
 #include <limits>
-#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -17,51 +15,13 @@
 #include "model/errors.h"
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
-#include "model/tform1.h"
-#include "run/results_files.h"
-#include "run/run_checks.h"
+#include "model/text_list.h"
+#include "results/units.h"
+#include "run/theory_checks.h"
 
 namespace torvex {
-
-// The state of the run in hand, and the report of the last one.
-class RunJournal {
- public:
-  RunProvenance provenance;
-  bool active = false;
-  std::string nonFiniteMessage;  // the run stopped at a pass it could not start
-
-  // Run in hand.
-  std::chrono::steady_clock::time_point began;
-  RunReport report;
-  std::string seriesRows;  // rows not yet appended to series.csv
-  // The files are started (replaced by their header) at the run's first save,
-  // so a run that cannot write its results fails at that save, as always.
-  bool historyStarted = false;
-  bool seriesStarted = false;
-  bool reportStarted = false;
-  double lastHistoryTime = std::numeric_limits<double>::quiet_NaN();
-  long long saves = 0;
-  long long acceptedPasses = 0;
-  double ownSeconds = 0;  // spent in the journal's hooks
-  double smallestStep = std::numeric_limits<double>::infinity();
-  double largestStep = 0;
-  std::vector<double> startInventory;
-  std::vector<double> inflow;            // integral of (J_left - J_right) dt so far, mol/cm^2
-  std::vector<double> startEndRatios;    // N_i at the left and right ends, 2 r
-  std::vector<double> passTimes;         // s, one per accepted pass
-  std::vector<double> kirkendallShifts;  // x_K - x_K0, cm
-  std::vector<double> oxideThickness;    // X, cm (selective oxidation)
-  double lastKp = std::numeric_limits<double>::quiet_NaN();
-  BoundsScan bounds;
-  std::string failure;
-
-  // Finished runs.
-  bool haveLastReport = false;
-};
-
 namespace {
 
-constexpr const char* kHistoryHeader = "time_s,x_cm,component,at_pct,wt_pct\n";
 // Series rows held back beyond this many bytes are appended at once, so a
 // run with rare saves keeps little in memory.
 constexpr std::size_t kSeriesFlushBytes = 1u << 20;
@@ -69,30 +29,19 @@ constexpr std::size_t kSeriesFlushBytes = 1u << 20;
 // reached that end.
 constexpr double kEndReachedChange = 1e-4;
 
-// Adds the time from its making to its end to the journal's own time, so the
-// report can say what keeping the history cost.
+// Adds the time from its making to its end to `seconds`, so the report can
+// say what keeping the history cost.
 class OwnTime {
  public:
-  explicit OwnTime(RunJournal& journal) : journal_(journal), began_(std::chrono::steady_clock::now()) {}
-  ~OwnTime() {
-    journal_.ownSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
-  }
+  explicit OwnTime(double& seconds) : seconds_(seconds), began_(std::chrono::steady_clock::now()) {}
+  ~OwnTime() { seconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count(); }
   OwnTime(const OwnTime&) = delete;
   OwnTime& operator=(const OwnTime&) = delete;
 
  private:
-  RunJournal& journal_;
+  double& seconds_;
   std::chrono::steady_clock::time_point began_;
 };
-
-RunJournal& journalOf(TForm1& m) {
-  if (!m.runJournal) m.runJournal = std::make_shared<RunJournal>();
-  return *m.runJournal;
-}
-
-RunJournal* activeJournal(TForm1& m) {
-  return m.runJournal && m.runJournal->active ? m.runJournal.get() : nullptr;
-}
 
 std::string utcNow() {
   const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -115,87 +64,180 @@ std::string workingDirectory() {
   return error ? std::string() : path.string();
 }
 
-// N_i of component i at grid point k, from the concentrations held.
-double ratioAt(const TForm1& m, int i, int k) {
-  double total = 0;
-  for (int j = 0; j < m.componentCount; ++j) total += m.concentration[j][k];
-  return m.concentration[i][k] / total;
-}
-
-std::vector<double> endRatios(const TForm1& m) {
+std::vector<double> endRatios(const Case& c, const RunState& s) {
   std::vector<double> ratios;
-  for (int i = 0; i < m.componentCount; ++i) {
-    ratios.push_back(ratioAt(m, i, 0));
-    ratios.push_back(ratioAt(m, i, m.pointCount - 1));
+  for (int i = 0; i < c.componentCount; ++i) {
+    ratios.push_back(molarRatioAt(s.concentration, i, 0));
+    ratios.push_back(molarRatioAt(s.concentration, i, c.pointCount - 1));
   }
   return ratios;
 }
 
-std::string seriesHeader(const TForm1& m) {
-  std::string header = "time_s,dt_s,kirkendall_cm";
-  for (int i = 1; i <= m.componentCount; ++i) {
-    const std::string n = "N" + formatInteger(i);
-    header += "," + n + "_left," + n + "_right";
+std::optional<ScaleColumns> scaleOf(const Case& c, const RunState& s) {
+  if (c.boundaryFlux != BoundaryFlux::SelectiveOxidation) return std::nullopt;
+  return ScaleColumns{s.oxide.parabolicRateConstant, s.oxide.thickness};
+}
+
+// The time from which the temperature stayed constant to the end of the run:
+// the end of the last ramp or step of the schedule within the run, or the
+// start of the run when the temperature never changed (no schedule, or one
+// that is flat over the run).
+double isothermalFrom(const Case& c, const RunState& s) {
+  const auto& schedule = c.heatTreatment.schedule;
+  if (!schedule) return c.startTime;
+  std::vector<double> times;
+  std::vector<double> temperatures;
+  for (const ScheduleRow& row : schedule->rows()) {
+    times.push_back(row.time);
+    temperatures.push_back(row.temperature);
   }
-  if (m.boundaryFluxMode == 2) header += ",oxide_thickness_cm,kp_cm2_s";
-  return header + "\n";
+  return torvex::isothermalFrom(times, temperatures, c.startTime, s.currentTime);
 }
 
-void field(std::string& row, double value) {
-  row += ',';
-  appendGeneral(row, value);
+}  // namespace
+
+HeatTreatmentRecord HeatTreatmentOf(const Case& c) {
+  HeatTreatmentRecord record;
+  if (const auto& schedule = c.heatTreatment.schedule)
+    record.schedule = ScheduleRecord{schedule->source(), schedule->sha256(), schedule->rows()};
+  record.outputTimes = c.heatTreatment.outputTimes;
+  return record;
 }
 
-// Adds content to a journal file: at the first time of a run the file is
-// replaced by its header and content, afterwards content is appended.
-void addToFile(const TForm1& m, const char* name, bool& started, const std::string& header,
-               const std::string& content) {
-  if (started) {
-    AppendFileContent(ResultsFilePath(m, name), content);
-  } else {
-    ReplaceFileContent(ResultsFilePath(m, name), header + content);
-    started = true;
+void RunJournal::setProvenance(RunProvenance provenance) {
+  provenance_ = std::move(provenance);
+}
+
+void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std::string>& folder) {
+  // What the front end told is kept for every run.
+  RunProvenance provenance = provenance_;
+  *this = RunJournal();
+  provenance_ = provenance;
+  folder_ = folder;
+  began_ = std::chrono::steady_clock::now();
+  report_.provenance = std::move(provenance);
+  report_.version = programVersion();
+  report_.gitRevision = sourceRevision();
+  report_.workingDirectory = workingDirectory();
+  report_.host = hostName();
+  report_.startedUtc = utcNow();
+  report_.inputFiles = c.inputFiles;
+  report_.heatTreatment = HeatTreatmentOf(c);
+  report_.outcome.startTime = c.startTime;
+  report_.outcome.endTime = c.endTime;
+  report_.outcome.finalTime = s.currentTime;
+  seriesHeader_ = seriesHeader(c.componentCount, c.boundaryFlux == BoundaryFlux::SelectiveOxidation);
+  startInventory_ = componentInventories(c, s);
+  inflow_.assign(static_cast<std::size_t>(c.componentCount), 0.0);
+  startEndRatios_ = endRatios(c, s);
+  active_ = true;
+}
+
+void RunJournal::acceptedPass(const Case& c, const RunState& s) {
+  if (!active_) return;
+  const OwnTime own(ownSeconds_);
+  const double dt = s.timeStep;  // the step the pass integrated
+  ++acceptedPasses_;
+  smallestStep_ = std::min(smallestStep_, dt);
+  largestStep_ = std::max(largestStep_, dt);
+  passTimes_.push_back(s.currentTime);
+  kirkendallShifts_.push_back(s.kirkendallPosition - c.initialKirkendallPosition);
+  for (std::size_t i = 0; i < inflow_.size(); ++i) inflow_[i] += (s.leftBoundaryFlux[i] - s.rightBoundaryFlux[i]) * dt;
+  const std::optional<ScaleColumns> scale = scaleOf(c, s);
+  if (scale) {
+    oxideThickness_.push_back(s.oxide.thickness);
+    lastKp_ = s.oxide.parabolicRateConstant;
+  }
+  if (!folder_) return;  // the series is a file's; in memory the pass times and shifts above serve
+  appendSeriesRow(seriesRows_, s.currentTime, dt, s.kirkendallPosition, s.concentration, scale);
+  if (seriesRows_.size() > kSeriesFlushBytes && series_.started()) appendSeries();
+}
+
+void RunJournal::appendSeries() {
+  if (!folder_) return;
+  if (series_.started() && seriesRows_.empty()) return;
+  series_.add(*folder_, seriesHeader_, seriesRows_);
+  seriesRows_.clear();
+}
+
+void RunJournal::writeReport() const {
+  if (folder_) ReplaceFileContent(resultsFilePath(*folder_, kRunReportFile), runReportText(report_));
+}
+
+void RunJournal::save(const Case& c, const RunState& s) {
+  if (!active_) return;
+  const OwnTime own(ownSeconds_);
+  scanBounds(c, s, bounds_);
+  if (!(s.currentTime == lastHistoryTime_)) {
+    Table2<double> atomic = atomicPercent(s.concentration);
+    Table2<double> weight = weightPercent(s.concentration, c.molarMass);
+    if (folder_) {
+      std::string block;
+      appendHistoryBlock(block, s.currentTime, s.position, atomic, weight);
+      history_.add(*folder_, historyHeader(), block);
+    } else {
+      saves_.push_back({s.currentTime, std::move(atomic), std::move(weight)});
+    }
+    lastHistoryTime_ = s.currentTime;
+    ++savesCount_;
+  }
+  appendSeries();
+  if (!reportStarted_) {
+    writeReport();  // "running", until the run ends
+    reportStarted_ = true;
   }
 }
 
-void appendSeries(TForm1& m, RunJournal& journal) {
-  if (journal.seriesStarted && journal.seriesRows.empty()) return;
-  addToFile(m, "series.csv", journal.seriesStarted, seriesHeader(m), journal.seriesRows);
-  journal.seriesRows.clear();
+void RunJournal::recordFailure(const std::exception_ptr& failure) {
+  if (!active_ || !failure) return;
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& error) {
+    failure_ = error.what();
+  } catch (...) {
+    failure_ = "an unknown error";
+  }
 }
 
-void writeReport(TForm1& m, const RunReport& report) {
-  ReplaceFileContent(ResultsFilePath(m, "run.json"), runReportText(report));
+void RunJournal::recordNonFinite(const NonFiniteValue& value, const std::vector<double>& position) {
+  if (!active_) return;
+  nonFiniteMessage_ = describeNonFinite(value, position);
+  if (bounds_.nonFinite) return;  // an earlier sighting stands
+  bounds_.nonFinite = true;
+  bounds_.component = value.component;
+  bounds_.point = value.point;
+  bounds_.position = position[static_cast<std::size_t>(value.point)];
+  bounds_.time = value.time;
 }
 
-RunOutcome outcomeOf(const TForm1& m, const RunJournal& journal) {
+RunOutcome RunJournal::outcomeOf(const Case& c, const RunState& s) const {
   RunOutcome o;
-  o.acceptedPasses = journal.acceptedPasses;
-  o.rejectedPasses = m.stepCount - journal.acceptedPasses;
-  o.startTime = m.startTime;
-  o.endTime = m.endTime;
-  o.finalTime = m.currentTime;
-  o.largestStep = journal.largestStep;
-  if (journal.acceptedPasses > 0) o.smallestStep = journal.smallestStep;
-  o.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - journal.began).count();
-  o.saves = journal.saves;
-  o.journalSeconds = journal.ownSeconds;
-  if (!journal.failure.empty()) {
+  o.acceptedPasses = acceptedPasses_;
+  o.rejectedPasses = s.stepCount - acceptedPasses_;
+  o.startTime = c.startTime;
+  o.endTime = c.endTime;
+  o.finalTime = s.currentTime;
+  o.largestStep = largestStep_;
+  if (acceptedPasses_ > 0) o.smallestStep = smallestStep_;
+  o.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
+  o.saves = savesCount_;
+  o.journalSeconds = ownSeconds_;
+  if (!failure_.empty()) {
     o.end = "failed";
-    o.message = journal.failure;
-  } else if (!journal.nonFiniteMessage.empty()) {
+    o.message = failure_;
+  } else if (!nonFiniteMessage_.empty()) {
     o.end = "non_finite";
-    o.message = journal.nonFiniteMessage;
-  } else if (journal.bounds.nonFinite) {
+    o.message = nonFiniteMessage_;
+  } else if (bounds_.nonFinite) {
     o.end = "non_finite";
     o.message = "the profile holds non-finite values";
-  } else if (m.currentTime == m.endTime && journal.acceptedPasses > 0) {
+  } else if (s.currentTime == c.endTime && acceptedPasses_ > 0) {
     o.end = "completed";
     o.message = "the run reached its end time";
-  } else if (m.stopRequested != 0) {
+  } else if (s.stopRequested != 0) {
     o.end = "stopped";
     o.message = "the run was stopped before its end time";
-  } else if (m.stepCount == 0) {
+  } else if (s.stepCount == 0) {
     o.end = "no_pass";
     o.message = "no pass ran (the time step is 0 or the run starts after its end)";
   } else {
@@ -205,48 +247,32 @@ RunOutcome outcomeOf(const TForm1& m, const RunJournal& journal) {
   return o;
 }
 
-// The time from which the temperature stayed constant to the end of the run:
-// the end of the last ramp or step of the schedule within the run, or the
-// start of the run when the temperature never changed (no schedule, or one
-// that is flat over the run).
-double isothermalFrom(const TForm1& m) {
-  if (!m.temperatureSchedule) return m.startTime;
-  std::vector<double> times;
-  std::vector<double> temperatures;
-  for (const ScheduleRow& row : m.temperatureSchedule->rows()) {
-    times.push_back(row.time);
-    temperatures.push_back(row.temperature);
-  }
-  return torvex::isothermalFrom(times, temperatures, m.startTime, m.currentTime);
-}
-
-std::vector<RunCheck> checksOf(const TForm1& m, const RunJournal& journal) {
+std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, const RunRecords& records) const {
   std::vector<RunCheck> checks;
-  checks.push_back(boundsCheck(journal.bounds));
-  const bool open = m.boundaryFluxMode != 0;
-  const double hold = isothermalFrom(m);
-  const std::vector<double> inventory = componentInventories(m);
-  for (int i = 0; i < m.componentCount; ++i) {
-    const auto c = static_cast<std::size_t>(i);
-    checks.push_back(inventoryCheck(i, journal.startInventory[c], inventory[c], open, journal.inflow[c]));
+  checks.push_back(boundsCheck(bounds_));
+  const bool open = c.boundaryFlux != BoundaryFlux::None;
+  const double hold = isothermalFrom(c, s);
+  const std::vector<double> inventory = componentInventories(c, s);
+  for (int i = 0; i < c.componentCount; ++i) {
+    const auto component = static_cast<std::size_t>(i);
+    checks.push_back(inventoryCheck(i, startInventory_[component], inventory[component], open, inflow_[component]));
   }
   if (!open) {
-    const std::vector<double> ends = endRatios(m);
+    const std::vector<double> ends = endRatios(c, s);
     bool reached = false;
     for (std::size_t e = 0; e < ends.size(); ++e)
-      if (!(std::fabs(ends[e] - journal.startEndRatios[e]) <= kEndReachedChange)) reached = true;
-    const auto last = static_cast<std::size_t>(m.pointCount - 1);
-    const double spacing = (m.position[last] - m.position[0]) / static_cast<double>(last);
+      if (!(std::fabs(ends[e] - startEndRatios_[e]) <= kEndReachedChange)) reached = true;
+    const auto last = static_cast<std::size_t>(c.pointCount - 1);
+    const double spacing = (s.position[last] - s.position[0]) / static_cast<double>(last);
     // The plane moves as the square root of t only at one temperature; under
     // a changing one it follows the time-integrated diffusivity instead.
-    if (hold == m.startTime)
-      checks.push_back(kirkendallExponentCheck(journal.passTimes, journal.kirkendallShifts, spacing, reached));
+    if (hold == c.startTime) checks.push_back(kirkendallExponentCheck(passTimes_, kirkendallShifts_, spacing, reached));
   }
-  if (m.boundaryFluxMode == 2) {
-    const auto [alloy, oxide] = lastFluxComparison(m);
+  if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) {
+    const auto [alloy, oxide] = lastFluxComparison(records.fluxComparison);
     checks.push_back(fluxBalanceCheck(alloy, oxide));
-    if (hold == m.startTime) {
-      for (RunCheck& check : parabolicGrowthChecks(journal.passTimes, journal.oxideThickness, journal.lastKp))
+    if (hold == c.startTime) {
+      for (RunCheck& check : parabolicGrowthChecks(passTimes_, oxideThickness_, lastKp_))
         checks.push_back(std::move(check));
     } else {
       // kp is constant only over the final isothermal hold: the parabolic
@@ -254,13 +280,13 @@ std::vector<RunCheck> checksOf(const TForm1& m, const RunJournal& journal) {
       // record to check.
       std::vector<double> times;
       std::vector<double> thickness;
-      for (std::size_t k = 0; k < journal.passTimes.size(); ++k)
-        if (journal.passTimes[k] >= hold) {
-          times.push_back(journal.passTimes[k]);
-          thickness.push_back(journal.oxideThickness[k]);
+      for (std::size_t k = 0; k < passTimes_.size(); ++k)
+        if (passTimes_[k] >= hold) {
+          times.push_back(passTimes_[k]);
+          thickness.push_back(oxideThickness_[k]);
         }
       if (times.size() >= 3)
-        for (RunCheck& check : parabolicGrowthChecks(times, thickness, journal.lastKp)) {
+        for (RunCheck& check : parabolicGrowthChecks(times, thickness, lastKp_)) {
           check.meaning +=
               " Under the temperature schedule, over the final hold from t = " + formatGeneral(hold) + " s.";
           checks.push_back(std::move(check));
@@ -268,165 +294,31 @@ std::vector<RunCheck> checksOf(const TForm1& m, const RunJournal& journal) {
     }
   }
   // Where the chosen equations depart from closed-form theory.
-  for (RunCheck& check : theoryChecks(m, journal.startInventory)) checks.push_back(std::move(check));
+  for (RunCheck& check : theoryChecks(c, s, startInventory_)) checks.push_back(std::move(check));
   return checks;
 }
 
-}  // namespace
-
-HeatTreatmentRecord HeatTreatmentOf(const TForm1& m) {
-  HeatTreatmentRecord record;
-  if (const auto& schedule = m.temperatureSchedule)
-    record.schedule = ScheduleRecord{schedule->source(), schedule->sha256(), schedule->rows()};
-  record.outputTimes = m.outputTimes;
-  return record;
-}
-
-void SetRunProvenance(TForm1& m, RunProvenance provenance) {
-  journalOf(m).provenance = std::move(provenance);
-}
-
-void BeginRunJournal(TForm1& m) {
-  RunJournal& journal = journalOf(m);
-  RunProvenance provenance = std::move(journal.provenance);
-  journal = RunJournal();
-  journal.provenance = provenance;
-  journal.began = std::chrono::steady_clock::now();
-  journal.report.provenance = std::move(provenance);
-  journal.report.version = programVersion();
-  journal.report.gitRevision = sourceRevision();
-  journal.report.workingDirectory = workingDirectory();
-  journal.report.host = hostName();
-  journal.report.startedUtc = utcNow();
-  journal.report.inputFiles = m.inputFiles;
-  journal.report.heatTreatment = HeatTreatmentOf(m);
-  journal.report.outcome.startTime = m.startTime;
-  journal.report.outcome.endTime = m.endTime;
-  journal.report.outcome.finalTime = m.currentTime;
-  journal.startInventory = componentInventories(m);
-  journal.inflow.assign(static_cast<std::size_t>(m.componentCount), 0.0);
-  journal.startEndRatios = endRatios(m);
-  journal.active = true;
-}
-
-void JournalAcceptedPass(TForm1& m) {
-  RunJournal* journal = activeJournal(m);
-  if (journal == nullptr) return;
-  const OwnTime own(*journal);
-  const double dt = m.timeStep;  // the step the pass integrated
-  ++journal->acceptedPasses;
-  journal->smallestStep = std::min(journal->smallestStep, dt);
-  journal->largestStep = std::max(journal->largestStep, dt);
-  journal->passTimes.push_back(m.currentTime);
-  journal->kirkendallShifts.push_back(m.kirkendallPosition - m.initialKirkendallPosition);
-  for (std::size_t i = 0; i < journal->inflow.size(); ++i)
-    journal->inflow[i] += (m.leftBoundaryFlux[i] - m.rightBoundaryFlux[i]) * dt;
-
-  std::string& row = journal->seriesRows;
-  appendGeneral(row, m.currentTime);
-  field(row, dt);
-  field(row, m.kirkendallPosition);
-  for (int i = 0; i < m.componentCount; ++i) {
-    field(row, ratioAt(m, i, 0));
-    field(row, ratioAt(m, i, m.pointCount - 1));
-  }
-  if (m.boundaryFluxMode == 2) {
-    journal->oxideThickness.push_back(m.oxideThickness);
-    journal->lastKp = m.parabolicRateConstant;
-    field(row, m.oxideThickness);
-    field(row, m.parabolicRateConstant);
-  }
-  row += '\n';
-  if (row.size() > kSeriesFlushBytes && journal->seriesStarted) appendSeries(m, *journal);
-}
-
-void JournalSave(TForm1& m) {
-  RunJournal* journal = activeJournal(m);
-  if (journal == nullptr) return;
-  const OwnTime own(*journal);
-  scanBounds(m, journal->bounds);
-  if (!(m.currentTime == journal->lastHistoryTime)) {
-    const Table2<double> atomic = AtomicPercent(m);
-    const Table2<double> weight = WeightPercent(m);
-    const std::string time = formatGeneral(m.currentTime) + ",";
-    std::string block;
-    block.reserve(static_cast<std::size_t>(m.pointCount) * static_cast<std::size_t>(m.componentCount) * 64);
-    std::string x;
-    for (int k = 0; k < m.pointCount; ++k) {
-      x.clear();
-      appendGeneral(x, m.position[static_cast<std::size_t>(k)]);
-      x += ',';
-      for (int i = 0; i < m.componentCount; ++i) {
-        block += time;
-        block += x;
-        block += formatInteger(i + 1);
-        field(block, atomic[i][k]);
-        field(block, weight[i][k]);
-        block += '\n';
-      }
-    }
-    addToFile(m, "history.csv", journal->historyStarted, kHistoryHeader, block);
-    journal->lastHistoryTime = m.currentTime;
-    ++journal->saves;
-  }
-  appendSeries(m, *journal);
-  if (!journal->reportStarted) {
-    writeReport(m, journal->report);  // "running", until the run ends
-    journal->reportStarted = true;
-  }
-}
-
-void JournalFailure(TForm1& m, const std::exception_ptr& failure) {
-  RunJournal* journal = activeJournal(m);
-  if (journal == nullptr || !failure) return;
-  try {
-    std::rethrow_exception(failure);
-  } catch (const std::exception& error) {
-    journal->failure = error.what();
-  } catch (...) {
-    journal->failure = "an unknown error";
-  }
-}
-
-void JournalNonFinite(TForm1& m, int component, int point, double time, const std::string& message) {
-  RunJournal* journal = activeJournal(m);
-  if (journal == nullptr) return;
-  journal->nonFiniteMessage = message;
-  if (journal->bounds.nonFinite) return;  // an earlier sighting stands
-  journal->bounds.nonFinite = true;
-  journal->bounds.component = component;
-  journal->bounds.point = point;
-  journal->bounds.position = m.position[static_cast<std::size_t>(point)];
-  journal->bounds.time = time;
-}
-
-void FinishRunJournal(TForm1& m) {
-  RunJournal* journal = activeJournal(m);
-  if (journal == nullptr) return;
-  journal->active = false;
-  scanBounds(m, journal->bounds);
-  RunReport& report = journal->report;
-  report.endedUtc = utcNow();
-  report.outcome = outcomeOf(m, *journal);
-  report.checks = checksOf(m, *journal);
-  journal->haveLastReport = true;
+void RunJournal::finish(const Case& c, const RunState& s, const RunRecords& records) {
+  if (!active_) return;
+  active_ = false;
+  scanBounds(c, s, bounds_);
+  report_.endedUtc = utcNow();
+  report_.outcome = outcomeOf(c, s);
+  report_.checks = checksOf(c, s, records);
+  haveLastReport_ = true;
   // Each file is attempted; the first error is passed on.
   std::exception_ptr error;
   try {
-    writeReport(m, report);
+    writeReport();
   } catch (const FileWriteError&) {
     error = std::current_exception();
   }
   try {
-    appendSeries(m, *journal);
+    appendSeries();
   } catch (const FileWriteError&) {
     if (!error) error = std::current_exception();
   }
   if (error) std::rethrow_exception(error);
-}
-
-const RunReport* LastRunReport(const TForm1& m) {
-  return m.runJournal && m.runJournal->haveLastReport ? &m.runJournal->report : nullptr;
 }
 
 }  // namespace torvex

@@ -1,74 +1,119 @@
 #pragma once
-// What a run leaves beside the results files, besides its last profile:
+// The journal of a run: what it leaves besides its last profile, the history
+// of its saves and passes (results/history.h) and its report (the run report:
+// provenance, the schedule and output times when the run had them, outcome
+// and verification checks; results/run_report.h).
 //
-//   history.csv  the profile at every save, one row per (time, grid point,
-//                component): time_s,x_cm,component,at_pct,wt_pct
-//   series.csv   one row per accepted pass: time_s,dt_s,kirkendall_cm, the
-//                molar ratios N<i>_left,N<i>_right of every component at both
-//                ends, and with selective oxidation oxide_thickness_cm,kp_cm2_s
-//   run.json     provenance, the schedule and output times when the run had
-//                them, outcome and verification checks (run_report.h)
+// A run with a results folder writes them there: the history and series are
+// started at its first save and then grow by appends, the report is written
+// as "running" at the first save and with its outcome and checks when the
+// run ends. A run without one writes nothing and keeps the profile of every
+// save in memory (saves()); its report is in memory either way.
 //
-// Both CSV files are replaced by their header and first rows at the first
-// save of a run, and then grow by appends only: a save's block (and the
-// series rows held back until then) is one write, so a killed run leaves
-// whole blocks and rows, or at worst a torn last one, which readers drop.
-// The CSV files use LF line ends and the general number format. run.json is
-// replaced atomically: written as "running" at the first save, and with its
-// outcome and checks when the run ends.
-//
-// The journal of a run lives in the model (TForm1::runJournal). Its hooks
-// are called by the core's hand-overs (refresh.h) and by WriteResults; they do
-// nothing while no run is in hand, so a model that is only refreshed or saved
+// The journal's hooks are called by the run's hand-overs (refresh.h); they do
+// nothing while no run is in hand, so a state that is only refreshed or saved
 // by a test leaves no journal files.
 
+#include <chrono>
 #include <exception>
+#include <limits>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "model/case.h"
+#include "results/history.h"
+#include "results/non_finite.h"
+#include "results/records.h"
+#include "results/results_files.h"
 #include "results/run_report.h"
+#include "run/run_checks.h"
+#include "solver/run_state.h"
 
 namespace torvex {
 
-class TForm1;
+// The schedule and the output times of a case, as the report records them;
+// empty when it holds neither.
+HeatTreatmentRecord HeatTreatmentOf(const Case& c);
 
-// The schedule and the output times the model holds, as the report records
-// them; empty when it holds neither.
-HeatTreatmentRecord HeatTreatmentOf(const TForm1& m);
+class RunJournal {
+ public:
+  // What the front end tells about the runs from now on.
+  void setProvenance(RunProvenance provenance);
 
-// Sets what the front end tells about the runs of the model from now on.
-void SetRunProvenance(TForm1& m, RunProvenance provenance);
+  // Once before the first pass (after the records are opened): starts the
+  // journal of a run whose files go to `folder` (none: nothing is written);
+  // the inventories and end compositions of the profile held are kept for
+  // the checks. Writes nothing: the run's files are started at its first
+  // save.
+  void begin(const Case& c, const RunState& s, const std::optional<std::string>& folder);
 
-// Once before the first pass (after InitRecords): starts the journal of a
-// run; the inventories and end compositions of the profile held are kept for
-// the checks. Writes nothing: the run's files are started at its first save.
-void BeginRunJournal(TForm1& m);
+  // After every accepted pass, with the clock, the step and the Kirkendall
+  // plane of that pass: a series row (held back until the next save) and
+  // what the checks need.
+  void acceptedPass(const Case& c, const RunState& s);
 
-// After every accepted pass, with the clock, the step and the Kirkendall
-// plane of that pass: a series row (held back until the next save) and what
-// the checks need.
-void JournalAcceptedPass(TForm1& m);
+  // At a save while a run is in hand: the profile's block of the history,
+  // with the atomic and weight percentages the results files hold (unless
+  // the last block has the same time), and the series rows held back. Throws
+  // FileWriteError naming the file that cannot be written.
+  void save(const Case& c, const RunState& s);
 
-// At a save while a run is in hand: appends the profile's block to
-// history.csv, with the atomic and weight percentages the results files hold
-// (unless the last block has the same time), and the series rows held back.
-// Throws FileWriteError naming the file that cannot be written.
-void JournalSave(TForm1& m);
+  // The error that ended the run, for its outcome.
+  void recordFailure(const std::exception_ptr& failure);
 
-// The error that ended the run, for its outcome.
-void JournalFailure(TForm1& m, const std::exception_ptr& failure);
+  // A run stopped at a pass that could not start from a finite profile or
+  // finite rates: the outcome is non-finite, and the bounds check names
+  // where the value appeared.
+  void recordNonFinite(const NonFiniteValue& value, const std::vector<double>& position);
 
-// A run stopped at a pass that could not start from a finite profile or
-// finite rates: the outcome is non-finite, and the bounds check names where
-// the value appeared (message as describeNonFinite gives it).
-void JournalNonFinite(TForm1& m, int component, int point, double time, const std::string& message);
+  // At the end of a run, after its final save: appends the series rows held
+  // back, computes the checks and writes the report. Ends the journal
+  // (further saves add nothing). Throws FileWriteError naming a file that
+  // cannot be written; the report is kept all the same.
+  void finish(const Case& c, const RunState& s, const RunRecords& records);
 
-// At the end of a run, after its final save: appends the series rows held
-// back, computes the checks and replaces run.json. Ends the journal (further
-// saves add nothing). Throws FileWriteError naming a file that cannot be
-// written; the report is kept all the same.
-void FinishRunJournal(TForm1& m);
+  // True while a run is in hand.
+  [[nodiscard]] bool active() const { return active_; }
+  // The report of the last run that finished, or nullptr.
+  [[nodiscard]] const RunReport* lastReport() const { return haveLastReport_ ? &report_ : nullptr; }
+  // The profiles at the saves of a run that writes no files, in time order.
+  [[nodiscard]] const std::vector<SavedProfile>& saves() const { return saves_; }
 
-// The report of the last run that finished, or nullptr.
-const RunReport* LastRunReport(const TForm1& m);
+ private:
+  void appendSeries();
+  void writeReport() const;
+  [[nodiscard]] RunOutcome outcomeOf(const Case& c, const RunState& s) const;
+  [[nodiscard]] std::vector<RunCheck> checksOf(const Case& c, const RunState& s, const RunRecords& records) const;
+
+  RunProvenance provenance_;
+  bool active_ = false;
+  std::optional<std::string> folder_;
+  std::string nonFiniteMessage_;  // the run stopped at a pass it could not start
+  std::chrono::steady_clock::time_point began_;
+  RunReport report_;
+  bool haveLastReport_ = false;
+  std::string seriesRows_;  // rows not yet appended to the series
+  std::string seriesHeader_;
+  GrowingFile history_{kHistoryFile};
+  GrowingFile series_{kSeriesFile};
+  bool reportStarted_ = false;
+  std::vector<SavedProfile> saves_;
+  double lastHistoryTime_ = std::numeric_limits<double>::quiet_NaN();
+  long long savesCount_ = 0;
+  long long acceptedPasses_ = 0;
+  double ownSeconds_ = 0;  // spent in the journal's hooks
+  double smallestStep_ = std::numeric_limits<double>::infinity();
+  double largestStep_ = 0;
+  std::vector<double> startInventory_;
+  std::vector<double> inflow_;            // integral of (J_left - J_right) dt so far, mol/cm^2
+  std::vector<double> startEndRatios_;    // N_i at the left and right ends, 2 r
+  std::vector<double> passTimes_;         // s, one per accepted pass
+  std::vector<double> kirkendallShifts_;  // x_K - x_K0, cm
+  std::vector<double> oxideThickness_;    // X, cm (selective oxidation)
+  double lastKp_ = std::numeric_limits<double>::quiet_NaN();
+  BoundsScan bounds_;
+  std::string failure_;
+};
 
 }  // namespace torvex

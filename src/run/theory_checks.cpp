@@ -44,36 +44,36 @@ bool warns(const RunCheck& check) {
 // The volume-fixed form carries component i's diffusive flux as c Omega_i c_i
 // v_i = (Omega_i / Omega) c_i v_i, so unequal partial molar volumes scale the
 // fluxes unequally; the classic form with the Darken velocity keeps c_i v_i.
-RunCheck volumeFixedCheck(const TForm1& m) {
+RunCheck volumeFixedCheck(const Case& c, const RunState& s) {
   RunCheck check;
   check.id = "frame.volume_fixed_unequal_volumes";
   check.title = "volume-fixed form with unequal molar volumes";
   check.threshold = kVolumeSpreadLimit;
   check.comparison = CheckComparison::AtMost;
 
-  const int r = m.componentCount;
+  const int r = c.componentCount;
   double spread = 0;  // largest max_i Omega_i / min_i Omega_i - 1 over the grid
   double lowest = std::numeric_limits<double>::infinity();
   double highest = -lowest;  // Omega_i / Omega over components and points
   bool finite = true;
-  for (int k = 0; k < m.pointCount; ++k) {
+  for (int k = 0; k < c.pointCount; ++k) {
     double total = 0, smallest = std::numeric_limits<double>::infinity(), largest = 0;
     for (int i = 0; i < r; ++i) {
-      total += m.concentration[i][k];
-      smallest = std::min(smallest, m.partialMolarVolume[i][k]);
-      largest = std::max(largest, m.partialMolarVolume[i][k]);
+      total += s.concentration[i][k];
+      smallest = std::min(smallest, s.partialMolarVolume[i][k]);
+      largest = std::max(largest, s.partialMolarVolume[i][k]);
     }
     spread = std::max(spread, (largest - smallest) / smallest);
     double mixture = 0;  // Omega = sum_i N_i Omega_i
-    for (int i = 0; i < r; ++i) mixture += m.concentration[i][k] / total * m.partialMolarVolume[i][k];
+    for (int i = 0; i < r; ++i) mixture += s.concentration[i][k] / total * s.partialMolarVolume[i][k];
     for (int i = 0; i < r; ++i) {
-      const double share = m.partialMolarVolume[i][k] / mixture;
+      const double share = s.partialMolarVolume[i][k] / mixture;
       finite = finite && std::isfinite(share) && std::isfinite(spread);
       lowest = std::min(lowest, share);
       highest = std::max(highest, share);
     }
   }
-  if (finite && m.pointCount > 0) check.value = spread;
+  if (finite && c.pointCount > 0) check.value = spread;
   check.warn = warns(check);
   if (std::isnan(check.value))
     check.meaning =
@@ -94,10 +94,11 @@ RunCheck volumeFixedCheck(const TForm1& m) {
 // Whether component i is held in the sample at both ends: selective
 // oxidation takes component 1 only; boundary-flux formulas hold a component
 // when both of its formulas are the number 0.
-bool hasNoBoundaryFlux(const TForm1& m, int i) {
-  if (m.boundaryFluxMode == 2) return i > 0;
-  if (m.boundaryFluxMode != 1 || static_cast<std::size_t>(i) >= m.boundaryFluxFormulas.size()) return false;
-  std::string_view right = trimmedView(m.boundaryFluxFormulas[static_cast<std::size_t>(i)]);
+bool hasNoBoundaryFlux(const Case& c, int i) {
+  if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) return i > 0;
+  if (c.boundaryFlux != BoundaryFlux::Formulas || static_cast<std::size_t>(i) >= c.boundaryFluxFormulas.size())
+    return false;
+  std::string_view right = trimmedView(c.boundaryFluxFormulas[static_cast<std::size_t>(i)]);
   const std::string_view left = takeFormula(right);
   const auto zero = [](std::string_view formula) {
     const std::optional<double> value = parseReal(formula);
@@ -106,7 +107,7 @@ bool hasNoBoundaryFlux(const TForm1& m, int i) {
   return zero(left) && zero(right);
 }
 
-RunCheck inventoryCheck(const TForm1& m, int i, const std::vector<double>& start, const std::vector<double>& now) {
+RunCheck inventoryCheck(const Case& c, int i, const std::vector<double>& start, const std::vector<double>& now) {
   const std::string name = formatInteger(i + 1);
   RunCheck check;
   check.id = "open_sample.inventory." + name;
@@ -123,7 +124,7 @@ RunCheck inventoryCheck(const TForm1& m, int i, const std::vector<double>& start
   if (std::isnan(check.value))
     check.meaning = "The amount of component " + name +
                     " could not be compared with its amount at the start (no start amount, or a non-finite profile).";
-  else if (check.warn && m.differenceScheme == 3)
+  else if (check.warn && c.differenceScheme == DifferenceScheme::Conservative)
     check.meaning = "Component " + name + " crosses neither end, yet its amount in the sample changed by " +
                     signedPercent(check.value) +
                     ": the sample keeps its length, and the volume the leaving components free is filled again "
@@ -140,16 +141,17 @@ RunCheck inventoryCheck(const TForm1& m, int i, const std::vector<double>& start
 
 }  // namespace
 
-std::vector<RunCheck> theoryChecks(const TForm1& m, const std::vector<double>& startInventories) {
+std::vector<RunCheck> theoryChecks(const Case& c, const RunState& s, const std::vector<double>& startInventories) {
   std::vector<RunCheck> checks;
-  if (m.componentCount < 2 || m.pointCount < 2) return checks;
+  if (c.componentCount < 2 || c.pointCount < 2) return checks;
   // The conservative scheme (D16 = 3) carries Darken's volume-fixed fluxes
   // whatever D14 says.
-  if (m.referenceFrameMode == 0 && m.differenceScheme != 3) checks.push_back(volumeFixedCheck(m));
-  if (m.boundaryFluxMode != 0) {
-    const std::vector<double> now = componentInventories(m);
-    for (int i = 0; i < m.componentCount; ++i)
-      if (hasNoBoundaryFlux(m, i)) checks.push_back(inventoryCheck(m, i, startInventories, now));
+  if (c.frame == Frame::VolumeFixed && c.differenceScheme != DifferenceScheme::Conservative)
+    checks.push_back(volumeFixedCheck(c, s));
+  if (c.boundaryFlux != BoundaryFlux::None) {
+    const std::vector<double> now = componentInventories(c, s);
+    for (int i = 0; i < c.componentCount; ++i)
+      if (hasNoBoundaryFlux(c, i)) checks.push_back(inventoryCheck(c, i, startInventories, now));
   }
   return checks;
 }

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "model/tform1.h"
+#include "model/case.h"
 #include "results/run_report.h"
 #include "run/run_checks.h"
+#include "solver/run_state.h"
 
 namespace torvex {
 
-// The checks that apply to the model's case, in this order:
+// The checks that apply to the case, in this order:
 //  - "frame.volume_fixed_unequal_volumes" (volume-fixed form, D14 = 0, with
 //    the three-point differences: not with the conservative scheme D16 = 3,
 //    which carries Darken's volume-fixed fluxes whatever D14 says): the
@@ -28,6 +29,6 @@ namespace torvex {
 //    0.001. Without a usable start inventory (size other than r, or not
 //    positive) the value is NaN and the check warns.
 // Reads the current profile; changes nothing.
-std::vector<RunCheck> theoryChecks(const TForm1& m, const std::vector<double>& startInventories);
+std::vector<RunCheck> theoryChecks(const Case& c, const RunState& s, const std::vector<double>& startInventories);
 
 }  // namespace torvex

@@ -11,14 +11,10 @@ inline constexpr const char* kCuFeNiComponentError = "ERROR 1. Check input files
 // the temperature of the run.
 constexpr double kCuFeNiRT = 10583.722;
 
-// Self-diffusion coefficient of component i (cm^2/s) at molar ratios
-// a (Cu) and b (Fe): 10^(P_i - log10 3600), P_i being the decimal logarithm
-// of the coefficient per hour.
-double cuFeNiDiffusivity(int i, double a, double b);
-// P_i, log10 of the coefficient in cm^2/h.
-double cuFeNiLogDiffusivityPerHour(int i, double a, double b);
-// The three coefficients at once, equal to cuFeNiDiffusivity(i, a, b) for
-// i = 0, 1, 2, each power of a and b computed once.
+// The self-diffusion coefficients of the three components (cm^2/s) at molar
+// ratios a (Cu) and b (Fe): D_i = 10^(P_i - log10 3600), P_i the decimal
+// logarithm of the coefficient per hour, a polynomial in a and b fitted to
+// the measurements.
 struct CuFeNiDiffusivities {
   double D[3];
 };

@@ -4,11 +4,11 @@
 
 namespace torvex {
 
-double PointDerivative(Switch scheme, double x1, double x0, double xm1, double f1, double f0, double fm1) {
+double PointDerivative(DifferenceScheme scheme, double x1, double x0, double xm1, double f1, double f0, double fm1) {
   switch (scheme) {
-    case 0: return (f1 - fm1) / (x1 - xm1);
-    case 1: return (f1 - f0) / (x1 - x0);
-    case 2: return (f0 - fm1) / (x0 - xm1);
+    case DifferenceScheme::Central: return (f1 - fm1) / (x1 - xm1);
+    case DifferenceScheme::Forward: return (f1 - f0) / (x1 - x0);
+    case DifferenceScheme::Backward: return (f0 - fm1) / (x0 - xm1);
     default: return std::numeric_limits<double>::quiet_NaN();
   }
 }
@@ -22,11 +22,11 @@ double EndDerivative(char side, double xa, double xb, double xc, double fa, doub
   return (fa - fb) / hR + 0.5 * hR * second;
 }
 
-void Differentiate(const TForm1& model, const Table2<double>& f, Table2<double>& df) {
-  const int r = model.componentCount;
-  const int n = model.pointCount;
-  const double* x = model.position.data();
-  const Switch scheme = model.differenceScheme;
+void Differentiate(const Case& c, const std::vector<double>& grid, const Table2<double>& f, Table2<double>& df) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  const double* x = grid.data();
+  const DifferenceScheme scheme = c.differenceScheme;
   for (int i = 0; i < r; ++i) {
     const double* fi = f[i];
     double* dfi = df[i];
@@ -34,13 +34,13 @@ void Differentiate(const TForm1& model, const Table2<double>& f, Table2<double>&
     dfi[n - 1] = EndDerivative('R', x[n - 1], x[n - 2], x[n - 3], fi[n - 1], fi[n - 2], fi[n - 3]);
     // One loop per scheme, each with PointDerivative's expression for it.
     switch (scheme) {
-      case 0:
+      case DifferenceScheme::Central:
         for (int k = 1; k < n - 1; ++k) dfi[k] = (fi[k + 1] - fi[k - 1]) / (x[k + 1] - x[k - 1]);
         break;
-      case 1:
+      case DifferenceScheme::Forward:
         for (int k = 1; k < n - 1; ++k) dfi[k] = (fi[k + 1] - fi[k]) / (x[k + 1] - x[k]);
         break;
-      case 2:
+      case DifferenceScheme::Backward:
         for (int k = 1; k < n - 1; ++k) dfi[k] = (fi[k] - fi[k - 1]) / (x[k] - x[k - 1]);
         break;
       default:

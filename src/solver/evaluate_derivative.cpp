@@ -1,6 +1,8 @@
 #include "solver/evaluate_derivative.h"
 
+#include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 
 #include "model/errors.h"
@@ -13,162 +15,148 @@
 
 namespace torvex {
 
-void SumConcentrations(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  double* c = m.totalConcentration.data();
-  for (int k = 0; k < n; ++k) c[k] = 0;
+void SumConcentrations(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  double* total = s.totalConcentration.data();
+  for (int k = 0; k < n; ++k) total[k] = 0;
   for (int i = 0; i < r; ++i) {
-    const double* ci = m.concentration[i];
-    for (int k = 0; k < n; ++k) c[k] += ci[k];
+    const double* ci = s.concentration[i];
+    for (int k = 0; k < n; ++k) total[k] += ci[k];
   }
 }
 
-void ComputeMolarRatios(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  const double* c = m.totalConcentration.data();
+void ComputeMolarRatios(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  const double* total = s.totalConcentration.data();
   for (int i = 0; i < r; ++i) {
-    const double* ci = m.concentration[i];
-    double* N = m.molarRatio[i];
-    for (int k = 0; k < n; ++k) N[k] = ci[k] / c[k];
+    const double* ci = s.concentration[i];
+    double* N = s.molarRatio[i];
+    for (int k = 0; k < n; ++k) N[k] = ci[k] / total[k];
   }
 }
 
-void ComputeMixtureVolume(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  double* volume = m.molarVolume.data();
+void ComputeMixtureVolume(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  double* volume = s.molarVolume.data();
   for (int k = 0; k < n; ++k) volume[k] = 0;
   for (int i = 0; i < r; ++i) {
-    const double* Omega = m.partialMolarVolume[i];
-    const double* N = m.molarRatio[i];
+    const double* Omega = s.partialMolarVolume[i];
+    const double* N = s.molarRatio[i];
     for (int k = 0; k < n; ++k) volume[k] += Omega[k] * N[k];
   }
 }
 
-void refuseComponentCount(const TForm1& m, const char* message, const char* choice) {
-  const std::string file = m.dataFileName.empty() ? std::string("the input data file") : m.dataFileName;
+void refuseComponentCount(const Case& c, const char* message, const char* choice) {
+  const std::string file = c.dataFileName.empty() ? std::string("the input data file") : c.dataFileName;
   throw FatalModelError(
-      message, file + ", " + choice + " are for 3 components; key D0 gives " + std::to_string(m.componentCount));
-}
-
-void checkSolverModes(const TForm1& m) {
-  const auto refuse = [&m](const char* key, const std::string& what, const char* accepted) {
-    const std::string file = m.dataFileName.empty() ? std::string() : m.dataFileName + ", ";
-    throw InputError(file + "key " + key + ": " + what + " cannot be computed; use " + accepted);
-  };
-  if (m.differenceScheme > 3)
-    refuse("D16", "the type of differentiation " + std::to_string(m.differenceScheme),
-           "0 (central), 1 (forward), 2 (backward) or 3 (conservative)");
-  if (m.constitutiveMode > 1)
-    refuse("D13", "the constitutive equations " + std::to_string(m.constitutiveMode),
-           "0 (Nernst-Planck, Fick with ideal activities) or 1 (Onsager)");
-  if (m.activityMode > 3)
-    refuse("D12", "the thermodynamic activities " + std::to_string(m.activityMode),
-           "0 (ideal), 1 (Cu-Fe-Ni alloy), 2 (Fe-Ni-Cr alloy) or 3 (molar fraction derivatives from file)");
+      message, file + ", " + choice + " are for 3 components; key D0 gives " + std::to_string(c.componentCount));
 }
 
 namespace {
 
 // Total concentration gradient and molar-ratio gradients from the
 // concentration gradients (quotient rule).
-void computeRatioGradients(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  const double* c = m.totalConcentration.data();
-  double* dc = m.totalConcentrationGradient.data();
-  for (int k = 0; k < n; ++k) dc[k] = 0;
+void computeRatioGradients(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  const double* total = s.totalConcentration.data();
+  double* dtotal = s.totalConcentrationGradient.data();
+  for (int k = 0; k < n; ++k) dtotal[k] = 0;
   for (int i = 0; i < r; ++i) {
-    const double* dci = m.concentrationGradient[i];
-    for (int k = 0; k < n; ++k) dc[k] += dci[k];
+    const double* dci = s.concentrationGradient[i];
+    for (int k = 0; k < n; ++k) dtotal[k] += dci[k];
   }
   for (int i = 0; i < r; ++i) {
-    const double* ci = m.concentration[i];
-    const double* dci = m.concentrationGradient[i];
-    double* dN = m.molarRatioGradient[i];
-    for (int k = 0; k < n; ++k) dN[k] = (dci[k] * c[k] - ci[k] * dc[k]) / std::pow(c[k], 2);
+    const double* ci = s.concentration[i];
+    const double* dci = s.concentrationGradient[i];
+    double* dN = s.molarRatioGradient[i];
+    for (int k = 0; k < n; ++k) dN[k] = (dci[k] * total[k] - ci[k] * dtotal[k]) / std::pow(total[k], 2);
   }
 }
 
 // A closed sample: nothing crosses the ends, so each end takes its
 // neighbour's composition with a flat profile.
-void closeEnds(TForm1& m) {
-  const int last = m.pointCount - 1;
-  for (int i = 0; i < m.componentCount; ++i) {
-    double* c = m.concentration[i];
-    double* dc = m.concentrationGradient[i];
-    c[0] = c[1];
-    dc[0] = 0;
-    c[last] = c[last - 1];
-    dc[last] = 0;
+void closeEnds(const Case& c, RunState& s) {
+  const int last = c.pointCount - 1;
+  for (int i = 0; i < c.componentCount; ++i) {
+    double* ci = s.concentration[i];
+    double* dci = s.concentrationGradient[i];
+    ci[0] = ci[1];
+    dci[0] = 0;
+    ci[last] = ci[last - 1];
+    dci[last] = 0;
   }
 }
 
 }  // namespace
 
-void EvaluateDerivative(TForm1& m) {
-  checkSolverModes(m);
-  SumConcentrations(m);
-  ComputeMolarRatios(m);
-  if (m.differenceScheme == 3) {
-    EvaluateDerivativeConservative(m);
+void EvaluateDerivative(const Case& c, RunState& s) {
+  SumConcentrations(c, s);
+  ComputeMolarRatios(c, s);
+  if (c.differenceScheme == DifferenceScheme::Conservative) {
+    EvaluateDerivativeConservative(c, s);
     return;
   }
 
-  switch (m.diffusivityMode) {
-    case 0: ComputeMobilitiesFromFormulas(m); break;
-    case 1: ComputeMobilitiesFromMatrix(m); break;
-    case 2: ComputeMobilitiesCuFeNi(m); break;
-    default: break;  // no diffusivities: every mobility stays as it is
-  }
+  ComputeMobilities(c, s);
 
-  if (m.boundaryFluxMode == 1)
-    ComputeBoundaryFluxFormulas(m);
-  else if (m.boundaryFluxMode == 2)
-    ComputeBoundaryFluxOxidation(m);
+  if (c.boundaryFlux == BoundaryFlux::Formulas)
+    ComputeBoundaryFluxFormulas(c, s);
+  else if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation)
+    ComputeBoundaryFluxOxidation(c, s);
 
-  Differentiate(m, m.partialMolarVolume, m.partialMolarVolumeGradient);
-  ComputeMixtureVolume(m);
-  Differentiate(m, m.concentration, m.concentrationGradient);
-  computeRatioGradients(m);
-  if (m.boundaryFluxMode == 0) closeEnds(m);
+  Differentiate(c, s.position, s.partialMolarVolume, s.partialMolarVolumeGradient);
+  ComputeMixtureVolume(c, s);
+  Differentiate(c, s.position, s.concentration, s.concentrationGradient);
+  computeRatioGradients(c, s);
+  if (c.boundaryFlux == BoundaryFlux::None) closeEnds(c, s);
 
-  switch (m.activityMode) {
-    case 1: ComputePotentialGradientsCuFeNi(m); break;
-    case 2: ComputePotentialGradientsFeNiCr(m); break;
-    case 3: ComputePotentialGradientsFromFile(m); break;
+  switch (c.activityModel) {
+    case ActivityModel::CuFeNi: ComputePotentialGradientsCuFeNi(c, s); break;
+    case ActivityModel::FeNiCr: ComputePotentialGradientsFeNiCr(c, s); break;
+    case ActivityModel::Formulas: ComputePotentialGradientsFromFile(c, s); break;
     default: break;  // ideal activities need no potential gradients
   }
 
-  const bool ideal = m.activityMode == 0;
-  if (m.constitutiveMode == 0) {
+  const bool ideal = c.activityModel == ActivityModel::Ideal;
+  if (c.constitutive == Constitutive::NernstPlanck) {
     if (ideal)
-      ComputeVelocitiesFick(m);
+      ComputeVelocitiesFick(c, s);
     else
-      ComputeVelocitiesNernstPlanck(m);
+      ComputeVelocitiesNernstPlanck(c, s);
   } else {
-    ComputeOnsagerCoefficients(m);
+    ComputeOnsagerCoefficients(c, s);
     if (ideal)
-      ComputeVelocitiesOnsagerIdeal(m);
+      ComputeVelocitiesOnsagerIdeal(c, s);
     else
-      ComputeVelocitiesOnsager(m);
+      ComputeVelocitiesOnsager(c, s);
   }
-  Differentiate(m, m.diffusionVelocity, m.diffusionVelocityGradient);
+  Differentiate(c, s.position, s.diffusionVelocity, s.diffusionVelocityGradient);
   // The limit caps the driving force at 5e7 R T per cm, which binds only
   // where a component nearly vanishes. The rates use the limited velocities
   // with the unlimited velocity gradients.
-  LimitVelocities(m);
+  LimitVelocities(c, s);
 
-  if (m.darkenVelocityOn != 0) {
-    ComputeDarkenVelocity(m);
-    ComputeDarkenVelocityGradient(m);
+  if (c.darkenVelocityOn != 0) {
+    ComputeDarkenVelocity(c, s);
+    ComputeDarkenVelocityGradient(c, s);
   }
 
-  if (m.referenceFrameMode == 0)
-    ComputeRatesVolumeFixed(m);
+  if (c.frame == Frame::VolumeFixed)
+    ComputeRatesVolumeFixed(c, s);
   else
-    ComputeRatesClassic(m);
+    ComputeRatesClassic(c, s);
+}
+
+void EvaluateDerivative(const Case& c, RunState& s, std::span<const double> concentration, std::span<double> rate) {
+  if (concentration.size() != s.concentration.size() || rate.size() != s.concentrationRate.size())
+    throw std::invalid_argument("EvaluateDerivative: the concentration field and its rate must hold r * n values");
+  std::copy(concentration.begin(), concentration.end(), s.concentration.data());
+  EvaluateDerivative(c, s);
+  std::copy(s.concentrationRate.data(), s.concentrationRate.data() + rate.size(), rate.begin());
 }
 
 }  // namespace torvex

@@ -11,7 +11,7 @@
 namespace torvex {
 namespace {
 
-constexpr int kMax = TForm1::kMaxComponents;
+constexpr int kMax = Case::kMaxComponents;
 
 // phi[q][l] = dmu_q/dN_l (J/mol) at one grid point, l < r-1.
 struct PointPhi {
@@ -19,46 +19,42 @@ struct PointPhi {
 };
 
 // The chemical-potential derivatives of the activity mode at grid point k.
-void potentialDerivativesAt(TForm1& m, const FeNiCrParameters& feNiCr, int k, PointPhi& out) {
-  const int r = m.componentCount;
-  switch (m.activityMode) {
-    case 1: {
-      const CuFeNiPhi phi = cuFeNiPotentialDerivatives(m.molarRatio[0][k], m.molarRatio[1][k]);
+void potentialDerivativesAt(const Case& c, RunState& s, const FeNiCrParameters& feNiCr, int k, PointPhi& out) {
+  const int r = c.componentCount;
+  switch (c.activityModel) {
+    case ActivityModel::CuFeNi: {
+      const CuFeNiPhi phi = cuFeNiPotentialDerivatives(s.molarRatio[0][k], s.molarRatio[1][k]);
       for (int q = 0; q < 3; ++q)
         for (int l = 0; l < 2; ++l) out.phi[q][l] = phi.phi[q][l];
       break;
     }
-    case 2: {
-      const FeNiCrPhi phi = feNiCrPotentialDerivatives(feNiCr, m.temperature, m.molarRatio[0][k], m.molarRatio[1][k]);
+    case ActivityModel::FeNiCr: {
+      const FeNiCrPhi phi = feNiCrPotentialDerivatives(feNiCr, s.temperature, s.molarRatio[0][k], s.molarRatio[1][k]);
       for (int q = 0; q < 3; ++q)
         for (int l = 0; l < 2; ++l) out.phi[q][l] = phi[q][l];
       break;
     }
     default: {
-      Table2<double>& phi = m.activityDerivative;
+      Table2<double>& phi = s.activityDerivative;
       for (int q = 0; q < r; ++q)
-        for (int s = 0; s < r - 1; ++s) {
-          const CachedValue& cached = m.activityFormulaCache[q][s];
-          m.formulaValue = 0;
-          if (cached.valid) {
-            phi[q][s] = cached.value;
-          } else {
-            m.evaluateFormula(5, q, m.activityFormulas[static_cast<std::size_t>(q * r + s)], k, s);
-            phi[q][s] = m.formulaValue;
-          }
-          out.phi[q][s] = phi[q][s];
+        for (int l = 0; l < r - 1; ++l) {
+          const CachedValue& cached = s.formulas.cached(FormulaKind::Activity, q, l);
+          phi[q][l] = cached.valid ? cached.value
+                                   : s.formula(FormulaKind::Activity, q, l,
+                                               c.activityFormulas[static_cast<std::size_t>(q * r + l)], k);
+          out.phi[q][l] = phi[q][l];
         }
     }
   }
 }
 
 // The built-in activity models are for three components only.
-void checkActivityModel(const TForm1& m) {
-  if (m.componentCount == 3) return;
-  if (m.activityMode == 1)
-    refuseComponentCount(m, kCuFeNiComponentError, "key D12: the built-in Cu-Fe-Ni activities (D12 = 1)");
-  if (m.activityMode == 2)
-    refuseComponentCount(m, kFeNiCrComponentError, "key D12: the built-in Fe-Ni-Cr activities (D12 = 2)");
+void checkActivityModel(const Case& c) {
+  if (c.componentCount == 3) return;
+  if (c.activityModel == ActivityModel::CuFeNi)
+    refuseComponentCount(c, kCuFeNiComponentError, "key D12: the built-in Cu-Fe-Ni activities (D12 = 1)");
+  if (c.activityModel == ActivityModel::FeNiCr)
+    refuseComponentCount(c, kFeNiCrComponentError, "key D12: the built-in Fe-Ni-Cr activities (D12 = 2)");
 }
 
 // Everything one face needs, per component.
@@ -71,15 +67,15 @@ struct FaceState {
 
 // Diffusion velocities at face k+1/2 from the face state's c, B and force,
 // then the velocity limit of the mean mobility.
-void faceVelocities(const TForm1& m, int k, double h, FaceState& f) {
-  const int r = m.componentCount;
-  const double T = m.temperature;
-  if (m.constitutiveMode == 0) {
-    if (m.activityMode == 0) {
+void faceVelocities(const Case& c, const RunState& s, int k, double h, FaceState& f) {
+  const int r = c.componentCount;
+  const double T = s.temperature;
+  if (c.constitutive == Constitutive::NernstPlanck) {
+    if (c.activityModel == ActivityModel::Ideal) {
       // Fick: v_i = -(B_i / c_i) R T dc_i/dx.
       for (int i = 0; i < r; ++i)
         f.v[i] =
-            -(f.B[i] / f.c[i]) * kSolverGasConstant * T * ((m.concentration[i][k + 1] - m.concentration[i][k]) / h);
+            -(f.B[i] / f.c[i]) * kSolverGasConstant * T * ((s.concentration[i][k + 1] - s.concentration[i][k]) / h);
     } else {
       // Nernst-Planck: v_i = -B_i dmu_i/dx.
       for (int i = 0; i < r; ++i) f.v[i] = f.B[i] * f.force[i];
@@ -90,7 +86,7 @@ void faceVelocities(const TForm1& m, int k, double h, FaceState& f) {
     double NB[kMax];
     double S = 0.0;
     for (int l = 0; l < r; ++l) {
-      NB[l] = 0.5 * (m.molarRatio[l][k] + m.molarRatio[l][k + 1]) * f.B[l];
+      NB[l] = 0.5 * (s.molarRatio[l][k] + s.molarRatio[l][k + 1]) * f.B[l];
       S += NB[l];
     }
     for (int i = 0; i < r; ++i) {
@@ -116,13 +112,13 @@ void faceVelocities(const TForm1& m, int k, double h, FaceState& f) {
 }
 
 // faceFlux and faceDarkenVelocity at every face k+1/2, k < n-1.
-void computeFaceFluxes(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  const double T = m.temperature;
-  const double* x = m.position.data();
-  const bool ideal = m.activityMode == 0;
-  const FeNiCrParameters feNiCr = m.activityMode == 2 ? feNiCrParameters(T) : FeNiCrParameters{};
+void computeFaceFluxes(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  const double T = s.temperature;
+  const double* x = s.position.data();
+  const bool ideal = c.activityModel == ActivityModel::Ideal;
+  const FeNiCrParameters feNiCr = c.activityModel == ActivityModel::FeNiCr ? feNiCrParameters(T) : FeNiCrParameters{};
   // The derivatives of the left and right point of the face; the right one
   // serves as the left one of the next face.
   PointPhi phiBuffers[2];
@@ -132,69 +128,69 @@ void computeFaceFluxes(TForm1& m) {
   FaceState f;
 
   for (int k = 0; k + 1 < n; ++k) {
-    if (!faceHasGradient(m, k)) {
+    if (!faceHasGradient(c, s, k)) {
       // A flat face carries nothing (and needs no coefficients).
-      for (int i = 0; i < r; ++i) m.faceFlux[i][k] = 0.0;
-      m.faceDarkenVelocity[static_cast<std::size_t>(k)] = 0.0;
+      for (int i = 0; i < r; ++i) s.faceFlux[i][k] = 0.0;
+      s.faceDarkenVelocity[static_cast<std::size_t>(k)] = 0.0;
       continue;
     }
     const double h = x[k + 1] - x[k];
     for (int i = 0; i < r; ++i) {
-      f.c[i] = 0.5 * (m.concentration[i][k] + m.concentration[i][k + 1]);
-      f.B[i] = 0.5 * (m.mobility[i][k] + m.mobility[i][k + 1]);
+      f.c[i] = 0.5 * (s.concentration[i][k] + s.concentration[i][k + 1]);
+      f.B[i] = 0.5 * (s.mobility[i][k] + s.mobility[i][k + 1]);
     }
     if (ideal) {
       // Ideal solution: dmu_j/dx = R T (dc_j/dx) / c_j.
       for (int j = 0; j < r; ++j)
-        f.force[j] = -kSolverGasConstant * T * ((m.concentration[j][k + 1] - m.concentration[j][k]) / h) / f.c[j];
+        f.force[j] = -kSolverGasConstant * T * ((s.concentration[j][k + 1] - s.concentration[j][k]) / h) / f.c[j];
     } else {
-      if (phiLeftPoint != k) potentialDerivativesAt(m, feNiCr, k, *phiLeft);
-      potentialDerivativesAt(m, feNiCr, k + 1, *phiRight);
+      if (phiLeftPoint != k) potentialDerivativesAt(c, s, feNiCr, k, *phiLeft);
+      potentialDerivativesAt(c, s, feNiCr, k + 1, *phiRight);
       for (int q = 0; q < r; ++q) {
         double gradient = 0.0;  // dmu_q/dx = sum_l phi_ql dN_l/dx
         for (int l = 0; l < r - 1; ++l)
           gradient +=
-              0.5 * (phiLeft->phi[q][l] + phiRight->phi[q][l]) * ((m.molarRatio[l][k + 1] - m.molarRatio[l][k]) / h);
+              0.5 * (phiLeft->phi[q][l] + phiRight->phi[q][l]) * ((s.molarRatio[l][k + 1] - s.molarRatio[l][k]) / h);
         f.force[q] = -gradient;
       }
       std::swap(phiLeft, phiRight);
       phiLeftPoint = k + 1;
     }
-    faceVelocities(m, k, h, f);
+    faceVelocities(c, s, k, h, f);
 
     double vD = 0.0;
-    if (m.darkenVelocityOn != 0) {
+    if (c.darkenVelocityOn != 0) {
       double P = 0.0;  // sum_i c_i Omega_i v_i, the volume flux of the diffusion
       double Q = 0.0;  // sum_i c_i Omega_i, the volume fraction the components fill
       for (int i = 0; i < r; ++i) {
-        const double cOmega = f.c[i] * 0.5 * (m.partialMolarVolume[i][k] + m.partialMolarVolume[i][k + 1]);
+        const double cOmega = f.c[i] * 0.5 * (s.partialMolarVolume[i][k] + s.partialMolarVolume[i][k + 1]);
         P += cOmega * f.v[i];
         Q += cOmega;
       }
       vD = -P / Q;
     }
-    m.faceDarkenVelocity[static_cast<std::size_t>(k)] = vD;
-    for (int i = 0; i < r; ++i) m.faceFlux[i][k] = f.c[i] * (f.v[i] + vD);
+    s.faceDarkenVelocity[static_cast<std::size_t>(k)] = vD;
+    for (int i = 0; i < r; ++i) s.faceFlux[i][k] = f.c[i] * (f.v[i] + vD);
   }
 }
 
 // The Darken velocity at the two walls: 0 where nothing crosses (a closed
 // sample), otherwise that of the nearest face.
-double wallDarkenVelocity(const TForm1& m, int face) {
-  if (m.boundaryFluxMode == 0) return 0.0;
-  return m.faceDarkenVelocity[static_cast<std::size_t>(face)];
+double wallDarkenVelocity(const Case& c, const RunState& s, int face) {
+  if (c.boundaryFlux == BoundaryFlux::None) return 0.0;
+  return s.faceDarkenVelocity[static_cast<std::size_t>(face)];
 }
 
 // darkenVelocity at the grid points, for the results files and the graphs:
 // linear between the two faces around each point, the wall value at the
 // ends.
-void pointDarkenVelocities(TForm1& m) {
-  const int n = m.pointCount;
-  const double* x = m.position.data();
-  const double* face = m.faceDarkenVelocity.data();
-  double* vD = m.darkenVelocity.data();
-  vD[0] = wallDarkenVelocity(m, 0);
-  vD[n - 1] = wallDarkenVelocity(m, n - 2);
+void pointDarkenVelocities(const Case& c, RunState& s) {
+  const int n = c.pointCount;
+  const double* x = s.position.data();
+  const double* face = s.faceDarkenVelocity.data();
+  double* vD = s.darkenVelocity.data();
+  vD[0] = wallDarkenVelocity(c, s, 0);
+  vD[n - 1] = wallDarkenVelocity(c, s, n - 2);
   for (int k = 1; k < n - 1; ++k) {
     const double left = x[k] - x[k - 1];   // twice the distance to face k-1/2
     const double right = x[k + 1] - x[k];  // twice the distance to face k+1/2
@@ -204,77 +200,78 @@ void pointDarkenVelocities(TForm1& m) {
 
 }  // namespace
 
-bool faceHasGradient(const TForm1& m, int k) {
-  for (int i = 0; i < m.componentCount; ++i)
-    if (m.concentration[i][k] != m.concentration[i][k + 1]) return true;
+bool faceHasGradient(const Case& c, const RunState& s, int k) {
+  for (int i = 0; i < c.componentCount; ++i)
+    if (s.concentration[i][k] != s.concentration[i][k + 1]) return true;
   return false;
 }
 
-double inventory(const TForm1& m, int i) {
+double inventory(const Case& c, const RunState& s, int i) {
   double total = 0;
-  for (int k = 0; k < m.pointCount; ++k) total += cellWidth(m, k) * m.concentration[i][k];
+  for (int k = 0; k < c.pointCount; ++k) total += cellWidth(c, s, k) * s.concentration[i][k];
   return total;
 }
 
-double cellWidth(const TForm1& m, int k) {
-  const double* x = m.position.data();
-  const int last = m.pointCount - 1;
+double cellWidth(const Case& c, const RunState& s, int k) {
+  const double* x = s.position.data();
+  const int last = c.pointCount - 1;
   if (k == 0) return 0.5 * (x[1] - x[0]);
   if (k == last) return 0.5 * (x[last] - x[last - 1]);
   return 0.5 * (x[k + 1] - x[k - 1]);
 }
 
-void EvaluateDerivativeConservative(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
+void EvaluateDerivativeConservative(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
   const int last = n - 1;
-  ComputeMobilities(m);
-  if (m.activityMode != 0) checkActivityModel(m);
-  if (m.boundaryFluxMode == 1) ComputeBoundaryFluxFormulas(m);
-  ComputeMixtureVolume(m);
+  ComputeMobilities(c, s);
+  if (c.activityModel != ActivityModel::Ideal) checkActivityModel(c);
+  if (c.boundaryFlux == BoundaryFlux::Formulas) ComputeBoundaryFluxFormulas(c, s);
+  ComputeMixtureVolume(c, s);
 
-  computeFaceFluxes(m);
-  if (m.boundaryFluxMode == 2) ComputeBoundaryFluxOxidationHalfCell(m, m.faceFlux[0][n - 2]);
+  computeFaceFluxes(c, s);
+  if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation)
+    ComputeBoundaryFluxOxidationHalfCell(c, s, s.faceFlux[0][n - 2]);
 
   // What enters through the left wall and leaves through the right one:
   // nothing in a closed sample, the formulas' fluxes, or the flux of
   // component 1 into the scale.
-  const auto leftWallFlux = [&m](int i) {
-    return m.boundaryFluxMode == 1 ? m.leftBoundaryFlux[static_cast<std::size_t>(i)] : 0.0;
+  const auto leftWallFlux = [&c, &s](int i) {
+    return c.boundaryFlux == BoundaryFlux::Formulas ? s.leftBoundaryFlux[static_cast<std::size_t>(i)] : 0.0;
   };
-  const auto rightWallFlux = [&m](int i) {
-    if (m.boundaryFluxMode == 1) return m.rightBoundaryFlux[static_cast<std::size_t>(i)];
-    if (m.boundaryFluxMode == 2 && i == 0) return m.rightBoundaryFlux[0];
+  const auto rightWallFlux = [&c, &s](int i) {
+    if (c.boundaryFlux == BoundaryFlux::Formulas) return s.rightBoundaryFlux[static_cast<std::size_t>(i)];
+    if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation && i == 0) return s.rightBoundaryFlux[0];
     return 0.0;
   };
   for (int i = 0; i < r; ++i) {
-    const double* F = m.faceFlux[i];
-    double* rate = m.concentrationRate[i];
+    const double* F = s.faceFlux[i];
+    double* rate = s.concentrationRate[i];
     // The balance of each cell: dc/dt = -(F_out - F_in) / w.
-    rate[0] = -(F[0] - leftWallFlux(i)) / cellWidth(m, 0);
-    for (int k = 1; k < last; ++k) rate[k] = -(F[k] - F[k - 1]) / cellWidth(m, k);
-    rate[last] = -(rightWallFlux(i) - F[last - 1]) / cellWidth(m, last);
-    m.wallInflowRate[static_cast<std::size_t>(i)] = leftWallFlux(i) - rightWallFlux(i);
+    rate[0] = -(F[0] - leftWallFlux(i)) / cellWidth(c, s, 0);
+    for (int k = 1; k < last; ++k) rate[k] = -(F[k] - F[k - 1]) / cellWidth(c, s, k);
+    rate[last] = -(rightWallFlux(i) - F[last - 1]) / cellWidth(c, s, last);
+    s.wallInflowRate[static_cast<std::size_t>(i)] = leftWallFlux(i) - rightWallFlux(i);
   }
 
-  if (m.darkenVelocityOn != 0) pointDarkenVelocities(m);
-  m.kirkendallVelocity = latticeDriftAt(m, m.kirkendallStagePosition);
+  if (c.darkenVelocityOn != 0) pointDarkenVelocities(c, s);
+  s.kirkendallVelocity = latticeDriftAt(c, s, s.kirkendallStagePosition);
 }
 
-double latticeDriftAt(const TForm1& m, double x) {
-  const int n = m.pointCount;
-  const double* p = m.position.data();
+double latticeDriftAt(const Case& c, const RunState& s, double x) {
+  const int n = c.pointCount;
+  const double* p = s.position.data();
   x = std::clamp(x, p[0], p[n - 1]);
   // Grid points j and j+1 around x.
   const int j = std::clamp(static_cast<int>(std::upper_bound(p, p + n, x) - p) - 1, 0, n - 2);
   const double sigma =
-      m.sigmaVelocity[static_cast<std::size_t>(j)] +
-      (m.sigmaVelocity[static_cast<std::size_t>(j) + 1] - m.sigmaVelocity[static_cast<std::size_t>(j)]) *
+      s.sigmaVelocity[static_cast<std::size_t>(j)] +
+      (s.sigmaVelocity[static_cast<std::size_t>(j) + 1] - s.sigmaVelocity[static_cast<std::size_t>(j)]) *
           ((x - p[j]) / (p[j + 1] - p[j]));
-  if (m.darkenVelocityOn == 0) return sigma;
+  if (c.darkenVelocityOn == 0) return sigma;
 
   // The faces (or walls) a and b around x, at xa <= x <= xb.
-  const double* face = m.faceDarkenVelocity.data();
+  const double* face = s.faceDarkenVelocity.data();
   const double mid = 0.5 * (p[j] + p[j + 1]);
   double xa, xb, va, vb;
   if (x >= mid) {
@@ -282,7 +279,7 @@ double latticeDriftAt(const TForm1& m, double x) {
     va = face[j];
     if (j + 1 == n - 1) {
       xb = p[n - 1];
-      vb = wallDarkenVelocity(m, n - 2);
+      vb = wallDarkenVelocity(c, s, n - 2);
     } else {
       xb = 0.5 * (p[j + 1] + p[j + 2]);
       vb = face[j + 1];
@@ -292,7 +289,7 @@ double latticeDriftAt(const TForm1& m, double x) {
     vb = face[j];
     if (j == 0) {
       xa = p[0];
-      va = wallDarkenVelocity(m, 0);
+      va = wallDarkenVelocity(c, s, 0);
     } else {
       xa = 0.5 * (p[j - 1] + p[j]);
       va = face[j - 1];

@@ -17,20 +17,21 @@
 // (x_1 - x_0) / 2 and (x_{n-1} - x_{n-2}) / 2 at the ends, so that
 // sum_k w_k c_k is the trapezoid rule over the sample.
 
-#include "model/tform1.h"
+#include "model/case.h"
+#include "solver/run_state.h"
 
 namespace torvex {
 
 // Whether any concentration differs between grid points k and k+1 (exact
 // comparison): only such a face carries a diffusion flux.
-bool faceHasGradient(const TForm1& model, int k);
+bool faceHasGradient(const Case& c, const RunState& s, int k);
 
 // Width of the cell around grid point k (cm).
-double cellWidth(const TForm1& model, int k);
+double cellWidth(const Case& c, const RunState& s, int k);
 
 // The amount of component i in the sample per unit cross-section,
 // sum_k w_k c_i,k (mol/cm^2).
-double inventory(const TForm1& model, int i);
+double inventory(const Case& c, const RunState& s, int i);
 
 // dc/dt by the face fluxes, from the concentrations, totals and molar ratios
 // the caller has computed: mobilities, boundary fluxes, faceFlux,
@@ -39,12 +40,12 @@ double inventory(const TForm1& model, int i);
 // kirkendallStagePosition. The end concentrations are left as they are.
 // Throws FatalModelError when a built-in alloy model is used with r other
 // than 3.
-void EvaluateDerivativeConservative(TForm1& model);
+void EvaluateDerivativeConservative(const Case& c, RunState& s);
 
 // The drift of the lattice at x (cm/s): the Darken velocity of the last
 // evaluation, linear between the faces (and toward 0 at a closed end, held
 // at an open one), plus the sigma velocity of the input, linear between the
 // grid points. x outside the sample counts as its nearest end.
-double latticeDriftAt(const TForm1& model, double x);
+double latticeDriftAt(const Case& c, const RunState& s, double x);
 
 }  // namespace torvex

@@ -4,39 +4,39 @@
 
 namespace torvex {
 
-void ComputeVelocitiesFick(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  const double T = m.temperature;
+void ComputeVelocitiesFick(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  const double T = s.temperature;
   for (int i = 0; i < r; ++i) {
-    const double* B = m.mobility[i];
-    const double* c = m.concentration[i];
-    const double* dc = m.concentrationGradient[i];
-    double* v = m.diffusionVelocity[i];
-    for (int k = 1; k < n - 1; ++k) v[k] = ((-B[k] / c[k]) * kSolverGasConstant) * T * dc[k];
+    const double* B = s.mobility[i];
+    const double* ci = s.concentration[i];
+    const double* dc = s.concentrationGradient[i];
+    double* v = s.diffusionVelocity[i];
+    for (int k = 1; k < n - 1; ++k) v[k] = ((-B[k] / ci[k]) * kSolverGasConstant) * T * dc[k];
   }
 }
 
-void ComputeVelocitiesNernstPlanck(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
+void ComputeVelocitiesNernstPlanck(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
   for (int i = 0; i < r; ++i) {
-    const double* B = m.mobility[i];
-    const double* dmu = m.chemicalPotentialGradient[i];
-    double* v = m.diffusionVelocity[i];
+    const double* B = s.mobility[i];
+    const double* dmu = s.chemicalPotentialGradient[i];
+    double* v = s.diffusionVelocity[i];
     for (int k = 1; k < n - 1; ++k) v[k] = -B[k] * dmu[k];
   }
 }
 
-void ComputeOnsagerCoefficients(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
+void ComputeOnsagerCoefficients(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
   for (int k = 0; k < n; ++k) {
     double S = 0.0;  // sum_l N_l B_l
-    for (int l = 0; l < r; ++l) S += m.molarRatio[l][k] * m.mobility[l][k];
+    for (int l = 0; l < r; ++l) S += s.molarRatio[l][k] * s.mobility[l][k];
     for (int i = 0; i < r; ++i) {
-      const double ci = m.concentration[i][k];
-      const double Bi = m.mobility[i][k];
+      const double ci = s.concentration[i][k];
+      const double Bi = s.mobility[i][k];
       for (int j = 0; j < r; ++j) {
         double L;
         if (i == j) {
@@ -44,44 +44,44 @@ void ComputeOnsagerCoefficients(TForm1& m) {
           // cancel badly where component i dominates.
           double others = 0.0;
           for (int l = 0; l < r; ++l)
-            if (l != i) others += m.molarRatio[l][k] * m.mobility[l][k];
+            if (l != i) others += s.molarRatio[l][k] * s.mobility[l][k];
           L = others * ci * Bi / S;
         } else {
-          L = -ci * Bi * m.molarRatio[j][k] * m.mobility[j][k] / S;
+          L = -ci * Bi * s.molarRatio[j][k] * s.mobility[j][k] / S;
         }
-        m.onsagerCoefficient[i][j][k] = L;
+        s.onsagerCoefficient[i][j][k] = L;
       }
     }
   }
 }
 
-void ComputeVelocitiesOnsagerIdeal(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  const double T = m.temperature;
+void ComputeVelocitiesOnsagerIdeal(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  const double T = s.temperature;
   for (int k = 0; k < n; ++k)
     for (int i = 0; i < r; ++i) {
-      const double ci = m.concentration[i][k];
+      const double ci = s.concentration[i][k];
       double v = 0.0;
       for (int j = 0; j < r; ++j) {
         // Ideal solution: dmu_j/dx = R T dc_j/dx / c_j.
-        const double force = (-kSolverGasConstant * T) / m.concentration[j][k] * m.concentrationGradient[j][k];
-        v += (1.0 / ci) * m.onsagerCoefficient[i][j][k] * force;
+        const double force = (-kSolverGasConstant * T) / s.concentration[j][k] * s.concentrationGradient[j][k];
+        v += (1.0 / ci) * s.onsagerCoefficient[i][j][k] * force;
       }
-      m.diffusionVelocity[i][k] = v;
+      s.diffusionVelocity[i][k] = v;
     }
 }
 
-void ComputeVelocitiesOnsager(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
+void ComputeVelocitiesOnsager(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
   for (int k = 0; k < n; ++k)
     for (int i = 0; i < r; ++i) {
-      const double ci = m.concentration[i][k];
+      const double ci = s.concentration[i][k];
       double v = 0.0;
       for (int j = 0; j < r; ++j)
-        v += (1.0 / ci) * m.onsagerCoefficient[i][j][k] * (-m.chemicalPotentialGradient[j][k]);
-      m.diffusionVelocity[i][k] = v;
+        v += (1.0 / ci) * s.onsagerCoefficient[i][j][k] * (-s.chemicalPotentialGradient[j][k]);
+      s.diffusionVelocity[i][k] = v;
     }
 }
 
@@ -103,58 +103,58 @@ void forNodeBlocks(int n, const Block& block) {
 
 }  // namespace
 
-void LimitVelocities(TForm1& m) {
-  const int r = m.componentCount;
-  const double T = m.temperature;
-  forNodeBlocks(m.pointCount, [&]<int L>(int k0) {
+void LimitVelocities(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const double T = s.temperature;
+  forNodeBlocks(c.pointCount, [&]<int L>(int k0) {
     for (int i = 0; i < r; ++i) {
-      double* v = m.diffusionVelocity[i] + k0;
-      const double* B = m.mobility[i] + k0;
+      double* v = s.diffusionVelocity[i] + k0;
+      const double* B = s.mobility[i] + k0;
       for (int lane = 0; lane < L; ++lane) limitVelocity(v[lane], velocityLimit(B[lane], T));
     }
   });
 }
 
-void ComputeDarkenVelocity(TForm1& m) {
-  const int r = m.componentCount;
-  forNodeBlocks(m.pointCount, [&]<int L>(int k0) {
+void ComputeDarkenVelocity(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  forNodeBlocks(c.pointCount, [&]<int L>(int k0) {
     double P[L] = {};  // sum_i c_i Omega_i v_i, the volume flux of the components
     double Q[L] = {};  // sum_i c_i Omega_i, the volume fraction they fill
     for (int i = 0; i < r; ++i) {
-      const double* c = m.concentration[i] + k0;
-      const double* Omega = m.partialMolarVolume[i] + k0;
-      const double* v = m.diffusionVelocity[i] + k0;
+      const double* ci = s.concentration[i] + k0;
+      const double* Omega = s.partialMolarVolume[i] + k0;
+      const double* v = s.diffusionVelocity[i] + k0;
       for (int lane = 0; lane < L; ++lane) {
-        const double cOmega = c[lane] * Omega[lane];
+        const double cOmega = ci[lane] * Omega[lane];
         P[lane] += cOmega * v[lane];
         Q[lane] += cOmega;
       }
     }
-    double* vD = m.darkenVelocity.data() + k0;
+    double* vD = s.darkenVelocity.data() + k0;
     for (int lane = 0; lane < L; ++lane) vD[lane] = -P[lane] / Q[lane];
   });
 }
 
-void ComputeDarkenVelocityGradient(TForm1& m) {
-  const int r = m.componentCount;
-  forNodeBlocks(m.pointCount, [&]<int L>(int k0) {
+void ComputeDarkenVelocityGradient(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  forNodeBlocks(c.pointCount, [&]<int L>(int k0) {
     double P[L] = {}, Q[L] = {}, dP[L] = {}, dQ[L] = {};
     for (int i = 0; i < r; ++i) {
-      const double* c = m.concentration[i] + k0;
-      const double* dc = m.concentrationGradient[i] + k0;
-      const double* v = m.diffusionVelocity[i] + k0;
-      const double* dv = m.diffusionVelocityGradient[i] + k0;
-      const double* Omega = m.partialMolarVolume[i] + k0;
-      const double* dOmega = m.partialMolarVolumeGradient[i] + k0;
+      const double* ci = s.concentration[i] + k0;
+      const double* dc = s.concentrationGradient[i] + k0;
+      const double* v = s.diffusionVelocity[i] + k0;
+      const double* dv = s.diffusionVelocityGradient[i] + k0;
+      const double* Omega = s.partialMolarVolume[i] + k0;
+      const double* dOmega = s.partialMolarVolumeGradient[i] + k0;
       for (int lane = 0; lane < L; ++lane) {
-        P[lane] += c[lane] * Omega[lane] * v[lane];
-        Q[lane] += c[lane] * Omega[lane];
+        P[lane] += ci[lane] * Omega[lane] * v[lane];
+        Q[lane] += ci[lane] * Omega[lane];
         dP[lane] +=
-            dc[lane] * v[lane] * Omega[lane] + c[lane] * dv[lane] * Omega[lane] + c[lane] * v[lane] * dOmega[lane];
-        dQ[lane] += dc[lane] * Omega[lane] + c[lane] * dOmega[lane];
+            dc[lane] * v[lane] * Omega[lane] + ci[lane] * dv[lane] * Omega[lane] + ci[lane] * v[lane] * dOmega[lane];
+        dQ[lane] += dc[lane] * Omega[lane] + ci[lane] * dOmega[lane];
       }
     }
-    double* dvD = m.darkenVelocityGradient.data() + k0;
+    double* dvD = s.darkenVelocityGradient.data() + k0;
     for (int lane = 0; lane < L; ++lane) dvD[lane] = -(dP[lane] * Q[lane] - P[lane] * dQ[lane]) / (Q[lane] * Q[lane]);
   });
 }
@@ -163,53 +163,53 @@ namespace {
 
 // -s d(c_i v^D)/dx with s = 1 when the Darken velocity is on. When it is off
 // the term is exactly 0, whatever the Darken arrays hold.
-double darkenTerm(const TForm1& m, double c, double dc, int k) {
-  if (m.darkenVelocityOn == 0) return -0.0;
+double darkenTerm(const Case& c, const RunState& s, double ci, double dci, int k) {
+  if (c.darkenVelocityOn == 0) return -0.0;
   const auto point = static_cast<std::size_t>(k);
-  return -(dc * m.darkenVelocity[point] + c * m.darkenVelocityGradient[point]);
+  return -(dci * s.darkenVelocity[point] + ci * s.darkenVelocityGradient[point]);
 }
 
 }  // namespace
 
-void ComputeRatesVolumeFixed(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  const double* ctot = m.totalConcentration.data();
-  const double* dctot = m.totalConcentrationGradient.data();
+void ComputeRatesVolumeFixed(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
+  const double* ctot = s.totalConcentration.data();
+  const double* dctot = s.totalConcentrationGradient.data();
   for (int i = 0; i < r; ++i) {
-    const double* c = m.concentration[i];
-    const double* dc = m.concentrationGradient[i];
-    const double* v = m.diffusionVelocity[i];
-    const double* dv = m.diffusionVelocityGradient[i];
-    const double* Omega = m.partialMolarVolume[i];
-    const double* dOmega = m.partialMolarVolumeGradient[i];
-    double* rate = m.concentrationRate[i];
+    const double* ci = s.concentration[i];
+    const double* dc = s.concentrationGradient[i];
+    const double* v = s.diffusionVelocity[i];
+    const double* dv = s.diffusionVelocityGradient[i];
+    const double* Omega = s.partialMolarVolume[i];
+    const double* dOmega = s.partialMolarVolumeGradient[i];
+    double* rate = s.concentrationRate[i];
     // d(c Omega_i c_i v_i)/dx, one factor differentiated at a time.
     const auto volumeFlux = [&](int k) {
-      return dc[k] * ctot[k] * Omega[k] * v[k] + c[k] * dctot[k] * Omega[k] * v[k] + c[k] * ctot[k] * dOmega[k] * v[k] +
-             c[k] * ctot[k] * Omega[k] * dv[k];
+      return dc[k] * ctot[k] * Omega[k] * v[k] + ci[k] * dctot[k] * Omega[k] * v[k] +
+             ci[k] * ctot[k] * dOmega[k] * v[k] + ci[k] * ctot[k] * Omega[k] * dv[k];
     };
-    if (m.darkenVelocityOn == 0) {
+    if (c.darkenVelocityOn == 0) {
       for (int k = 0; k < n; ++k) rate[k] = -0.0 - volumeFlux(k);
     } else {
-      for (int k = 0; k < n; ++k) rate[k] = darkenTerm(m, c[k], dc[k], k) - volumeFlux(k);
+      for (int k = 0; k < n; ++k) rate[k] = darkenTerm(c, s, ci[k], dc[k], k) - volumeFlux(k);
     }
   }
 }
 
-void ComputeRatesClassic(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
+void ComputeRatesClassic(const Case& c, RunState& s) {
+  const int r = c.componentCount;
+  const int n = c.pointCount;
   for (int i = 0; i < r; ++i) {
-    const double* c = m.concentration[i];
-    const double* dc = m.concentrationGradient[i];
-    const double* v = m.diffusionVelocity[i];
-    const double* dv = m.diffusionVelocityGradient[i];
-    double* rate = m.concentrationRate[i];
-    if (m.darkenVelocityOn == 0) {
-      for (int k = 0; k < n; ++k) rate[k] = -0.0 - (dc[k] * v[k] + c[k] * dv[k]);
+    const double* ci = s.concentration[i];
+    const double* dc = s.concentrationGradient[i];
+    const double* v = s.diffusionVelocity[i];
+    const double* dv = s.diffusionVelocityGradient[i];
+    double* rate = s.concentrationRate[i];
+    if (c.darkenVelocityOn == 0) {
+      for (int k = 0; k < n; ++k) rate[k] = -0.0 - (dc[k] * v[k] + ci[k] * dv[k]);
     } else {
-      for (int k = 0; k < n; ++k) rate[k] = darkenTerm(m, c[k], dc[k], k) - (dc[k] * v[k] + c[k] * dv[k]);
+      for (int k = 0; k < n; ++k) rate[k] = darkenTerm(c, s, ci[k], dc[k], k) - (dc[k] * v[k] + ci[k] * dv[k]);
     }
   }
 }

@@ -9,7 +9,6 @@
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
-#include "model/tform1.h"
 
 namespace torvex {
 namespace {
@@ -123,13 +122,39 @@ void substitute(RenderedFile& file, const std::map<std::string, std::string>& va
   }
 }
 
-RenderedFile readFile(const std::string& name, const std::string& path) {
-  TextList list;
-  list.loadFromFile(path);
-  return {name, path, list.lines(), false, std::nullopt};
+// Where a rendered file stands when the case is written into `directory`.
+std::string pathIn(const std::string& directory, const std::string& name) {
+  if (directory.empty()) return name;
+  return directory + (directory.back() == '/' ? "" : "/") + name;
 }
 
 }  // namespace
+
+std::string RenderedFile::bytes() const {
+  if (text) return *text;
+  TextList list;
+  for (const std::string& line : lines) list.add(line);
+  return list.text();
+}
+
+CaseTemplate::CaseTemplate(std::string dataPath) : dataPath_(std::move(dataPath)) {}
+
+std::optional<std::vector<std::string>> CaseTemplate::linesOf(const std::string& path) const {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (const auto known = files_.find(path); known != files_.end()) return known->second;
+  }
+  std::optional<std::vector<std::string>> lines;
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(path, ignored)) {
+    TextList list;
+    list.loadFromFile(path);
+    lines = list.lines();
+  }
+  const std::lock_guard<std::mutex> lock(mutex_);
+  files_.emplace(path, lines);
+  return lines;
+}
 
 std::vector<std::string> placeholderNames(const std::string& text, const std::string& where) {
   std::vector<std::string> names;
@@ -188,6 +213,13 @@ CaseParameter parseCaseParameter(std::string_view text) {
 
 RenderedCase renderCase(const std::string& dataPath, const std::vector<KeyOverride>& overrides,
                         const std::vector<CaseParameter>& parameters, const std::set<std::string>& usedElsewhere) {
+  return CaseTemplate(dataPath).render(overrides, parameters, usedElsewhere);
+}
+
+RenderedCase CaseTemplate::render(const std::vector<KeyOverride>& overrides,
+                                  const std::vector<CaseParameter>& parameters,
+                                  const std::set<std::string>& usedElsewhere) const {
+  const std::string& dataPath = dataPath_;
   std::map<std::string, std::string> values;
   for (const CaseParameter& parameter : parameters) {
     if (values.count(parameter.name) != 0) throw InputError("--param " + parameter.name + " is given twice");
@@ -199,7 +231,14 @@ RenderedCase renderCase(const std::string& dataPath, const std::vector<KeyOverri
       throw InputError(std::string("--set ") + keyName(override.key) + " is given twice");
 
   RenderedCase rendered;
-  rendered.dataFile = readFile(std::filesystem::path(dataPath).filename().string(), dataPath);
+  const auto dataLines = linesOf(dataPath);
+  if (!dataLines) {
+    // Not a regular file: the reader says why (missing, a folder, a device).
+    TextList list;
+    list.loadFromFile(dataPath);
+  }
+  rendered.dataFile = {std::filesystem::path(dataPath).filename().string(), dataPath,
+                       dataLines.value_or(std::vector<std::string>()), false, std::nullopt};
   applyOverrides(rendered.dataFile.lines, overrides, dataPath);
   std::set<std::string> used;
   substitute(rendered.dataFile, values, used);
@@ -208,12 +247,12 @@ RenderedCase renderCase(const std::string& dataPath, const std::vector<KeyOverri
   const std::string folder = std::filesystem::path(dataPath).parent_path().string();
   for (const std::string& name : sideFileNames(rendered.dataFile.lines)) {
     const std::string path = resolveSideFile(name, folder);
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(path, ignored)) continue;  // the load says what is missing
+    const auto lines = linesOf(path);
+    if (!lines) continue;  // the load says what is missing
     if (std::any_of(rendered.sideFiles.begin(), rendered.sideFiles.end(),
                     [&](const RenderedFile& file) { return file.name == name; }))
       continue;
-    RenderedFile file = readFile(name, path);
+    RenderedFile file{name, path, *lines, false, std::nullopt};
     substitute(file, values, used);
     if (!staysInCaseFolder(name)) {
       if (file.changed)
@@ -250,6 +289,16 @@ std::string writeRenderedCase(const RenderedCase& rendered, const std::string& d
   };
   for (const RenderedFile& file : rendered.sideFiles) save(file);
   return save(rendered.dataFile);
+}
+
+Case loadRenderedCase(const RenderedCase& rendered, const std::string& directory, CaseLoadOptions options) {
+  CaseFiles files;
+  for (const RenderedFile& file : rendered.sideFiles) files.add(pathIn(directory, file.name), file.bytes());
+  const std::string dataPath = pathIn(directory, rendered.dataFile.name);
+  files.add(dataPath, rendered.dataFile.bytes());
+  options.sideFileDirectory = directory;
+  options.files = &files;
+  return loadCase(dataPath, options);
 }
 
 }  // namespace torvex

@@ -5,12 +5,14 @@
 // beside the results so that the run can be repeated from it alone.
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "model/case.h"
 #include "model/data_file_keys.h"
 
 namespace torvex {
@@ -49,6 +51,10 @@ struct RenderedFile {
   // When set, the file is written as this text, byte for byte, rather than
   // as the lines in the case files' own line ends.
   std::optional<std::string> text;
+
+  // The bytes the file is written as: the text when set, else the lines,
+  // each ended by CR LF.
+  [[nodiscard]] std::string bytes() const;
 };
 
 struct RenderedCase {
@@ -61,6 +67,30 @@ struct RenderedCase {
   // heat treatment: --schedule with a file of the case, --output-times).
   // A file option names the file relative to the case folder.
   std::vector<std::string> runOptions;
+};
+
+// A case template: the data file at a path and the side files it names,
+// each read from disk once, however often it is rendered (a fit renders it
+// for every trial point). Rendering is safe from several threads at once.
+class CaseTemplate {
+ public:
+  explicit CaseTemplate(std::string dataPath);
+  CaseTemplate(const CaseTemplate&) = delete;
+  CaseTemplate& operator=(const CaseTemplate&) = delete;
+
+  // As renderCase below, with the files as first read.
+  RenderedCase render(const std::vector<KeyOverride>& overrides, const std::vector<CaseParameter>& parameters,
+                      const std::set<std::string>& usedElsewhere = {}) const;
+  [[nodiscard]] const std::string& dataPath() const { return dataPath_; }
+
+ private:
+  // The lines of the file at path, read on first use; none when it is not a
+  // regular file. Throws the InputError of a file that cannot be read.
+  std::optional<std::vector<std::string>> linesOf(const std::string& path) const;
+
+  std::string dataPath_;
+  mutable std::mutex mutex_;
+  mutable std::map<std::string, std::optional<std::vector<std::string>>> files_;
 };
 
 // Reads the data file at `dataPath` and the side files it names (looked for
@@ -78,5 +108,12 @@ RenderedCase renderCase(const std::string& dataPath, const std::vector<KeyOverri
 // Writes the rendered files into `directory` (created if need be), each
 // replaced atomically; returns the path of the rendered data file.
 std::string writeRenderedCase(const RenderedCase& rendered, const std::string& directory);
+
+// Loads the rendered case from memory as if it had been written into
+// `directory` and loaded from there: the same case, the same digests of the
+// same bytes and the same messages naming the same files, without writing
+// or reading the rendered files (side files left in place are read where
+// they are). options.sideFileDirectory and options.files are set here.
+Case loadRenderedCase(const RenderedCase& rendered, const std::string& directory, CaseLoadOptions options = {});
 
 }  // namespace torvex

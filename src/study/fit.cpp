@@ -13,19 +13,20 @@
 #include <sstream>
 #include <thread>
 
-#include <unistd.h>
-
 #include <ceres/ceres.h>
 #include <nlohmann/json.hpp>
 
 #include "model/data_file_keys.h"
 #include "model/errors.h"
 #include "model/number_format.h"
-#include "model/tform1.h"
+#include "results/results_files.h"
+#include "results/units.h"
 #include "run/integrator.h"
 #include "run/refresh.h"
 #include "run/run_records.h"
+#include "run/simulation.h"
 #include "solver/evaluate_derivative.h"
+#include "study/case_template.h"
 
 namespace torvex {
 
@@ -53,26 +54,16 @@ struct SimProfile {
   std::vector<std::vector<double>> weight;
 };
 
-SimProfile profileOf(const TForm1& m) {
-  SimProfile s;
-  const int r = m.componentCount;
-  s.x = m.position;
-  s.atomic.assign(static_cast<std::size_t>(r), std::vector<double>(static_cast<std::size_t>(m.pointCount)));
-  s.weight = s.atomic;
-  for (int k = 0; k < m.pointCount; ++k) {
-    double total = 0;
-    double mass = 0;
-    for (int j = 0; j < r; ++j) {
-      total += m.concentration[j][k];
-      mass += m.molarMass[static_cast<std::size_t>(j)] * m.concentration[j][k];
-    }
-    for (int i = 0; i < r; ++i) {
-      s.atomic[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)] = 100 * (m.concentration[i][k] / total);
-      s.weight[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)] =
-          m.molarMass[static_cast<std::size_t>(i)] * m.concentration[i][k] / mass * 100;
-    }
+SimProfile profileOf(const Case& c, const RunState& s) {
+  const Table2<double> atomic = atomicPercent(s.concentration);
+  const Table2<double> weight = weightPercent(s.concentration, c.molarMass);
+  SimProfile profile;
+  profile.x = s.position;
+  for (int i = 0; i < c.componentCount; ++i) {
+    profile.atomic.emplace_back(atomic[i], atomic[i] + c.pointCount);
+    profile.weight.emplace_back(weight[i], weight[i] + c.pointCount);
   }
-  return s;
+  return profile;
 }
 
 // A run's hand-overs without the results files and the window: the fit needs
@@ -81,29 +72,31 @@ SimProfile profileOf(const TForm1& m) {
 // move as in any run, so the run is the same run.
 class FitRunHost : public RunHost {
  public:
-  FitRunHost(TForm1& model, long long passLimit) : model_(model), passLimit_(passLimit) {}
-  void InitRecords() override { torvex::InitRecords(model_); }
-  void EvaluateDerivative() override { torvex::EvaluateDerivative(model_); }
+  FitRunHost(Simulation& sim, long long passLimit) : sim_(sim), passLimit_(passLimit) {}
+  void InitRecords() override { torvex::InitRecords(sim_.input, sim_.state, sim_.records); }
+  void EvaluateDerivative() override { torvex::EvaluateDerivative(sim_.input, sim_.state); }
   void Refresh() override {
-    AdvanceKirkendallPlane(model_);
-    if (model_.boundaryFluxMode >= 1) AppendBoundaryFluxLine(model_);
-    if (model_.boundaryFluxMode == 2) AppendFluxComparisonLine(model_);
-    if (model_.atOutputTime) atOutputTimes_.push_back(profileOf(model_));
+    const Case& c = sim_.input;
+    RunState& s = sim_.state;
+    AdvanceKirkendallPlane(c, s, sim_.records);
+    if (c.boundaryFlux != BoundaryFlux::None) AppendBoundaryFluxLine(c, s, sim_.records);
+    if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) AppendFluxComparisonLine(c, s, sim_.records);
+    if (s.atOutputTime) atOutputTimes_.push_back(profileOf(c, s));
   }
-  void EndOfRun() override { model_.stopRequested = 1; }
+  void EndOfRun(const RunSummary&) override { sim_.state.stopRequested = 1; }
   // A trial step of the minimiser can ask for a diffusivity so large that
   // the stable time step becomes tiny and the run would take hours; such a
   // run is given up and the step counts as failed, so the minimiser takes a
   // shorter one.
   void afterPass(int) override {
-    if (passLimit_ > 0 && ++passes_ > passLimit_) model_.stopRequested = 1;
+    if (passLimit_ > 0 && ++passes_ > passLimit_) sim_.state.stopRequested = 1;
   }
   [[nodiscard]] long long passes() const { return passes_; }
   // The profiles at the output times the run passed, in time order.
   [[nodiscard]] std::vector<SimProfile>& atOutputTimes() { return atOutputTimes_; }
 
  private:
-  TForm1& model_;
+  Simulation& sim_;
   std::vector<SimProfile> atOutputTimes_;
   long long passLimit_;
   long long passes_ = 0;
@@ -111,10 +104,12 @@ class FitRunHost : public RunHost {
 
 // One run's profiles, one per distinct anneal time: the last at the end of
 // the run, the others at its output times.
-using Simulation = std::vector<SimProfile>;
+using RunProfiles = std::vector<SimProfile>;
 
 struct Prepared {
   FitConfig config;
+  // The case files, read once; every run renders them in memory.
+  std::shared_ptr<const CaseTemplate> caseTemplate;
   std::vector<MeasuredProfile> measured;  // positions as in the files (no shift)
   std::vector<double> times;              // distinct anneal times, ascending
   std::vector<std::size_t> timeOf;        // per profile, index into times
@@ -128,11 +123,6 @@ struct Prepared {
 class RunFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-std::string scratchFolder(const std::string& base) {
-  static std::atomic<long long> counter{0};
-  return (fs::path(base) / ("run-" + std::to_string(counter++))).string();
-}
 
 std::vector<KeyOverride> overridesFor(const Prepared& p, double time) {
   std::vector<KeyOverride> overrides = p.runOverrides;
@@ -156,92 +146,94 @@ std::set<std::string> usedByHeatTreatment(const FitConfig& config) {
   return names;
 }
 
-// Renders the case (with its schedule file, if any) into `folder` and loads
-// it with the schedule in force. Returns the heat treatment, whose output
-// times are the caller's to use.
-RenderedHeatTreatment loadRendered(TForm1& model, const FitConfig& config, const std::vector<KeyOverride>& overrides,
-                                   const std::vector<CaseParameter>& parameters, const std::string& folder) {
-  RenderedCase rendered = renderCase(config.casePath, overrides, parameters, usedByHeatTreatment(config));
+// The case rendered with these overrides and parameter values (with its
+// schedule file, if any), and the heat treatment it runs with.
+struct RenderedFitCase {
+  RenderedCase files;
+  RenderedHeatTreatment heat;
+};
+
+RenderedFitCase renderFitCase(const CaseTemplate& caseTemplate, const FitConfig& config,
+                              const std::vector<KeyOverride>& overrides, const std::vector<CaseParameter>& parameters) {
+  RenderedFitCase rendered{caseTemplate.render(overrides, parameters, usedByHeatTreatment(config)), {}};
   std::map<std::string, std::string> values;
   for (const CaseParameter& parameter : parameters) values[parameter.name] = parameter.value;
-  RenderedHeatTreatment heat = renderHeatTreatment(config.heatTreatment, values);
-  addScheduleFile(rendered, heat);
-  const std::string path = writeRenderedCase(rendered, folder);
-  model.sideFileDirectory = folder;
-  model.resultsDirectory = (fs::path(folder) / "results").string();
-  model.load(path);
-  model.temperatureSchedule = heat.schedule;
-  return heat;
+  rendered.heat = renderHeatTreatment(config.heatTreatment, values);
+  addScheduleFile(rendered.files, rendered.heat);
+  return rendered;
+}
+
+// The folder a fit's case stands in: messages about a rendered case name its
+// files where the template's own files are (their lines are the same).
+std::string templateFolder(const FitConfig& config) {
+  return fs::path(config.casePath).parent_path().string();
+}
+
+// Loads the rendered case from memory into `sim`, with the schedule in force;
+// the output times are the caller's to set.
+void loadRendered(Simulation& sim, const RenderedFitCase& rendered, const std::string& folder) {
+  sim.load(loadRenderedCase(rendered.files, folder));
+  sim.input.heatTreatment.schedule = rendered.heat.schedule;
 }
 
 // One run to the latest measured time that writes its profile at exactly
 // every earlier one (an output time), so one run serves every profile. Up to
-// each measured time its steps are those of a run that ends there.
-Simulation runOnce(const Prepared& p, const std::vector<double>& values, const std::string& base, long long passLimit,
-                   long long* passes = nullptr) {
-  const std::string folder = scratchFolder(base);
-  struct Cleanup {
-    std::string folder;
-    ~Cleanup() {
-      std::error_code ignored;
-      fs::remove_all(folder, ignored);
-    }
-  } cleanup{folder};
-  TForm1 model;
+// each measured time its steps are those of a run that ends there. The case
+// is rendered and loaded in memory and nothing is written.
+RunProfiles runOnce(const Prepared& p, const std::vector<double>& values, long long passLimit,
+                    long long* passes = nullptr) {
   const double end = p.times.back();
-  loadRendered(model, p.config, overridesFor(p, end), parametersFor(p.config, values), folder);
-  model.outputTimes.assign(p.times.begin(), p.times.end() - 1);
-  FitRunHost host(model, passLimit);
-  const RunSummary summary = Execute(model, host);
+  Simulation sim;
+  sim.resultsDirectory.reset();
+  loadRendered(sim, renderFitCase(*p.caseTemplate, p.config, overridesFor(p, end), parametersFor(p.config, values)),
+               templateFolder(p.config));
+  sim.input.heatTreatment.outputTimes.assign(p.times.begin(), p.times.end() - 1);
+  FitRunHost host(sim, passLimit);
+  const RunSummary summary = Execute(sim, host);
   if (passes != nullptr) *passes = host.passes();
   if (summary.failure) std::rethrow_exception(summary.failure);
   if (summary.end != RunEnd::Completed) {
     std::string what = "the run to t = " + formatGeneral(end) + " s did not complete";
     if (summary.end == RunEnd::Stopped) what += ": it needed more than " + std::to_string(passLimit) + " passes";
-    if (summary.end == RunEnd::NonFinite) what += ": " + describeNonFinite(model, summary.nonFinite);
+    if (summary.end == RunEnd::NonFinite) what += ": " + describeNonFinite(summary.nonFinite, sim.state.position);
     if (summary.end == RunEnd::StepVanished) what += ": the time step shrank to 0";
     throw RunFailure(what);
   }
-  Simulation simulation = std::move(host.atOutputTimes());
-  simulation.push_back(profileOf(model));
+  RunProfiles simulation = std::move(host.atOutputTimes());
+  simulation.push_back(profileOf(sim.input, sim.state));
   if (simulation.size() != p.times.size())
     throw RunFailure("the run to t = " + formatGeneral(end) + " s wrote " + std::to_string(simulation.size()) +
                      " profiles for " + std::to_string(p.times.size()) + " measured times");
   return simulation;
 }
 
-Prepared prepare(const FitConfig& config, const std::string& scratch) {
+Prepared prepare(const FitConfig& config) {
   Prepared p;
   p.config = config;
+  p.caseTemplate = std::make_shared<const CaseTemplate>(config.casePath);
   for (const KeyOverride& o : config.overrides)
     if (o.key != DataKey::D1 && o.key != DataKey::D4) p.runOverrides.push_back(o);
   for (const FitProfileSetting& setting : config.profiles) p.measured.push_back(ReadMeasuredProfile(setting.file));
 
   std::vector<double> initial;
   for (const FitParameterSetting& setting : config.parameters) initial.push_back(setting.initial);
-  TForm1 model;
-  RenderedHeatTreatment heat;
-  const std::string folder = scratchFolder(scratch);
+  RenderedFitCase rendered;
+  Case model;
   try {
-    heat = loadRendered(model, config, config.overrides, parametersFor(config, initial), folder);
-    checkSolverModes(model);
-    checkRunSettings(model);
+    rendered = renderFitCase(*p.caseTemplate, config, config.overrides, parametersFor(config, initial));
+    model = loadRenderedCase(rendered.files, templateFolder(config));
+    model.validate();
   } catch (const FatalModelError& error) {
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
     throw InputError(config.casePath + " does not load at the initial values: " + error.what() +
                      (error.detail().empty() ? "" : " (" + error.detail() + ")"));
   } catch (const InputError& error) {
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
     throw InputError(config.fileName + ": the case " + config.casePath +
                      " cannot be run at the initial values: " + error.what());
   }
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
+  const RenderedHeatTreatment& heat = rendered.heat;
   p.startTime = model.startTime;
-  const double left = model.position.front();
-  const double right = model.position.back();
+  const double left = model.initial.position.front();
+  const double right = model.initial.position.back();
 
   std::size_t next = config.parameters.size();
   for (std::size_t k = 0; k < config.profiles.size(); ++k) {
@@ -277,17 +269,6 @@ Prepared prepare(const FitConfig& config, const std::string& scratch) {
   return p;
 }
 
-// Interpolated value and slope (per cm) at x, the position held inside the
-// sample.
-std::pair<double, double> interpolate(const std::vector<double>& x, const std::vector<double>& y, double at) {
-  if (at <= x.front()) return {y.front(), 0.0};
-  if (at >= x.back()) return {y.back(), 0.0};
-  const auto upper = static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), at) - x.begin());
-  const std::size_t i = upper - 1;
-  const double slope = (y[upper] - y[i]) / (x[upper] - x[i]);
-  return {y[i] + slope * (at - x[i]), slope};
-}
-
 class Engine {
  public:
   Engine(Prepared prepared, const FitOptions& options) : p_(std::move(prepared)), options_(options) {}
@@ -319,7 +300,7 @@ class Engine {
   bool ensure(const std::vector<std::vector<double>>& points) {
     struct Job {
       std::size_t point;
-      Simulation result;
+      RunProfiles result;
       std::exception_ptr error;
     };
     std::vector<Job> jobs;
@@ -342,7 +323,7 @@ class Engine {
         }
         try {
           long long passes = 0;
-          jobs[j].result = runOnce(p_, points[jobs[j].point], options_.scratchDirectory, passLimit_, &passes);
+          jobs[j].result = runOnce(p_, points[jobs[j].point], passLimit_, &passes);
           // The first run sets the limit: a run may take many times the
           // passes of the one at the initial values, not without bound.
           std::lock_guard<std::mutex> lock(limitMutex_);
@@ -374,11 +355,11 @@ class Engine {
     return true;
   }
 
-  [[nodiscard]] const Simulation& simulation(const std::vector<double>& values) const { return cache_.at(values); }
+  [[nodiscard]] const RunProfiles& simulation(const std::vector<double>& values) const { return cache_.at(values); }
 
   // Residuals at theta from the simulation at its parameter values; slopes
   // (d residual / d shift in µm) into `slopes` when given.
-  void residuals(const Simulation& sim, const double* theta, double* out, std::vector<double>* slopes,
+  void residuals(const RunProfiles& sim, const double* theta, double* out, std::vector<double>* slopes,
                  std::vector<ResidualRow>* rows = nullptr) const {
     std::size_t n = 0;
     for (std::size_t k = 0; k < p_.measured.size(); ++k) {
@@ -392,7 +373,7 @@ class Engine {
         const std::vector<double>& y = m.basis == CompositionBasis::Weight ? s.weight[c] : s.atomic[c];
         for (std::size_t row = 0; row < m.positionCm.size(); ++row, ++n) {
           const double at = m.positionCm[row] + shiftUm * 1e-4;
-          const auto [value, slope] = interpolate(s.x, y, at);
+          const auto [value, slope] = interpolateHeld(s.x, y, at);
           out[n] = (value - m.percent[column][row]) * scale;
           if (slopes != nullptr) (*slopes)[n] = slope * 1e-4 * scale;
           if (rows != nullptr) rows->push_back({k, m.components[column], at * 1e4, m.percent[column][row], value});
@@ -471,7 +452,7 @@ class Engine {
   [[nodiscard]] const std::string& lastFailure() const { return lastFailure_; }
 
  private:
-  void remember(const std::vector<double>& values, Simulation simulation) {
+  void remember(const std::vector<double>& values, RunProfiles simulation) {
     cache_[values] = std::move(simulation);
     order_.push_back(values);
     // Enough for the Jacobian at one point, its centre and a trial step.
@@ -484,7 +465,7 @@ class Engine {
 
   Prepared p_;
   const FitOptions& options_;
-  std::map<std::vector<double>, Simulation> cache_;
+  std::map<std::vector<double>, RunProfiles> cache_;
   std::deque<std::vector<double>> order_;
   static constexpr double kMaxLogStep = 2.302585092994046;  // ln 10
   std::vector<double> centre_;                              // the accepted point; empty: no limit
@@ -532,35 +513,15 @@ class Progress : public ceres::IterationCallback {
   const FitOptions& options_;
 };
 
-std::string defaultScratch() {
-  std::error_code ignored;
-  return (fs::temp_directory_path(ignored) / ("torvex-fit-" + std::to_string(::getpid()))).string();
-}
-
 }  // namespace
 
 void checkFit(const FitConfig& config) {
-  const std::string scratch = defaultScratch();
-  prepare(config, scratch);
-  std::error_code ignored;
-  fs::remove_all(scratch, ignored);
+  prepare(config);
 }
 
-FitResult runFit(const FitConfig& config, const FitOptions& givenOptions) {
+FitResult runFit(const FitConfig& config, const FitOptions& options) {
   const auto started = std::chrono::steady_clock::now();
-  FitOptions options = givenOptions;
-  const bool ownScratch = options.scratchDirectory.empty();
-  if (ownScratch) options.scratchDirectory = defaultScratch();
-  struct Cleanup {
-    std::string folder;
-    bool own;
-    ~Cleanup() {
-      std::error_code ignored;
-      if (own) fs::remove_all(folder, ignored);
-    }
-  } cleanup{options.scratchDirectory, ownScratch};
-
-  Engine engine(prepare(config, options.scratchDirectory), options);
+  Engine engine(prepare(config), options);
   const Prepared& p = engine.prepared();
   std::vector<double> theta;
   for (std::size_t k = 0; k < config.parameters.size(); ++k)
@@ -620,7 +581,7 @@ FitResult runFit(const FitConfig& config, const FitOptions& givenOptions) {
   std::vector<double> r(n);
   std::vector<double> jacobian(n * m);
   const bool haveJacobian = engine.evaluate(theta.data(), r.data(), jacobian.data());
-  const Simulation& best = engine.simulation(engine.modelValues(theta.data()));
+  const RunProfiles& best = engine.simulation(engine.modelValues(theta.data()));
   engine.residuals(best, theta.data(), r.data(), nullptr, &result.residuals);
   double sum = 0;
   for (const double value : r) sum += value * value;
@@ -806,15 +767,13 @@ void writeFitReport(const FitConfig& config, const FitResult& result) {
   std::vector<KeyOverride> overrides;
   for (const KeyOverride& o : config.overrides)
     if (o.key != DataKey::D1 && o.key != DataKey::D4) overrides.push_back(o);
-  TForm1 probe;
-  const std::string scratch = defaultScratch() + "-case";
-  const RenderedHeatTreatment heat = loadRendered(probe, config, config.overrides, result.bestParameters, scratch);
-  fs::remove_all(scratch, error);
-  overrides.push_back({DataKey::D1, parameterText(probe.startTime) + " " + parameterText(latest)});
+  const CaseTemplate caseTemplate(config.casePath);
+  const RenderedFitCase probe = renderFitCase(caseTemplate, config, config.overrides, result.bestParameters);
+  const double startTime = loadRenderedCase(probe.files, templateFolder(config)).startTime;
+  overrides.push_back({DataKey::D1, parameterText(startTime) + " " + parameterText(latest)});
   if (config.concentrationError) overrides.push_back({DataKey::D4, parameterText(*config.concentrationError)});
-  RenderedCase rendered = renderCase(config.casePath, overrides, result.bestParameters, usedByHeatTreatment(config));
-  addScheduleFile(rendered, heat);
-  writeRenderedCase(rendered, (fs::path(config.output) / "case").string());
+  const RenderedFitCase best = renderFitCase(caseTemplate, config, overrides, result.bestParameters);
+  writeRenderedCase(best.files, (fs::path(config.output) / kRenderedCaseFolder).string());
 }
 
 std::string fitTable(const FitResult& result) {
@@ -860,19 +819,19 @@ std::string fitTable(const FitResult& result) {
 namespace torvex {
 
 void runBestCase(const FitConfig& config, const FitResult& result, std::size_t profile, const std::string& folder) {
-  const std::string scratch = defaultScratch() + "-best";
-  Prepared p = prepare(config, scratch);
-  std::error_code ignored;
-  fs::remove_all(scratch, ignored);
-  TForm1 model;
+  const Prepared p = prepare(config);
   const double time = config.profiles[profile].timeS;
-  const RenderedHeatTreatment heat =
-      loadRendered(model, config, overridesFor(p, time), result.bestParameters, (fs::path(folder) / "case").string());
-  for (const OutputTime& output : heat.outputTimes)
-    if (output.time < time) model.outputTimes.push_back(output.time);
-  model.resultsDirectory = folder;
-  DirectRunHost host(model);
-  const RunSummary summary = Execute(model, host);
+  const RenderedFitCase rendered = renderFitCase(*p.caseTemplate, config, overridesFor(p, time), result.bestParameters);
+  // The case is kept beside its results, and run as it was written there.
+  const std::string caseFolder = (fs::path(folder) / kRenderedCaseFolder).string();
+  writeRenderedCase(rendered.files, caseFolder);
+  Simulation sim;
+  sim.resultsDirectory = folder;
+  loadRendered(sim, rendered, caseFolder);
+  for (const OutputTime& output : rendered.heat.outputTimes)
+    if (output.time < time) sim.input.heatTreatment.outputTimes.push_back(output.time);
+  DirectRunHost host(sim);
+  const RunSummary summary = Execute(sim, host);
   if (summary.failure) std::rethrow_exception(summary.failure);
 }
 

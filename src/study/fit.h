@@ -5,7 +5,7 @@
 // point, the simulated profile interpolated linearly onto the measured
 // position (shifted by the profile's x shift), divided by the stated
 // uncertainty and multiplied by the square root of the weight. Every
-// evaluation runs the case (rendered with the parameter values) once per
+// evaluation runs the case (rendered with the parameter values in memory) once per
 // distinct anneal time. The minimiser is Levenberg-Marquardt with bounds;
 // derivatives with respect to the case parameters are central differences
 // (in ln of a log-scale parameter), whose runs go to parallel threads;
@@ -28,8 +28,6 @@ struct FitOptions {
   // Set from a signal handler: no new run starts, the fit ends with the best
   // point so far.
   const std::atomic<bool>* interrupt = nullptr;
-  // Where the runs' cases are rendered (a folder per run, removed after it).
-  std::string scratchDirectory;
   // Called after every iteration of the minimiser.
   std::function<void(int iteration, double cost, double stepNorm, const std::vector<double>& values)> progress;
 };

@@ -12,12 +12,10 @@
 #include <set>
 #include <sstream>
 
+#include "model/case.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
-#include "model/tform1.h"
-#include "run/integrator.h"
-#include "solver/evaluate_derivative.h"
 
 namespace torvex {
 namespace {
@@ -481,28 +479,14 @@ void validateStudy(const Study& study) {
   for (std::size_t c = 0; c < study.caseCount(); ++c) {
     RenderedCase rendered = renderStudyCase(study, c);
     if (c != 0) continue;
-    // The first case loads as its run would load it, from a scratch folder.
-    std::error_code ignored;
-    const fs::path scratch = fs::temp_directory_path(ignored) / ("torvex-study-check-" + std::to_string(::getpid()));
-    struct Cleanup {
-      fs::path path;
-      ~Cleanup() {
-        std::error_code ignore;
-        fs::remove_all(path, ignore);
-      }
-    } cleanup{scratch};
-    const std::string dataPath = writeRenderedCase(rendered, scratch.string());
-    TForm1 model;
-    model.sideFileDirectory = scratch.string();
+    // The first case loads as its run would load it, from its rendered
+    // files, held in memory; messages name them as the case's own.
+    Case first;
     try {
-      model.load(dataPath);
-      checkSolverModes(model);
-      checkRunSettings(model);
+      first = loadRenderedCase(rendered, "");
+      first.validate();
     } catch (const std::exception& error) {
       std::string message = error.what();
-      for (auto at = message.find(scratch.string() + "/"); at != std::string::npos;
-           at = message.find(scratch.string() + "/"))
-        message.erase(at, scratch.string().size() + 1);
       if (const auto* fatal = dynamic_cast<const FatalModelError*>(&error); fatal && !fatal->detail().empty())
         message += ": " + fatal->detail();
       throw InputError(study.path + ": the first case does not load: " + message);
@@ -512,7 +496,7 @@ void validateStudy(const Study& study) {
     if (!study.heatTreatment.outputTimes.empty()) {
       std::map<std::string, std::string> values;
       for (std::size_t p = 0; p < study.parameters.size(); ++p) values[study.parameters[p].name] = study.values[0][p];
-      outputTimesWithin(renderHeatTreatment(study.heatTreatment, values).outputTimes, model.startTime, model.endTime);
+      outputTimesWithin(renderHeatTreatment(study.heatTreatment, values).outputTimes, first.startTime, first.endTime);
     }
   }
 }

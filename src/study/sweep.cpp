@@ -14,15 +14,17 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
 #include <thread>
 
+#include "model/case.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
-#include "model/tform1.h"
+#include "results/results_files.h"
+#include "results/run_data.h"
+#include "results/run_report.h"
 
 namespace torvex {
 namespace {
@@ -99,71 +101,26 @@ struct ReportSummary {
   std::vector<std::pair<std::string, std::string>> checks;  // id, status
 };
 
+// The folder a case's run writes its results to.
+std::string resultsOf(const std::string& caseDirectory) {
+  return (fs::path(caseDirectory) / kDefaultResultsFolder).string();
+}
+
 ReportSummary readReport(const std::string& caseDirectory) {
   ReportSummary summary;
-  const fs::path path = fs::path(caseDirectory) / "results" / "run.json";
+  const std::string results = resultsOf(caseDirectory);
   std::error_code ignored;
-  if (!fs::is_regular_file(path, ignored)) return summary;
+  if (!fs::is_regular_file(fs::path(results) / kRunReportFile, ignored)) return summary;
   summary.present = true;
   try {
-    const nlohmann::json report = nlohmann::json::parse(readWhole(path.string()));
-    summary.end = report.at("outcome").at("end").get<std::string>();
-    if (report.contains("checks"))
-      for (const auto& check : report.at("checks"))
-        summary.checks.emplace_back(check.at("id").get<std::string>(), check.at("status").get<std::string>());
+    RunVerdicts verdicts = readRunVerdicts(results);
+    summary.end = std::move(verdicts.end);
+    summary.checks = std::move(verdicts.checks);
   } catch (const std::exception&) {
     summary.end = "unreadable";
     summary.checks.clear();
   }
   return summary;
-}
-
-// The rows of numbers of a results file (its header lines left out).
-std::vector<std::vector<double>> numericRows(const std::string& path) {
-  std::vector<std::vector<double>> rows;
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::vector<double> row;
-    std::string word;
-    bool numbers = true;
-    while (words >> word) {
-      const std::optional<double> value = parseReal(word);
-      if (!value) {
-        numbers = false;
-        break;
-      }
-      row.push_back(*value);
-    }
-    if (numbers && !row.empty()) rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
-// The final profile of at_out.dat: the rows after its last "Current time:"
-// line, each the position, the r atomic percentages and four velocities.
-std::vector<std::vector<double>> finalProfile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::size_t at = text.rfind("Current time:");
-  if (at == std::string::npos) return {};
-  std::vector<std::vector<double>> rows;
-  std::istringstream lines(text.substr(at));
-  std::string line;
-  std::getline(lines, line);
-  while (std::getline(lines, line)) {
-    std::istringstream words(line);
-    std::vector<double> row;
-    std::string word;
-    while (words >> word) {
-      const std::optional<double> value = parseReal(word);
-      if (!value) break;
-      row.push_back(*value);
-    }
-    if (row.size() >= 6) rows.push_back(std::move(row));
-  }
-  return rows;
 }
 
 std::string csvField(const std::string& text) {
@@ -195,62 +152,46 @@ std::vector<std::string> scalarResults(const Study& study, const std::string& ca
                                        const std::string& dataFileName) {
   std::vector<std::string> cells(study.results.size());
   if (study.results.empty()) return cells;
-  const fs::path results = fs::path(caseDirectory) / "results";
-  const auto boundary = numericRows((results / "boundary_flux.dat").string());
-  // Each row: time, then per component N left, flux left, N right, flux right,
-  // then (while a scale grows) kp and the scale thickness, then the pressure ratio.
-  const auto componentsOf = [](const std::vector<double>& row, bool& scale) {
-    const std::size_t n = row.size();
-    if (n >= 6 && (n - 4) % 4 == 0) {
-      scale = true;
-      return static_cast<int>((n - 4) / 4);
-    }
-    scale = false;
-    return n >= 6 && (n - 2) % 4 == 0 ? static_cast<int>((n - 2) / 4) : 0;
-  };
+  const FinalResults final = ReadFinalResults(resultsOf(caseDirectory));
+  const std::vector<FinalResults::BoundaryRow>& boundary = final.boundary;
   for (std::size_t r = 0; r < study.results.size(); ++r) {
     const StudyResult& result = study.results[r];
     switch (result.kind) {
       case StudyResult::Kind::KirkendallShift: {
-        const auto plane = numericRows((results / "Kirk_plane.dat").string());
-        if (plane.empty() || plane.back().size() < 2) break;
-        TForm1 model;
-        model.sideFileDirectory = caseDirectory;
+        if (!final.kirkendallPosition) break;
+        // Where the plane started, as the case's load places it.
+        Case rendered;
         try {
-          model.load((fs::path(caseDirectory) / dataFileName).string());
+          rendered = loadCase((fs::path(caseDirectory) / dataFileName).string(), {.sideFileDirectory = caseDirectory});
         } catch (const std::exception&) {
           break;
         }
-        cells[r] = formatGeneral(plane.back()[1] - model.initialKirkendallPosition);
+        cells[r] = formatGeneral(*final.kirkendallPosition - rendered.initialKirkendallPosition);
         break;
       }
-      case StudyResult::Kind::OxideThickness: {
-        bool scale = false;
-        if (boundary.empty()) break;
-        const int r0 = componentsOf(boundary.back(), scale);
-        if (r0 > 0 && scale) cells[r] = formatGeneral(boundary.back()[static_cast<std::size_t>(1 + 4 * r0 + 1)]);
+      case StudyResult::Kind::OxideThickness:
+        if (!boundary.empty() && boundary.back().oxideThicknessCm)
+          cells[r] = formatGeneral(*boundary.back().oxideThicknessCm);
+        break;
+      case StudyResult::Kind::MolarRatio: {
+        if (final.atomicPercent.empty()) break;
+        const std::vector<double>& percent = result.left ? final.atomicPercent.front() : final.atomicPercent.back();
+        if (static_cast<std::size_t>(result.component) > percent.size()) break;
+        cells[r] = formatGeneral(percent[static_cast<std::size_t>(result.component) - 1] / 100.0);
         break;
       }
-      case StudyResult::Kind::MolarRatio:
       case StudyResult::Kind::FirstTimeBelow: {
-        if (result.kind == StudyResult::Kind::MolarRatio) {
-          const auto profile = finalProfile((results / "at_out.dat").string());
-          if (profile.empty()) break;
-          const auto& row = result.left ? profile.front() : profile.back();
-          if (static_cast<std::size_t>(result.component) + 5 > row.size()) break;
-          cells[r] = formatGeneral(row[static_cast<std::size_t>(result.component)] / 100.0);
-          break;
-        }
         // The molar ratios at the ends after every pass (written while a flux
         // crosses an end).
-        const std::size_t column = static_cast<std::size_t>(1 + 4 * (result.component - 1) + (result.left ? 0 : 2));
-        bool scale = false;
-        if (boundary.empty() || result.component > componentsOf(boundary.back(), scale)) break;
-        for (const auto& row : boundary)
-          if (column < row.size() && row[column] < result.threshold) {
-            cells[r] = formatGeneral(row[0]);
+        const auto component = static_cast<std::size_t>(result.component) - 1;
+        if (boundary.empty() || component >= boundary.back().leftRatio.size()) break;
+        for (const FinalResults::BoundaryRow& row : boundary) {
+          const std::vector<double>& ratio = result.left ? row.leftRatio : row.rightRatio;
+          if (component < ratio.size() && ratio[component] < result.threshold) {
+            cells[r] = formatGeneral(row.timeS);
             break;
           }
+        }
         break;
       }
     }
@@ -285,7 +226,7 @@ PreparedCase prepareCase(const Study& study, std::size_t index) {
   if (prepared.done) return prepared;
   std::error_code ignored;
   fs::remove(fs::path(prepared.directory) / kRecordName, ignored);
-  fs::remove_all(fs::path(prepared.directory) / "results", ignored);
+  fs::remove_all(resultsOf(prepared.directory), ignored);
   writeRenderedCase(rendered, prepared.directory);
   return prepared;
 }
@@ -303,7 +244,7 @@ pid_t startCase(const PreparedCase& prepared, const Study& study, const SweepOpt
   std::vector<std::string> args{options.executable, "--quiet"};
   args.insert(args.end(), study.runOptions.begin(), study.runOptions.end());
   args.insert(args.end(), prepared.caseOptions.begin(), prepared.caseOptions.end());
-  args.insert(args.end(), {"--results", (fs::path(prepared.directory) / "results").string(), prepared.dataPath});
+  args.insert(args.end(), {"--results", resultsOf(prepared.directory), prepared.dataPath});
   const std::string out = (fs::path(prepared.directory) / "stdout.txt").string();
   const std::string err = (fs::path(prepared.directory) / "stderr.txt").string();
   std::vector<char*> argv;

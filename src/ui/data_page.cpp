@@ -334,7 +334,7 @@ void TForm2::BuildComponentFields(int components, int rows) {
   // No bound is put on the count while typing; the boxes are only capped at
   // what the model accepts, so a slip of the keyboard cannot create millions.
   ComponentCount = components;
-  const int shown = std::clamp(components, 0, TForm1::kMaxComponents);
+  const int shown = std::clamp(components, 0, Case::kMaxComponents);
   for (int i = 0; i < shown; ++i) {
     for (auto [boxes, form] : {std::pair{&MolarMassBoxes, Edit13}, std::pair{&MolarVolumeBoxes, Edit14}}) {
       auto* box = new QLineEdit(form->parentWidget());
@@ -356,7 +356,7 @@ void TForm2::BuildProfileGrid(int rows, int oldCount) {
   ProfileGrid.clear();
 
   GridRows = std::max(rows, 0);
-  const int columns = std::clamp(ComponentCount, 0, TForm1::kMaxComponents) + 3;
+  const int columns = std::clamp(ComponentCount, 0, Case::kMaxComponents) + 3;
   for (int j = 0; j < GridRows; ++j) {
     std::vector<QLineEdit*> row;
     for (int k = 0; k < columns; ++k) {

@@ -171,20 +171,20 @@ void copyInto(Vector& to, const Vector& from) {
 
 }  // namespace
 
-void GraphSnapshot::takeFrom(const TForm1& model) {
-  componentCount = model.componentCount;
-  pointCount = model.pointCount;
-  copyInto(position, model.position);
-  sampleWidth = model.sampleWidth;
-  if (molarRatio.rows() != model.molarRatio.rows() || molarRatio.columns() != model.molarRatio.columns()) {
-    molarRatio.resize(model.molarRatio.rows(), model.molarRatio.columns());
+void GraphSnapshot::takeFrom(const Case& c, const RunState& s) {
+  componentCount = c.componentCount;
+  pointCount = c.pointCount;
+  copyInto(position, s.position);
+  sampleWidth = c.initial.sampleWidth;
+  if (molarRatio.rows() != s.molarRatio.rows() || molarRatio.columns() != s.molarRatio.columns()) {
+    molarRatio.resize(s.molarRatio.rows(), s.molarRatio.columns());
   }
-  std::copy(model.molarRatio.data(), model.molarRatio.data() + model.molarRatio.size(), molarRatio.data());
-  copyInto(darkenVelocity, model.darkenVelocity);
-  darkenVelocityOn = model.darkenVelocityOn;
-  kirkendallPlaneVisible = model.kirkendallPlaneVisible;
-  kirkendallPosition = model.kirkendallPosition;
-  initialKirkendallPosition = model.initialKirkendallPosition;
+  std::copy(s.molarRatio.data(), s.molarRatio.data() + s.molarRatio.size(), molarRatio.data());
+  copyInto(darkenVelocity, s.darkenVelocity);
+  darkenVelocityOn = c.darkenVelocityOn;
+  kirkendallPlaneVisible = c.kirkendallPlaneVisible;
+  kirkendallPosition = s.kirkendallPosition;
+  initialKirkendallPosition = c.initialKirkendallPosition;
 }
 
 QColor componentColour(int i) {

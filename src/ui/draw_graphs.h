@@ -24,8 +24,9 @@
 #include <QString>
 #include <vector>
 
+#include "model/case.h"
 #include "model/table.h"
-#include "model/tform1.h"
+#include "solver/run_state.h"
 
 class QPainter;
 
@@ -51,10 +52,11 @@ struct GraphSnapshot {
   double kirkendallPosition = 0.0;         // cm
   double initialKirkendallPosition = 0.0;  // cm
 
-  // Copies those quantities from the model. When r and n are those of the
+  // Copies those quantities from the case and the state of its run. When r
+  // and n are those of the
   // previous copy, the arrays are overwritten in place: a run allocates
   // nothing here after its first refresh.
-  void takeFrom(const TForm1& model);
+  void takeFrom(const Case& c, const RunState& s);
 };
 
 // The colour of component i (0-based) for its markers and lines: red, green,

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "model/case.h"
 #include "model/number_format.h"
-#include "model/tform1.h"
 
 namespace torvex {
 
@@ -59,7 +59,7 @@ std::string shownNumber(std::string_view text) {
 // forms hold (at most the model's limit) are produced; the splitting stops
 // early once the line is used up, since every further box would read 0.
 std::vector<std::string> componentValues(std::string_view line, int components) {
-  const int boxes = std::clamp(components, 0, TForm1::kMaxComponents);
+  const int boxes = std::clamp(components, 0, Case::kMaxComponents);
   std::vector<std::string> values;
   values.reserve(static_cast<std::size_t>(boxes));
   std::string_view rest = line;
@@ -234,7 +234,7 @@ FormValues ReadFormValues(const std::vector<std::string>& lines) {
 
   // A component count beyond what the model accepts has no grid to match;
   // the rows are then left out rather than spread over absurd columns.
-  if (points > 0 && points <= 9 && components <= TForm1::kMaxComponents)
+  if (points > 0 && points <= 9 && components <= Case::kMaxComponents)
     for (const std::string& row : v.profileRows) v.gridRows.push_back(gridRow(row, components));
   return v;
 }

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "model/errors.h"
-#include "run/run_records.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -27,7 +26,7 @@ QString messageOf(const std::exception_ptr& failure) {
 
 }  // namespace
 
-TGUIThread::TGUIThread(TForm1& model, RunWindow& window) : model_(model), window_(window) {
+TGUIThread::TGUIThread(Simulation& model, RunWindow& window) : model_(model), window_(window) {
   start();
 }
 
@@ -79,7 +78,7 @@ void TGUIThread::requestStop() {
     stopAsked_ = true;
     pauseRequested_ = false;
   }
-  model_.stopRequested = 1;
+  model_.state.stopRequested = 1;
   changed_.notify_all();
 }
 
@@ -199,7 +198,7 @@ void TGUIThread::run() {
     // A run that stopped on a non-finite value is told like a failure: the
     // box says where the value appeared, and the window returns to idle.
     if (!failure && summary.end == RunEnd::NonFinite)
-      message = QString::fromStdString(describeNonFinite(model_, summary.nonFinite));
+      message = QString::fromStdString(describeNonFinite(summary.nonFinite, model_.state.position));
   } catch (...) {
     failure = std::current_exception();
   }
@@ -233,14 +232,14 @@ void TGUIThread::InitRecords() {
     // The loop clears stopRequested as it starts; a stop issued before that
     // must still end the run.
     std::lock_guard lock(mutex_);
-    if (stopAsked_) model_.stopRequested = 1;
+    if (stopAsked_) model_.state.stopRequested = 1;
   }
   const std::function<void()> operation = [this] { torvex::BeginRun(model_); };
   Synchronize(operation);
 }
 
 void TGUIThread::EvaluateDerivative() {
-  const std::function<void()> operation = [this] { torvex::EvaluateDerivative(model_); };
+  const std::function<void()> operation = [this] { torvex::EvaluateDerivative(model_.input, model_.state); };
   Synchronize(operation);
 }
 
@@ -252,10 +251,10 @@ void TGUIThread::Refresh() {
   Synchronize(operation);
 }
 
-void TGUIThread::EndOfRun() {
-  const std::function<void()> operation = [this] {
+void TGUIThread::EndOfRun(const RunSummary& summary) {
+  const std::function<void()> operation = [this, &summary] {
     try {
-      torvex::EndOfRun(model_);
+      torvex::EndOfRun(model_, summary);
     } catch (...) {
       window_.takeGraphSnapshot(false);
       window_.runEnded(this);
@@ -269,14 +268,14 @@ void TGUIThread::EndOfRun() {
 
 void TGUIThread::pausePoint() {
   std::unique_lock lock(mutex_);
-  if (stopAsked_) model_.stopRequested = 1;
+  if (stopAsked_) model_.state.stopRequested = 1;
   while (pauseRequested_ && !stopAsked_ && !abandoned_) {
     held_ = true;
     changed_.notify_all();
     changed_.wait(lock);
   }
   held_ = false;
-  if (stopAsked_) model_.stopRequested = 1;
+  if (stopAsked_) model_.state.stopRequested = 1;
 }
 
 void TGUIThread::afterPass(int delayMilliseconds) {

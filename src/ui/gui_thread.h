@@ -5,7 +5,7 @@
 // the GUI thread has done it. Between hand-overs it does the integrator's own
 // arithmetic on the model arrays.
 //
-// Rules that keep the two threads apart (the model has no lock):
+// Rules that keep the two threads apart (the simulation has no lock):
 // - While the worker waits in a hand-over, or is held by a pause at the start
 //   of a pass, the GUI thread may use the model; at any other time the GUI
 //   thread reads only the stop flag and its own copies of what it draws.
@@ -51,7 +51,7 @@ class TGUIThread : public QThread, private RunHost, private RunView {
 
  public:
   // Starts the run at once, on the given model, reporting to window.
-  TGUIThread(TForm1& model, RunWindow& window);
+  TGUIThread(Simulation& model, RunWindow& window);
   // Requests a stop, releases a pause and waits for the thread, serving its
   // hand-overs meanwhile.
   ~TGUIThread() override;
@@ -96,7 +96,7 @@ class TGUIThread : public QThread, private RunHost, private RunView {
   void InitRecords() override;
   void EvaluateDerivative() override;
   void Refresh() override;
-  void EndOfRun() override;
+  void EndOfRun(const RunSummary& summary) override;
   void pausePoint() override;
   void afterPass(int delayMilliseconds) override;
   // RunView, on the GUI thread inside Refresh.
@@ -110,7 +110,7 @@ class TGUIThread : public QThread, private RunHost, private RunView {
   // Rethrows what the operation threw; throws RunAbandoned once abandoned.
   void Synchronize(const std::function<void()>& operation);
 
-  TForm1& model_;
+  Simulation& model_;
   RunWindow& window_;
 
   mutable std::mutex mutex_;

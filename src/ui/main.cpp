@@ -6,14 +6,14 @@
 #include <QIcon>
 #include <QMessageBox>
 
-#include "model/tform1.h"
 #include "ui/about_box.h"
+#include "ui/desktop_model.h"
 #include "ui/main_window.h"
 #include "ui/text_editor.h"
 
 namespace torvex {
 
-TForm1 Form1;  // the one model of the desktop program
+DesktopModel Form1;  // the one model of the desktop program
 
 namespace {
 

@@ -20,10 +20,7 @@
 #include "model/number_format.h"
 #include "model/sample_files.h"
 #include "plot/plots_window.h"
-#include "run/integrator.h"
-#include "run/results_files.h"
-#include "run/run_journal.h"
-#include "solver/evaluate_derivative.h"
+#include "run/simulation.h"
 #include "ui/about_box.h"
 #include "ui/paint_box.h"
 #include "ui/text_editor.h"
@@ -39,7 +36,7 @@ QLabel* makeHeading(const QString& caption, QWidget* page) {
 
 }  // namespace
 
-TForm2::TForm2(TForm1& model, QWidget* parent) : QMainWindow(parent), model_(model) {
+TForm2::TForm2(DesktopModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
   setWindowTitle(QStringLiteral("Torvex"));
   buildMenus();
   buildPages();
@@ -209,9 +206,8 @@ void TForm2::Start1Click() {
     takeGraphSnapshot(false);
     // Settings the loop cannot run with are refused here, before a worker
     // exists, with the message naming the key.
-    checkSolverModes(model_);
-    checkRunSettings(model_);
-    SetRunProvenance(model_, {.program = "torvex", .commandLine = {}, .overrides = {}, .parameters = {}});
+    model_.input.validate();
+    model_.journal.setProvenance({.program = "torvex", .commandLine = {}, .overrides = {}, .parameters = {}});
     PageControl1->setCurrentWidget(TabSheetResult);
     ArrangeGraphPages();
     worker_ = std::make_unique<TGUIThread>(model_, *this);
@@ -273,7 +269,7 @@ void TForm2::showRunValues() {
   // The labels take the values of every refresh, but are set when the GUI
   // thread next turns to its events: a screen shows them no faster, and the
   // text work then costs nothing against the passes of a fast case.
-  runValues_ = {model_.currentTime, model_.timeStep, model_.kirkendallPosition};
+  runValues_ = {model_.state.currentTime, model_.state.timeStep, model_.state.kirkendallPosition};
   if (runValuesPending_) return;
   runValuesPending_ = true;
   QMetaObject::invokeMethod(
@@ -289,8 +285,9 @@ void TForm2::flushRunValues() {
 }
 
 void TForm2::takeGraphSnapshot(bool draw) {
-  snapshot_.takeFrom(model_);
-  clock_ = RedrawClock{model_.refreshInterval, model_.stepCount, model_.currentTime, model_.endTime};
+  snapshot_.takeFrom(model_.input, model_.state);
+  clock_ =
+      RedrawClock{model_.input.refreshInterval, model_.state.stepCount, model_.state.currentTime, model_.input.endTime};
   if (draw) {
     drawGraphsFromSnapshot();
     feedPlots();
@@ -342,7 +339,7 @@ void TForm2::PaintForm() {
 
 void TForm2::RedrawIfDue() {
   const int interval = clock_.refreshInterval;
-  if (interval <= 0 || clock_.currentTime == clock_.endTime || model_.stopRequested != 0 || RedrawRequested) {
+  if (interval <= 0 || clock_.currentTime == clock_.endTime || model_.state.stopRequested != 0 || RedrawRequested) {
     RedrawRequested = false;
     drawGraphsFromSnapshot();
   } else if (clock_.stepCount % interval == 0) {
@@ -430,8 +427,8 @@ void TForm2::FormDestroy() {
     worker_->finish();
     worker_.reset();
   }
-  model_.releaseArrays();
-  model_.stopRequested = 1;
+  model_.state.release();
+  model_.state.stopRequested = 1;
 }
 
 void TForm2::Close1Click() {
@@ -472,7 +469,7 @@ void TForm2::Generatesampleinputfiles1Click() {
 // ---- Results menu ----
 
 QString TForm2::resultsFolder() const {
-  return QString::fromStdString(model_.resultsDirectory);
+  return QString::fromStdString(model_.resultsDirectory.value_or(std::string()));
 }
 
 void TForm2::Plots1Click() {
@@ -534,16 +531,16 @@ void TForm2::feedPlots() {
     return;
   plot::LiveSample sample;
   sample.timeS = clock_.currentTime;
-  sample.startTimeS = model_.startTime;
+  sample.startTimeS = model_.input.startTime;
   sample.componentCount = s.componentCount;
   sample.positionCm.assign(s.position.begin(), s.position.begin() + static_cast<std::ptrdiff_t>(n));
   sample.molarRatio.resize(r * n);
   for (std::size_t i = 0; i < r; ++i)
     for (std::size_t k = 0; k < n; ++k) sample.molarRatio[i * n + k] = s.molarRatio[static_cast<int>(i)][k];
-  sample.molarMass = model_.molarMass;
+  sample.molarMass = model_.input.molarMass;
   sample.kirkendallCm = s.kirkendallPosition;
   sample.initialKirkendallCm = s.initialKirkendallPosition;
-  sample.oxidation = model_.boundaryFluxMode == 2;
+  sample.oxidation = model_.input.boundaryFlux == BoundaryFlux::SelectiveOxidation;
   plots_->addLiveSample(sample);
 }
 

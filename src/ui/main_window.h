@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-#include "model/tform1.h"
+#include "ui/desktop_model.h"
 #include "ui/draw_graphs.h"
 #include "ui/gui_thread.h"
 
@@ -51,7 +51,7 @@ class TForm2 : public QMainWindow, public RunWindow {
   Q_OBJECT
 
  public:
-  explicit TForm2(TForm1& model, QWidget* parent = nullptr);
+  explicit TForm2(DesktopModel& model, QWidget* parent = nullptr);
   ~TForm2() override;
 
   // The other windows, set by the program's start-up (may stay null in tests).
@@ -98,7 +98,7 @@ class TForm2 : public QMainWindow, public RunWindow {
   void LoadMeasuredProfile(const QString& path, double shiftUm);
   // The Plots window, or null before it was first opened.
   [[nodiscard]] plot::PlotsWindow* plotsWindow() const { return plots_.get(); }
-  // The folder the runs write their results to (the model's).
+  // The folder the runs write their results to.
   [[nodiscard]] QString resultsFolder() const;
 
   // ---- Data page (parameter forms) ----
@@ -158,9 +158,6 @@ class TForm2 : public QMainWindow, public RunWindow {
   // True while a worker exists that has not ended: the active run, or a
   // stopped one still finishing its pass.
   [[nodiscard]] bool workerActive() const { return worker_ && !worker_->isFinished(); }
-
-  // The copies the graphs and the redraw decision read.
-  [[nodiscard]] const GraphSnapshot& graphSnapshot() const { return snapshot_; }
 
   // ---- Controls ----
   QTabWidget* PageControl1 = nullptr;
@@ -285,9 +282,6 @@ class TForm2 : public QMainWindow, public RunWindow {
   void buildOthersPage();
   void buildGraphicalPage();
   void connectDataHandlers();
-  // Copies the model into the graph snapshot when no worker can be changing
-  // it (no worker, or the worker has ended or is held).
-  bool modelIsQuiet() const;
   void drawGraphsFromSnapshot();
   // Sets the three value labels from the values of the last refresh.
   void flushRunValues();
@@ -296,7 +290,7 @@ class TForm2 : public QMainWindow, public RunWindow {
   void pickFile(QLineEdit* box, const QString& filter);
   void editSideFile(QLineEdit* box);
 
-  TForm1& model_;
+  DesktopModel& model_;
   std::unique_ptr<TGUIThread> worker_;  // the latest worker, active or ending
   GraphSnapshot snapshot_;
   RedrawClock clock_;

@@ -9,12 +9,12 @@
 
 #include "model/errors.h"
 #include "model/text_list.h"
-#include "model/tform1.h"
+#include "ui/desktop_model.h"
 #include "ui/main_window.h"
 
 namespace torvex {
 
-TForm3::TForm3(TForm1& model, QWidget* parent) : QDialog(parent), model_(model) {
+TForm3::TForm3(DesktopModel& model, QWidget* parent) : QDialog(parent), model_(model) {
   setWindowTitle(QStringLiteral("Edit"));
   resize(700, 500);
   Memo1 = new QPlainTextEdit(this);

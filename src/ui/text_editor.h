@@ -12,13 +12,13 @@ class QPushButton;
 
 namespace torvex {
 
-class TForm1;
+class DesktopModel;
 
 class TForm3 : public QDialog {
   Q_OBJECT
 
  public:
-  TForm3(TForm1& model, QWidget* parent = nullptr);
+  TForm3(DesktopModel& model, QWidget* parent = nullptr);
 
   QString FileName;            // the file being edited; read back by the caller
   bool AskForFileName = true;  // Save asks for a file name
@@ -46,7 +46,7 @@ class TForm3 : public QDialog {
   bool writeTo(const QString& path);
   void report(const QString& message);
 
-  TForm1& model_;
+  DesktopModel& model_;
 };
 
 }  // namespace torvex

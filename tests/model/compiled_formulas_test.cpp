@@ -18,7 +18,7 @@
 
 #include "model/compiled_formulas.h"
 #include "model/formula.h"
-#include "model/tform1.h"
+#include "solver/run_state.h"
 #include "support/solver_cases.h"
 
 namespace torvex {
@@ -50,18 +50,15 @@ std::ostream& operator<<(std::ostream& out, const Outcome& o) {
              << "\"";
 }
 
-// Two models with the same r components and kPoints grid points, one
+// Two run states with the same r components and kPoints grid points, one
 // evaluating textually and one from compiled formulas.
 class TwoPaths {
  public:
   explicit TwoPaths(int r) : r_(r) {
-    for (TForm1* m : {&textual_, &compiled_}) {
-      m->componentCount = r;
-      m->pointCount = kPoints;
-      m->allocateArrays(r, kPoints);
-      m->clearArrays();
-    }
-    textual_.compiledFormulas = false;
+    Case shape;
+    shape.setShape(r, kPoints);
+    for (RunState* s : {&textual_, &compiled_}) s->prepare(shape);
+    textual_.formulas.compiled = false;
   }
 
   void setRatio(int component, int point, double value) {
@@ -79,33 +76,33 @@ class TwoPaths {
   }
 
   [[nodiscard]] int evaluations() const { return evaluations_; }
-  TForm1& compiled() { return compiled_; }
+  RunState& compiled() { return compiled_; }
 
  private:
-  static Outcome evaluate(TForm1& m, int mode, int first, const std::string& formula, int point, int second) {
+  static Outcome evaluate(RunState& s, int mode, int first, const std::string& formula, int point, int second) {
     Outcome outcome;
     std::ostringstream captured;
     std::streambuf* const previous = std::cout.rdbuf(captured.rdbuf());
-    m.formulaValue = 42;  // evaluateFormula must set it, also on failure
+    double value = 42;  // set by every evaluation that returns
     try {
-      m.evaluateFormula(mode, first, formula, point, second);
+      value = s.formula(static_cast<FormulaKind>(mode), first, second, formula, point);
     } catch (const std::exception& error) {
       outcome.thrown = error.what();
     }
     std::cout.rdbuf(previous);
-    outcome.value = bitsOf(m.formulaValue);
+    outcome.value = bitsOf(value);
     outcome.output = captured.str();
-    if (mode == 5 && first < m.componentCount && second < m.componentCount) {
-      outcome.cached = m.activityFormulaCache[first][second].valid;
-      outcome.cachedValue = bitsOf(m.activityFormulaCache[first][second].value);
+    if (mode == 5 && first < s.molarRatio.rows() && second < s.molarRatio.rows()) {
+      outcome.cached = s.formulas.cached(FormulaKind::Activity, first, second).valid;
+      outcome.cachedValue = bitsOf(s.formulas.cached(FormulaKind::Activity, first, second).value);
     }
     return outcome;
   }
 
   int r_;
   int evaluations_ = 0;
-  TForm1 textual_;
-  TForm1 compiled_;
+  RunState textual_;
+  RunState compiled_;
 };
 
 // Values that every kind of insertion meets: plain and exponent forms, more
@@ -273,9 +270,8 @@ TEST(CompiledFormulas, LeaveToTheTextualPathWhatCouldReadDifferently) {
   paths.setRatio(0, 0, -0.3);
   paths.expectSame(5, 0, "N1^2", 0, 0);
   paths.expectSame(5, 0, "-N1", 0, 0);
-  TForm1& m = paths.compiled();
-  m.evaluateFormula(5, 0, "N1^2", 0, 0);
-  EXPECT_EQ(m.formulaValue, -(0.3 * 0.3));
+  RunState& s = paths.compiled();
+  EXPECT_EQ(s.formula(FormulaKind::Activity, 0, 0, "N1^2", 0), -(0.3 * 0.3));
 }
 
 TEST(CompiledFormulas, InsertTheValueTheTextWouldHold) {
@@ -291,22 +287,17 @@ TEST(CompiledFormulas, InsertTheValueTheTextWouldHold) {
 }
 
 TEST(CompiledFormulas, FollowTheTextUnderEachKey) {
-  TForm1 m;
-  m.componentCount = 2;
-  m.pointCount = 3;
-  m.allocateArrays(2, 3);
-  m.clearArrays();
-  m.molarRatio[0][1] = 0.25;
-  m.molarRatio[1][1] = 0.5;
-  m.evaluateFormula(1, 0, "N1*4", 1, 0);
-  EXPECT_EQ(m.formulaValue, 1.0);
-  m.evaluateFormula(1, 0, "N2*4", 1, 0);  // another text under the same key
-  EXPECT_EQ(m.formulaValue, 2.0);
-  m.molarRatio[1][1] = 0.125;  // a new value at the same point
-  m.evaluateFormula(1, 0, "N2*4", 1, 0);
-  EXPECT_EQ(m.formulaValue, 0.5);
-  ASSERT_NE(m.compiledFormulaStore, nullptr);
-  EXPECT_EQ(m.compiledFormulaStore->size(), 1u);
+  Case shape;
+  shape.setShape(2, 3);
+  RunState s;
+  s.prepare(shape);
+  s.molarRatio[0][1] = 0.25;
+  s.molarRatio[1][1] = 0.5;
+  EXPECT_EQ(s.formula(FormulaKind::Diffusivity, 0, 0, "N1*4", 1), 1.0);
+  EXPECT_EQ(s.formula(FormulaKind::Diffusivity, 0, 0, "N2*4", 1), 2.0);  // another text under the same key
+  s.molarRatio[1][1] = 0.125;                                            // a new value at the same point
+  EXPECT_EQ(s.formula(FormulaKind::Diffusivity, 0, 0, "N2*4", 1), 0.5);
+  EXPECT_EQ(s.formulas.compiledCount(), 1u);
 }
 
 }  // namespace

@@ -4,124 +4,132 @@
 #include <gtest/gtest.h>
 
 #include "model/formula.h"
-#include "model/tform1.h"
+#include "model/formula_evaluator.h"
 
 namespace torvex {
 namespace {
 
-// A model with r components and three grid points, without a data file.
+// A run's formula evaluator for r components on three grid points, without
+// a data file.
 class Formulas : public ::testing::Test {
  protected:
   void build(int r) {
-    model_.componentCount = r;
-    model_.pointCount = 3;
-    model_.allocateArrays(r, 3);
-    model_.clearArrays();
-    model_.temperature = 1273.0;
-    model_.currentTime = 0.0;
+    evaluator_.reset(r);
+    ratios_.resize(r, 3);
+    temperature_ = 1273.0;
+    time_ = 0.0;
   }
 
-  // Evaluates and returns what went to standard output.
-  std::string evaluate(int mode, int first, const std::string& formula, int point, int second) {
+  // Evaluates (kind 0: without a cache) and returns what went to standard
+  // output.
+  std::string evaluate(int kind, int first, const std::string& formula, int point, int second) {
     testing::internal::CaptureStdout();
-    model_.evaluateFormula(mode, first, formula, point, second);
+    value_ = evaluateFormula(kind, first, formula, point, second);
     return testing::internal::GetCapturedStdout();
   }
+  double evaluateFormula(int kind, int first, const std::string& formula, int point, int second) {
+    return evaluator_.evaluate(static_cast<FormulaKind>(kind), first, second, formula, ratios_, point, temperature_,
+                               time_);
+  }
 
-  TForm1 model_;
+  FormulaEvaluator evaluator_;
+  Table2<double> ratios_;
+  double temperature_ = 0.0;
+  double time_ = 0.0;
+  double value_ = 0.0;
 };
 
 TEST_F(Formulas, SubstitutesMolarRatiosTemperatureAndTime) {
   build(2);
-  model_.molarRatio[0][1] = 0.25;
-  model_.molarRatio[1][1] = 0.5;
+  ratios_[0][1] = 0.25;
+  ratios_[1][1] = 0.5;
   EXPECT_EQ(evaluate(1, 0, "N1*N2", 1, 0), "");
-  EXPECT_EQ(model_.formulaValue, 0.125);
-  EXPECT_FALSE(model_.diffusivityFormulaCache[0].valid);  // has variables: never cached
+  EXPECT_EQ(value_, 0.125);
+  EXPECT_FALSE(evaluator_.cached(FormulaKind::Diffusivity, 0, 0).valid);  // has variables: never cached
 
   evaluate(0, 0, "8.314*T", 1, 0);
-  EXPECT_EQ(model_.formulaValue, 8.314 * 1273);
+  EXPECT_EQ(value_, 8.314 * 1273);
 
-  model_.currentTime = 5.0;
+  time_ = 5.0;
   evaluate(0, 0, "t*2+N2", 1, 0);
-  EXPECT_EQ(model_.formulaValue, 10.5);
+  EXPECT_EQ(value_, 10.5);
 
   // A zero molar ratio is inserted as 0.
   evaluate(0, 0, "N2+1", 0, 0);
-  EXPECT_EQ(model_.formulaValue, 1.0);
+  EXPECT_EQ(value_, 1.0);
   // Very small ratios are inserted in exponent form and read back.
-  model_.molarRatio[0][2] = 6.58e-7;
+  ratios_[0][2] = 6.58e-7;
   evaluate(0, 0, "N1*1e7", 2, 0);
-  EXPECT_DOUBLE_EQ(model_.formulaValue, 6.58);
+  EXPECT_DOUBLE_EQ(value_, 6.58);
 }
 
 TEST_F(Formulas, ConstantFormulasAreCachedPerModeEntry) {
   build(3);
   evaluate(1, 2, "3.1e-12", 0, 0);
-  EXPECT_TRUE(model_.diffusivityFormulaCache[2].valid);
-  EXPECT_EQ(model_.diffusivityFormulaCache[2].value, 3.1e-12);
-  EXPECT_FALSE(model_.diffusivityFormulaCache[0].valid);
+  EXPECT_TRUE(evaluator_.cached(FormulaKind::Diffusivity, 2, 0).valid);
+  EXPECT_EQ(evaluator_.cached(FormulaKind::Diffusivity, 2, 0).value, 3.1e-12);
+  EXPECT_FALSE(evaluator_.cached(FormulaKind::Diffusivity, 0, 0).valid);
 
   evaluate(2, 1, "2*3", 0, 2);
-  EXPECT_EQ(model_.diffusivityMatrixCache[1][2].value, 6.0);
+  EXPECT_EQ(evaluator_.cached(FormulaKind::DiffusivityMatrix, 1, 2).value, 6.0);
   evaluate(3, 0, "0.21", 2, 3);
-  EXPECT_EQ(model_.oxidationConstantCache[3].value, 0.21);
+  EXPECT_EQ(evaluator_.cached(FormulaKind::OxidationConstant, 0, 3).value, 0.21);
   evaluate(4, 1, "-1e-9", 2, 1);  // component 1, right side
-  EXPECT_TRUE(model_.boundaryFluxCache[1][1].valid);
-  EXPECT_FALSE(model_.boundaryFluxCache[0][1].valid);
+  EXPECT_TRUE(evaluator_.cached(FormulaKind::BoundaryFlux, 1, 1).valid);
+  EXPECT_FALSE(evaluator_.cached(FormulaKind::BoundaryFlux, 1, 0).valid);
   evaluate(5, 2, "7", 0, 0);
-  EXPECT_EQ(model_.activityFormulaCache[2][0].value, 7.0);
+  EXPECT_EQ(evaluator_.cached(FormulaKind::Activity, 2, 0).value, 7.0);
 
-  // A failing constant formula is cached as 0 too: parsed once per load.
-  model_.formulaValue = 99;
+  // A failing constant formula is cached as 0 too: parsed once per run.
+  value_ = 99;
   EXPECT_NE(evaluate(1, 0, "(1", 0, 0), "");
-  EXPECT_TRUE(model_.diffusivityFormulaCache[0].valid);
-  EXPECT_EQ(model_.diffusivityFormulaCache[0].value, 0.0);
+  EXPECT_TRUE(evaluator_.cached(FormulaKind::Diffusivity, 0, 0).valid);
+  EXPECT_EQ(evaluator_.cached(FormulaKind::Diffusivity, 0, 0).value, 0.0);
 
-  EXPECT_THROW(model_.evaluateFormula(1, 3, "1", 0, 0), std::out_of_range);
-  EXPECT_THROW(model_.evaluateFormula(4, 0, "1", 0, 2), std::out_of_range);
+  EXPECT_THROW(evaluateFormula(1, 3, "1", 0, 0), std::out_of_range);
+  EXPECT_THROW(evaluateFormula(4, 0, "1", 0, 2), std::out_of_range);
 }
 
 TEST_F(Formulas, ParserFailuresYieldZeroAndOneMessageLine) {
   build(3);
-  model_.molarRatio[0][0] = 0.25;
+  ratios_[0][0] = 0.25;
   // The t of sqrt is replaced by the time: the function name is spoiled.
   const std::string sqrtMessage = evaluate(0, 0, "sqrt(N1)", 0, 0);
-  EXPECT_EQ(model_.formulaValue, 0.0);
+  EXPECT_EQ(value_, 0.0);
   ASSERT_FALSE(sqrtMessage.empty());
   EXPECT_EQ(sqrtMessage.find('\n'), sqrtMessage.size() - 1);
 
   // N4 does not exist in a three-component system and stays in the text.
   const std::string n4 = evaluate(0, 0, "N4*2", 0, 0);
-  EXPECT_EQ(model_.formulaValue, 0.0);
+  EXPECT_EQ(value_, 0.0);
   EXPECT_NE(n4.find("N4"), std::string::npos) << n4;
 
   // An empty formula line.
   EXPECT_NE(evaluate(1, 1, "", 0, 0), "");
-  EXPECT_EQ(model_.formulaValue, 0.0);
+  EXPECT_EQ(value_, 0.0);
 
   // Longer than the parser takes after substitution.
   std::string longFormula = "1";
   while (longFormula.size() <= kMaxFormulaLength) longFormula += "+1";
   EXPECT_NE(evaluate(0, 0, longFormula, 0, 0).find("too long"), std::string::npos);
-  EXPECT_EQ(model_.formulaValue, 0.0);
+  EXPECT_EQ(value_, 0.0);
 }
 
 TEST_F(Formulas, ArithmeticFaultsAreNotErrors) {
   build(1);
   EXPECT_EQ(evaluate(0, 0, "1/0", 0, 0), "");
-  EXPECT_TRUE(std::isinf(model_.formulaValue));
+  EXPECT_TRUE(std::isinf(value_));
   EXPECT_EQ(evaluate(0, 0, "log(0)", 0, 0), "");
-  EXPECT_TRUE(std::isinf(model_.formulaValue));
+  EXPECT_TRUE(std::isinf(value_));
 }
 
 TEST_F(Formulas, TenthComponentNameIsSpoiledByTheFirst) {
   build(10);
-  model_.molarRatio[0][0] = 0.25;
-  model_.molarRatio[9][0] = 0.5;
+  ratios_[0][0] = 0.25;
+  ratios_[9][0] = 0.5;
   evaluate(0, 0, "N10", 0, 0);
   // "N10" became "0.25" followed by "0".
-  EXPECT_EQ(model_.formulaValue, 0.25);
+  EXPECT_EQ(value_, 0.25);
 }
 
 TEST(FormulaSubstitution, InsertsValuesWithoutParentheses) {

@@ -151,7 +151,7 @@ TEST_P(MeaninglessInput, LoadsButIsRefusedBeforeTheRunWithTheKeyAndValue) {
   CaseFile file;
   c.change(file);
   loadCase(file, "bad.dat");
-  const std::string message = test::messageOf<InputError>([&] { checkRunSettings(model_); });
+  const std::string message = test::messageOf<InputError>([&] { model_.input.validate(); });
   EXPECT_EQ(message.rfind("bad.dat, key D", 0), 0u) << message;
   for (const auto& part : c.messageParts)
     EXPECT_NE(message.find(part), std::string::npos) << message << "\nmissing: " << part;
@@ -172,7 +172,7 @@ TEST_F(AcceptedInput, EdgesOfTheAcceptedRangesAndBothSamplesPass) {
     change(file);
     loadCase(file, "edge.dat");
     try {
-      checkRunSettings(model_);
+      model_.input.validate();
     } catch (const InputError& error) {
       return std::string(error.what());
     }
@@ -202,7 +202,7 @@ TEST_F(AcceptedInput, EdgesOfTheAcceptedRangesAndBothSamplesPass) {
             "");
   for (const char* sample : {"interdiffusion.dat", "oxidation.dat"}) {
     model_.load(sample);
-    EXPECT_NO_THROW(checkRunSettings(model_)) << sample;
+    EXPECT_NO_THROW(model_.input.validate()) << sample;
   }
 }
 

@@ -256,11 +256,11 @@ TEST_P(MalformedInput, IsRefusedWithAMessageThatLocatesTheFault) {
   for (const auto& part : c.messageParts)
     EXPECT_NE(message.find(part), std::string::npos) << message << "\nmissing: " << part;
   // Nothing of the half-read case remains to be run or drawn.
-  EXPECT_FALSE(model_.isLoaded());
-  EXPECT_EQ(model_.componentCount, 0);
-  EXPECT_EQ(model_.pointCount, 0);
-  EXPECT_TRUE(model_.concentration.empty());
-  EXPECT_TRUE(model_.position.empty());
+  EXPECT_FALSE(model_.input.loaded());
+  EXPECT_EQ(model_.input.componentCount, 0);
+  EXPECT_EQ(model_.input.pointCount, 0);
+  EXPECT_TRUE(model_.state.concentration.empty());
+  EXPECT_TRUE(model_.state.position.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(InputFiles, MalformedInput, ::testing::ValuesIn(kMalformed), [](const auto& info) {
@@ -303,7 +303,7 @@ TEST_F(RawFiles, EveryTruncationOfASampleIsRefusedCleanly) {
       model_.load("cut.dat");
       ++loaded;
     } catch (const InputError&) {
-      EXPECT_FALSE(model_.isLoaded());
+      EXPECT_FALSE(model_.input.loaded());
     }
   }
   EXPECT_EQ(loaded, 2);  // with and without the final comment line
@@ -339,15 +339,15 @@ TEST_F(RawFiles, RandomlyDamagedFilesNeverCrashTheLoad) {
     writeBytes("damaged.dat", bytes);
     try {
       model_.load("damaged.dat");
-      ASSERT_TRUE(model_.isLoaded());
-      ASSERT_EQ(model_.concentration.rows(), model_.componentCount);
-      ASSERT_EQ(model_.concentration.columns(), model_.pointCount);
+      ASSERT_TRUE(model_.input.loaded());
+      ASSERT_EQ(model_.state.concentration.rows(), model_.input.componentCount);
+      ASSERT_EQ(model_.state.concentration.columns(), model_.input.pointCount);
     } catch (const InputError&) {
       ++refused;
-      ASSERT_FALSE(model_.isLoaded());
+      ASSERT_FALSE(model_.input.loaded());
     } catch (const FatalModelError&) {
       ++refused;
-      ASSERT_FALSE(model_.isLoaded());
+      ASSERT_FALSE(model_.input.loaded());
     }
   }
   EXPECT_GT(refused, 0);

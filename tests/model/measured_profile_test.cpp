@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "model/errors.h"
+#include "results/units.h"
 #include "support/test_files.h"
 
 namespace torvex {

@@ -27,7 +27,7 @@
 #include "model/sha256.h"
 #include "plot/chart_data.h"
 #include "plot/chart_render.h"
-#include "plot/run_data.h"
+#include "results/run_data.h"
 
 using namespace torvex;
 using namespace torvex::plot;

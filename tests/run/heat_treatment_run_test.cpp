@@ -41,9 +41,9 @@ class WatchingHost : public DirectRunHost {
  public:
   using DirectRunHost::DirectRunHost;
   void Refresh() override {
-    const bool output = model_.atOutputTime;
+    const bool output = sim_.state.atOutputTime;
     DirectRunHost::Refresh();
-    passTimes.push_back(model_.currentTime);
+    passTimes.push_back(sim_.state.currentTime);
     if (output) {
       const std::string atomic = test::readBytes("results/at_out.dat");
       const auto at = atomic.find("Current time:");
@@ -73,7 +73,7 @@ class HeatTreatmentRun : public test::LoadFixture {
     loadCase(file);
   }
 
-  RunSummary run(TForm1& m, WatchingHost& host) {
+  RunSummary run(Simulation& m, WatchingHost& host) {
     const RunSummary summary = Execute(m, host);
     if (summary.failure) std::rethrow_exception(summary.failure);
     return summary;
@@ -83,19 +83,21 @@ class HeatTreatmentRun : public test::LoadFixture {
   // (cm^2); the even and odd points follow solutions centred at their own
   // initial steps (see the isothermal couple test).
   double misfit(double tau) const {
-    const int n = model_.pointCount;
+    const int n = model_.input.pointCount;
     double worst = 0;
     for (int k = 0; k < n; ++k) {
-      const double x0 = model_.position[k % 2 == 0 ? n / 2 - 1 : n / 2];
-      const double expected = 0.45 + 0.05 * std::erfc(-(model_.position[k] - x0) / (2 * std::sqrt(tau)));
-      const double N1 = model_.concentration[0][k] / (model_.concentration[0][k] + model_.concentration[1][k]);
+      const double x0 = model_.state.position[k % 2 == 0 ? n / 2 - 1 : n / 2];
+      const double expected = 0.45 + 0.05 * std::erfc(-(model_.state.position[k] - x0) / (2 * std::sqrt(tau)));
+      const double N1 =
+          model_.state.concentration[0][k] / (model_.state.concentration[0][k] + model_.state.concentration[1][k]);
       worst = std::fmax(worst, std::fabs(N1 - expected));
     }
     return worst;
   }
 
   void schedule(const std::string& text) {
-    model_.temperatureSchedule = std::make_shared<const TemperatureSchedule>(parseSchedule(text, "schedule.csv"));
+    model_.input.heatTreatment.schedule =
+        std::make_shared<const TemperatureSchedule>(parseSchedule(text, "schedule.csv"));
   }
 };
 
@@ -109,8 +111,8 @@ TEST_F(HeatTreatmentRun, ArrheniusRampFollowsTheTimeIntegratedDiffusivity) {
   WatchingHost host(model_);
   const RunSummary summary = run(model_, host);
   ASSERT_EQ(summary.end, RunEnd::Completed);
-  ASSERT_EQ(model_.currentTime, 7200);
-  EXPECT_EQ(model_.temperature, 1273);
+  ASSERT_EQ(model_.state.currentTime, 7200);
+  EXPECT_EQ(model_.state.temperature, 1273);
 
   const int intervals = 20000;
   const double h = 3600.0 / intervals;
@@ -136,26 +138,27 @@ TEST_F(HeatTreatmentRun, OutputTimesLandExactlyAndLeaveTheProfile) {
   WatchingHost plainHost(model_);
   const RunSummary plain = run(model_, plainHost);
   ASSERT_EQ(plain.end, RunEnd::Completed);
-  const int n = model_.pointCount;
+  const int n = model_.input.pointCount;
   std::vector<double> plainN1;
   for (int k = 0; k < n; ++k)
-    plainN1.push_back(model_.concentration[0][k] / (model_.concentration[0][k] + model_.concentration[1][k]));
+    plainN1.push_back(model_.state.concentration[0][k] /
+                      (model_.state.concentration[0][k] + model_.state.concentration[1][k]));
   EXPECT_TRUE(plainHost.savedTimes.empty());
 
   loadCouple(constantD, "3600");
-  model_.outputTimes = {0.5, 333.3, 1000, 2345.678, 3600};
+  model_.input.heatTreatment.outputTimes = {0.5, 333.3, 1000, 2345.678, 3600};
   WatchingHost host(model_);
   const RunSummary timed = run(model_, host);
   ASSERT_EQ(timed.end, RunEnd::Completed);
   EXPECT_EQ(host.savedTimes, (std::vector<std::string>{"0.5", "333.3", "1000", "2345.678"}))
       << "the end time is saved by the end of the run";
-  for (double t : model_.outputTimes)
+  for (double t : model_.input.heatTreatment.outputTimes)
     EXPECT_NE(std::find(host.passTimes.begin(), host.passTimes.end(), t), host.passTimes.end()) << t;
   double worst = 0;
   for (int k = 0; k < n; ++k)
-    worst = std::fmax(worst,
-                      std::fabs(model_.concentration[0][k] / (model_.concentration[0][k] + model_.concentration[1][k]) -
-                                plainN1[static_cast<std::size_t>(k)]));
+    worst = std::fmax(worst, std::fabs(model_.state.concentration[0][k] /
+                                           (model_.state.concentration[0][k] + model_.state.concentration[1][k]) -
+                                       plainN1[static_cast<std::size_t>(k)]));
   EXPECT_LT(worst, 1e-6);
   // After a landing the step control goes on from its own step, so a few
   // output times cost a few passes, not a slow regrowth of a clipped step.
@@ -169,7 +172,7 @@ TEST_F(HeatTreatmentRun, OutputTimesLandExactlyAndLeaveTheProfile) {
 TEST_F(HeatTreatmentRun, StepDownReevaluatesTheFormulaInT) {
   loadCouple(kArrhenius, "3600");
   schedule("time_s,T_K\n0,1273\n1800,1273\n1800,1073\n");
-  model_.outputTimes = {1800};
+  model_.input.heatTreatment.outputTimes = {1800};
   const auto diffusivities = [] {
     TextList lines;
     lines.loadFromFile("results/diffusivities.dat");
@@ -193,7 +196,7 @@ TEST_F(HeatTreatmentRun, StepDownReevaluatesTheFormulaInT) {
     using WatchingHost::WatchingHost;
     std::function<void()> onOutput;
     void Refresh() override {
-      const bool output = model_.atOutputTime;
+      const bool output = sim_.state.atOutputTime;
       WatchingHost::Refresh();
       if (output) onOutput();
     }
@@ -207,7 +210,7 @@ TEST_F(HeatTreatmentRun, StepDownReevaluatesTheFormulaInT) {
   const std::vector<double> atEnd = diffusivities();
   ASSERT_EQ(atEnd.size(), atStep.size());
   for (double D : atEnd) EXPECT_NEAR(D, arrhenius(1073), 1e-12 * arrhenius(1073));
-  EXPECT_EQ(model_.temperature, 1073);
+  EXPECT_EQ(model_.state.temperature, 1073);
   // And the profile follows the two halves' diffusivities.
   const double tau = (arrhenius(1273) + arrhenius(1073)) * 1800;
   EXPECT_LT(misfit(tau), 1e-4);

@@ -47,15 +47,16 @@ TEST_F(RunCase, BinaryCoupleFollowsTheErrorFunctionSolution) {
   loadCase(file);
   const RunSummary summary = run(model_);
   EXPECT_EQ(summary.end, RunEnd::Completed);
-  ASSERT_EQ(model_.currentTime, 3600);
+  ASSERT_EQ(model_.state.currentTime, 3600);
 
-  const int n = model_.pointCount;
+  const int n = model_.input.pointCount;
   const auto misfit = [&](double t) {
     double worst = 0;
     for (int k = 0; k < n; ++k) {
-      const double x0 = model_.position[k % 2 == 0 ? n / 2 - 1 : n / 2];
-      const double expected = 0.45 + 0.05 * std::erfc(-(model_.position[k] - x0) / (2 * std::sqrt(D * t)));
-      const double N1 = model_.concentration[0][k] / (model_.concentration[0][k] + model_.concentration[1][k]);
+      const double x0 = model_.state.position[k % 2 == 0 ? n / 2 - 1 : n / 2];
+      const double expected = 0.45 + 0.05 * std::erfc(-(model_.state.position[k] - x0) / (2 * std::sqrt(D * t)));
+      const double N1 =
+          model_.state.concentration[0][k] / (model_.state.concentration[0][k] + model_.state.concentration[1][k]);
       worst = std::fmax(worst, std::fabs(N1 - expected));
     }
     return worst;
@@ -64,49 +65,39 @@ TEST_F(RunCase, BinaryCoupleFollowsTheErrorFunctionSolution) {
   EXPECT_LT(2 * misfit(3600), misfit(3600 * 0.99)) << "the profile belongs to an earlier time than its label";
   EXPECT_LT(2 * misfit(3600), misfit(3600 * 1.01)) << "the profile belongs to a later time than its label";
   // The last Kirkendall line carries the end time.
-  const std::string& last = model_.kirkendallRecordLines.lines().back();
+  const std::string& last = model_.records.kirkendall.lines().back();
   EXPECT_EQ(last.substr(0, last.find(' ')), "3600");
 }
 
 // A closed sample run from 0 to 1000 s and continued from its continue.dat to
 // 2000 s ends where one run from 0 to 2000 s ends.
 TEST_F(RunCase, ContinuationAgreesWithAnUninterruptedRun) {
-  TForm1 whole;
-  TextList data;
-  data.loadFromFile("interdiffusion.dat");
-  const auto withEnd = [&](const std::string& name, const std::string& times) {
-    TextList copy = data;
-    for (std::size_t k = 0; k < copy.count(); ++k)
-      if (trimmed(copy[k]) == "0   612000") copy[k] = "   " + times;
-    copy.saveToFile(name);
-  };
-  withEnd("first.dat", "0   1000");
-  withEnd("whole.dat", "0   2000");
-  whole.load("whole.dat");
+  Simulation whole;
+  test::loadSampleVariant(whole, "interdiffusion.dat", {{DataKey::D1, "0   2000"}}, "whole.dat");
   run(whole);
 
-  TForm1 part;
-  part.load("first.dat");
+  Simulation part;
+  test::loadSampleVariant(part, "interdiffusion.dat", {{DataKey::D1, "0   1000"}}, "first.dat");
   run(part);
-  ASSERT_EQ(part.currentTime, 1000);
+  ASSERT_EQ(part.state.currentTime, 1000);
   TextList continuation;
   continuation.loadFromFile("results/continue.dat");
   continuation.saveToFile("second.dat");
-  TForm1 rest;
+  Simulation rest;
   rest.load("second.dat");
-  EXPECT_EQ(rest.initialPointCount, rest.pointCount);
-  EXPECT_EQ(rest.startTime, 1000);
-  EXPECT_EQ(rest.endTime, 2000);
+  EXPECT_EQ(rest.input.initialPointCount, rest.input.pointCount);
+  EXPECT_EQ(rest.input.startTime, 1000);
+  EXPECT_EQ(rest.input.endTime, 2000);
   run(rest);
-  ASSERT_EQ(rest.currentTime, 2000);
+  ASSERT_EQ(rest.state.currentTime, 2000);
 
   double worst = 0;
-  for (int i = 0; i < whole.componentCount; ++i)
-    for (int k = 0; k < whole.pointCount; ++k) {
-      const auto percent = [&](const TForm1& m) {
+  for (int i = 0; i < whole.input.componentCount; ++i)
+    for (int k = 0; k < whole.input.pointCount; ++k) {
+      const auto percent = [&](const Simulation& m) {
         double total = 0;
-        for (int j = 0; j < m.componentCount; ++j) total += m.concentration[j][k];
-        return 100 * m.concentration[i][k] / total;
+        for (int j = 0; j < m.input.componentCount; ++j) total += m.state.concentration[j][k];
+        return 100 * m.state.concentration[i][k] / total;
       };
       worst = std::fmax(worst, std::fabs(percent(whole) - percent(rest)));
     }
@@ -124,40 +115,35 @@ TEST_F(RunCase, ZeroTimeStepWritesTheInitialProfileOnce) {
   EXPECT_EQ(summary.end, RunEnd::NoPass);
   const std::string atomic = test::readBytes("results/at_out.dat");
   EXPECT_NE(atomic.find("Current time:       0\r\n\r\n\r\n   0   20   80   0   0   0   0\r\n"), std::string::npos);
-  EXPECT_EQ(model_.kirkendallRecordLines.count(), 5u) << "header lines only";
+  EXPECT_EQ(model_.records.kirkendall.count(), 5u) << "header lines only";
 }
 
 // Two runs of one model: the Kirkendall and flux-comparison records hold both
 // runs, the boundary record only the second.
 TEST_F(RunCase, SecondRunOfAModelAppendsToTheKirkendallRecord) {
-  TextList data;
-  data.loadFromFile("oxidation.dat");
-  for (std::size_t k = 0; k < data.count(); ++k)
-    if (trimmed(data[k]) == "0   612000") data[k] = "   0   0.01";
-  data.saveToFile("short.dat");
+  test::loadSampleVariant(model_, "oxidation.dat", {{DataKey::D1, "0   0.01"}});
+  run(model_);
+  const std::size_t kirkendall = model_.records.kirkendall.count();
+  const std::size_t fluxes = model_.records.fluxComparison.count();
+  const std::size_t boundary = model_.records.boundary.count();
   model_.load("short.dat");
   run(model_);
-  const std::size_t kirkendall = model_.kirkendallRecordLines.count();
-  const std::size_t fluxes = model_.fluxComparisonLines.count();
-  const std::size_t boundary = model_.boundaryFluxLines.count();
-  model_.load("short.dat");
-  run(model_);
-  EXPECT_EQ(model_.kirkendallRecordLines.count(), 2 * kirkendall);
-  EXPECT_EQ(model_.kirkendallRecordLines[kirkendall], "The calculation of the Kirkendall plane");
-  EXPECT_EQ(model_.fluxComparisonLines.count(), 2 * fluxes);
-  EXPECT_EQ(model_.boundaryFluxLines.count(), boundary);
+  EXPECT_EQ(model_.records.kirkendall.count(), 2 * kirkendall);
+  EXPECT_EQ(model_.records.kirkendall[kirkendall], "The calculation of the Kirkendall plane");
+  EXPECT_EQ(model_.records.fluxComparison.count(), 2 * fluxes);
+  EXPECT_EQ(model_.records.boundary.count(), boundary);
 }
 
 // Σ_k w_k c_i,k: the inventory of component i per unit area (mol/cm^2), by
 // the trapezoid rule on the grid.
-std::vector<double> inventories(const TForm1& m) {
-  std::vector<double> totals(static_cast<std::size_t>(m.componentCount), 0.0);
-  const int n = m.pointCount;
+std::vector<double> inventories(const Simulation& m) {
+  std::vector<double> totals(static_cast<std::size_t>(m.input.componentCount), 0.0);
+  const int n = m.input.pointCount;
   for (int k = 0; k < n; ++k) {
-    const double left = k > 0 ? m.position[k] - m.position[k - 1] : 0.0;
-    const double right = k + 1 < n ? m.position[k + 1] - m.position[k] : 0.0;
-    for (int i = 0; i < m.componentCount; ++i)
-      totals[static_cast<std::size_t>(i)] += 0.5 * (left + right) * m.concentration[i][k];
+    const double left = k > 0 ? m.state.position[k] - m.state.position[k - 1] : 0.0;
+    const double right = k + 1 < n ? m.state.position[k + 1] - m.state.position[k] : 0.0;
+    for (int i = 0; i < m.input.componentCount; ++i)
+      totals[static_cast<std::size_t>(i)] += 0.5 * (left + right) * m.state.concentration[i][k];
   }
   return totals;
 }
@@ -190,12 +176,12 @@ TEST_F(RunCase, AClosedCoupleKeepsItsInventoryWithinTheSchemesKnownDrift) {
     file.value("D14") = frame.conservation;
     file.value("D17") = "100000   100000";
     file.profile = {"0 90 0 0 0", "0.02 10 0 0 0"};
-    TForm1 m;
+    Simulation m;
     file.write("closed.dat");
     m.load("closed.dat");
     const auto before = inventories(m);
     run(m);
-    ASSERT_EQ(m.currentTime, 3600);
+    ASSERT_EQ(m.state.currentTime, 3600);
     const auto after = inventories(m);
     for (std::size_t i = 0; i < before.size(); ++i) {
       const double drift = after[i] / before[i] - 1.0;

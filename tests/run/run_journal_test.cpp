@@ -30,7 +30,7 @@ class RunJournalFixture : public test::LoadFixture {
  protected:
   const RunReport& report() {
     static const RunReport none{};
-    const RunReport* last = LastRunReport(model_);
+    const RunReport* last = model_.journal.lastReport();
     if (last == nullptr) ADD_FAILURE() << "no report";
     return last != nullptr ? *last : none;
   }
@@ -67,14 +67,7 @@ class RunJournalFixture : public test::LoadFixture {
   }
 
   // The oxidation sample, run to 44 000 s instead of 612 000 s.
-  void loadOxidationTo44000() {
-    TextList data;
-    data.loadFromFile("oxidation.dat");
-    for (std::size_t k = 0; k < data.count(); ++k)
-      if (trimmed(data[k]) == "0   612000") data[k] = "   0   44000";
-    data.saveToFile("oxidation44.dat");
-    model_.load("oxidation44.dat");
-  }
+  void loadOxidationTo44000() { test::loadSampleVariant(model_, "oxidation.dat", {{DataKey::D1, "0   44000"}}); }
 
   // The small binary case of CaseFile with a constant diffusivity.
   void loadShortCase(const std::string& diffusivity = "1e-7") {
@@ -141,7 +134,7 @@ TEST_F(RunJournalFixture, SlowOxidationSampleBalancesItsFluxesAndGrowsParabolica
 // claimed for a couple whose temperature ramps.
 TEST_F(RunJournalFixture, SlowTimeLawsAreCheckedOnlyWhereTheTemperatureIsConstant) {
   loadOxidationTo44000();
-  model_.temperatureSchedule =
+  model_.input.heatTreatment.schedule =
       std::make_shared<const TemperatureSchedule>(parseSchedule("time_s,T_K\n0,973\n4000,1123\n", "heat.csv"));
   run(model_);
   EXPECT_EQ(report().outcome.end, "completed");
@@ -158,7 +151,7 @@ TEST_F(RunJournalFixture, SlowTimeLawsAreCheckedOnlyWhereTheTemperatureIsConstan
   file.value("D17") = "100   100";
   file.profile = {"0 90 0 0 0", "0.4 10 0 0 0"};
   loadCase(file);
-  model_.temperatureSchedule =
+  model_.input.heatTreatment.schedule =
       std::make_shared<const TemperatureSchedule>(parseSchedule("time_s,T_K\n0,1073\n10000,1273\n", "ramp.csv"));
   run(model_);
   for (const RunCheck& c : report().checks) EXPECT_NE(c.id, "kirkendall.exponent");
@@ -189,8 +182,8 @@ TEST_F(RunJournalFixture, NonFiniteProfileIsReportedWhereItFirstAppeared) {
 TEST_F(RunJournalFixture, HistoryHoldsEverySaveAndEndsWithTheProfileOfAtOut) {
   loadShortCase();
   run(model_);
-  const int n = model_.pointCount;
-  const int r = model_.componentCount;
+  const int n = model_.input.pointCount;
+  const int r = model_.input.componentCount;
   const std::string text = test::readBytes("results/history.csv");
   EXPECT_EQ(text.find('\r'), std::string::npos) << "LF line ends only";
   const auto lines = linesOf(text);
@@ -212,7 +205,7 @@ TEST_F(RunJournalFixture, HistoryHoldsEverySaveAndEndsWithTheProfileOfAtOut) {
     for (int i = 0; i < r; ++i) {
       const auto row = fieldsOf(lines[lastBlock + static_cast<std::size_t>(k * r + i)], ',');
       ASSERT_EQ(row.size(), 5u);
-      EXPECT_EQ(row[0], formatGeneral(model_.currentTime));
+      EXPECT_EQ(row[0], formatGeneral(model_.state.currentTime));
       EXPECT_EQ(row[1], printed[0]) << "x of point " << k;
       EXPECT_EQ(row[2], formatInteger(i + 1));
       EXPECT_EQ(row[3], printed[static_cast<std::size_t>(1 + i)]) << "point " << k << " component " << i + 1;
@@ -230,7 +223,7 @@ TEST_F(RunJournalFixture, SeriesHoldsOneRowPerAcceptedPass) {
   const auto last = fieldsOf(lines.back(), ',');
   ASSERT_EQ(last.size(), 7u);
   EXPECT_EQ(last[0], "100");
-  EXPECT_EQ(last[2], formatGeneral(model_.kirkendallPosition));
+  EXPECT_EQ(last[2], formatGeneral(model_.state.kirkendallPosition));
   // The molar ratios of an end sum to 1.
   EXPECT_NEAR(*parseReal(last[3]) + *parseReal(last[5]), 1.0, 1e-12);
   EXPECT_EQ(report().outcome.acceptedPasses, summary.acceptedPasses);
@@ -239,10 +232,10 @@ TEST_F(RunJournalFixture, SeriesHoldsOneRowPerAcceptedPass) {
 
 TEST_F(RunJournalFixture, ReportNamesTheInputsByDigestAndTheRunsEnd) {
   loadShortCase();
-  SetRunProvenance(model_, {.program = "test",
-                            .commandLine = {"test", "case.dat"},
-                            .overrides = {{"D8", "1273"}},
-                            .parameters = {{"T", "1273"}}});
+  model_.journal.setProvenance({.program = "test",
+                                .commandLine = {"test", "case.dat"},
+                                .overrides = {{"D8", "1273"}},
+                                .parameters = {{"T", "1273"}}});
   run(model_);
   const RunReport written = readRunReport("results");
   EXPECT_EQ(written.provenance.program, "test");
@@ -271,13 +264,13 @@ TEST_F(RunJournalFixture, EveryRunStartsItsFilesAfreshAndSaysHowItEnded) {
   model_.load("case.dat");
   struct StopAfterOnePass : DirectRunHost {
     using DirectRunHost::DirectRunHost;
-    void afterPass(int) override { model_.stopRequested = 1; }
+    void afterPass(int) override { sim_.state.stopRequested = 1; }
   } host(model_);
   Execute(model_, host);
   const auto history = linesOf(test::readBytes("results/history.csv"));
   EXPECT_LT(history.size(), full);
   // The first pass saves; the final save of the same profile adds no block.
-  EXPECT_EQ(history.size(), 1 + static_cast<std::size_t>(model_.pointCount * model_.componentCount));
+  EXPECT_EQ(history.size(), 1 + static_cast<std::size_t>(model_.input.pointCount * model_.input.componentCount));
   EXPECT_EQ(linesOf(test::readBytes("results/series.csv")).size(), 2u);
   EXPECT_EQ(readRunReport("results").outcome.end, "stopped");
 }

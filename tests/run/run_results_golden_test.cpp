@@ -27,6 +27,7 @@
 #include "model/text_list.h"
 #include "run/refresh.h"
 #include "support/math_library.h"
+#include "support/sample_variant.h"
 #include "support/test_files.h"
 
 namespace torvex {
@@ -42,19 +43,9 @@ const std::vector<std::string> kResultFiles = {
 // Runs a sample case from 0 to `endTime` s, saving every 20 passes, in the
 // current working directory.
 void runShort(const std::string& sample, const std::string& endTime) {
-  TextList data;
-  data.loadFromFile(sample);
-  for (std::size_t k = 0; k < data.count(); ++k) {
-    if (trimmed(data[k]) == "0   612000") data[k] = "   0   " + endTime;
-    if (trimmed(data[k]) == "250   250") data[k] = "   20   20";
-  }
-  data.saveToFile("short.dat");
-  TForm1 m;
-  m.load("short.dat");
-  DirectRunHost host(m);
-  const RunSummary summary = Execute(m, host);
-  if (summary.failure) std::rethrow_exception(summary.failure);
-  ASSERT_EQ(summary.end, RunEnd::Completed);
+  Simulation m;
+  test::loadSampleVariant(m, sample, {{DataKey::D1, "0   " + endTime}, {DataKey::D17, "20   20"}});
+  ASSERT_EQ(test::runToEnd(m).end, RunEnd::Completed);
 }
 
 // Same numbers to a relative 1e-9, same text between them.

@@ -50,7 +50,7 @@ TEST_F(TheoryChecks, VolumeFixedFormWithUnequalVolumes) {
     file.value("D14") = std::to_string(c.frame);
     file.value("D16") = std::to_string(c.scheme);
     loadCase(file);
-    const auto checks = theoryChecks(model_, componentInventories(model_));
+    const auto checks = theoryChecks(model_.input, model_.state, componentInventories(model_.input, model_.state));
     const RunCheck* check = find(checks, "frame.volume_fixed_unequal_volumes");
     ASSERT_EQ(check != nullptr, c.applies);
     if (!check) continue;
@@ -67,7 +67,7 @@ TEST_F(TheoryChecks, VolumeFixedFormWithUnequalVolumes) {
 // 30 % (9.09 / 8.3391 = 1.09).
 TEST_F(TheoryChecks, VolumeWarningGivesTheRangeOverTheProfile) {
   loadCase(CaseFile{});
-  const auto checks = theoryChecks(model_, {});
+  const auto checks = theoryChecks(model_.input, model_.state, {});
   const RunCheck* check = find(checks, "frame.volume_fixed_unequal_volumes");
   ASSERT_NE(check, nullptr);
   EXPECT_TRUE(check->warn);
@@ -82,13 +82,13 @@ TEST_F(TheoryChecks, VolumeWarningGivesTheRangeOverTheProfile) {
 // boundary flux; they compare the amount with the one at the start.
 TEST_F(TheoryChecks, InventoryOfComponentsWithoutBoundaryFlux) {
   model_.load("oxidation.dat");
-  const std::vector<double> start = componentInventories(model_);
+  const std::vector<double> start = componentInventories(model_.input, model_.state);
   ASSERT_EQ(start.size(), 2u);
   // 20 at.% of component 1 in an alloy of molar volume 8.5894, over the grid.
-  const double span = model_.position.back() - model_.position.front();
+  const double span = model_.state.position.back() - model_.state.position.front();
   EXPECT_NEAR(start[0], 0.2 / 8.5894 * span, 1e-9 * start[0]);
 
-  auto checks = theoryChecks(model_, start);
+  auto checks = theoryChecks(model_.input, model_.state, start);
   EXPECT_EQ(find(checks, "open_sample.inventory.1"), nullptr) << "component 1 leaves through the surface";
   const RunCheck* second = find(checks, "open_sample.inventory.2");
   ASSERT_NE(second, nullptr);
@@ -96,8 +96,8 @@ TEST_F(TheoryChecks, InventoryOfComponentsWithoutBoundaryFlux) {
   EXPECT_EQ(second->value, 0);
 
   // 5 % more of component 2 everywhere: a warning with the signed change.
-  for (int k = 0; k < model_.pointCount; ++k) model_.concentration[1][k] *= 1.05;
-  checks = theoryChecks(model_, start);
+  for (int k = 0; k < model_.input.pointCount; ++k) model_.state.concentration[1][k] *= 1.05;
+  checks = theoryChecks(model_.input, model_.state, start);
   second = find(checks, "open_sample.inventory.2");
   ASSERT_NE(second, nullptr);
   EXPECT_TRUE(second->warn);
@@ -106,11 +106,11 @@ TEST_F(TheoryChecks, InventoryOfComponentsWithoutBoundaryFlux) {
   EXPECT_NE(describeCheck(*second).find(" (0 \u00B1 0.001) \u2014 Component 2 crosses"), std::string::npos)
       << describeCheck(*second);
   // 0.05 % less stays within the limit.
-  for (int k = 0; k < model_.pointCount; ++k) model_.concentration[1][k] *= 0.9995 / 1.05;
-  EXPECT_FALSE(find(theoryChecks(model_, start), "open_sample.inventory.2")->warn);
+  for (int k = 0; k < model_.input.pointCount; ++k) model_.state.concentration[1][k] *= 0.9995 / 1.05;
+  EXPECT_FALSE(find(theoryChecks(model_.input, model_.state, start), "open_sample.inventory.2")->warn);
 
   // No start amounts: the check cannot compare, and says so.
-  second = find(checks = theoryChecks(model_, {}), "open_sample.inventory.2");
+  second = find(checks = theoryChecks(model_.input, model_.state, {}), "open_sample.inventory.2");
   ASSERT_NE(second, nullptr);
   EXPECT_TRUE(std::isnan(second->value));
   EXPECT_TRUE(second->warn);
@@ -125,22 +125,22 @@ TEST_F(TheoryChecks, InventoryChecksFollowTheBoundaryFluxFormulas) {
   file.value("D14") = "1";
   file.value("D21") = "1 ends.flx 0.001";
   loadCase(file);
-  auto checks = theoryChecks(model_, componentInventories(model_));
+  auto checks = theoryChecks(model_.input, model_.state, componentInventories(model_.input, model_.state));
   EXPECT_EQ(find(checks, "open_sample.inventory.1"), nullptr);
   EXPECT_NE(find(checks, "open_sample.inventory.2"), nullptr);
 
   file.value("D21") = "0";
   loadCase(file);
-  checks = theoryChecks(model_, componentInventories(model_));
+  checks = theoryChecks(model_.input, model_.state, componentInventories(model_.input, model_.state));
   EXPECT_TRUE(checks.empty()) << "closed sample in the classic form";
 }
 
 // A non-finite profile gives no value and a warning, never a pass.
 TEST_F(TheoryChecks, NonFiniteProfileWarns) {
   model_.load("oxidation.dat");
-  const std::vector<double> start = componentInventories(model_);
-  model_.concentration[1][3] = std::nan("");
-  for (const RunCheck& check : theoryChecks(model_, start)) {
+  const std::vector<double> start = componentInventories(model_.input, model_.state);
+  model_.state.concentration[1][3] = std::nan("");
+  for (const RunCheck& check : theoryChecks(model_.input, model_.state, start)) {
     SCOPED_TRACE(check.id);
     EXPECT_TRUE(std::isnan(check.value));
     EXPECT_TRUE(check.warn);

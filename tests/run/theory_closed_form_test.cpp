@@ -29,8 +29,8 @@ namespace {
 
 using test::CaseFile;
 
-void runToEnd(TForm1& m) {
-  ASSERT_EQ(test::runCase(m).end, RunEnd::Completed);
+void runCompletely(Simulation& m) {
+  ASSERT_EQ(test::runToEnd(m).end, RunEnd::Completed);
 }
 
 // ---- A couple with equal self-diffusivities -------------------------------
@@ -144,21 +144,21 @@ TEST_P(SlowTheoryCouple, VolumeFractionAgainstErfc) {
   file.value("D17") = "100000   100000";
   file.profile = {"0 90 0 0 0", "0.02 10 0 0 0"};
   loadCase(file);
-  runToEnd(model_);
-  ASSERT_EQ(model_.currentTime, t);
+  runCompletely(model_);
+  ASSERT_EQ(model_.state.currentTime, t);
 
-  const int n = model_.pointCount;
+  const int n = model_.input.pointCount;
   const auto volumeFraction = [&](double N1) { return N1 * c.omega1 / (N1 * c.omega1 + (1 - N1) * c.omega2); };
   std::vector<double> phi(static_cast<std::size_t>(n));
   for (int k = 0; k < n; ++k) {
-    const double v1 = model_.concentration[0][k] * c.omega1, v2 = model_.concentration[1][k] * c.omega2;
+    const double v1 = model_.state.concentration[0][k] * c.omega1, v2 = model_.state.concentration[1][k] * c.omega2;
     phi[static_cast<std::size_t>(k)] = v1 / (v1 + v2);
   }
   const double phiL = volumeFraction(0.9), phiR = volumeFraction(0.1);
-  const ErfcFit start{model_.position[n / 2 - 1], model_.position[n / 2], 2 * std::sqrt(D * t), 0};
-  const ErfcFit fit = fitErfc(model_.position, phi, phiL, phiR, start);
+  const ErfcFit start{model_.state.position[n / 2 - 1], model_.state.position[n / 2], 2 * std::sqrt(D * t), 0};
+  const ErfcFit fit = fitErfc(model_.state.position, phi, phiL, phiR, start);
 
-  const double h = model_.position[1] - model_.position[0];
+  const double h = model_.state.position[1] - model_.state.position[0];
   const double gridError =
       std::fabs(phiL - phiR) * 3.904 / (12 * std::sqrt(std::numbers::pi)) * std::pow(h / (2 * std::sqrt(D * t)), 2);
   if (c.frame == 1 || c.omega1 == c.omega2 || c.scheme == 3) {
@@ -216,15 +216,18 @@ INSTANTIATE_TEST_SUITE_P(Frames, SlowTheoryCouple, ::testing::ValuesIn(kCouples)
 // Each is solved with its kp(Ns) by bisection (the left side falls and the
 // right side rises with Ns).
 struct SurfaceBalance {
-  const TForm1& m;
+  const Simulation& m;
   double N0, omega1, omega2, D;
 
   double kp(double Ns) const {
-    return 3 * m.oxideDiffusivity * m.fluxMultiplier *
-           (std::pow(m.externalPressure, 1.0 / 6) - std::pow(m.oxidePressure / (Ns * Ns), 1.0 / 6));
+    return 3 * m.state.oxide.diffusivity * m.state.oxide.fluxMultiplier *
+           (std::pow(m.state.oxide.externalPressure, 1.0 / 6) -
+            std::pow(m.state.oxide.innerPressure / (Ns * Ns), 1.0 / 6));
   }
   double phi(double N) const { return N * omega1 / (N * omega1 + (1 - N) * omega2); }
-  double rate(double Ns) const { return m.oxideMolarConcentration * std::sqrt(std::numbers::pi * kp(Ns) / (2 * D)); }
+  double rate(double Ns) const {
+    return m.state.oxide.molarConcentration * std::sqrt(std::numbers::pi * kp(Ns) / (2 * D));
+  }
 
   template <class Imbalance>
   static double solve(double high, const Imbalance& imbalance) {
@@ -267,10 +270,11 @@ class SlowTheoryOxidation : public test::LoadFixture {
     set("D16", formatInteger(scheme));
     data.saveToFile("semi_infinite.dat");
     model_.load("semi_infinite.dat");
-    EXPECT_EQ(model_.referenceFrameMode, frame);
-    runToEnd(model_);
-    const int last = model_.pointCount - 1;
-    const double Ns = model_.concentration[0][last] / (model_.concentration[0][last] + model_.concentration[1][last]);
+    EXPECT_EQ(keyValue(model_.input.frame), frame);
+    runCompletely(model_);
+    const int last = model_.input.pointCount - 1;
+    const double Ns = model_.state.concentration[0][last] /
+                      (model_.state.concentration[0][last] + model_.state.concentration[1][last]);
     std::cout << points << " points, D14 = " << frame << ", D16 = " << scheme << ": surface content "
               << formatGeneral(Ns) << "\n";
     return Ns;

@@ -1,6 +1,6 @@
 // An evaluation of the derivative, and a whole pass of the time loop around
 // six of them, allocate nothing once warmed up: every array exists from the
-// load, the formula lines are split in place, and a formula with variables
+// start of the run, the formula lines are split in place, and a formula with variables
 // is evaluated from the form it was compiled to on its first evaluation.
 // (The records and files written after an accepted pass are text and do
 // allocate.)
@@ -54,14 +54,14 @@ TEST(Allocation, AnEvaluationAllocatesNothing) {
   WriteSampleFiles();
   int checked = 0;
   for (const test::SolverCase& solverCase : test::solverCases())
-    for (const Switch scheme : {Switch{0}, Switch{3}}) {
-      TForm1 m;
+    for (const DifferenceScheme scheme : {DifferenceScheme::Central, DifferenceScheme::Conservative}) {
+      Simulation m;
       test::loadSolverCase(m, solverCase);
-      m.differenceScheme = scheme;
-      EvaluateDerivative(m);  // the first evaluation fills the caches and compiles the formulas
+      m.input.differenceScheme = scheme;
+      EvaluateDerivative(m.input, m.state);  // the first evaluation fills the caches and compiles the formulas
       const long before = allocations.load();
-      for (int pass = 0; pass < 6; ++pass) EvaluateDerivative(m);
-      EXPECT_EQ(allocations.load() - before, 0) << solverCase.name << ", difference scheme " << int{scheme};
+      for (int pass = 0; pass < 6; ++pass) EvaluateDerivative(m.input, m.state);
+      EXPECT_EQ(allocations.load() - before, 0) << solverCase.name << ", difference scheme " << keyValue(scheme);
       ++checked;
     }
   EXPECT_GE(checked, 18);
@@ -71,14 +71,14 @@ TEST(Allocation, AnEvaluationAllocatesNothing) {
 // stage combinations, the error test, step control.
 class SolverOnlyHost : public RunHost {
  public:
-  explicit SolverOnlyHost(TForm1& m) : m_(m) {}
+  explicit SolverOnlyHost(Simulation& m) : m_(m) {}
   void InitRecords() override {}
-  void EvaluateDerivative() override { torvex::EvaluateDerivative(m_); }
+  void EvaluateDerivative() override { torvex::EvaluateDerivative(m_.input, m_.state); }
   void Refresh() override {}
-  void EndOfRun() override {}
+  void EndOfRun(const RunSummary&) override {}
 
  private:
-  TForm1& m_;
+  Simulation& m_;
 };
 
 TEST(Allocation, APassOfTheTimeLoopAllocatesNothing) {
@@ -86,26 +86,28 @@ TEST(Allocation, APassOfTheTimeLoopAllocatesNothing) {
   test::ScopedWorkingDirectory cwd(dir.path());
   WriteSampleFiles();
   for (const char* sample : {"interdiffusion.dat", "oxidation.dat"})
-    for (const Switch scheme : {Switch{0}, Switch{3}}) {
-      TForm1 m;
+    for (const DifferenceScheme scheme : {DifferenceScheme::Central, DifferenceScheme::Conservative}) {
+      Simulation m;
       m.load(sample);
-      m.differenceScheme = scheme;
+      m.input.differenceScheme = scheme;
       SolverOnlyHost host(m);
-      RunPass(m, host);
+      RungeKuttaIntegrator integrator(m.input, m.state);
+      integrator.pass(host);
       const long before = allocations.load();
-      for (int pass = 0; pass < 5; ++pass) RunPass(m, host);
-      EXPECT_EQ(allocations.load() - before, 0) << sample << ", difference scheme " << int{scheme};
+      for (int pass = 0; pass < 5; ++pass) integrator.pass(host);
+      EXPECT_EQ(allocations.load() - before, 0) << sample << ", difference scheme " << keyValue(scheme);
     }
   // The cases whose formulas have variables, from a smooth profile so that
   // every point evaluates them.
   for (const test::SolverCase& solverCase : test::solverCases()) {
     if (!solverCase.variableFormulas) continue;
-    TForm1 m;
+    Simulation m;
     test::loadSolverCase(m, solverCase);
     SolverOnlyHost host(m);
-    RunPass(m, host);
+    RungeKuttaIntegrator integrator(m.input, m.state);
+    integrator.pass(host);
     const long before = allocations.load();
-    for (int pass = 0; pass < 3; ++pass) RunPass(m, host);
+    for (int pass = 0; pass < 3; ++pass) integrator.pass(host);
     EXPECT_EQ(allocations.load() - before, 0) << solverCase.name;
   }
 }

@@ -24,13 +24,13 @@ constexpr int kLast = kPoints - 1;
 
 // A flat binary sample, component 1 at `surfaceRatio` on the last point and
 // 0.2 elsewhere, with mobilities already computed.
-void buildSample(TForm1& m, double surfaceRatio = 0.2) {
+void buildSample(Simulation& m, double surfaceRatio = 0.2) {
   buildModel(m, 2, uniformGrid(kPoints, 0.009));
   setProfile(m, [surfaceRatio](int i, double x) {
     const double first = x > 0.0085 ? surfaceRatio : 0.2;
     return i == 0 ? first : 1 - first;
   });
-  m.mobility.fill(1e-9 / (8.0 * 1273));
+  m.state.mobility.fill(1e-9 / (8.0 * 1273));
 }
 
 std::string captured(const std::function<void()>& action) {
@@ -40,45 +40,45 @@ std::string captured(const std::function<void()>& action) {
 }
 
 TEST(BoundaryFluxFormulas, NothingIsEvaluatedBeforeTheClockStarts) {
-  TForm1 m;
+  Simulation m;
   buildSample(m);
-  m.boundaryFluxMode = 1;
-  m.boundaryFluxFormulas = {"1/t 3O", "0 0"};
-  EXPECT_EQ(captured([&] { ComputeBoundaryFluxFormulas(m); }), "");
-  EXPECT_EQ(m.leftBoundaryFlux[0], 0.0);
-  EXPECT_EQ(m.diffusionVelocity[0][0], 0.0);
-  EXPECT_EQ(m.diffusionVelocity[0][kLast], 0.0);
-  EXPECT_FALSE(m.boundaryFluxCache[1][0].valid);
+  m.input.boundaryFlux = BoundaryFlux::Formulas;
+  m.input.boundaryFluxFormulas = {"1/t 3O", "0 0"};
+  EXPECT_EQ(captured([&] { ComputeBoundaryFluxFormulas(m.input, m.state); }), "");
+  EXPECT_EQ(m.state.leftBoundaryFlux[0], 0.0);
+  EXPECT_EQ(m.state.diffusionVelocity[0][0], 0.0);
+  EXPECT_EQ(m.state.diffusionVelocity[0][kLast], 0.0);
+  EXPECT_FALSE(m.state.formulas.cached(FormulaKind::BoundaryFlux, 0, 1).valid);
 }
 
 TEST(BoundaryFluxFormulas, EndVelocitiesAreTheFluxesOverTheConcentrations) {
-  TForm1 m;
+  Simulation m;
   buildSample(m);
-  m.boundaryFluxMode = 1;
-  m.currentTime = 100;
-  m.boundaryFluxFormulas = {"2e-12*N1   -1e-12/t", "0 0"};
-  ComputeBoundaryFluxFormulas(m);
-  EXPECT_DOUBLE_EQ(m.leftBoundaryFlux[0], 2e-12 * 0.2);
-  EXPECT_DOUBLE_EQ(m.rightBoundaryFlux[0], -1e-14);
-  EXPECT_EQ(m.diffusionVelocity[0][0], m.leftBoundaryFlux[0] / m.concentration[0][0]);
-  EXPECT_EQ(m.diffusionVelocity[0][kLast], m.rightBoundaryFlux[0] / m.concentration[0][kLast]);
-  EXPECT_EQ(m.diffusionVelocity[1][0], 0.0);
-  EXPECT_EQ(m.diffusionVelocity[1][kLast], 0.0);
-  EXPECT_TRUE(m.boundaryFluxCache[0][1].valid);  // "0" is a constant
+  m.input.boundaryFlux = BoundaryFlux::Formulas;
+  m.state.currentTime = 100;
+  m.input.boundaryFluxFormulas = {"2e-12*N1   -1e-12/t", "0 0"};
+  ComputeBoundaryFluxFormulas(m.input, m.state);
+  EXPECT_DOUBLE_EQ(m.state.leftBoundaryFlux[0], 2e-12 * 0.2);
+  EXPECT_DOUBLE_EQ(m.state.rightBoundaryFlux[0], -1e-14);
+  EXPECT_EQ(m.state.diffusionVelocity[0][0], m.state.leftBoundaryFlux[0] / m.state.concentration[0][0]);
+  EXPECT_EQ(m.state.diffusionVelocity[0][kLast], m.state.rightBoundaryFlux[0] / m.state.concentration[0][kLast]);
+  EXPECT_EQ(m.state.diffusionVelocity[1][0], 0.0);
+  EXPECT_EQ(m.state.diffusionVelocity[1][kLast], 0.0);
+  EXPECT_TRUE(m.state.formulas.cached(FormulaKind::BoundaryFlux, 1, 0).valid);  // "0" is a constant
 }
 
 TEST(BoundaryFluxFormulas, AVelocityBeyondTheLimitIsCutAndItsFluxFollows) {
-  TForm1 m;
+  Simulation m;
   buildSample(m);
-  m.boundaryFluxMode = 1;
-  m.currentTime = 1;
-  m.boundaryFluxFormulas = {"1e30 -1e30", "0 0"};
-  ComputeBoundaryFluxFormulas(m);
-  const double limit = velocityLimit(m.mobility[0][0], m.temperature);
-  EXPECT_EQ(m.diffusionVelocity[0][0], limit);
-  EXPECT_EQ(m.diffusionVelocity[0][kLast], -limit);
-  EXPECT_EQ(m.leftBoundaryFlux[0], limit * m.concentration[0][0]);
-  EXPECT_EQ(m.rightBoundaryFlux[0], -limit * m.concentration[0][kLast]);
+  m.input.boundaryFlux = BoundaryFlux::Formulas;
+  m.state.currentTime = 1;
+  m.input.boundaryFluxFormulas = {"1e30 -1e30", "0 0"};
+  ComputeBoundaryFluxFormulas(m.input, m.state);
+  const double limit = velocityLimit(m.state.mobility[0][0], m.state.temperature);
+  EXPECT_EQ(m.state.diffusionVelocity[0][0], limit);
+  EXPECT_EQ(m.state.diffusionVelocity[0][kLast], -limit);
+  EXPECT_EQ(m.state.leftBoundaryFlux[0], limit * m.state.concentration[0][0]);
+  EXPECT_EQ(m.state.rightBoundaryFlux[0], -limit * m.state.concentration[0][kLast]);
 }
 
 // The selective-oxidation constants of the sample case: D_ox, c_ox, p', p'', M_f.
@@ -88,76 +88,76 @@ double parabolicRate(double surfaceRatio) {
   return (std::pow(0.21, 1.0 / 6) - std::pow(9.1e-14 / (surfaceRatio * surfaceRatio), 1.0 / 6)) * 3 * 4.578e-14;
 }
 
-void buildOxidation(TForm1& m, double surfaceRatio, double stageStep) {
+void buildOxidation(Simulation& m, double surfaceRatio, double stageStep) {
   buildSample(m, surfaceRatio);
-  m.boundaryFluxMode = 2;
-  m.boundaryFluxFormulas = {kOxidation, ""};
-  m.oxideThickness = 1e-5;
-  m.stageTimeStep = stageStep;
+  m.input.boundaryFlux = BoundaryFlux::SelectiveOxidation;
+  m.input.boundaryFluxFormulas = {kOxidation, ""};
+  m.state.oxide.thickness = 1e-5;
+  m.state.stageTimeStep = stageStep;
 }
 
 TEST(BoundaryFluxOxidation, TheScaleGrowsParabolicallyFromTheSurfaceComposition) {
-  TForm1 m;
+  Simulation m;
   buildOxidation(m, 0.2, 1e-3);
-  ComputeBoundaryFluxOxidation(m);
-  EXPECT_EQ(m.oxideDiffusivity, 4.578e-14);
-  EXPECT_EQ(m.oxideMolarConcentration, 8.97e-2);
-  EXPECT_EQ(m.fluxMultiplier, 1.0);
-  EXPECT_NEAR(m.parabolicRateConstant, parabolicRate(0.2), 1e-15 * parabolicRate(0.2));
-  const double flux = 8.97e-2 * m.parabolicRateConstant / 1e-5;  // c_ox kp / xi
-  EXPECT_DOUBLE_EQ(m.rightBoundaryFlux[0], flux);
-  EXPECT_DOUBLE_EQ(m.diffusionVelocity[0][kLast], flux / m.concentration[0][kLast]);
+  ComputeBoundaryFluxOxidation(m.input, m.state);
+  EXPECT_EQ(m.state.oxide.diffusivity, 4.578e-14);
+  EXPECT_EQ(m.state.oxide.molarConcentration, 8.97e-2);
+  EXPECT_EQ(m.state.oxide.fluxMultiplier, 1.0);
+  EXPECT_NEAR(m.state.oxide.parabolicRateConstant, parabolicRate(0.2), 1e-15 * parabolicRate(0.2));
+  const double flux = 8.97e-2 * m.state.oxide.parabolicRateConstant / 1e-5;  // c_ox kp / xi
+  EXPECT_DOUBLE_EQ(m.state.rightBoundaryFlux[0], flux);
+  EXPECT_DOUBLE_EQ(m.state.diffusionVelocity[0][kLast], flux / m.state.concentration[0][kLast]);
   // Only A leaves, and only through the surface.
-  EXPECT_EQ(m.rightBoundaryFlux[1], 0.0);
-  EXPECT_EQ(m.leftBoundaryFlux[0], 0.0);
-  EXPECT_EQ(m.diffusionVelocity[1][kLast], 0.0);
+  EXPECT_EQ(m.state.rightBoundaryFlux[1], 0.0);
+  EXPECT_EQ(m.state.leftBoundaryFlux[0], 0.0);
+  EXPECT_EQ(m.state.diffusionVelocity[1][kLast], 0.0);
 }
 
 TEST(BoundaryFluxOxidation, ANearlyDepletedSurfaceLimitsTheFlux) {
-  TForm1 m;
+  Simulation m;
   // A at 1.05 % of the surface point, just above the 1 % floor.
   buildOxidation(m, 0.0105, 1000);
-  m.diffusionVelocity[0][kLast - 2] = 1e-12;  // fluxes left by an earlier evaluation
-  m.diffusionVelocity[0][kLast - 1] = 3e-12;
-  ComputeBoundaryFluxOxidation(m);
-  const double Y = m.rightBoundaryFlux[0];
+  m.state.diffusionVelocity[0][kLast - 2] = 1e-12;  // fluxes left by an earlier evaluation
+  m.state.diffusionVelocity[0][kLast - 1] = 3e-12;
+  ComputeBoundaryFluxOxidation(m.input, m.state);
+  const double Y = m.state.rightBoundaryFlux[0];
   ASSERT_GT(Y, 0.0);
   ASSERT_LT(Y, 8.97e-2 * parabolicRate(0.0105) / 1e-5);
   // Y is the flux whose divergence takes the surface point to the floor
   // within one stage step.
-  const double* x = m.position.data();
-  const double* c = m.concentration[0];
+  const double* x = m.state.position.data();
+  const double* c = m.state.concentration[0];
   const double divergence =
       EndDerivative('R', x[kLast], x[kLast - 1], x[kLast - 2], Y, c[kLast - 1] * 3e-12, c[kLast - 2] * 1e-12);
-  const double floor = 0.01 * m.totalConcentration[kLast];
+  const double floor = 0.01 * m.state.totalConcentration[kLast];
   EXPECT_NEAR(divergence, (c[kLast] - floor) / 1000, 1e-9 * divergence);
   // kp follows the reduced flux.
-  EXPECT_DOUBLE_EQ(m.parabolicRateConstant, Y * 1e-5 / ((1 - 0.0105) * 8.97e-2));
+  EXPECT_DOUBLE_EQ(m.state.oxide.parabolicRateConstant, Y * 1e-5 / ((1 - 0.0105) * 8.97e-2));
 }
 
 TEST(BoundaryFluxOxidation, ASurfaceBelowTheFloorStopsTheScale) {
-  TForm1 m;
+  Simulation m;
   buildOxidation(m, 0.009, 1);
-  ComputeBoundaryFluxOxidation(m);
-  EXPECT_EQ(m.rightBoundaryFlux[0], 0.0);
-  EXPECT_EQ(m.parabolicRateConstant, 0.0);
-  EXPECT_EQ(m.diffusionVelocity[0][kLast], 0.0);
+  ComputeBoundaryFluxOxidation(m.input, m.state);
+  EXPECT_EQ(m.state.rightBoundaryFlux[0], 0.0);
+  EXPECT_EQ(m.state.oxide.parabolicRateConstant, 0.0);
+  EXPECT_EQ(m.state.diffusionVelocity[0][kLast], 0.0);
 }
 
 TEST(BoundaryFluxOxidation, DepletionClearsTheLeftEndForTheWholeEvaluation) {
-  TForm1 m;
+  Simulation m;
   buildOxidation(m, 0.0105, 1e-3);
-  m.minimalMolarFraction = 0.05;  // the surface ratio of A is below it
-  m.leftBoundaryFlux = {1e-12, -1e-12};
-  m.diffusionVelocity[0][0] = 1e-6;
-  m.diffusionVelocity[1][0] = -1e-6;
-  ComputeBoundaryFluxOxidation(m);
-  EXPECT_EQ(m.leftBoundaryFlux[0], 0.0);
-  EXPECT_EQ(m.leftBoundaryFlux[1], 0.0);
-  EXPECT_EQ(m.diffusionVelocity[0][0], 0.0);
-  EXPECT_EQ(m.diffusionVelocity[1][0], 0.0);
+  m.input.minimalMolarFraction = 0.05;  // the surface ratio of A is below it
+  m.state.leftBoundaryFlux = {1e-12, -1e-12};
+  m.state.diffusionVelocity[0][0] = 1e-6;
+  m.state.diffusionVelocity[1][0] = -1e-6;
+  ComputeBoundaryFluxOxidation(m.input, m.state);
+  EXPECT_EQ(m.state.leftBoundaryFlux[0], 0.0);
+  EXPECT_EQ(m.state.leftBoundaryFlux[1], 0.0);
+  EXPECT_EQ(m.state.diffusionVelocity[0][0], 0.0);
+  EXPECT_EQ(m.state.diffusionVelocity[1][0], 0.0);
   // The oxidation itself goes on: the surface flux is set again.
-  EXPECT_GT(m.rightBoundaryFlux[0], 0.0);
+  EXPECT_GT(m.state.rightBoundaryFlux[0], 0.0);
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ TEST(CuFeNi, DiffusivitiesAtOnceGiveEachCoefficientBitForBit) {
   for (std::size_t k = 0; k < c.x.size(); ++k) {
     const CuFeNiDiffusivities D = cuFeNiDiffusivities(c.x[k], c.y[k]);
     for (int i = 0; i < 3; ++i)
-      ASSERT_EQ(bitsOf(D.D[i]), bitsOf(cuFeNiDiffusivity(i, c.x[k], c.y[k])))
+      ASSERT_EQ(bitsOf(D.D[i]), bitsOf(test::cuFeNiDiffusivity(i, c.x[k], c.y[k])))
           << "i " << i << " a " << c.x[k] << " b " << c.y[k];
   }
 }

@@ -29,10 +29,10 @@ struct Balance {
   double sum = 0;
   double scale = 0;
 };
-Balance cellBalance(const TForm1& m, int i) {
+Balance cellBalance(const Simulation& m, int i) {
   Balance b;
-  for (int k = 0; k < m.pointCount; ++k) {
-    const double term = cellWidth(m, k) * m.concentrationRate[i][k];
+  for (int k = 0; k < m.input.pointCount; ++k) {
+    const double term = cellWidth(m.input, m.state, k) * m.state.concentrationRate[i][k];
     b.sum += term;
     b.scale = std::fmax(b.scale, std::fabs(term));
   }
@@ -49,30 +49,30 @@ TEST(FaceFluxes, EveryModeBalancesItsCellsAndCarriesNoVolume) {
   WriteSampleFiles();
   for (const test::SolverCase& solverCase : test::solverCases()) {
     SCOPED_TRACE(solverCase.name);
-    TForm1 m;
+    Simulation m;
     test::loadSolverCase(m, solverCase);
-    m.differenceScheme = 3;
-    EvaluateDerivative(m);
-    EvaluateDerivative(m);
-    for (int i = 0; i < m.componentCount; ++i) {
+    m.input.differenceScheme = DifferenceScheme::Conservative;
+    EvaluateDerivative(m.input, m.state);
+    EvaluateDerivative(m.input, m.state);
+    for (int i = 0; i < m.input.componentCount; ++i) {
       const Balance b = cellBalance(m, i);
       ASSERT_GT(b.scale, 0.0) << "component " << i + 1 << " does not move";
-      EXPECT_NEAR(b.sum, m.wallInflowRate[static_cast<std::size_t>(i)], 1e-12 * b.scale) << "component " << i + 1;
-      if (m.boundaryFluxMode == 0) {
-        EXPECT_EQ(m.wallInflowRate[static_cast<std::size_t>(i)], 0.0);
+      EXPECT_NEAR(b.sum, m.state.wallInflowRate[static_cast<std::size_t>(i)], 1e-12 * b.scale) << "component " << i + 1;
+      if (m.input.boundaryFlux == BoundaryFlux::None) {
+        EXPECT_EQ(m.state.wallInflowRate[static_cast<std::size_t>(i)], 0.0);
       }
     }
-    if (m.darkenVelocityOn == 0) continue;
-    for (int k = 0; k + 1 < m.pointCount; ++k) {
+    if (m.input.darkenVelocityOn == 0) continue;
+    for (int k = 0; k + 1 < m.input.pointCount; ++k) {
       // The scale is that of the two parts of each flux, c_i v_i and c_i v^D:
       // where the components drift together they nearly cancel.
       double volume = 0, scale = 0;
-      for (int i = 0; i < m.componentCount; ++i) {
-        const double Omega = 0.5 * (m.partialMolarVolume[i][k] + m.partialMolarVolume[i][k + 1]);
-        const double c = 0.5 * (m.concentration[i][k] + m.concentration[i][k + 1]);
-        volume += Omega * m.faceFlux[i][k];
-        scale = std::fmax(scale, std::fabs(Omega * m.faceFlux[i][k]) +
-                                     Omega * c * std::fabs(m.faceDarkenVelocity[static_cast<std::size_t>(k)]));
+      for (int i = 0; i < m.input.componentCount; ++i) {
+        const double Omega = 0.5 * (m.state.partialMolarVolume[i][k] + m.state.partialMolarVolume[i][k + 1]);
+        const double c = 0.5 * (m.state.concentration[i][k] + m.state.concentration[i][k + 1]);
+        volume += Omega * m.state.faceFlux[i][k];
+        scale = std::fmax(scale, std::fabs(Omega * m.state.faceFlux[i][k]) +
+                                     Omega * c * std::fabs(m.state.faceDarkenVelocity[static_cast<std::size_t>(k)]));
       }
       ASSERT_LE(std::fabs(volume), 1e-12 * scale) << "face " << k;
     }
@@ -86,17 +86,17 @@ TEST(FaceFluxes, EveryModeBalancesItsCellsAndCarriesNoVolume) {
 TEST(FaceFluxes, EqualDiffusivitiesGiveTheThreePointLaplacian) {
   const double D = 2e-9, width = 0.01;
   const int n = 21;
-  TForm1 m;
+  Simulation m;
   buildModel(m, 2, uniformGrid(n, width));
-  m.diffusivityFormulas = {"2e-9", "2e-9"};
-  m.darkenVelocityOn = 1;
-  m.differenceScheme = 3;
+  m.input.diffusivityFormulas = {"2e-9", "2e-9"};
+  m.input.darkenVelocityOn = 1;
+  m.input.differenceScheme = DifferenceScheme::Conservative;
   setProfile(m, [&](int i, double x) {
     const double n1 = 0.5 + 0.3 * std::sin(3.0 * x / width);
     return i == 0 ? n1 : 1 - n1;
   });
-  const std::vector<double> c0(m.concentration[0], m.concentration[0] + n);
-  EvaluateDerivative(m);
+  const std::vector<double> c0(m.state.concentration[0], m.state.concentration[0] + n);
+  EvaluateDerivative(m.input, m.state);
   const double h = width / (n - 1);
   std::vector<double> expected;
   double scale = 0;
@@ -107,38 +107,38 @@ TEST(FaceFluxes, EqualDiffusivitiesGiveTheThreePointLaplacian) {
     expected.push_back(D * (left + right) / (h * w));
     scale = std::fmax(scale, std::fabs(expected.back()));
   }
-  for (int k = 0; k < n; ++k) EXPECT_NEAR(m.concentrationRate[0][k], expected[k], 1e-9 * scale) << "point " << k;
-  for (int k = 0; k + 1 < n; ++k) EXPECT_NEAR(m.faceDarkenVelocity[static_cast<std::size_t>(k)], 0.0, 1e-18);
-  EXPECT_EQ(m.concentration[0][0], c0[0]) << "the ends keep their own composition";
-  EXPECT_EQ(m.concentration[0][n - 1], c0[n - 1]);
+  for (int k = 0; k < n; ++k) EXPECT_NEAR(m.state.concentrationRate[0][k], expected[k], 1e-9 * scale) << "point " << k;
+  for (int k = 0; k + 1 < n; ++k) EXPECT_NEAR(m.state.faceDarkenVelocity[static_cast<std::size_t>(k)], 0.0, 1e-18);
+  EXPECT_EQ(m.state.concentration[0][0], c0[0]) << "the ends keep their own composition";
+  EXPECT_EQ(m.state.concentration[0][n - 1], c0[n - 1]);
 }
 
 // The closed-sample rule of the point schemes leaves the end points without
 // coefficients; the face fluxes need them wherever the end face carries a
 // gradient, and nowhere the profile is flat.
 TEST(FaceFluxes, CoefficientsAtEveryPointOfAFaceWithAGradient) {
-  for (Switch scheme : {Switch{0}, Switch{3}}) {
+  for (DifferenceScheme scheme : {DifferenceScheme::Central, DifferenceScheme::Conservative}) {
     SCOPED_TRACE(static_cast<int>(scheme));
-    TForm1 m;
+    Simulation m;
     buildModel(m, 2, uniformGrid(11, 0.01));
-    m.diffusivityFormulas = {"1e-9", "3e-9"};
-    m.differenceScheme = scheme;
+    m.input.diffusivityFormulas = {"1e-9", "3e-9"};
+    m.input.differenceScheme = scheme;
     // A step between points 0 and 1, flat from 1 to 7, a step between 7 and 8.
     setProfile(m, [](int i, double x) {
       const double n1 = x < 0.0005 ? 0.7 : x < 0.0075 ? 0.5 : 0.3;
       return i == 0 ? n1 : 1 - n1;
     });
-    EvaluateDerivative(m);
-    if (scheme == 3) {
-      EXPECT_GT(m.mobility[0][0], 0.0);
-      EXPECT_GT(m.mobility[1][0], 0.0);
-      EXPECT_GT(m.mobility[0][7], 0.0);
-      EXPECT_GT(m.mobility[0][8], 0.0);
-      EXPECT_EQ(m.mobility[0][4], 0.0) << "flat on both sides";
-      EXPECT_EQ(m.mobility[0][10], 0.0) << "a flat end";
+    EvaluateDerivative(m.input, m.state);
+    if (scheme == DifferenceScheme::Conservative) {
+      EXPECT_GT(m.state.mobility[0][0], 0.0);
+      EXPECT_GT(m.state.mobility[1][0], 0.0);
+      EXPECT_GT(m.state.mobility[0][7], 0.0);
+      EXPECT_GT(m.state.mobility[0][8], 0.0);
+      EXPECT_EQ(m.state.mobility[0][4], 0.0) << "flat on both sides";
+      EXPECT_EQ(m.state.mobility[0][10], 0.0) << "a flat end";
     } else {
-      EXPECT_EQ(m.mobility[0][0], 0.0) << "the point schemes keep their rule";
-      EXPECT_GT(m.mobility[0][1], 0.0);
+      EXPECT_EQ(m.state.mobility[0][0], 0.0) << "the point schemes keep their rule";
+      EXPECT_GT(m.state.mobility[0][1], 0.0);
     }
   }
 }
@@ -152,47 +152,47 @@ TEST(FaceFluxes, OxidisingSurfaceKeepsTheEndCellAboveOnePercent) {
   WriteSampleFiles();
   for (double thickness : {1e-12, 1e-2}) {
     SCOPED_TRACE(thickness);
-    TForm1 m;
+    Simulation m;
     for (const test::SolverCase& solverCase : test::solverCases())
       if (solverCase.name == "selective oxidation") test::loadSolverCase(m, solverCase);
-    ASSERT_EQ(m.boundaryFluxMode, 2);
-    m.differenceScheme = 3;
-    m.oxideThickness = thickness;  // a thin scale takes much more
-    EvaluateDerivative(m);
-    const int last = m.pointCount - 1;
-    const double unlimited = m.oxideMolarConcentration * m.parabolicRateConstant / thickness;
-    const double after = m.concentration[0][last] + m.stageTimeStep * m.concentrationRate[0][last];
-    const double floor = 0.01 * m.totalConcentration[static_cast<std::size_t>(last)];
-    EXPECT_GE(m.rightBoundaryFlux[0], 0.0);
+    ASSERT_EQ(m.input.boundaryFlux, BoundaryFlux::SelectiveOxidation);
+    m.input.differenceScheme = DifferenceScheme::Conservative;
+    m.state.oxide.thickness = thickness;  // a thin scale takes much more
+    EvaluateDerivative(m.input, m.state);
+    const int last = m.input.pointCount - 1;
+    const double unlimited = m.state.oxide.molarConcentration * m.state.oxide.parabolicRateConstant / thickness;
+    const double after = m.state.concentration[0][last] + m.state.stageTimeStep * m.state.concentrationRate[0][last];
+    const double floor = 0.01 * m.state.totalConcentration[static_cast<std::size_t>(last)];
+    EXPECT_GE(m.state.rightBoundaryFlux[0], 0.0);
     if (thickness < 1e-6) {
       EXPECT_NEAR(after, floor, 1e-9 * floor) << "the limit binds";
     } else {
-      EXPECT_DOUBLE_EQ(m.rightBoundaryFlux[0], unlimited) << "the limit does not bind";
+      EXPECT_DOUBLE_EQ(m.state.rightBoundaryFlux[0], unlimited) << "the limit does not bind";
       EXPECT_GT(after, floor);
     }
-    for (int i = 1; i < m.componentCount; ++i)
-      EXPECT_EQ(m.wallInflowRate[static_cast<std::size_t>(i)], 0.0) << "only component 1 leaves";
+    for (int i = 1; i < m.input.componentCount; ++i)
+      EXPECT_EQ(m.state.wallInflowRate[static_cast<std::size_t>(i)], 0.0) << "only component 1 leaves";
   }
 }
 
 // The drift of the lattice: the face values at the faces, linear between
 // them, toward 0 at a closed end, and the input's sigma velocity on top.
 TEST(FaceFluxes, LatticeDriftInterpolatesTheFacesAndAddsSigma) {
-  TForm1 m;
+  Simulation m;
   buildModel(m, 2, {0.0, 1.0, 3.0, 4.0});
-  m.darkenVelocityOn = 1;
-  m.faceDarkenVelocity = {2.0, 4.0, 8.0, 0.0};  // faces at 0.5, 2, 3.5
-  EXPECT_DOUBLE_EQ(latticeDriftAt(m, 0.5), 2.0);
-  EXPECT_DOUBLE_EQ(latticeDriftAt(m, 2.0), 4.0);
-  EXPECT_DOUBLE_EQ(latticeDriftAt(m, 2.75), 6.0);
-  EXPECT_DOUBLE_EQ(latticeDriftAt(m, 0.25), 1.0) << "halfway to a closed end";
-  EXPECT_DOUBLE_EQ(latticeDriftAt(m, -1.0), 0.0) << "outside counts as the end";
-  m.boundaryFluxMode = 1;
-  EXPECT_DOUBLE_EQ(latticeDriftAt(m, 3.9), 8.0) << "held toward an open end";
-  m.sigmaVelocity = {1.0, 1.0, 3.0, 3.0};
-  EXPECT_DOUBLE_EQ(latticeDriftAt(m, 2.0), 4.0 + 2.0);
-  m.darkenVelocityOn = 0;
-  EXPECT_DOUBLE_EQ(latticeDriftAt(m, 2.0), 2.0) << "no Darken velocity: sigma alone";
+  m.input.darkenVelocityOn = 1;
+  m.state.faceDarkenVelocity = {2.0, 4.0, 8.0, 0.0};  // faces at 0.5, 2, 3.5
+  EXPECT_DOUBLE_EQ(latticeDriftAt(m.input, m.state, 0.5), 2.0);
+  EXPECT_DOUBLE_EQ(latticeDriftAt(m.input, m.state, 2.0), 4.0);
+  EXPECT_DOUBLE_EQ(latticeDriftAt(m.input, m.state, 2.75), 6.0);
+  EXPECT_DOUBLE_EQ(latticeDriftAt(m.input, m.state, 0.25), 1.0) << "halfway to a closed end";
+  EXPECT_DOUBLE_EQ(latticeDriftAt(m.input, m.state, -1.0), 0.0) << "outside counts as the end";
+  m.input.boundaryFlux = BoundaryFlux::Formulas;
+  EXPECT_DOUBLE_EQ(latticeDriftAt(m.input, m.state, 3.9), 8.0) << "held toward an open end";
+  m.state.sigmaVelocity = {1.0, 1.0, 3.0, 3.0};
+  EXPECT_DOUBLE_EQ(latticeDriftAt(m.input, m.state, 2.0), 4.0 + 2.0);
+  m.input.darkenVelocityOn = 0;
+  EXPECT_DOUBLE_EQ(latticeDriftAt(m.input, m.state, 2.0), 2.0) << "no Darken velocity: sigma alone";
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ std::vector<std::string> sampleActivityFormulas() {
 
 // A smooth ternary profile on 41 points: N_1 falls from 0.7 to 0.1 and N_2
 // rises from 0.1 to 0.6 across the sample.
-void buildTernary(TForm1& m) {
+void buildTernary(Simulation& m) {
   buildModel(m, 3, uniformGrid(41, 0.004));
   setProfile(m, [](int i, double x) {
     const double s = 0.5 + 0.5 * std::tanh((x - 0.002) / 0.0007);
@@ -42,8 +42,8 @@ void buildTernary(TForm1& m) {
   // The molar-ratio gradients, as the evaluation forms them before this step.
   for (int i = 0; i < 3; ++i)
     for (int k = 1; k < 40; ++k)
-      m.molarRatioGradient[i][k] =
-          (m.molarRatio[i][k + 1] - m.molarRatio[i][k - 1]) / (m.position[k + 1] - m.position[k - 1]);
+      m.state.molarRatioGradient[i][k] = (m.state.molarRatio[i][k + 1] - m.state.molarRatio[i][k - 1]) /
+                                         (m.state.position[k + 1] - m.state.position[k - 1]);
 }
 
 TEST(FeNiCr, InteractionParametersAt1273K) {
@@ -58,35 +58,36 @@ TEST(FeNiCr, InteractionParametersAt1273K) {
 TEST(FeNiCr, AgreesWithTheSampleActivitiesFile) {
   const std::vector<std::string> formulas = sampleActivityFormulas();
   ASSERT_EQ(formulas.size(), 9u);
-  TForm1 m;
+  Simulation m;
   buildModel(m, 3, uniformGrid(3, 0.01));
   const FeNiCrParameters P = feNiCrParameters(1273);
   const double compositions[][2] = {{0.7, 0.2}, {0.5, 0.3}, {0.3, 0.1}, {0.1, 0.8}, {0.45, 0.45}, {0.05, 0.05}};
   for (const auto& [x, y] : compositions) {
-    m.molarRatio[0][1] = x;
-    m.molarRatio[1][1] = y;
-    m.molarRatio[2][1] = 1 - x - y;
+    m.state.molarRatio[0][1] = x;
+    m.state.molarRatio[1][1] = y;
+    m.state.molarRatio[2][1] = 1 - x - y;
     const FeNiCrPhi phi = feNiCrPotentialDerivatives(P, 1273, x, y);
     for (int q = 0; q < 3; ++q)
       for (int l = 0; l < 3; ++l) {
-        m.evaluateFormula(5, q, formulas[static_cast<std::size_t>(q * 3 + l)], 1, l);
+        const double value =
+            m.state.formula(FormulaKind::Activity, q, l, formulas[static_cast<std::size_t>(q * 3 + l)], 1);
         const double expected = l < 2 ? phi[q][l] : 0.0;
-        EXPECT_NEAR(m.formulaValue, expected, 1e-9 * std::fabs(expected)) << x << " " << y << " " << q << l;
+        EXPECT_NEAR(value, expected, 1e-9 * std::fabs(expected)) << x << " " << y << " " << q << l;
       }
   }
 }
 
 TEST(FeNiCr, BuiltInModelAndFileFormulasGiveTheSameGradients) {
-  TForm1 builtIn, fromFile;
+  Simulation builtIn, fromFile;
   buildTernary(builtIn);
   buildTernary(fromFile);
-  fromFile.activityFormulas = sampleActivityFormulas();
-  ComputePotentialGradientsFeNiCr(builtIn);
-  ComputePotentialGradientsFromFile(fromFile);
+  fromFile.input.activityFormulas = sampleActivityFormulas();
+  ComputePotentialGradientsFeNiCr(builtIn.input, builtIn.state);
+  ComputePotentialGradientsFromFile(fromFile.input, fromFile.state);
   for (int q = 0; q < 3; ++q)
     for (int k = 0; k < 41; ++k) {
-      const double expected = builtIn.chemicalPotentialGradient[q][k];
-      EXPECT_NEAR(fromFile.chemicalPotentialGradient[q][k], expected, 1e-9 * std::fabs(expected) + 1e-6)
+      const double expected = builtIn.state.chemicalPotentialGradient[q][k];
+      EXPECT_NEAR(fromFile.state.chemicalPotentialGradient[q][k], expected, 1e-9 * std::fabs(expected) + 1e-6)
           << q << " " << k;
     }
 }
@@ -132,39 +133,39 @@ TEST(CuFeNi, PotentialDerivativesFollowTheFit) {
 
 TEST(PotentialGradients, EveryModeLeavesBothEndsAtZero) {
   for (int mode = 1; mode <= 3; ++mode) {
-    TForm1 m;
+    Simulation m;
     buildTernary(m);
-    m.activityFormulas = sampleActivityFormulas();
-    m.chemicalPotentialGradient.fill(1.0);
-    if (mode == 1) ComputePotentialGradientsCuFeNi(m);
-    if (mode == 2) ComputePotentialGradientsFeNiCr(m);
-    if (mode == 3) ComputePotentialGradientsFromFile(m);
+    m.input.activityFormulas = sampleActivityFormulas();
+    m.state.chemicalPotentialGradient.fill(1.0);
+    if (mode == 1) ComputePotentialGradientsCuFeNi(m.input, m.state);
+    if (mode == 2) ComputePotentialGradientsFeNiCr(m.input, m.state);
+    if (mode == 3) ComputePotentialGradientsFromFile(m.input, m.state);
     for (int q = 0; q < 3; ++q) {
-      EXPECT_EQ(m.chemicalPotentialGradient[q][0], 0.0) << mode;
-      EXPECT_EQ(m.chemicalPotentialGradient[q][40], 0.0) << mode;
-      EXPECT_NE(m.chemicalPotentialGradient[q][20], 1.0) << mode;
+      EXPECT_EQ(m.state.chemicalPotentialGradient[q][0], 0.0) << mode;
+      EXPECT_EQ(m.state.chemicalPotentialGradient[q][40], 0.0) << mode;
+      EXPECT_NE(m.state.chemicalPotentialGradient[q][20], 1.0) << mode;
     }
   }
 }
 
 TEST(PotentialGradients, FileFormulasAreNotEvaluatedWhereTheProfileIsFlat) {
-  TForm1 m;
+  Simulation m;
   buildModel(m, 2, uniformGrid(5, 0.01));
   setProfile(m, [](int i, double) { return i == 0 ? 0.3 : 0.7; });
-  m.activityFormulas = {"N1*3O", "1", "2", "3"};
-  m.chemicalPotentialGradient.fill(7.0);
+  m.input.activityFormulas = {"N1*3O", "1", "2", "3"};
+  m.state.chemicalPotentialGradient.fill(7.0);
   testing::internal::CaptureStdout();
-  ComputePotentialGradientsFromFile(m);
+  ComputePotentialGradientsFromFile(m.input, m.state);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(m.chemicalPotentialGradient[0][2], 7.0);  // kept from before
-  EXPECT_FALSE(m.activityFormulaCache[0][1].valid);
+  EXPECT_EQ(m.state.chemicalPotentialGradient[0][2], 7.0);  // kept from before
+  EXPECT_FALSE(m.state.formulas.cached(FormulaKind::Activity, 0, 1).valid);
 }
 
 TEST(PotentialGradients, BuiltInModelsNeedThreeComponents) {
-  TForm1 m;
+  Simulation m;
   buildModel(m, 2, uniformGrid(5, 0.01));
-  EXPECT_THROW(ComputePotentialGradientsCuFeNi(m), FatalModelError);
-  EXPECT_THROW(ComputePotentialGradientsFeNiCr(m), FatalModelError);
+  EXPECT_THROW(ComputePotentialGradientsCuFeNi(m.input, m.state), FatalModelError);
+  EXPECT_THROW(ComputePotentialGradientsFeNiCr(m.input, m.state), FatalModelError);
 }
 
 }  // namespace

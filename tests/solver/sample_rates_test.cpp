@@ -49,14 +49,14 @@ TextList computeRates() {
   TextList lines;
   lines.add("# math library " + test::mathLibraryFingerprint());
   for (const test::SolverCase& solverCase : test::solverCases()) {
-    TForm1 m;
+    Simulation m;
     test::loadSolverCase(m, solverCase);
-    EvaluateDerivative(m);
-    EvaluateDerivative(m);
+    EvaluateDerivative(m.input, m.state);
+    EvaluateDerivative(m.input, m.state);
     lines.add("# " + solverCase.name);
-    for (int i = 0; i < m.componentCount; ++i) {
+    for (int i = 0; i < m.input.componentCount; ++i) {
       std::string line;
-      for (int k = 0; k < m.pointCount; ++k) line += (k ? " " : "") + exact(m.concentrationRate[i][k]);
+      for (int k = 0; k < m.input.pointCount; ++k) line += (k ? " " : "") + exact(m.state.concentrationRate[i][k]);
       lines.add(line);
     }
   }

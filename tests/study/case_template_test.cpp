@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "model/errors.h"
-#include "model/tform1.h"
+#include "run/simulation.h"
 #include "study/case_template.h"
 #include "support/case_file.h"
 #include "support/test_files.h"
@@ -51,15 +51,26 @@ TEST_F(CaseTemplate, OverridesAndParametersRenderTheCaseThatLoads) {
   EXPECT_EQ(rendered.sideFiles[0].lines[3], "2e-3*exp(-150000/(8.314*T))");
 
   const std::string path = writeRenderedCase(rendered, "out/case");
-  TForm1 model;
-  model.sideFileDirectory = "out/case";
-  model.load(path);
+  const Case model = loadCase(path, {.sideFileDirectory = "out/case"});
   EXPECT_EQ(model.temperature, 1373);
   EXPECT_EQ(model.endTime, 3600);
-  EXPECT_DOUBLE_EQ(
-      model.position[static_cast<std::size_t>(model.pointCount) - 1] + model.sampleWidth / model.pointCount, 0.004);
-  EXPECT_DOUBLE_EQ(model.molarRatio[0][0], 0.1);
+  EXPECT_DOUBLE_EQ(model.initial.position[static_cast<std::size_t>(model.pointCount) - 1] +
+                       model.initial.sampleWidth / model.pointCount,
+                   0.004);
+  EXPECT_DOUBLE_EQ(model.initial.molarRatio[0][0], 0.1);
   EXPECT_EQ(model.diffusivityFormulas[0], "1e-9");
+
+  // Held in memory, the rendered case loads as the written one: the same
+  // values from the same bytes, named as the written files.
+  const Case inMemory = loadRenderedCase(rendered, "out/case");
+  EXPECT_EQ(inMemory.dataFileName, path);
+  ASSERT_EQ(inMemory.inputFiles.size(), model.inputFiles.size());
+  for (std::size_t f = 0; f < model.inputFiles.size(); ++f) {
+    EXPECT_EQ(inMemory.inputFiles[f].path, model.inputFiles[f].path);
+    EXPECT_EQ(inMemory.inputFiles[f].sha256, model.inputFiles[f].sha256);
+  }
+  EXPECT_EQ(inMemory.diffusivityFile.lines.lines(), model.diffusivityFile.lines.lines());
+  EXPECT_EQ(inMemory.initial.position, model.initial.position);
   // The user's files are left as they were.
   EXPECT_NE(test::readBytes("couple.dfv").find("{{D1}}"), std::string::npos);
   EXPECT_NE(test::readBytes("case.dat").find("{{T}}"), std::string::npos);
@@ -112,6 +123,52 @@ TEST(CaseTemplateArguments, ParsesSetAndParamAndNamesWhatIsWrong) {
   EXPECT_NE(test::messageOf<InputError>([] { parseCaseParameter("2x=1"); }).find("expected NAME=VALUE"),
             std::string::npos);
   EXPECT_NE(test::messageOf<InputError>([] { parseCaseParameter("x="); }).find("must be one line"), std::string::npos);
+}
+
+// A rendered case held in memory is refused with the very message a load of
+// its written files gives: the same file, line and text.
+TEST_F(CaseTemplate, ARenderedCaseInMemoryIsRefusedAsItsWrittenFilesAre) {
+  file_.value("D8") = "{{T}}";
+  auto parameters = all_;
+  parameters.push_back({"T", "hot"});
+  const RenderedCase rendered = render({}, parameters);
+  writeRenderedCase(rendered, "out/case");
+  const std::string fromDisk =
+      test::messageOf<InputError>([] { loadCase("out/case/case.dat", {.sideFileDirectory = "out/case"}); });
+  EXPECT_NE(fromDisk.find("out/case/case.dat, line"), std::string::npos) << fromDisk;
+  EXPECT_NE(fromDisk.find("\"hot\" is not a real number"), std::string::npos) << fromDisk;
+  EXPECT_EQ(test::messageOf<InputError>([&] { loadRenderedCase(rendered, "out/case"); }), fromDisk);
+
+  // A side file with too few formulas: the same fatal text and detail.
+  test::writeLines("couple.dfv", {"# component 1", "{{D1}}"});
+  const RenderedCase shortSide = render({}, {{"D1", "1e-9"}, {"T", "1373"}});
+  writeRenderedCase(shortSide, "short/case");
+  const auto detailOf = [](auto load) {
+    try {
+      load();
+    } catch (const FatalModelError& error) {
+      return std::string(error.what()) + " | " + error.detail();
+    }
+    return std::string("loaded");
+  };
+  const std::string fatal = detailOf([] { loadCase("short/case/case.dat", {.sideFileDirectory = "short/case"}); });
+  EXPECT_NE(fatal.find("holds only 1 of the 2 formula lines"), std::string::npos) << fatal;
+  EXPECT_EQ(detailOf([&] { loadRenderedCase(shortSide, "short/case"); }), fatal);
+}
+
+// A template reads its files once: every later rendering (a fit renders one
+// per trial point) is made from what it read, whatever the disk holds now.
+TEST_F(CaseTemplate, ATemplateReadsItsFilesOnce) {
+  file_.write("case.dat");
+  const torvex::CaseTemplate caseTemplate("case.dat");
+  const RenderedCase first = caseTemplate.render({}, all_);
+  test::writeLines("couple.dfv", {"# changed", "1", "# on disk", "2"});
+  std::filesystem::remove("case.dat");
+  const RenderedCase second = caseTemplate.render({}, all_);
+  EXPECT_EQ(second.dataFile.lines, first.dataFile.lines);
+  ASSERT_EQ(second.sideFiles.size(), 1u);
+  EXPECT_EQ(second.sideFiles[0].lines, first.sideFiles[0].lines);
+  EXPECT_EQ(second.sideFiles[0].lines[1], "1e-9");
 }
 
 }  // namespace

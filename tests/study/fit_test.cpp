@@ -2,7 +2,11 @@
 // known diffusivities from profiles made by a run with them (Slow...: whole
 // fits, left out of the sanitizer stage).
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -15,9 +19,10 @@
 #include "model/heat_treatment.h"
 #include "model/measured_profile.h"
 #include "model/number_format.h"
-#include "model/tform1.h"
+#include "results/units.h"
 #include "run/integrator.h"
 #include "run/refresh.h"
+#include "run/simulation.h"
 #include "study/case_template.h"
 #include "study/fit.h"
 #include "study/fit_config.h"
@@ -72,34 +77,35 @@ void writeMeasured(const std::string& dataFile, const std::vector<CaseParameter>
                    const char* schedule = nullptr) {
   const RenderedCase rendered = renderCase(dataFile, {{DataKey::D1, "0 " + formatGeneral(time)}}, parameters);
   const std::string path = writeRenderedCase(rendered, "truth");
-  TForm1 model;
-  model.sideFileDirectory = "truth";
+  Simulation model;
   model.resultsDirectory = "truth/results";
-  model.load(path);
+  model.load(path, {.sideFileDirectory = "truth"});
   if (schedule != nullptr)
-    model.temperatureSchedule = std::make_shared<const TemperatureSchedule>(parseSchedule(schedule, "truth.csv"));
+    model.input.heatTreatment.schedule =
+        std::make_shared<const TemperatureSchedule>(parseSchedule(schedule, "truth.csv"));
   DirectRunHost host(model);
   const RunSummary summary = Execute(model, host);
   ASSERT_EQ(summary.end, RunEnd::Completed);
   std::mt19937 random(20261208);
   std::normal_distribution<double> gauss(0.0, noise);
-  const int r = model.componentCount;
+  const int r = model.input.componentCount;
   std::string text = "x_um";
   for (int c = 1; c <= r; ++c) text += ",N" + std::to_string(c) + "_at_pct";
   text += "\n";
-  const double left = model.position.front() + 0.1 * model.sampleWidth;
-  const double span = 0.8 * model.sampleWidth;
+  const double left = model.state.position.front() + 0.1 * model.input.initial.sampleWidth;
+  const double span = 0.8 * model.input.initial.sampleWidth;
   for (int k = 0; k < count; ++k) {
     const double x = left + span * k / (count - 1);
     text += formatGeneral(x * 1e4 - shiftUm);
     for (int c = 0; c < r; ++c) {
       std::vector<double> percent;
-      for (int p = 0; p < model.pointCount; ++p) {
+      for (int p = 0; p < model.input.pointCount; ++p) {
         double total = 0;
-        for (int j = 0; j < r; ++j) total += model.concentration[j][p];
-        percent.push_back(100 * model.concentration[c][p] / total);
+        for (int j = 0; j < r; ++j) total += model.state.concentration[j][p];
+        percent.push_back(100 * model.state.concentration[c][p] / total);
       }
-      text += "," + formatGeneral(InterpolateLinear(model.position, percent, x) + (noise > 0 ? gauss(random) : 0.0));
+      text +=
+          "," + formatGeneral(InterpolateLinear(model.state.position, percent, x) + (noise > 0 ? gauss(random) : 0.0));
     }
     text += "\n";
   }
@@ -282,8 +288,8 @@ TEST_F(FitHeatTreatment, OneRunServesEveryMeasuredTime) {
       "[[parameter]]\nname = \"DB\"\ninitial = 5e-11\n[[profile]]\nfile = \"early.csv\"\ntime = 1800\n";
   writeText("one.toml", head);
   writeText("two.toml", head + "[[profile]]\nfile = \"measured.csv\"\ntime = 3600\n");
-  const FitResult one = runFit(readFitConfig("one.toml"), {1, nullptr, {}, {}});
-  const FitResult two = runFit(readFitConfig("two.toml"), {1, nullptr, {}, {}});
+  const FitResult one = runFit(readFitConfig("one.toml"), {1, nullptr, {}});
+  const FitResult two = runFit(readFitConfig("two.toml"), {1, nullptr, {}});
   EXPECT_EQ(two.runs, one.runs);
   std::vector<double> early;
   for (const ResidualRow& row : two.residuals)
@@ -297,6 +303,57 @@ TEST_F(FitHeatTreatment, OneRunServesEveryMeasuredTime) {
   EXPECT_LT(largest, 1e-6);
   // The late profile is the end of the run, not the early one again.
   EXPECT_NE(two.residuals.back().simulated, early.back());
+}
+
+// A fit renders and loads every trial case in memory and its runs write no
+// results: while it iterates, nothing appears in the working directory or
+// in the temporary directory.
+class FitInMemory : public FitCase {};
+
+TEST_F(FitInMemory, EvaluationsTouchNoFile) {
+  namespace fs = std::filesystem;
+  const fs::path temporary = dir.path() / "tmp";
+  fs::create_directory(temporary);
+  struct TemporaryDirectory {
+    std::string previous;
+    bool had = false;
+    explicit TemporaryDirectory(const fs::path& path) {
+      if (const char* value = std::getenv("TMPDIR")) {
+        previous = value;
+        had = true;
+      }
+      ::setenv("TMPDIR", path.c_str(), 1);
+    }
+    ~TemporaryDirectory() {
+      if (had)
+        ::setenv("TMPDIR", previous.c_str(), 1);
+      else
+        ::unsetenv("TMPDIR");
+    }
+  } tmpdir(temporary);
+  const auto listing = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) names.push_back(entry.path().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  writeText("fit.toml", kBinaryFit);
+  const FitConfig config = readFitConfig("fit.toml");
+  const std::vector<std::string> before = listing();
+  // Two iterations of the minimiser, each with its Jacobian's runs.
+  int iterations = 0;
+  std::atomic<bool> stop{false};
+  FitOptions options;
+  options.interrupt = &stop;
+  options.progress = [&](int iteration, double, double, const std::vector<double>&) {
+    ++iterations;
+    EXPECT_EQ(listing(), before) << "after iteration " << iteration;
+    if (iteration >= 2) stop = true;
+  };
+  const FitResult result = runFit(config, options);
+  EXPECT_GT(result.runs, 4);
+  EXPECT_GE(iterations, 2);
+  EXPECT_EQ(listing(), before);
 }
 
 // A fit's runs follow its schedule: profiles measured after a ramp and hold
@@ -314,22 +371,22 @@ TEST_F(FitHeatTreatment, RunsFollowTheSchedule) {
   writeText("file.toml", "schedule = \"anneal.csv\"\n" + fit);
   writeText("none.toml", fit);
   for (const char* name : {"rows.toml", "file.toml"})
-    EXPECT_LT(runFit(readFitConfig(name), {1, nullptr, {}, {}}).profiles[0].rmsPercent, 1e-9) << name;
+    EXPECT_LT(runFit(readFitConfig(name), {1, nullptr, {}}).profiles[0].rmsPercent, 1e-9) << name;
   // The report's case holds the schedule it ran with, and fit.json its rows.
   const FitConfig rows = readFitConfig("rows.toml");
-  writeFitReport(rows, runFit(rows, {1, nullptr, {}, {}}));
+  writeFitReport(rows, runFit(rows, {1, nullptr, {}}));
   EXPECT_EQ(test::readBytes("fit/case/schedule.csv"), ramp);
   const std::string json = test::readBytes("fit/fit.json");
   EXPECT_NE(json.find("\"heat_treatment\""), std::string::npos);
   EXPECT_NE(json.find("\"file\": \"case/schedule.csv\""), std::string::npos) << json;
   // At D8 = 1000 K throughout, the diffusivities are far smaller.
-  EXPECT_GT(runFit(readFitConfig("none.toml"), {1, nullptr, {}, {}}).profiles[0].rmsPercent, 1.0);
+  EXPECT_GT(runFit(readFitConfig("none.toml"), {1, nullptr, {}}).profiles[0].rmsPercent, 1.0);
 }
 
 // Recovery within 1 % from a factor 3 off, no noise.
 TEST_F(SlowFitRecovery, BinaryDiffusivities) {
   writeText("fit.toml", kBinaryFit);
-  const FitResult result = runFit(readFitConfig("fit.toml"), {2, nullptr, {}, {}});
+  const FitResult result = runFit(readFitConfig("fit.toml"), {2, nullptr, {}});
   ASSERT_EQ(result.values.size(), 2u);
   EXPECT_TRUE(result.converged) << result.termination;
   EXPECT_NEAR(result.values[0].value / 1e-10, 1.0, 0.01);
@@ -345,7 +402,7 @@ TEST_F(SlowFitRecovery, NoisyProfileGivesHonestErrors) {
   std::string fit = kBinaryFit;
   fit.replace(fit.find("measured.csv"), 12, "noisy.csv");
   writeText("fit.toml", fit + "uncertainty = 0.3\n");
-  const FitResult result = runFit(readFitConfig("fit.toml"), {2, nullptr, {}, {}});
+  const FitResult result = runFit(readFitConfig("fit.toml"), {2, nullptr, {}});
   const double truth[] = {1e-10, 3e-11};
   for (std::size_t k = 0; k < 2; ++k) {
     ASSERT_TRUE(result.values[k].standardError) << result.covarianceNote;
@@ -363,7 +420,7 @@ TEST_F(SlowFitRecovery, XShift) {
   std::string fit = kBinaryFit;
   fit.replace(fit.find("measured.csv"), 12, "shifted.csv");
   writeText("fit.toml", fit + "fit_shift = true\n");
-  const FitResult result = runFit(readFitConfig("fit.toml"), {2, nullptr, {}, {}});
+  const FitResult result = runFit(readFitConfig("fit.toml"), {2, nullptr, {}});
   ASSERT_EQ(result.values.size(), 3u);
   const double gridUm = 20.0 / 40;
   EXPECT_NEAR(result.values[2].value, 1.3, 0.1 * gridUm);
@@ -392,14 +449,14 @@ time = 3600
 )";
   writeMeasured("ternary.dat", truthText, 3600, "measured.csv", 50);
   writeText("fit.toml", fit + "file = \"measured.csv\"\n");
-  const FitResult exact = runFit(readFitConfig("fit.toml"), {2, nullptr, {}, {}});
+  const FitResult exact = runFit(readFitConfig("fit.toml"), {2, nullptr, {}});
   for (std::size_t k = 0; k < 3; ++k)
     EXPECT_NEAR(exact.values[k].value / truth[k], 1.0, 0.01)
         << exact.values[k].name << "; " << exact.termination << ", RMS " << exact.profiles[0].rmsPercent;
 
   writeMeasured("ternary.dat", truthText, 3600, "noisy.csv", 50, 0.3);
   writeText("fit.toml", fit + "file = \"noisy.csv\"\nuncertainty = 0.3\n");
-  const FitResult noisy = runFit(readFitConfig("fit.toml"), {2, nullptr, {}, {}});
+  const FitResult noisy = runFit(readFitConfig("fit.toml"), {2, nullptr, {}});
   for (std::size_t k = 0; k < 3; ++k) {
     ASSERT_TRUE(noisy.values[k].standardError) << noisy.covarianceNote;
     EXPECT_LT(std::fabs(noisy.values[k].value - truth[k]), 3 * *noisy.values[k].standardError)

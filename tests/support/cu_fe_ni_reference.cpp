@@ -1,6 +1,7 @@
 #include "support/cu_fe_ni_reference.h"
 
 #include <array>
+#include <cmath>
 
 namespace torvex::test {
 namespace {
@@ -19,6 +20,26 @@ double clipped(double z) {
 }
 
 }  // namespace
+
+double cuFeNiLogDiffusivityPerHour(int i, double a, double b) {
+  using std::pow;
+  switch (i) {
+    case 0:  // Cu
+      return -7.161 + 4.109 * a - 2.176 * pow(a, 2) - 0.537 * b - 8.108 * pow(b, 2) + 31.006 * pow(b, 3) -
+             23.574 * pow(b, 4);
+    case 1:  // Fe
+      return -7.617 + 11.388 * a - 57.156 * pow(a, 2) + 140.331 * pow(a, 3) - 144.9 * pow(a, 4) + 52.761 * pow(a, 5) +
+             1.023 * b - 13.879 * pow(b, 2) + 30.017 * pow(b, 3) - 18.15 * pow(b, 4);
+    default:  // Ni
+      return -7.933 + 3.496 * a + 1.083 * b - 3.238 * pow(a, 2) - 3.108 * pow(b, 2) - 2.447 * a * b +
+             2.251 * pow(a, 3) + 1.915 * pow(b, 3) + 2.753 * a * pow(b, 2) - 3.563 * pow(a, 2) * b;
+  }
+}
+
+double cuFeNiDiffusivity(int i, double a, double b) {
+  // From cm^2/h to cm^2/s.
+  return std::pow(10.0, cuFeNiLogDiffusivityPerHour(i, a, b) - std::log10(3600.0));
+}
 
 double cuFeNiActivityFit(int q, double x, double y) {
   const auto Ts = chebyshevPolynomials(clipped((x - kCuFeNiCuCentre) * kCuFeNiCuScale));

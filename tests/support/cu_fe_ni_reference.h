@@ -9,6 +9,13 @@
 
 namespace torvex::test {
 
+// P_i, log10 of the self-diffusion coefficient of component i in cm^2/h at
+// molar ratios a (Cu) and b (Fe), the fitted polynomial as it is written.
+double cuFeNiLogDiffusivityPerHour(int i, double a, double b);
+// The coefficient of component i in cm^2/s, one component at a time:
+// 10^(P_i - log10 3600).
+double cuFeNiDiffusivity(int i, double a, double b);
+
 // F_q(x, y), the fitted function of component q.
 double cuFeNiActivityFit(int q, double x, double y);
 

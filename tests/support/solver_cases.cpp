@@ -8,29 +8,29 @@ namespace torvex::test {
 namespace {
 
 // Blends the compositions of the two ends over a tenth of the sample.
-void smoothProfile(TForm1& m) {
-  const int r = m.componentCount;
-  const int n = m.pointCount;
-  const double left = m.position.front(), width = m.position.back() - left;
+void smoothProfile(Simulation& m) {
+  const int r = m.input.componentCount;
+  const int n = m.input.pointCount;
+  const double left = m.state.position.front(), width = m.state.position.back() - left;
   std::vector<double> leftRatio(static_cast<std::size_t>(r)), rightRatio(static_cast<std::size_t>(r));
   for (int i = 0; i < r; ++i) {
-    leftRatio[static_cast<std::size_t>(i)] = m.molarRatio[i][0];
-    rightRatio[static_cast<std::size_t>(i)] = m.molarRatio[i][n - 1];
+    leftRatio[static_cast<std::size_t>(i)] = m.state.molarRatio[i][0];
+    rightRatio[static_cast<std::size_t>(i)] = m.state.molarRatio[i][n - 1];
   }
   for (int k = 0; k < n; ++k) {
     const double s =
-        0.5 + 0.5 * std::tanh((m.position[static_cast<std::size_t>(k)] - left - 0.5 * width) / (0.05 * width));
+        0.5 + 0.5 * std::tanh((m.state.position[static_cast<std::size_t>(k)] - left - 0.5 * width) / (0.05 * width));
     double volume = 0;
     for (int i = 0; i < r; ++i) {
       const auto index = static_cast<std::size_t>(i);
-      m.molarRatio[i][k] = (1 - s) * leftRatio[index] + s * rightRatio[index];
-      volume += m.partialMolarVolume[i][k] * m.molarRatio[i][k];
+      m.state.molarRatio[i][k] = (1 - s) * leftRatio[index] + s * rightRatio[index];
+      volume += m.state.partialMolarVolume[i][k] * m.state.molarRatio[i][k];
     }
-    for (int i = 0; i < r; ++i) m.concentration[i][k] = m.molarRatio[i][k] / volume;
+    for (int i = 0; i < r; ++i) m.state.concentration[i][k] = m.state.molarRatio[i][k] / volume;
   }
 }
 
-void asLoaded(TForm1&) {}
+void asLoaded(Simulation&) {}
 
 }  // namespace
 
@@ -46,51 +46,53 @@ std::vector<std::string> sampleFormulas(std::string_view name) {
 const std::vector<SolverCase>& solverCases() {
   static const std::vector<SolverCase> cases = {
       {"matrix, Cu-Fe-Ni activities, Nernst-Planck", "interdiffusion.dat", asLoaded},
-      {"matrix, ideal, Fick", "interdiffusion.dat", [](TForm1& m) { m.activityMode = 0; }},
+      {"matrix, ideal, Fick", "interdiffusion.dat",
+       [](Simulation& m) { m.input.activityModel = ActivityModel::Ideal; }},
       {"formulas, ideal, Fick, classic frame", "interdiffusion.dat",
-       [](TForm1& m) {
-         m.diffusivityMode = 0;
-         m.diffusivityFormulas = {"1.021e-9*exp(N1)", "1.254e-10", "3.647e-12*(1+N3)"};
-         m.activityMode = 0;
-         m.referenceFrameMode = 1;
+       [](Simulation& m) {
+         m.input.diffusivityModel = DiffusivityModel::Formulas;
+         m.input.diffusivityFormulas = {"1.021e-9*exp(N1)", "1.254e-10", "3.647e-12*(1+N3)"};
+         m.input.activityModel = ActivityModel::Ideal;
+         m.input.frame = Frame::Classic;
        },
        true},
       {"Cu-Fe-Ni diffusivities, Fe-Ni-Cr activities", "interdiffusion.dat",
-       [](TForm1& m) {
-         m.diffusivityMode = 2;
-         m.activityMode = 2;
+       [](Simulation& m) {
+         m.input.diffusivityModel = DiffusivityModel::CuFeNi;
+         m.input.activityModel = ActivityModel::FeNiCr;
        }},
       {"matrix, activities from file", "interdiffusion.dat",
-       [](TForm1& m) {
-         m.activityMode = 3;
-         m.activityFormulas = sampleFormulas("activities.act");
+       [](Simulation& m) {
+         m.input.activityModel = ActivityModel::Formulas;
+         m.input.activityFormulas = sampleFormulas("activities.act");
        },
        true},
-      {"matrix, Cu-Fe-Ni activities, Onsager", "interdiffusion.dat", [](TForm1& m) { m.constitutiveMode = 1; }},
+      {"matrix, Cu-Fe-Ni activities, Onsager", "interdiffusion.dat",
+       [](Simulation& m) { m.input.constitutive = Constitutive::Onsager; }},
       {"Cu-Fe-Ni diffusivities, ideal, Onsager", "interdiffusion.dat",
-       [](TForm1& m) {
-         m.diffusivityMode = 2;
-         m.activityMode = 0;
-         m.constitutiveMode = 1;
+       [](Simulation& m) {
+         m.input.diffusivityModel = DiffusivityModel::CuFeNi;
+         m.input.activityModel = ActivityModel::Ideal;
+         m.input.constitutive = Constitutive::Onsager;
        }},
       {"selective oxidation", "oxidation.dat",
-       [](TForm1& m) {
-         m.oxideThickness = 1e-5;
-         m.stageTimeStep = 1e-4;
-         m.currentTime = 100;
+       [](Simulation& m) {
+         m.state.oxide.thickness = 1e-5;
+         m.state.stageTimeStep = 1e-4;
+         m.state.currentTime = 100;
        }},
       {"boundary flux formulas", "oxidation.dat",
-       [](TForm1& m) {
-         m.boundaryFluxMode = 1;
-         m.boundaryFluxFormulas = sampleFormulas("fluxes_funct.flx");
-         m.currentTime = 100;
+       [](Simulation& m) {
+         m.input.boundaryFlux = BoundaryFlux::Formulas;
+         m.input.boundaryFluxFormulas = sampleFormulas("fluxes_funct.flx");
+         m.state.currentTime = 100;
        },
        true},
   };
   return cases;
 }
 
-void loadSolverCase(TForm1& m, const SolverCase& solverCase) {
+void loadSolverCase(Simulation& m, const SolverCase& solverCase) {
   m.load(solverCase.dataFile);
   smoothProfile(m);
   solverCase.adjust(m);

@@ -9,14 +9,14 @@
 #include <string_view>
 #include <vector>
 
-#include "model/tform1.h"
+#include "run/simulation.h"
 
 namespace torvex::test {
 
 struct SolverCase {
   std::string name;
-  std::string dataFile;           // "interdiffusion.dat" or "oxidation.dat"
-  void (*adjust)(TForm1& model);  // the mode changes after the load
+  std::string dataFile;               // "interdiffusion.dat" or "oxidation.dat"
+  void (*adjust)(Simulation& model);  // the mode changes after the load
   // Whether the case evaluates formulas with variables at every point (the
   // formula parser then does its own work at each evaluation).
   bool variableFormulas = false;
@@ -28,6 +28,6 @@ const std::vector<SolverCase>& solverCases();
 std::vector<std::string> sampleFormulas(std::string_view name);
 
 // Loads and prepares `solverCase` into model.
-void loadSolverCase(TForm1& model, const SolverCase& solverCase);
+void loadSolverCase(Simulation& model, const SolverCase& solverCase);
 
 }  // namespace torvex::test

@@ -10,7 +10,7 @@
 #include <limits>
 #include <vector>
 
-#include "model/tform1.h"
+#include "run/simulation.h"
 #include "ui/draw_graphs.h"
 #include "ui/paint_box.h"
 
@@ -296,28 +296,28 @@ class DrawGraphsTest : public QObject {
   }
 
   void snapshotCopiesTheModelAndReusesItsStorage() {
-    torvex::TForm1 model;
-    model.componentCount = 2;
-    model.pointCount = 3;
-    model.allocateArrays(2, 3);
-    model.position = {0.0, 0.1, 0.2};
-    model.molarRatio[1][2] = 0.75;
-    model.darkenVelocity[1] = -2e-9;
-    model.kirkendallPosition = 0.11;
+    torvex::Simulation model;
+    model.input.setShape(2, 3);
+    model.input.initial.position = {0.0, 0.1, 0.2};
+    model.prepare();
+    model.state.molarRatio[1][2] = 0.75;
+    model.state.darkenVelocity[1] = -2e-9;
+    model.state.kirkendallPosition = 0.11;
     GraphSnapshot s;
-    s.takeFrom(model);
+    s.takeFrom(model.input, model.state);
     const double* ratios = s.molarRatio.data();
-    model.molarRatio[0][0] = 0.25;
-    s.takeFrom(model);
+    model.state.molarRatio[0][0] = 0.25;
+    s.takeFrom(model.input, model.state);
     QCOMPARE(s.molarRatio.data(), ratios);  // same sizes: overwritten in place
     QCOMPARE(s.molarRatio[0][0], 0.25);
     QCOMPARE(s.molarRatio[1][2], 0.75);
-    QCOMPARE(s.position, model.position);
-    QCOMPARE(s.darkenVelocity, model.darkenVelocity);
+    QCOMPARE(s.position, model.state.position);
+    QCOMPARE(s.darkenVelocity, model.state.darkenVelocity);
     QCOMPARE(s.kirkendallPosition, 0.11);
-    model.allocateArrays(4, 3);
-    model.molarRatio[3][2] = 0.5;
-    s.takeFrom(model);
+    model.input.setShape(4, 3);
+    model.prepare();
+    model.state.molarRatio[3][2] = 0.5;
+    s.takeFrom(model.input, model.state);
     QCOMPARE(s.molarRatio[3][2], 0.5);
   }
 

@@ -17,14 +17,14 @@
 #include <memory>
 
 #include "model/data_file_keys.h"
-#include "model/tform1.h"
+#include "run/simulation.h"
 #include "ui/about_box.h"
 #include "ui/control_map.h"
 #include "ui/main_window.h"
 #include "ui/text_editor.h"
 #include "ui_support.h"
 
-using torvex::TForm1;
+using torvex::DesktopModel;
 using torvex::TForm2;
 using torvex::TForm3;
 using torvex::test::fileLines;
@@ -101,7 +101,7 @@ class FormsTest : public QObject {
  private:
   std::unique_ptr<QTemporaryDir> scratch_;
   QString previousDirectory_;
-  std::unique_ptr<TForm1> model_;
+  std::unique_ptr<DesktopModel> model_;
   std::unique_ptr<TForm2> window_;
   std::unique_ptr<TForm3> editor_;
   QStringList messages_;
@@ -120,7 +120,7 @@ class FormsTest : public QObject {
     scratch_ = std::make_unique<QTemporaryDir>();
     previousDirectory_ = QDir::currentPath();
     QDir::setCurrent(scratch_->path());
-    model_ = std::make_unique<TForm1>();
+    model_ = std::make_unique<DesktopModel>();
     model_->applicationDirectory = (scratch_->path() + "/").toStdString();
     window_ = std::make_unique<TForm2>(*model_);
     editor_ = std::make_unique<TForm3>(*model_, window_.get());

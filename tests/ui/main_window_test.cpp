@@ -16,13 +16,13 @@
 #include <memory>
 
 #include "model/number_format.h"
-#include "model/tform1.h"
 #include "results/run_report.h"
+#include "run/simulation.h"
 #include "ui/main_window.h"
 #include "ui/paint_box.h"
 #include "ui_support.h"
 
-using torvex::TForm1;
+using torvex::DesktopModel;
 using torvex::TForm2;
 
 using torvex::test::choose;
@@ -272,7 +272,7 @@ class MainWindowTest : public torvex::test::WindowTest {
     QTRY_VERIFY(!run->isHeld());
     w.Pause1->trigger();
     QTRY_VERIFY(run->isHeld());
-    const QString heldTime = QString::fromStdString(torvex::formatGeneral(model_->currentTime));
+    const QString heldTime = QString::fromStdString(torvex::formatGeneral(model_->state.currentTime));
 
     // Stop while held: the results are written at once, from the held state,
     // and the worker is released to end without another pass.
@@ -283,10 +283,10 @@ class MainWindowTest : public torvex::test::WindowTest {
     QVERIFY(!w.Pause1->isEnabled());
     QCOMPARE(w.Pause1->text(), QStringLiteral("Pause"));
     QTRY_VERIFY(run->isFinished());
-    QCOMPARE(QString::fromStdString(torvex::formatGeneral(model_->currentTime)), heldTime);
+    QCOMPARE(QString::fromStdString(torvex::formatGeneral(model_->state.currentTime)), heldTime);
     // The history ends with the held profile, saved once; the report says the run was stopped.
     QCOMPARE(lastHistoryTime(), heldTime);
-    QCOMPARE(historyRowsAt(heldTime), model_->pointCount * model_->componentCount);
+    QCOMPARE(historyRowsAt(heldTime), model_->input.pointCount * model_->input.componentCount);
     QCOMPARE(torvex::readRunReport("results").outcome.end, std::string("stopped"));
     QVERIFY(messages_.isEmpty());
   }
@@ -329,8 +329,8 @@ class MainWindowTest : public torvex::test::WindowTest {
     QTest::mouseClick(window().START, Qt::LeftButton);
     QTRY_VERIFY(window().Time_Label->text() != QStringLiteral("0"));
     window_.reset();  // joins the worker, then releases the arrays
-    QVERIFY(model_->molarRatio.empty());
-    QCOMPARE(model_->stopRequested.load(), 1);
+    QVERIFY(model_->state.molarRatio.empty());
+    QCOMPARE(model_->state.stopRequested.load(), 1);
     QVERIFY(QFile::exists(QStringLiteral("results/at_out.dat")));
 
     // Closing while paused, too.

@@ -18,13 +18,13 @@
 #include <memory>
 
 #include "model/errors.h"
-#include "model/tform1.h"
 #include "plot/chart_view.h"
 #include "plot/plots_window.h"
+#include "run/simulation.h"
 #include "ui/main_window.h"
 #include "ui_support.h"
 
-using torvex::TForm1;
+using torvex::DesktopModel;
 using torvex::TForm2;
 using torvex::plot::LiveSample;
 using torvex::plot::PlotsWindow;
@@ -170,7 +170,7 @@ class PlotsWindowTest : public torvex::test::WindowTest {
   // marker of the save shown follows the slider. A file that left a chart
   // out is told under every tab.
   void aScheduledRunShowsItsTemperatureBesideTheProfiles() {
-    torvex::plot::RunData run;
+    torvex::RunData run;
     for (const double t : {0.0, 1800.0, 3600.0}) {
       const LiveSample sample = sampleAt(t);
       run.componentCount = sample.componentCount;

@@ -14,11 +14,11 @@
 #include <memory>
 #include <random>
 
-#include "model/tform1.h"
+#include "run/simulation.h"
 #include "ui/main_window.h"
 #include "ui_support.h"
 
-using torvex::TForm1;
+using torvex::DesktopModel;
 using torvex::TForm2;
 
 namespace {
@@ -53,7 +53,7 @@ class SoakTest : public QObject {
     std::mt19937 random(seed);
     const auto below = [&random](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
 
-    TForm1 model;
+    DesktopModel model;
     QStringList messages;
     std::unique_ptr<TForm2> window;
     const auto open = [&] {
@@ -123,7 +123,7 @@ class SoakTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!window->workerActive(), 20000);
     window.reset();
     // The last continuation file is a complete case that loads again.
-    TForm1 check;
+    torvex::Simulation check;
     QVERIFY(QFile::exists("results/continue.dat"));
     check.load("results/continue.dat");
     // Every results file is whole: present, ended by a line end, and the

@@ -12,7 +12,7 @@
 #include <array>
 #include <memory>
 
-#include "model/tform1.h"
+#include "run/simulation.h"
 #include "ui/main_window.h"
 
 namespace torvex::test {
@@ -63,7 +63,7 @@ class WindowTest : public QObject {
     scratch_ = std::make_unique<QTemporaryDir>();
     previousDirectory_ = QDir::currentPath();
     QDir::setCurrent(scratch_->path());
-    model_ = std::make_unique<TForm1>();
+    model_ = std::make_unique<DesktopModel>();
     window_ = std::make_unique<TForm2>(*model_);
     messages_.clear();
     window_->messageHook = [this](const QString& caption, const QString& text) { messages_ << caption + ": " + text; };
@@ -80,7 +80,7 @@ class WindowTest : public QObject {
 
   std::unique_ptr<QTemporaryDir> scratch_;
   QString previousDirectory_;
-  std::unique_ptr<TForm1> model_;
+  std::unique_ptr<DesktopModel> model_;
   std::unique_ptr<TForm2> window_;
   QStringList messages_;
 };

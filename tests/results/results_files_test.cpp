@@ -1,7 +1,7 @@
 // The results files: the profiles in atomic and weight percent, the
 // continuation input file, and what happens when a file cannot be written.
 
-#include "run/results_files.h"
+#include "results/results_files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +18,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "run/simulation.h"
 #include "support/load_fixture.h"
 #include "support/solver_model.h"
 
@@ -50,32 +51,32 @@ std::size_t valueLine(std::size_t key) {
 
 TEST_F(ResultsFiles, AtomicProfileOfAThreeComponentCoupleComesFromTheHeldConcentrations) {
   model_.load("interdiffusion.dat");
-  TForm1& m = model_;
-  for (int k = 0; k < m.pointCount; ++k) {
-    m.darkenVelocity[static_cast<std::size_t>(k)] = 1e-9 * k;
-    m.sigmaVelocity[static_cast<std::size_t>(k)] = 3e-10;
+  Simulation& m = model_;
+  for (int k = 0; k < m.input.pointCount; ++k) {
+    m.state.darkenVelocity[static_cast<std::size_t>(k)] = 1e-9 * k;
+    m.state.sigmaVelocity[static_cast<std::size_t>(k)] = 3e-10;
   }
-  m.concentration[0][7] *= 1.5;  // the profile moved since the molar ratios were computed
-  m.molarRatio.fill(0.25);       // as a Runge-Kutta stage may leave them
-  m.currentTime = 1000;
+  m.state.concentration[0][7] *= 1.5;  // the profile moved since the molar ratios were computed
+  m.state.molarRatio.fill(0.25);       // as a Runge-Kutta stage may leave them
+  m.state.currentTime = 1000;
   WriteResults(m);
 
   const auto lines = linesOf("results/at_out.dat");
-  const std::size_t input = m.dataFileLines.count();
+  const std::size_t input = m.input.dataFileLines.count();
   ASSERT_EQ(lines.size(), input + 2 + 3 + 2 + 200 + 1 + 2);
-  EXPECT_TRUE(std::equal(m.dataFileLines.begin(), m.dataFileLines.end(), lines.begin()));
+  EXPECT_TRUE(std::equal(m.input.dataFileLines.begin(), m.input.dataFileLines.end(), lines.begin()));
   EXPECT_EQ(lines[input + 2], "Calculated profiles [% at.]");
   EXPECT_EQ(lines[input + 4], "Current time:       1000");
   EXPECT_EQ(lines[input + 207], "#End of calculation file");
   for (int k = 0; k < 200; ++k) {
     const std::vector<double> f = numbersOf(lines[input + 7 + static_cast<std::size_t>(k)]);
     ASSERT_EQ(f.size(), 8u) << k;
-    const double total = m.concentration[0][k] + m.concentration[1][k] + m.concentration[2][k];
-    EXPECT_NEAR(f[1], 100 * m.concentration[0][k] / total, 1e-12) << k;
+    const double total = m.state.concentration[0][k] + m.state.concentration[1][k] + m.state.concentration[2][k];
+    EXPECT_NEAR(f[1], 100 * m.state.concentration[0][k] / total, 1e-12) << k;
     EXPECT_NEAR(f[1] + f[2] + f[3], 100.0, 1e-12) << k;
     EXPECT_NEAR(f[7], f[4] + f[5], 1e-22) << k;  // drift = v_Darken + v_Sigma
   }
-  EXPECT_EQ(m.molarRatio[1][7], 0.25);  // the model's molar ratios are left alone
+  EXPECT_EQ(m.state.molarRatio[1][7], 0.25);  // the model's molar ratios are left alone
 
   std::vector<std::string> first;
   for (const auto& name : kFiles) first.push_back(readBytes("results/" + name));
@@ -93,7 +94,7 @@ TEST_F(ResultsFiles, WeightPercentOfAnEqualBinaryFollowsTheMolarMasses) {
   const auto lines = linesOf("results/wt_out.dat");
   const auto initial = std::find(lines.begin(), lines.end(), "Initial_profile [% wt.]");
   ASSERT_NE(initial, lines.end());
-  const std::string copper = formatGeneral(model_.initialWeightProfile[0][1]);
+  const std::string copper = formatGeneral(model_.input.initial.weightPercent[0][1]);
   EXPECT_EQ(initial[2], "   0.002   " + copper + "   1e-9 0.0 0.0");  // the rest of the line as written
   const double expected = 100 * 63.546 / (63.546 + 55.847);           // 53.224...
   EXPECT_NEAR(parseReal(copper).value(), expected, 1e-12);
@@ -113,10 +114,10 @@ TEST_F(ResultsFiles, ContinuationGoesOnFromTheCurrentStateAndLoadsAgain) {
   CaseFile file;
   file.value("D1") = "0   612000";
   loadCase(file);
-  TForm1& m = model_;
-  m.currentTime = 1000;
-  m.largestTimeStep = 2.5;
-  m.kirkendallPosition = 0.00125;
+  Simulation& m = model_;
+  m.state.currentTime = 1000;
+  m.state.largestTimeStep = 2.5;
+  m.state.kirkendallPosition = 0.00125;
   WriteResults(m);
 
   std::vector<std::string> expected = file.lines();
@@ -130,15 +131,15 @@ TEST_F(ResultsFiles, ContinuationGoesOnFromTheCurrentStateAndLoadsAgain) {
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), lines.begin()));
   EXPECT_EQ(lines.back(), "#end of data file");
 
-  TForm1 next;
+  Simulation next;
   next.load("results/continue.dat");
-  EXPECT_EQ(next.initialPointCount, 10);
-  EXPECT_EQ(next.startTime, 1000.0);
-  EXPECT_EQ(next.timeStep, 2.5);
-  EXPECT_EQ(next.initialKirkendallPosition, 0.00125);
+  EXPECT_EQ(next.input.initialPointCount, 10);
+  EXPECT_EQ(next.input.startTime, 1000.0);
+  EXPECT_EQ(next.state.timeStep, 2.5);
+  EXPECT_EQ(next.input.initialKirkendallPosition, 0.00125);
   for (int k = 0; k < 10; ++k) {
-    EXPECT_NEAR(next.position[static_cast<std::size_t>(k)], m.position[static_cast<std::size_t>(k)], 1e-17);
-    EXPECT_NEAR(next.molarRatio[0][k], m.molarRatio[0][k], 1e-14);
+    EXPECT_NEAR(next.state.position[static_cast<std::size_t>(k)], m.state.position[static_cast<std::size_t>(k)], 1e-17);
+    EXPECT_NEAR(next.state.molarRatio[0][k], m.state.molarRatio[0][k], 1e-14);
   }
 }
 
@@ -148,15 +149,15 @@ class ContinuationWalk : public ResultsFiles {
   ContinuationWalk() {
     test::buildModel(model_, 2, test::uniformGrid(10, 0.002));
     test::setProfile(model_, [](int i, double) { return i == 0 ? 0.3 : 0.7; });
-    model_.dataFileName = "case.dat";
-    model_.largestTimeStep = 4;
+    model_.input.dataFileName = "case.dat";
+    model_.state.largestTimeStep = 4;
   }
 };
 
 TEST_F(ContinuationWalk, BlankLinesAreValuesAndAFileEndingBeforeAReplacedValueIsNamed) {
   std::vector<std::string> input = CaseFile().lines();
   input.insert(input.begin() + 3, "");  // after the D0 value line
-  for (const auto& line : input) model_.dataFileLines.add(line);
+  for (const auto& line : input) model_.input.dataFileLines.add(line);
   WriteResults(model_);
 
   const auto lines = linesOf("results/continue.dat");
@@ -168,14 +169,14 @@ TEST_F(ContinuationWalk, BlankLinesAreValuesAndAFileEndingBeforeAReplacedValueIs
   EXPECT_EQ(lines[valueLine(21) + 1], input[valueLine(21) + 1]);  // D20 kept
 
   // Ending among the key lines before a replaced value.
-  model_.dataFileLines.clear();
-  for (std::size_t k = 0; k < valueLine(21); ++k) model_.dataFileLines.add(CaseFile().lines()[k]);
+  model_.input.dataFileLines.clear();
+  for (std::size_t k = 0; k < valueLine(21); ++k) model_.input.dataFileLines.add(CaseFile().lines()[k]);
   EXPECT_EQ(messageOf<InputError>([&] { WriteResults(model_); }),
             "case.dat: the data file ends before the value line of key D20, so continue.dat cannot be written");
 }
 
 TEST_F(ContinuationWalk, AFileThatCannotBeWrittenStopsTheLaterFiles) {
-  for (const auto& line : CaseFile().lines()) model_.dataFileLines.add(line);
+  for (const auto& line : CaseFile().lines()) model_.input.dataFileLines.add(line);
   std::filesystem::create_directories("results/continue.dat");  // a folder where the file belongs
   const std::string message = messageOf<InputError>([&] { WriteResults(model_); });
   EXPECT_NE(message.find("continue.dat"), std::string::npos) << message;
@@ -186,12 +187,12 @@ TEST_F(ContinuationWalk, AFileThatCannotBeWrittenStopsTheLaterFiles) {
 // A full disk, for real: the temporary file this process would write for
 // at_out.dat is a link to /dev/full, where every write fails with ENOSPC.
 TEST_F(ContinuationWalk, AFullDiskKeepsTheEarlierFileAndNamesItAndTheReason) {
-  for (const auto& line : CaseFile().lines()) model_.dataFileLines.add(line);
+  for (const auto& line : CaseFile().lines()) model_.input.dataFileLines.add(line);
   WriteResults(model_);
   const std::string earlier = readBytes("results/at_out.dat");
   const std::string temporary = "results/at_out.dat.tmp" + std::to_string(::getpid());
   std::filesystem::create_symlink("/dev/full", temporary);
-  model_.currentTime = 7;
+  model_.state.currentTime = 7;
 
   const std::string message = messageOf<FileWriteError>([&] { WriteResults(model_); });
   // The system's reason, in the language of the environment.
@@ -212,7 +213,7 @@ TEST_F(ContinuationWalk, AFullDiskKeepsTheEarlierFileAndNamesItAndTheReason) {
 // A process killed while saving leaves its temporary file; the next save
 // removes those of processes that no longer run, and nothing else.
 TEST_F(ContinuationWalk, TemporaryFilesOfKilledRunsAreRemoved) {
-  for (const auto& line : CaseFile().lines()) model_.dataFileLines.add(line);
+  for (const auto& line : CaseFile().lines()) model_.input.dataFileLines.add(line);
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
   ASSERT_GT(child, 0);

@@ -1,4 +1,4 @@
-#include "plot/run_data.h"
+#include "results/run_data.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,9 +11,11 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "results/results_files.h"
 #include "results/run_report.h"
+#include "results/units.h"
 
-namespace torvex::plot {
+namespace torvex {
 namespace {
 
 namespace fs = std::filesystem;
@@ -125,7 +127,8 @@ std::vector<std::vector<double>> csvRows(const FileLines& file, std::size_t colu
 // point, components 1 .. r within a point. Only the last block can be torn
 // (a run killed while saving); when it is also the first, n cannot be told
 // from a later block, so it is taken as whole only when the file ends with a
-// line end and, where at_out.dat gives the point count expectedPoints, holds
+// line end and, where the atomic profile file gives the point count
+// expectedPoints, holds
 // that many points.
 void readHistory(const FileLines& file, RunData& run, std::optional<std::size_t> expectedPoints) {
   const auto header = headerOf(file);
@@ -177,7 +180,7 @@ void readHistory(const FileLines& file, RunData& run, std::optional<std::size_t>
     }
     run.frames.push_back(std::move(frame));
   }
-  run.filesRead.push_back("history.csv");
+  run.filesRead.push_back(kHistoryFile);
 }
 
 // One row per accepted pass: the Kirkendall plane, the end compositions and,
@@ -213,11 +216,11 @@ void readSeries(const FileLines& file, RunData& run) {
       }
     }
   }
-  run.filesRead.push_back("series.csv");
+  run.filesRead.push_back(kSeriesFile);
 }
 
-// at_out.dat: the input file (read by the position of its value lines, as
-// the program reads it), then the last profile in atomic percent.
+// The atomic profile file: the input file (read by the position of its value
+// lines, as the program reads it), then the last profile in atomic percent.
 struct InputHead {
   std::vector<std::string> values;  // the value lines of the data file
   std::size_t end = 0;              // index of the line after "#end of data file"
@@ -309,13 +312,13 @@ void readAtOut(const FileLines& file, RunData& run) {
   if (position.empty()) fail(file, file.lines.size() - 1, "no profile lines");
   run.positionCm = position;
   for (const auto& column : percent) frame.atPct.insert(frame.atPct.end(), column.begin(), column.end());
-  frame.wtPct = WeightPercent(frame.atPct, run.molarMass, r);
+  frame.wtPct = weightFromAtomicPercent(frame.atPct, run.molarMass, r);
   run.frames = {std::move(frame)};
-  run.filesRead.push_back("at_out.dat");
+  run.filesRead.push_back(kAtomicProfileFile);
 }
 
-// Kirk_plane.dat collects every run since the program started: only the
-// lines after its last header belong to this run.
+// The Kirkendall record collects every run since the program started: only
+// the lines after its last header belong to this run.
 void readKirkendallRecord(const FileLines& file, RunData& run) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < file.lines.size(); ++i)
@@ -326,10 +329,10 @@ void readKirkendallRecord(const FileLines& file, RunData& run) {
     run.kirkendallTimeS.push_back((*row)[0]);
     run.kirkendallCm.push_back((*row)[1]);
   }
-  run.filesRead.push_back("Kirk_plane.dat");
+  run.filesRead.push_back(kKirkendallRecordFile);
 }
 
-// boundary_flux.dat: t, then per component N and flux at the left and at
+// The boundary record: t, then per component N and flux at the left and at
 // the right end; under selective oxidation kp and the scale thickness.
 void readBoundaryRecord(const FileLines& file, RunData& run) {
   const auto r = static_cast<std::size_t>(run.componentCount);
@@ -344,16 +347,17 @@ void readBoundaryRecord(const FileLines& file, RunData& run) {
       run.scaleThicknessCm.push_back((*row)[2 + 4 * r]);
     }
   }
-  run.filesRead.push_back("boundary_flux.dat");
+  run.filesRead.push_back(kBoundaryRecordFile);
 }
 
-// run.json: the schedule and the run's start and end. The report adds one
-// chart to those the profile files give, so a report that cannot be read is
+// The run report: the schedule and the run's start and end. The report adds
+// one chart to those the profile files give, so a report that cannot be read is
 // a note that leaves that chart out, not an error that would hide the
-// profiles as well. startKnown: at_out.dat gave the start time already.
+// profiles as well. startKnown: the atomic profile file gave the start time
+// already.
 void readReport(const std::string& folder, RunData& run, bool startKnown) {
   std::error_code error;
-  if (!fs::is_regular_file(fs::path(folder) / "run.json", error)) return;
+  if (!fs::is_regular_file(fs::path(folder) / kRunReportFile, error)) return;
   const std::string leftOut = "; the temperature chart is left out";
   RunReport report;
   try {
@@ -366,7 +370,7 @@ void readReport(const std::string& folder, RunData& run, bool startKnown) {
   if (report.outcome.end != "running") run.endTimeS = report.outcome.finalTime;
   const auto& schedule = report.heatTreatment.schedule;
   if (!schedule || schedule->rows.empty()) return;
-  const std::string path = (fs::path(folder) / "run.json").string();
+  const std::string path = (fs::path(folder) / kRunReportFile).string();
   // The reader takes any numbers; T(t) needs its rows in time order.
   const std::vector<ScheduleRow>& rows = schedule->rows;
   for (std::size_t k = 1; k < rows.size(); ++k) {
@@ -383,32 +387,76 @@ void readReport(const std::string& folder, RunData& run, bool startKnown) {
   }
   run.scheduleFile = schedule->file;
   run.scheduleSha256 = schedule->sha256;
-  run.filesRead.push_back("run.json");
+  run.filesRead.push_back(kRunReportFile);
 }
 
 }  // namespace
 
-std::vector<double> WeightPercent(const std::vector<double>& atPct, const std::vector<double>& molarMass, int r) {
-  if (r < 1 || molarMass.size() != static_cast<std::size_t>(r) || atPct.size() % static_cast<std::size_t>(r) != 0)
-    return {};
-  const std::size_t n = atPct.size() / static_cast<std::size_t>(r);
-  std::vector<double> wt(atPct.size());
-  for (std::size_t k = 0; k < n; ++k) {
-    double mass = 0.0;  // g per 100 mol of atoms
-    for (std::size_t i = 0; i < static_cast<std::size_t>(r); ++i) mass += atPct[i * n + k] * molarMass[i];
-    for (std::size_t i = 0; i < static_cast<std::size_t>(r); ++i)
-      wt[i * n + k] = mass > 0.0 ? 100.0 * atPct[i * n + k] * molarMass[i] / mass : 0.0;
+namespace {
+
+// The lines of a file, or none when it cannot be read.
+std::optional<FileLines> linesIfReadable(const fs::path& path) {
+  try {
+    return readLines(path);
+  } catch (const InputError&) {
+    return std::nullopt;
   }
-  return wt;
+}
+
+// A boundary record line as numbers: its component count from its length.
+std::optional<FinalResults::BoundaryRow> boundaryRow(const std::vector<double>& numbers) {
+  const std::size_t count = numbers.size();
+  if (count < 6 || count % 2 != 0) return std::nullopt;
+  const bool scale = count % 4 == 0;
+  const std::size_t r = (count - (scale ? 4 : 2)) / 4;
+  FinalResults::BoundaryRow row;
+  row.timeS = numbers[0];
+  for (std::size_t i = 0; i < r; ++i) {
+    row.leftRatio.push_back(numbers[1 + 4 * i]);
+    row.rightRatio.push_back(numbers[3 + 4 * i]);
+  }
+  if (scale) row.oxideThicknessCm = numbers[2 + 4 * r];
+  return row;
+}
+
+}  // namespace
+
+FinalResults ReadFinalResults(const std::string& folder) {
+  FinalResults results;
+  const fs::path dir(folder);
+  if (const auto file = linesIfReadable(dir / kAtomicProfileFile)) {
+    std::size_t start = file->lines.size();
+    for (std::size_t i = 0; i < file->lines.size(); ++i)
+      if (file->lines[i].starts_with("Current time:")) start = i + 1;
+    for (std::size_t i = start; i < file->lines.size(); ++i) {
+      // x, the r percentages, v_Darken, v_Sigma, the pressure and the drift.
+      const auto row = numbers(file->lines[i]);
+      if (!row || row->size() < 6) continue;
+      results.positionCm.push_back(row->front());
+      results.atomicPercent.emplace_back(row->begin() + 1, row->end() - 4);
+    }
+  }
+  if (const auto file = linesIfReadable(dir / kKirkendallRecordFile)) {
+    for (std::size_t i = file->lines.size(); i-- > 0;)
+      if (const auto row = numbers(file->lines[i]); row && !row->empty()) {
+        if (row->size() >= 2) results.kirkendallPosition = (*row)[1];
+        break;
+      }
+  }
+  if (const auto file = linesIfReadable(dir / kBoundaryRecordFile))
+    for (const std::string& line : file->lines)
+      if (const auto row = numbers(line); row && !row->empty())
+        if (const auto parsed = boundaryRow(*row)) results.boundary.push_back(*parsed);
+  return results;
 }
 
 RunData ReadRunData(const std::string& folder) {
   RunData run;
   run.source = folder;
   const fs::path dir(folder);
-  const auto history = readLines(dir / "history.csv");
-  const auto atOut = readLines(dir / "at_out.dat");
-  RunData last;                   // at_out.dat's input lines and last profile
+  const auto history = readLines(dir / kHistoryFile);
+  const auto atOut = readLines(dir / kAtomicProfileFile);
+  RunData last;                   // the atomic profile file's input lines and last profile
   std::exception_ptr atOutError;  // matters only without a history
   try {
     if (atOut) readAtOut(*atOut, last);
@@ -416,7 +464,7 @@ RunData ReadRunData(const std::string& folder) {
     atOutError = std::current_exception();
   }
   if (history) readHistory(*history, run, atOut && !atOutError ? std::optional(last.pointCount()) : std::nullopt);
-  bool startKnown = false;  // from at_out.dat's input lines
+  bool startKnown = false;  // from the atomic profile file's input lines
   if (run.frames.empty()) {
     if (atOutError) std::rethrow_exception(atOutError);
     last.source = folder;
@@ -432,13 +480,14 @@ RunData ReadRunData(const std::string& folder) {
     run.initialKirkendallCm = last.initialKirkendallCm;
   }
   if (run.frames.empty())
-    throw InputError(folder + ": no results to plot (neither a history.csv with a whole save nor at_out.dat)");
+    throw InputError(folder + ": no results to plot (neither a " + kHistoryFile + " with a whole save nor " +
+                     kAtomicProfileFile + ")");
 
-  if (const auto series = readLines(dir / "series.csv")) readSeries(*series, run);
+  if (const auto series = readLines(dir / kSeriesFile)) readSeries(*series, run);
   if (run.kirkendallTimeS.empty())
-    if (const auto record = readLines(dir / "Kirk_plane.dat")) readKirkendallRecord(*record, run);
+    if (const auto record = readLines(dir / kKirkendallRecordFile)) readKirkendallRecord(*record, run);
   if (run.oxidation && run.scaleTimeS.empty())
-    if (const auto record = readLines(dir / "boundary_flux.dat")) readBoundaryRecord(*record, run);
+    if (const auto record = readLines(dir / kBoundaryRecordFile)) readBoundaryRecord(*record, run);
   readReport(folder, run, startKnown);
   // Without the input lines the plane's start is taken as its first record.
   if (std::isnan(run.initialKirkendallCm) && !run.kirkendallCm.empty())
@@ -446,4 +495,4 @@ RunData ReadRunData(const std::string& folder) {
   return run;
 }
 
-}  // namespace torvex::plot
+}  // namespace torvex

@@ -1,21 +1,22 @@
 #pragma once
 // What the charts show of one run, read from its results folder or taken
-// from a running model's snapshot. Plain C++: no toolkit, no model.
+// from a running model's snapshot.
 //
-// From a results folder the reader prefers the run history (history.csv: the
-// profile at every save; series.csv: one row per accepted pass) and falls
-// back to the files every run writes (at_out.dat and wt_out.dat: the last
-// profile; Kirk_plane.dat; boundary_flux.dat), so a folder of either kind
-// gives every chart its data can support. The run report (run.json), when
+// From a results folder the reader prefers the run history (the history: the
+// profile at every save; the series: one row per accepted pass) and falls
+// back to the files every run writes (the profile files: the last profile;
+// the Kirkendall and boundary records), so a folder of either kind gives
+// every chart its data can support. The run report, when
 // there is one, adds the temperature schedule the run followed and the times
 // it started and ended.
 
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
-namespace torvex::plot {
+namespace torvex {
 
 // The profile at one time: percent of each component at each grid point,
 // component-major ([component * n + point]).
@@ -56,7 +57,7 @@ struct RunData {
   // The clock when the run ended; NaN while it runs or when unknown.
   double endTimeS = std::numeric_limits<double>::quiet_NaN();
 
-  // Which files the data came from, for the user ("history.csv", ...).
+  // Which files the data came from, for the user (their names, results_files.h).
   std::vector<std::string> filesRead;
   // What was wrong with a file that only some charts need; those charts are
   // left out, the others drawn. One sentence each, naming the file.
@@ -67,14 +68,33 @@ struct RunData {
 
 // Reads the results folder. Throws InputError naming the file, the line and
 // the offending text for a malformed file, or the folder when it holds
-// neither a history nor at_out.dat. A history whose last block is incomplete
-// (a run killed while saving) is read without that block. A run.json that
+// neither a history nor an atomic profile file. A history whose last block is
+// incomplete (a run killed while saving) is read without that block. A run
+// report that
 // cannot be read is not an error but a note (RunData::notes).
 RunData ReadRunData(const std::string& folder);
 
-// Weight percent from atomic percent with molar masses M (g/mol):
-// w_i = 100 a_i M_i / sum_j a_j M_j, per grid point; frame is component-major
-// with r components. Empty when M does not have r entries.
-std::vector<double> WeightPercent(const std::vector<double>& atPct, const std::vector<double>& molarMass, int r);
+// The end of a run as a study's summary reads it; a part whose file is
+// missing, unreadable or without data stays empty.
+struct FinalResults {
+  // The last profile of the atomic profile file: per grid point its position
+  // (cm) and the atomic percent of every component.
+  std::vector<double> positionCm;
+  std::vector<std::vector<double>> atomicPercent;  // [point][component]
+  // The last line of the Kirkendall record: x_K (cm).
+  std::optional<double> kirkendallPosition;
+  // The lines of the boundary record. A line holds the time, four numbers
+  // per component and the pressure ratio, and while a scale grows kp and its
+  // thickness before that ratio: 4r + 2 or 4r + 4 numbers, told apart by
+  // their count.
+  struct BoundaryRow {
+    double timeS = 0.0;
+    std::vector<double> leftRatio;   // [r]
+    std::vector<double> rightRatio;  // [r]
+    std::optional<double> oxideThicknessCm;
+  };
+  std::vector<BoundaryRow> boundary;
+};
+FinalResults ReadFinalResults(const std::string& folder);
 
-}  // namespace torvex::plot
+}  // namespace torvex

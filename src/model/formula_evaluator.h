@@ -1,0 +1,80 @@
+#pragma once
+// Evaluation of the side-file formulas during a run, with the run's own
+// caches. Each run (each RunState) owns one evaluator: its caches fill as
+// the run goes and its compiled formulas bind the addresses of its own
+// variables, so runs in parallel threads never share one.
+
+#include <array>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "model/table.h"
+
+namespace torvex {
+
+class CompiledFormulas;
+
+// The formulas a run evaluates, each with its cache (a formula without
+// variables is evaluated once per run and its value kept):
+enum class FormulaKind {
+  Uncached = 0,           // evaluated every time (tools and tests)
+  Diffusivity = 1,        // diffusivity formula of a component: cache [first]
+  DiffusivityMatrix = 2,  // diffusivity matrix entry: cache [first][second]
+  OxidationConstant = 3,  // selective-oxidation constant: cache [second]
+  BoundaryFlux = 4,       // boundary flux: cache [second][first]; second 0 left, 1 right
+  Activity = 5,           // chemical-potential derivative: cache [first][second]
+};
+
+// The value of a formula without variables.
+struct CachedValue {
+  double value = 0.0;
+  bool valid = false;
+};
+
+class FormulaEvaluator {
+ public:
+  FormulaEvaluator();
+  ~FormulaEvaluator();
+  FormulaEvaluator(const FormulaEvaluator&) = delete;
+  FormulaEvaluator& operator=(const FormulaEvaluator&) = delete;
+
+  // Empties the caches and sizes them for r components; the compiled
+  // formulas of an earlier run are dropped.
+  void reset(int componentCount);
+
+  // The cache entry of a formula (see FormulaKind); callers look here
+  // before they evaluate. Throws std::out_of_range for indices outside the
+  // caches (a programming error, not an input error).
+  [[nodiscard]] const CachedValue& cached(FormulaKind kind, int first, int second) const;
+
+  // Evaluates one formula at grid point `point`: N1..Nr are the molar ratios
+  // of column `point` of molarRatio, T the temperature (K), t the time (s).
+  // Returns 0 when the parser rejects the text; its message then goes to
+  // standard output. A formula without variables is stored in its cache
+  // entry. Throws std::out_of_range for indices outside the caches.
+  double evaluate(FormulaKind kind, int first, int second, std::string_view formula, const Table2<double>& molarRatio,
+                  int point, double temperature, double time);
+
+  // A formula with variables is parsed once and evaluated from the parser's
+  // compiled form (true), or its values are substituted into the text and it
+  // is parsed anew at every evaluation (false). Both give the same values,
+  // caches and messages; the second is the slow reference.
+  bool compiled = true;
+
+  // Number of formulas compiled so far (for tests).
+  [[nodiscard]] std::size_t compiledCount() const;
+
+ private:
+  CachedValue& entry(FormulaKind kind, int first, int second);
+
+  int componentCount_ = 0;
+  std::vector<CachedValue> diffusivity_;  // [r]
+  Table2<CachedValue> matrix_;            // [r][r]
+  std::array<CachedValue, 5> oxidation_{};
+  Table2<CachedValue> boundary_;                        // [2][r], 0 left, 1 right
+  Table2<CachedValue> activity_;                        // [r][r]
+  std::unique_ptr<CompiledFormulas> compiledFormulas_;  // made on first use
+};
+
+}  // namespace torvex
