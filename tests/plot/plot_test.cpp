@@ -240,8 +240,8 @@ class PlotTest : public QObject {
     const std::vector<ChartData> charts = AllCharts(run, nullptr, ChartOptions());
     QStringList ids;
     for (const ChartData& chart : charts) ids << QString::fromStdString(chart.id);
-    QCOMPARE(ids, QStringList({"profiles", "evolution_N1", "evolution_N2", "evolution_N3", "diffusion_path",
-                               "kirkendall", "surface", "scale"}));
+    QCOMPARE(ids, QStringList({"profiles", "profiles_several_times", "evolution_N1", "evolution_N2", "evolution_N3",
+                               "diffusion_path", "kirkendall", "surface", "scale"}));
     for (const ChartData& data : charts) {
       QVERIFY2(data.xTitle.find('[') != std::string::npos && data.yTitle.find(']') != std::string::npos,
                data.id.c_str());
@@ -265,12 +265,12 @@ class PlotTest : public QObject {
       QCOMPARE(profiles.series[static_cast<std::size_t>(c)].x.size(), std::size_t{4});
       QCOMPARE(profiles.series[static_cast<std::size_t>(c)].rgb, ComponentColour(c));
     }
-    QCOMPARE(charts[4].series[1].rgb, ComponentColour(2));  // N3 against N1
+    QCOMPARE(charts[5].series[1].rgb, ComponentColour(2));  // N3 against N1
     QCOMPARE(profiles.xTitle, std::string("x [µm]"));
     QCOMPARE(profiles.series[0].x[3], 30.0);
     QCOMPARE(profiles.series[0].y[3], 33.0);
     // Evolution: every save, early light to late dark.
-    const ChartData& evolution = charts[1];
+    const ChartData& evolution = charts[2];
     QCOMPARE(evolution.series.size(), std::size_t{3});
     QCOMPARE(evolution.series[0].name, std::string("0 s"));
     QCOMPARE(evolution.series[2].name, std::string("200 s"));
@@ -303,7 +303,7 @@ class PlotTest : public QObject {
     QCOMPARE(chart.series[2].y, std::vector<double>{1100});
     QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("temperature"));
     run.scheduleTimeS.clear();
-    QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("evolution_N1"));
+    QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("profiles_several_times"));
   }
 
   // A folder written by torvex-batch under a schedule gives the reader the

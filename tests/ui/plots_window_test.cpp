@@ -150,14 +150,14 @@ class PlotsWindowTest : public torvex::test::WindowTest {
     const QPointF middle = view->chart()->plotArea().center();
     const QPoint inView = view->mapFromScene(view->chart()->mapToScene(middle));
     view->zoomAround(inView, 4.0);
-    QVERIFY(view->chart()->isZoomed());
+    QVERIFY(view->isZoomed());
     QVERIFY(x->max() - x->min() < 0.003 && x->min() > 0.0);
     // A redraw with new data keeps the zoom the user made.
     plots.addLiveSample(sampleAt(200.0));
     plots.redrawNow();
-    QVERIFY(view->chart()->isZoomed());
+    QVERIFY(view->isZoomed());
     QTest::mouseClick(plots.resetButton, Qt::LeftButton);
-    QVERIFY(!view->chart()->isZoomed());
+    QVERIFY(!view->isZoomed());
     QCOMPARE(x->max(), 0.01);
 
     QMouseEvent move(QEvent::MouseMove, QPointF(inView), view->viewport()->mapToGlobal(QPointF(inView)), Qt::NoButton,
