@@ -162,7 +162,7 @@ std::uint32_t ComponentColour(int component) {
 }
 
 std::uint32_t MeasuredColour(int component) {
-  return blend(ComponentColour(component), 0x000000, 0.45);
+  return blend(ComponentColour(component), 0x000000, 0.3);
 }
 
 std::uint32_t RampColour(double fraction) {
@@ -581,6 +581,7 @@ ChartData MeasuredOverlayChart(const RunData& run, const MeasuredProfile& measur
                        {},
                        measured.percent[column]};
     for (const double position : measured.positionCm) points.x.push_back(position * scale);
+    points.open = true;
     chart.series.push_back(std::move(points));
   }
   // The scan, not the whole sample: a scan over a tenth of it would be lost.

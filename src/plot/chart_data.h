@@ -32,6 +32,8 @@ struct ChartSeries {
   // False for a curve the legend need not list because a key series (one
   // without points) stands for it.
   bool inLegend = true;
+  // Markers drawn as rings (measured points over a line).
+  bool open = false;
 };
 
 struct ChartData {
@@ -95,8 +97,9 @@ double ScheduleTemperatureAt(const RunData& run, double timeS);
 // One colour per component, the same in every chart: a palette that stays
 // distinct for readers with the common colour-vision deficiencies.
 std::uint32_t ComponentColour(int component);
-// The measured points of a component: a darker shade of its colour, so that
-// they stand apart from its simulated line and still belong to it.
+// The measured points of a component: rings in a darker shade of its
+// colour, so that they stand apart from its simulated line and still belong
+// to it.
 std::uint32_t MeasuredColour(int component);
 // Early (light) to late (dark) along a ramp, for 0 <= fraction <= 1.
 std::uint32_t RampColour(double fraction);

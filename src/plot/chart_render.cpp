@@ -172,9 +172,16 @@ QChart* BuildChart(const ChartData& data) {
     QXYSeries* series = nullptr;
     if (source.markers) {
       auto* scatter = new QScatterSeries();
-      scatter->setMarkerSize(7.0);
-      scatter->setColor(colourOf(source.rgb));
-      scatter->setBorderColor(colourOf(source.rgb).darker(140));
+      scatter->setMarkerSize(source.open ? 8.0 : 7.0);
+      if (source.open) {
+        scatter->setColor(Qt::white);
+        QPen ring(colourOf(source.rgb));
+        ring.setWidthF(2.0);
+        scatter->setPen(ring);
+      } else {
+        scatter->setColor(colourOf(source.rgb));
+        scatter->setBorderColor(colourOf(source.rgb).darker(140));
+      }
       series = scatter;
     } else {
       series = new QLineSeries();

@@ -184,13 +184,12 @@ PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   noteLabel->setWordWrap(true);
   noteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   noteLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  auto* notes = new QScrollArea(this);
-  notes->setWidget(noteLabel);
-  notes->setWidgetResizable(true);
-  notes->setFrameShape(QFrame::NoFrame);
-  notes->setMaximumHeight(kNoteLines * fontMetrics().lineSpacing() + 6);
-  notes->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-  layout->addWidget(notes);
+  notes_ = new QScrollArea(this);
+  notes_->setWidget(noteLabel);
+  notes_->setWidgetResizable(true);
+  notes_->setFrameShape(QFrame::NoFrame);
+  notes_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  layout->addWidget(notes_);
 
   redrawTimer_ = new QTimer(this);
   redrawTimer_->setSingleShot(true);
@@ -208,7 +207,7 @@ PlotsWindow::PlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(timesEdit, &QLineEdit::editingFinished, this, [this] { rebuild(); });
   connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
     refreshView(index);
-    noteLabel->setText(noteText());
+    setNoteText(noteText());
     pointerLabel->clear();
     updateExportButtons();
   });
@@ -343,6 +342,23 @@ void PlotsWindow::redrawNow() {
   rebuild();
 }
 
+void PlotsWindow::setNoteText(const QString& text) {
+  noteLabel->setText(text);
+  fitNotes();
+}
+
+void PlotsWindow::fitNotes() {
+  // As high as the notes need, up to a few lines; more scroll.
+  notes_->setVisible(!noteLabel->text().isEmpty());
+  const int needed = noteLabel->heightForWidth(std::max(notes_->viewport()->width(), 100));
+  notes_->setFixedHeight(std::min(needed, kNoteLines * fontMetrics().lineSpacing()) + 2);
+}
+
+void PlotsWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  fitNotes();
+}
+
 void PlotsWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (dirty_) rebuild();
@@ -454,7 +470,7 @@ void PlotsWindow::rebuild() {
   } else {
     replaceTabs(std::move(charts));
   }
-  noteLabel->setText(run_.frames.empty() && setAside_.empty() ? QStringLiteral("No run to show yet.") : noteText());
+  setNoteText(run_.frames.empty() && setAside_.empty() ? QStringLiteral("No run to show yet.") : noteText());
   updateExportButtons();
 }
 

@@ -17,6 +17,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 class QPushButton;
 class QSlider;
 class QSpinBox;
@@ -86,6 +87,8 @@ class PlotsWindow : public QWidget {
 
   // Redraws now what is pending (the timer would do it shortly).
   void redrawNow();
+  // Says text under the chart (until the next redraw says otherwise).
+  void setNoteText(const QString& text);
 
   // ---- Controls, public so that tests drive them as a user would ----
   QTabWidget* tabs = nullptr;
@@ -108,9 +111,11 @@ class PlotsWindow : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void rebuild();
+  void fitNotes();
   // Puts charts on the tabs when the tabs change (a chart comes, goes or
   // turns greyed).
   void replaceTabs(std::vector<ChartData> charts);
@@ -147,6 +152,7 @@ class PlotsWindow : public QWidget {
   std::optional<double> keepTimeS_;
   bool dirty_ = false;
   QTimer* redrawTimer_ = nullptr;
+  QScrollArea* notes_ = nullptr;
 };
 
 }  // namespace torvex::plot

@@ -488,7 +488,7 @@ void TForm2::Plots1Click() {
   } else {
     plots_->show();
     const QString problem = showResultsInPlots();
-    if (!problem.isEmpty()) plots_->noteLabel->setText(problem);
+    if (!problem.isEmpty()) plots_->setNoteText(problem);
   }
   plots_->raise();
   plots_->activateWindow();
