@@ -102,7 +102,8 @@ std::string ReadableNumber(double value, int digits) {
     return text;
   };
   const double magnitude = std::abs(value);
-  if (plainRange(magnitude)) {
+  // (A value that would round up to a million reads as 10⁶.)
+  if (plainRange(magnitude) && magnitude < kPlainHigh - 0.5) {
     const int decimals = std::max(0, digits - 1 - static_cast<int>(std::floor(std::log10(magnitude))));
     return withMinus(trimmed(fixed(value, decimals)));
   }

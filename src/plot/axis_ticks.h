@@ -44,9 +44,10 @@ std::vector<AxisTick> LogTicks(double lowDecade, double highDecade, int maxTicks
 // common power of ten ("2.5×10⁻⁴"). A minus sign is U+2212.
 std::string TickLabel(double value, double step, double magnitude);
 
-// A number for a title or a legend, to `digits` significant digits: plain
-// from 0.001 up to a million ("612000", "0.0025"), else as a mantissa times
-// a power of ten ("1.5×10⁻⁵"); trailing zeros dropped.
+// A number for a title or a legend, to `digits` significant digits (whole
+// numbers in full): plain from 0.001 up to a million ("196280", "0.0025"),
+// else as a mantissa times a power of ten ("1.5×10⁻⁵"); trailing zeros
+// dropped.
 std::string ReadableNumber(double value, int digits = 4);
 
 }  // namespace torvex::plot

@@ -81,18 +81,10 @@ std::string saveLabel(const RunData& run, double timeS, TimeUnit unit) {
   return text;
 }
 
-// A time for a legend of many curves: three digits, a short exponent
-// ("2.13e4 s"; 612000 s reads "6.12e5 s").
+// A time for a legend of many curves: three significant digits ("2530 s",
+// "612000 s", "1.5×10⁻⁴ s").
 std::string compactTime(double timeS, TimeUnit unit) {
-  std::string text = shortNumber(timeS / SecondsPer(unit), 3);
-  const std::size_t e = text.find('e');
-  if (e != std::string::npos) {
-    std::string exponent = text.substr(e + 1);
-    const bool negative = exponent.front() == '-';
-    exponent.erase(0, exponent.find_first_not_of("+-0"));
-    text = text.substr(0, e + 1) + (negative ? "-" : "") + exponent;
-  }
-  return text + " " + TimeUnitName(unit);
+  return ReadableNumber(timeS / SecondsPer(unit), 3) + " " + TimeUnitName(unit);
 }
 
 // Times on a time axis in the chosen unit.
