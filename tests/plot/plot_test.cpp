@@ -547,6 +547,12 @@ class PlotTest : public QObject {
     asked.severalFrames = {3};
     asked.timeUnit = TimeUnit::Hour;
     QCOMPARE(SeveralTimesChart(scheduled, asked).series.back().name, std::string("t = 0.5 h (1173 K)"));
+    // The components' names, where the run has them, in every legend.
+    scheduled.componentNames = {"Ni", ""};
+    const ChartData named = SeveralTimesChart(scheduled, asked);
+    QCOMPARE(named.series[0].name, std::string("Ni, t = 0.5 h (1173 K)"));
+    QCOMPARE(named.series[1].name, std::string("N2, t = 0.5 h (1173 K)"));
+    QCOMPARE(ProfilesChart(scheduled, asked).series[0].name, std::string("Ni"));
   }
 
   // A chart that would mean nothing is not drawn, and says why: the path of
