@@ -87,6 +87,15 @@ std::string compactTime(double timeS, TimeUnit unit) {
   return ReadableNumber(timeS / SecondsPer(unit), 3) + " " + TimeUnitName(unit);
 }
 
+// A chart of compositions against position, without its curves yet.
+ChartData compositionChart(std::string id, CompositionBasis basis, PositionUnit unit) {
+  ChartData chart;
+  chart.id = std::move(id);
+  chart.xTitle = "x [" + unitName(unit) + "]";
+  chart.yTitle = "composition [" + basisName(basis) + "]";
+  return chart;
+}
+
 // Times on a time axis in the chosen unit.
 std::vector<double> inUnit(std::vector<double> timesS, TimeUnit unit) {
   const double per = SecondsPer(unit);
@@ -217,10 +226,7 @@ std::size_t FrameNearest(const RunData& run, double timeS) {
 
 ChartData ProfilesChart(const RunData& run, const ChartOptions& options) {
   const CompositionBasis basis = effectiveBasis(run, options.basis);
-  ChartData chart;
-  chart.id = "profiles";
-  chart.xTitle = "x [" + unitName(options.unit) + "]";
-  chart.yTitle = "composition [" + basisName(basis) + "]";
+  ChartData chart = compositionChart("profiles", basis, options.unit);
   if (run.frames.empty()) return chart;
   const ProfileFrame& frame = run.frames[ChosenFrame(run, options)];
   chart.title = "Concentration profiles, " + saveLabel(run, frame.timeS, options.timeUnit);
@@ -237,10 +243,7 @@ ChartData SeveralTimesChart(const RunData& run, const ChartOptions& options) {
                                                        LineStyle::DashDot, LineStyle::DashDotDot};
   constexpr std::uint32_t kKeyGrey = 0x555555;
   const CompositionBasis basis = effectiveBasis(run, options.basis);
-  ChartData chart;
-  chart.id = "profiles_several_times";
-  chart.xTitle = "x [" + unitName(options.unit) + "]";
-  chart.yTitle = "composition [" + basisName(basis) + "]";
+  ChartData chart = compositionChart("profiles_several_times", basis, options.unit);
   if (run.frames.empty()) return chart;
   std::vector<std::size_t> frames = framesOf(run, options.severalFrames, 4);
   std::sort(frames.begin(), frames.end());
@@ -534,10 +537,7 @@ ChartData MeasuredOverlayChart(const RunData& run, const MeasuredProfile& measur
   ChartOptions asMeasured = options;
   asMeasured.basis = measured.basis;
   const CompositionBasis basis = effectiveBasis(run, measured.basis);
-  ChartData chart;
-  chart.id = "measured_overlay";
-  chart.xTitle = "x [" + unitName(options.unit) + "]";
-  chart.yTitle = "composition [" + basisName(measured.basis) + "]";
+  ChartData chart = compositionChart("measured_overlay", measured.basis, options.unit);
   if (run.frames.empty()) return chart;
   // The misfit means something only against the save of the measured time.
   const std::size_t index =
