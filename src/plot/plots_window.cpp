@@ -343,6 +343,8 @@ void PlotsWindow::redrawNow() {
 }
 
 void PlotsWindow::setNoteText(const QString& text) {
+  // Laying the text out costs more than the rest of a live redraw.
+  if (text == noteLabel->text()) return;
   noteLabel->setText(text);
   fitNotes();
 }
