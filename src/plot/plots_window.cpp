@@ -350,10 +350,18 @@ void PlotsWindow::setNoteText(const QString& text) {
 }
 
 void PlotsWindow::fitNotes() {
-  // As high as the notes need, up to a few lines; more scroll.
-  notes_->setVisible(!noteLabel->text().isEmpty());
-  const int needed = noteLabel->heightForWidth(std::max(notes_->viewport()->width(), 100));
-  notes_->setFixedHeight(std::min(needed, kNoteLines * fontMetrics().lineSpacing()) + 2);
+  // As high as the notes need, up to a few lines; more scroll. The lines
+  // are counted from the width of each (a wrapped one takes several), which
+  // costs far less than laying the text out.
+  const QString text = noteLabel->text();
+  if (notes_->isVisibleTo(this) == text.isEmpty()) notes_->setVisible(!text.isEmpty());
+  const QFontMetrics metrics(noteLabel->font());
+  const int width = std::max(notes_->viewport()->width(), 100);
+  int lines = 0;
+  for (const QString& line : text.split(QLatin1Char('\n')))
+    lines += std::max(1, static_cast<int>(std::ceil(metrics.horizontalAdvance(line) / static_cast<double>(width))));
+  const int height = std::min(lines, kNoteLines) * metrics.lineSpacing() + 4;
+  if (notes_->minimumHeight() != height || notes_->maximumHeight() != height) notes_->setFixedHeight(height);
 }
 
 void PlotsWindow::resizeEvent(QResizeEvent* event) {
