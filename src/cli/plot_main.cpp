@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "plot/chart_data.h"
@@ -60,6 +61,8 @@ line.
                       saves spread over the run for the evolution.
   --size WxH          PNG size in pixels (default 1200x800).
   --help              Show this text.
+  --version           The version, source revision, build type and vector
+                      path of this program, and how to cite it.
 
 Exit status: 0 success, 1 unreadable results or measured profile or a file
 that cannot be written (the message names the file, the line and the text),
@@ -105,6 +108,9 @@ Options parse(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::cout << kHelp;
       std::exit(kExitOk);
+    } else if (arg == "--version") {
+      std::cout << torvex::versionText("torvex-plot");
+      std::exit(kExitOk);
     } else if (arg == "--measured") {
       options.measured = std::string(value());
     } else if (arg == "--shift-um") {
@@ -141,7 +147,8 @@ Options parse(int argc, char** argv) {
         usage("--size: '" + std::string(text) + "' is not WIDTHxHEIGHT (16 to 20000 pixels)");
       options.size = QSize(*w, *h);
     } else if (arg.starts_with("-")) {
-      usage("unknown option '" + std::string(arg) + "'");
+      usage(torvex::unknownOptionMessage(arg, {"--measured", "--shift-um", "--wt", "--unit", "--out", "--format",
+                                               "--times", "--size", "--help", "--version"}));
     } else if (options.folder.empty()) {
       options.folder = std::string(arg);
     } else {
