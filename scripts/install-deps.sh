@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   locales xvfb xauth fonts-dejavu-core
   desktop-file-utils appstream
+  python3-pandas  # the README's commands are run by the tests, among them reading a run's history with pandas
 )
 
 missing=()

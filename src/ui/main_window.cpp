@@ -340,10 +340,16 @@ void TForm2::runEnded(TGUIThread* worker) {
 void TForm2::showRunChecks() {
   const RunReport* report = LastRunReport(model_);
   if (report == nullptr) return;
+  // What asks for attention first: the warnings, then the notes, then the
+  // checks that passed, each in the run's order.
   QStringList lines;
   int notes = 0, warnings = 0;
+  for (const int rank : {0, 1, 2})
+    for (const RunCheck& check : report->checks) {
+      const int own = !check.warn ? 2 : check.note ? 1 : 0;
+      if (own == rank) lines << QString::fromStdString(describeCheck(check));
+    }
   for (const RunCheck& check : report->checks) {
-    lines << QString::fromStdString(describeCheck(check));
     notes += check.warn && check.note ? 1 : 0;
     warnings += check.warn && !check.note ? 1 : 0;
   }

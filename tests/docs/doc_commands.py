@@ -124,6 +124,25 @@ def script_of(page, blocks):
     return "\n".join(parts) + "\n"
 
 
+def copy_sources(source, scratch, folders):
+    """The checkout's files of these folders, without what runs left in them
+    (a study's output folder in examples/, say): the files git tracks or would
+    track there, or everything outside a git checkout."""
+    try:
+        command = ["git", "-C", source, "ls-files", "-z", "--cached", "--others", "--exclude-standard", "--"]
+        listed = subprocess.run(command + list(folders), capture_output=True, check=True).stdout.decode().split("\0")
+    except (OSError, subprocess.CalledProcessError):
+        listed = []
+    files = [name for name in listed if name]
+    if not files:
+        for folder in folders:
+            shutil.copytree(os.path.join(source, folder), os.path.join(scratch, folder))
+        return
+    for name in files:
+        os.makedirs(os.path.dirname(os.path.join(scratch, name)), exist_ok=True)
+        shutil.copy2(os.path.join(source, name), os.path.join(scratch, name))
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == "--list":
         blocks, problems = parse(argv[2])
@@ -150,8 +169,7 @@ def main(argv):
         return 0
     scratch = tempfile.mkdtemp(prefix="torvex-doc-test-")
     try:
-        for folder in ("examples", "scripts"):
-            shutil.copytree(os.path.join(source, folder), os.path.join(scratch, folder))
+        copy_sources(source, scratch, ("examples", "scripts"))
         env = dict(os.environ)
         env["PATH"] = bin_dir + os.pathsep + "/usr/bin" + os.pathsep + env.get("PATH", "")
         env["src"] = scratch
