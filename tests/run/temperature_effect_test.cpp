@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <numeric>
 
+#include "model/number_format.h"
 #include "model/tform1.h"
 #include "study/case_template.h"
 #include "support/load_fixture.h"
@@ -38,7 +39,7 @@ class TemperatureEffectTest : public test::LoadFixture {
 
   // Loads and runs a case; the model holds its end state.
   void runAt(const std::string& dataFile, double kelvin, const std::string& endTime) {
-    load(dataFile, {"D8=" + std::to_string(kelvin), "D1=0 " + endTime});
+    load(dataFile, {"D8=" + formatGeneral(kelvin), "D1=0 " + endTime});
     run(model_);
   }
 
