@@ -273,6 +273,11 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
       if (!count || *count < 0) return "--max-passes needs a number of passes (0 or more)";
       options.maxPasses = *count;
       ++a;
+    } else if (arg == "--help" || arg == "--version" || arg == "--report" || arg == "--write-samples") {
+      return "'" + arg + "' is a command of its own: torvex-batch " + arg +
+             (arg == "--report"          ? " RESULTS_DIR"
+              : arg == "--write-samples" ? " DIR"
+                                         : "");
     } else if (!arg.empty() && arg[0] == '-') {
       return torvex::unknownOptionMessage(arg, kRunOptions);
     } else if (options.casePath.empty()) {

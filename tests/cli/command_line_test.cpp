@@ -93,6 +93,10 @@ TEST(CommandLine, EverySubcommandHasHelpAndSuggestsTheOptionMeant) {
     EXPECT_TRUE(contains(refused.output, typo.suggestion)) << typo.arguments << "\n" << refused.output;
   }
   EXPECT_TRUE(contains(runBatch(dir.path(), "sweep s.toml --slrum").output, "Try 'torvex-batch sweep --help'"));
+  // A command given among a run's options is named as such, not as unknown.
+  const test::Outcome mixed = runBatch(dir.path(), "--quiet --version case.dat");
+  EXPECT_EQ(mixed.status, 2);
+  EXPECT_TRUE(contains(mixed.output, "'--version' is a command of its own: torvex-batch --version")) << mixed.output;
 }
 
 }  // namespace
