@@ -10,6 +10,7 @@
 
 #include <cvode/cvode.h>
 #include <cvode/cvode_ls.h>
+#include <cvode/cvode_proj.h>
 #include <nvector/nvector_serial.h>
 #include <sundials/sundials_context.h>
 #include <sunlinsol/sunlinsol_band.h>
@@ -66,6 +67,8 @@ std::string_view explanation(int flag) {
     case CV_REPTD_RHSFUNC_ERR: return "the right-hand side asked for a smaller step repeatedly";
     case CV_UNREC_RHSFUNC_ERR: return "the right-hand side asked for a smaller step, and none could be taken";
     case CV_TOO_CLOSE: return "the stop time is too close to the start to take a step";
+    case CV_PROJFUNC_FAIL: return "the projection failed";
+    case CV_REPTD_PROJFUNC_ERR: return "the projection asked for a smaller step repeatedly";
     default: return {};
   }
 }
@@ -82,6 +85,7 @@ void accumulate(BdfStatistics& sum, const BdfStatistics& more) {
   sum.errorTestFailures += more.errorTestFailures;
   sum.nonlinearIterations += more.nonlinearIterations;
   sum.nonlinearConvergenceFailures += more.nonlinearConvergenceFailures;
+  sum.projections += more.projections;
   sum.restarts += more.restarts;
 }
 
@@ -104,7 +108,7 @@ void BandJacobian::throwOutOfBand(std::size_t i, std::size_t j) const {
 
 bool BdfError::stepVanished() const {
   return flag_ == CV_TOO_MUCH_ACC || flag_ == CV_ERR_FAILURE || flag_ == CV_CONV_FAILURE ||
-         flag_ == CV_REPTD_RHSFUNC_ERR || flag_ == CV_UNREC_RHSFUNC_ERR;
+         flag_ == CV_REPTD_RHSFUNC_ERR || flag_ == CV_UNREC_RHSFUNC_ERR || flag_ == CV_REPTD_PROJFUNC_ERR;
 }
 
 void checkBdfSystem(const BandedSystem& system, const BdfSettings& settings) {
@@ -177,6 +181,7 @@ struct BdfStepper::Impl {
   static int rightHandSideCallback(sunrealtype t, N_Vector y, N_Vector ydot, void* data);
   static int jacobianCallback(sunrealtype t, N_Vector y, N_Vector ydot, SUNMatrix matrix, void* data, N_Vector,
                               N_Vector, N_Vector);
+  static int projectionCallback(sunrealtype t, N_Vector y, N_Vector correction, sunrealtype, N_Vector, void* data);
   static void errorCallback(int code, const char*, const char*, char* message, void* data);
 };
 
@@ -207,6 +212,19 @@ int BdfStepper::Impl::jacobianCallback(sunrealtype t, N_Vector y, N_Vector ydot,
   }
 }
 
+int BdfStepper::Impl::projectionCallback(sunrealtype t, N_Vector y, N_Vector correction, sunrealtype, N_Vector error,
+                                         void* data) {
+  auto& impl = *static_cast<Impl*>(data);
+  try {
+    return impl.system.projection(t, impl.span(y), impl.span(correction), impl.span(error)) == BdfCallbackResult::Ok
+               ? 0
+               : 1;
+  } catch (...) {
+    impl.callbackFailure = std::current_exception();
+    return -1;
+  }
+}
+
 // Keeps CVODE's explanation of an error for our message instead of letting
 // the library print it to standard error.
 void BdfStepper::Impl::errorCallback(int code, const char*, const char*, char* message, void* data) {
@@ -231,6 +249,7 @@ BdfStatistics BdfStepper::Impl::current() const {
   CVodeGetNumErrTestFails(memory, &now.errorTestFailures);
   CVodeGetNumNonlinSolvIters(memory, &now.nonlinearIterations);
   CVodeGetNumNonlinSolvConvFails(memory, &now.nonlinearConvergenceFailures);
+  if (system.projection) CVodeGetNumProjEvals(memory, &now.projections);
   return now;
 }
 
@@ -283,6 +302,12 @@ BdfStepper::BdfStepper(BandedSystem system, const BdfSettings& settings, double 
   }
   impl.check(CVodeSetLinearSolver(memory, impl.solver.get(), impl.matrix.get()), "the band solver");
   if (impl.system.jacobian) impl.check(CVodeSetJacFn(memory, Impl::jacobianCallback), "the Jacobian");
+  if (impl.system.projection) {
+    impl.check(CVodeSetProjFn(memory, Impl::projectionCallback), "the projection");
+    // The error estimate is left as the step made it: the projections we
+    // need (a rescaling, a floor) move it by far less than it is.
+    impl.check(CVodeSetProjErrEst(memory, SUNTRUE), "the projection of the error");
+  }
   impl.check(CVodeSetInitStep(memory, settings.firstStep), "the first step");
   // CVODE takes 0 for no limit.
   impl.check(CVodeSetMaxStep(memory, settings.largestStep < kInfinity ? settings.largestStep : 0), "the largest step");

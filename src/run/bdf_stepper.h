@@ -80,8 +80,27 @@ struct BandedSystem {
   // f(t, y) into ydot; required.
   RightHandSide rightHandSide;
   // ∂f/∂y; when empty the Jacobian is formed from differences of f, in
-  // lowerBandwidth + upperBandwidth + 1 evaluations.
+  // lowerBandwidth + upperBandwidth + 1 evaluations. The band must hold
+  // every dependence of f: the difference quotients perturb columns
+  // lowerBandwidth + upperBandwidth + 1 apart together and credit a row's
+  // change to the one column within its band, so a dependence outside the
+  // band corrupts entries inside it (and, through Newton's convergence
+  // test, the solution).
   Jacobian jacobian;
+  // Optional: after every step that converged, the correction that takes
+  // the new state y onto the admissible states (a normalisation, a floor):
+  // the step ends at y + correction and the integrator goes on from there
+  // with its history, instead of starting afresh. `error` holds the step's
+  // estimated local error and must be projected too, linearised about y
+  // (for a rescaling y·S/Σy: error − y·Σerror/Σy): the error test and the
+  // next step's size are decided from it, and an error that still points
+  // off the admissible states makes the steps collapse. Meant for
+  // corrections of the size of the local error (a drift off a constraint
+  // that the equations keep only approximately); Retry rejects the step
+  // and retries it shorter.
+  using Projection = std::function<BdfCallbackResult(double t, std::span<const double> y, std::span<double> correction,
+                                                     std::span<double> error)>;
+  Projection projection;
 };
 
 // How closely and how far the stepper steps. The local error of a step in
@@ -116,6 +135,7 @@ struct BdfStatistics {
   long errorTestFailures = 0;
   long nonlinearIterations = 0;
   long nonlinearConvergenceFailures = 0;
+  long projections = 0;
   long restarts = 0;
 };
 
@@ -138,7 +158,8 @@ class BdfError : public std::runtime_error {
   [[nodiscard]] const std::string& flagName() const { return flagName_; }
   [[nodiscard]] double time() const { return time_; }
   // The step fell to round-off of the time without passing the error or the
-  // convergence test: no smaller step can go on.
+  // convergence test, or a callback asked for smaller steps until none was
+  // left: no smaller step can go on.
   [[nodiscard]] bool stepVanished() const;
 
  private:

@@ -114,6 +114,67 @@ TEST(BdfDiffusion, FollowsTheErrorFunctionWithinTheGridErrorAndKeepsTheInventory
   EXPECT_GT(worst, 0.9 * bound) << "the grid error should show: is the grid the one assumed?";
 }
 
+// A normalisation after every step, with the history kept: diffusion with
+// a slow uniform loss −ε c (a drift off the states allowed, of the size of
+// the local error, as the product-rule differences leave the volume
+// constraint), which a rescaling to the initial inventory undoes after each
+// step. The loss is proportional to the profile, so the rescaling removes
+// it, and what remains is the pure diffusion of the grid.
+TEST(BdfDiffusion, AProjectionAfterEveryStepKeepsTheInventoryAndTheHistory) {
+  const test::GridDiffusion grid{100, 1.0 / (0.05 * 0.05)};
+  const std::vector<double> c0 = test::stepProfile(grid.n, 0.9, 0.1);
+  double inventory0 = 0;
+  for (const double c : c0) inventory0 += c;
+  constexpr double kLoss = 1e-3;  // 1/s: 0.1 % of the amount would be lost by t = 1
+
+  BandedSystem system = grid.system(true);
+  const auto diffusion = system.rightHandSide;
+  system.rightHandSide = [diffusion](double t, std::span<const double> c, std::span<double> rate) {
+    diffusion(t, c, rate);
+    for (std::size_t i = 0; i < c.size(); ++i) rate[i] -= kLoss * c[i];
+    return BdfCallbackResult::Ok;
+  };
+  system.projection = [inventory0](double, std::span<const double> c, std::span<double> correction,
+                                   std::span<double> error) {
+    double inventory = 0, lost = 0;
+    for (std::size_t i = 0; i < c.size(); ++i) {
+      inventory += c[i];
+      lost += error[i];
+    }
+    for (std::size_t i = 0; i < c.size(); ++i) {
+      correction[i] = c[i] * (inventory0 / inventory) - c[i];
+      error[i] -= c[i] * lost / inventory;
+    }
+    return BdfCallbackResult::Ok;
+  };
+  BdfStepper stepper(std::move(system), tolerances(1e-8, 1e-10), 0.0, c0);
+  double worstDrift = 0;
+  stepTo(stepper, 0.5);
+  stepper.restart();  // the projection goes on after a restart
+  stepTo(stepper, kAnneal, [&](const BdfStep&) {
+    double inventory = 0;
+    for (const double c : stepper.state()) inventory += c;
+    worstDrift = std::max(worstDrift, std::abs(inventory - inventory0) / inventory0);
+  });
+  EXPECT_LT(worstDrift, 1e-14);
+  EXPECT_LT(maxDifference(stepper.state(), grid.exact(c0, kAnneal)), 1e-6);
+
+  const BdfStatistics statistics = stepper.statistics();
+  // Every step that passed the error test was projected (and only those
+  // and the few that failed it).
+  EXPECT_GE(statistics.projections, statistics.steps);
+  EXPECT_LE(statistics.projections, statistics.steps + statistics.errorTestFailures);
+  EXPECT_EQ(statistics.restarts, 1);
+
+  // The history is kept: about as many steps as the same diffusion without
+  // loss or projection, not the many more of a method held at order 1.
+  BdfStepper plain(grid.system(true), tolerances(1e-8, 1e-10), 0.0, c0);
+  stepTo(plain, 0.5);
+  plain.restart();
+  stepTo(plain, kAnneal);
+  EXPECT_LT(statistics.steps, 1.2 * plain.statistics().steps) << plain.statistics().steps;
+}
+
 // Drift down a chain, dy_i/dt = a (y_{i−1} − y_i), everything starting in
 // the first cell: the Jacobian has a diagonal and the one below it only, and
 // y_i(t) = e^(−a t) (a t)^i / i! (a Poisson distribution).
