@@ -304,8 +304,8 @@ BdfStepper::BdfStepper(BandedSystem system, const BdfSettings& settings, double 
   if (impl.system.jacobian) impl.check(CVodeSetJacFn(memory, Impl::jacobianCallback), "the Jacobian");
   if (impl.system.projection) {
     impl.check(CVodeSetProjFn(memory, Impl::projectionCallback), "the projection");
-    // The error estimate is left as the step made it: the projections we
-    // need (a rescaling, a floor) move it by far less than it is.
+    // The callback projects the error estimate too: left pointing off the
+    // admissible states, it fails the error test step after step.
     impl.check(CVodeSetProjErrEst(memory, SUNTRUE), "the projection of the error");
   }
   impl.check(CVodeSetInitStep(memory, settings.firstStep), "the first step");
@@ -314,8 +314,8 @@ BdfStepper::BdfStepper(BandedSystem system, const BdfSettings& settings, double 
   impl.check(CVodeSetMaxOrd(memory, settings.maxOrder), "the highest order");
   impl.check(CVodeSetStabLimDet(memory, settings.detectStabilityLimit ? SUNTRUE : SUNFALSE),
              "the stability limit detection");
-  // Every warning that the step fell below round-off of t goes through the
-  // error handler, which ignores it; no need for ten of them.
+  // No warnings that a step fell below the rounding of t: step() keeps the
+  // smallest step above it.
   impl.check(CVodeSetMaxHnilWarns(memory, -1), "the warnings");
 }
 
