@@ -187,7 +187,8 @@ int runFitCommand(const std::vector<std::string>& args, const std::string& progr
       }
       const std::string charts = (std::filesystem::path(config.output) / ("overlay-" + std::to_string(k + 1))).string();
       if (!runProgram({plotter, folder, "--measured", config.profiles[k].file, "--shift-um",
-                       formatGeneral(result.profiles[k].shiftUm), "--out", charts}))
+                       formatGeneral(result.profiles[k].shiftUm), "--measured-time",
+                       formatGeneral(config.profiles[k].timeS), "--out", charts}))
         std::cerr << "torvex-batch fit: torvex-plot could not draw " << charts << "\n";
       else
         std::cout << "Overlay charts of " << config.profiles[k].file << " in " << charts << "/\n";

@@ -18,7 +18,9 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "plot/measured_dialog.h"
 #include "plot/plots_window.h"
+#include "plot/screen_fit.h"
 #include "run/integrator.h"
 #include "run/measured_profile.h"
 #include "run/results_files.h"
@@ -49,7 +51,7 @@ TForm2::TForm2(TForm1& model, QWidget* parent) : QMainWindow(parent), model_(mod
   BuildComponentFields(3, 2);
   ApplyChoiceVisibility();
   UpdateRunControls();
-  resize(1000, 720);
+  plot::FitToScreen(*this, QSize(1000, 720));
 }
 
 TForm2::~TForm2() {
@@ -515,7 +517,7 @@ void TForm2::editmenuClick() {
 }
 
 void TForm2::Generatesampleinputfiles1Click() {
-  showNotice(QStringLiteral("Generate"), QStringLiteral("Automatic generation of sample imput files."));
+  showNotice(QStringLiteral("Generate"), QStringLiteral("Automatic generation of sample input files."));
   WriteSampleFiles();  // into the working directory; the forms stay as they are
 }
 
@@ -536,7 +538,7 @@ void TForm2::Plots1Click() {
   } else {
     plots_->show();
     const QString problem = showResultsInPlots();
-    if (!problem.isEmpty()) plots_->noteLabel->setText(problem);
+    if (!problem.isEmpty()) plots_->setNoteText(problem);
   }
   plots_->raise();
   plots_->activateWindow();
@@ -546,21 +548,21 @@ void TForm2::Loadmeasuredprofile1Click() {
   const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Load measured profile"), QString(),
                                                     QStringLiteral("Measured profile (*.csv *.txt);;All files (*)"));
   if (path.isEmpty()) return;
-  bool ok = false;
-  const double shift = QInputDialog::getDouble(
-      this, QStringLiteral("Load measured profile"),
-      QStringLiteral("Shift of the measured positions [µm]\n(added to every x; the simulation starts at 0):"), 0.0,
-      -1e9, 1e9, 3, &ok);
-  if (!ok) return;
-  LoadMeasuredProfile(path, shift);
+  // Read as it is first: the prompt shows where the scan lies and proposes
+  // the shift against the run the Plots window shows.
+  const MeasuredProfile asRead = ReadMeasuredProfile(path.toStdString());
+  if (!plots_ || !plots_->isVisible()) Plots1Click();
+  plot::MeasuredProfileDialog dialog(plots_->runData(), asRead, plots_->shownFrame(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  LoadMeasuredProfile(path, dialog.shiftUm(), dialog.measuredTimeS());
 }
 
-void TForm2::LoadMeasuredProfile(const QString& path, double shiftUm) {
+void TForm2::LoadMeasuredProfile(const QString& path, double shiftUm, std::optional<double> measuredTimeS) {
   MeasuredProfileOptions options;
   options.shiftCm = shiftUm * 1e-4;  // µm to cm
   MeasuredProfile measured = ReadMeasuredProfile(path.toStdString(), options);
   if (!plots_) Plots1Click();
-  plots_->setMeasured(std::move(measured));
+  plots_->setMeasured(std::move(measured), measuredTimeS);
   plots_->show();
   plots_->showTab("measured_overlay");
 }

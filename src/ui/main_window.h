@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "model/tform1.h"
@@ -94,9 +95,10 @@ class TForm2 : public QMainWindow, public RunWindow {
   void Plots1Click();
   void Loadmeasuredprofile1Click();
   // Reads the measured profile (positions shifted by shiftUm micrometres) and
-  // shows it in the Plots window. Throws InputError naming the file, the
+  // shows it in the Plots window, compared with the save nearest to
+  // measuredTimeS (s) when given. Throws InputError naming the file, the
   // line and the column; the window keeps its earlier profile then.
-  void LoadMeasuredProfile(const QString& path, double shiftUm);
+  void LoadMeasuredProfile(const QString& path, double shiftUm, std::optional<double> measuredTimeS = std::nullopt);
   // The Plots window, or null before it was first opened.
   [[nodiscard]] plot::PlotsWindow* plotsWindow() const { return plots_.get(); }
   // The folder the runs write their results to (the model's).
