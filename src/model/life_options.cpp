@@ -20,19 +20,9 @@ constexpr double kMicrometre = 1e-4;       // cm
   throw InputError(place + ": '" + shown + "': " + why);
 }
 
-std::vector<std::string_view> splitAt(std::string_view text, char separator) {
-  std::vector<std::string_view> pieces;
-  for (;;) {
-    const auto at = text.find(separator);
-    pieces.push_back(trimmedView(text.substr(0, at)));
-    if (at == std::string_view::npos) return pieces;
-    text.remove_prefix(at + 1);
-  }
-}
-
 // One or two comma-separated finite numbers; `form` names them in a refusal.
 std::vector<double> numbers(std::string_view text, const std::string& place, const char* form) {
-  const std::vector<std::string_view> pieces = splitAt(text, ',');
+  const std::vector<std::string_view> pieces = splitTrimmed(text, ',');
   if (pieces.size() > 2) refuse(place, text, std::string("expected ") + form);
   std::vector<double> values;
   for (std::string_view piece : pieces) {
@@ -54,7 +44,7 @@ double SpallLaw::fraction(double thickness) const {
 }
 
 std::string SpallLaw::text() const {
-  return formatGeneral(q0) + "," + formatGeneral(alpha);
+  return formatShortest(q0) + "," + formatShortest(alpha);
 }
 
 SpallLaw parseSpall(std::string_view text, const std::string& place) {
@@ -68,7 +58,7 @@ SpallLaw parseSpall(std::string_view text, const std::string& place) {
 }
 
 std::string OxideComposition::text() const {
-  return formatGeneral(oxygenPerMetal) + "," + formatGeneral(oxygenMolarMass);
+  return formatShortest(oxygenPerMetal) + "," + formatShortest(oxygenMolarMass);
 }
 
 OxideComposition parseOxide(std::string_view text, const std::string& place) {
@@ -85,7 +75,7 @@ std::string CriticalContent::text() const {
   const std::string name = "N" + formatInteger(component + 1);
   const std::string subject =
       where == Where::kSurface ? name : (where == Where::kLowest ? "min(" : "max(") + name + ")";
-  return subject + (below ? "<" : ">") + formatGeneral(value);
+  return subject + (below ? "<" : ">") + formatShortest(value);
 }
 
 CriticalContent parseCritical(std::string_view text, const std::string& place) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -15,23 +14,6 @@ namespace {
 
 constexpr std::size_t kQuotedLength = 80;  // longest piece of a text quoted in a message
 constexpr const char* kForm = "COUNT:HOT_S@T_HOT,COLD_S@T_COLD[,ramp=UP_S[/DOWN_S]]";
-
-// The shortest text that reads back as the same double, with a full stop.
-std::string roundTrip(double value) {
-  std::array<char, 32> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  return std::string(buffer.data(), result.ptr);
-}
-
-std::vector<std::string_view> splitAt(std::string_view text, char separator) {
-  std::vector<std::string_view> pieces;
-  for (;;) {
-    const auto at = text.find(separator);
-    pieces.push_back(trimmedView(text.substr(0, at)));
-    if (at == std::string_view::npos) return pieces;
-    text.remove_prefix(at + 1);
-  }
-}
 
 class Refusal {
  public:
@@ -69,7 +51,7 @@ double kelvins(std::string_view text, const char* what, const Refusal& refuse) {
 // A hold "SECONDS@KELVINS".
 std::pair<double, double> hold(std::string_view piece, const char* period, const char* temperature,
                                const Refusal& refuse) {
-  const std::vector<std::string_view> parts = splitAt(piece, '@');
+  const std::vector<std::string_view> parts = splitTrimmed(piece, '@');
   if (parts.size() != 2)
     refuse(std::string("the ") + period + " '" + std::string(piece) + "' must read SECONDS@KELVINS; the cycles read " +
            kForm);
@@ -186,11 +168,11 @@ long long ThermalCycles::coolDownsUpTo(double t) const {
 }
 
 std::string ThermalCycles::text() const {
-  std::string text = formatInteger(count_) + ":" + roundTrip(hot_) + "@" + roundTrip(hotKelvin_) + "," +
-                     roundTrip(cold_) + "@" + roundTrip(coldKelvin_);
+  std::string text = formatInteger(count_) + ":" + formatShortest(hot_) + "@" + formatShortest(hotKelvin_) + "," +
+                     formatShortest(cold_) + "@" + formatShortest(coldKelvin_);
   if (heating_ != 0 || cooling_ != 0) {
-    text += ",ramp=" + roundTrip(heating_);
-    if (cooling_ != heating_) text += "/" + roundTrip(cooling_);
+    text += ",ramp=" + formatShortest(heating_);
+    if (cooling_ != heating_) text += "/" + formatShortest(cooling_);
   }
   return text;
 }
@@ -206,7 +188,7 @@ ThermalCycles parseCycles(std::string_view text, const std::string& place, doubl
     refuse("the count '" + std::string(countText) + "' is not a whole number of cycles from 1 to " +
            formatInteger(kMaxCycles));
 
-  const std::vector<std::string_view> pieces = splitAt(trimmed.substr(colon + 1), ',');
+  const std::vector<std::string_view> pieces = splitTrimmed(trimmed.substr(colon + 1), ',');
   if (pieces.size() != 2 && pieces.size() != 3) refuse(std::string("the cycles read ") + kForm);
   const auto [hot, hotKelvin] = hold(pieces[0], "hot hold", "hot temperature", refuse);
   const auto [cold, coldKelvin] = hold(pieces[1], "cold hold", "cold temperature", refuse);
@@ -218,7 +200,7 @@ ThermalCycles parseCycles(std::string_view text, const std::string& place, doubl
   if (pieces.size() == 3) {
     const std::string_view ramp = pieces[2];
     if (ramp.substr(0, 5) != "ramp=") refuse("'" + std::string(ramp) + "' is not ramp=UP_S or ramp=UP_S/DOWN_S");
-    const std::vector<std::string_view> times = splitAt(ramp.substr(5), '/');
+    const std::vector<std::string_view> times = splitTrimmed(ramp.substr(5), '/');
     if (times.size() > 2) refuse("'" + std::string(ramp) + "' is not ramp=UP_S or ramp=UP_S/DOWN_S");
     heating = duration(times[0], "heating ramp", false, refuse);
     cooling = times.size() == 2 ? duration(times[1], "cooling ramp", false, refuse) : heating;
