@@ -30,12 +30,12 @@
 #include <gtest/gtest.h>
 
 #include "model/number_format.h"
-#include "model/text_list.h"
 #include "run/integrator.h"
 #include "run/life_closed_forms.h"
 #include "run/oxide_scale.h"
 #include "run/run_records.h"
 #include "solver/evaluate_derivative.h"
+#include "support/case_file.h"
 #include "support/load_fixture.h"
 #include "support/test_files.h"
 
@@ -85,20 +85,15 @@ class SlowUniformDepletion : public test::LoadFixture {
   double runLife(int points, int scheme) {
     test::writeBytes("fast.dfv", "###Torvex_v2.3###\n# component 1\n1e-8\n# component 2\n1e-8\n#end\n");
     test::writeBytes("scale.flx", "###Torvex_v2.3###\n# constants\n6.49e-13 8.97e-2 1e-40 0.21 1\n#end\n");
-    TextList data;
-    data.loadFromFile("oxidation.dat");
-    const auto set = [&](const std::string& key, const std::string& value) {
-      for (std::size_t k = 1; k < data.count(); ++k)
-        if (data[k - 1].rfind("#|" + key + "|", 0) == 0) data[k] = "   " + value;
-    };
-    set("D1", "0   200000");
-    set("D2", formatInteger(points));
-    set("D9", "0 fast.dfv");
-    set("D11", "7 7");
-    set("D14", "1");
-    set("D16", formatInteger(scheme));
-    set("D21", "2 scale.flx 6.58e-7");
-    data.saveToFile("uniform.dat");
+    test::writeEditedCase("oxidation.dat",
+                          {{"D1", "0   200000"},
+                           {"D2", formatInteger(points)},
+                           {"D9", "0 fast.dfv"},
+                           {"D11", "7 7"},
+                           {"D14", "1"},
+                           {"D16", formatInteger(scheme)},
+                           {"D21", "2 scale.flx 6.58e-7"}},
+                          "uniform.dat");
     model_.load("uniform.dat");
 
     LifeWatchingHost host(model_, parseCritical("N1<0.05", "test"));
