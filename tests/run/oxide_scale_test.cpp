@@ -4,13 +4,11 @@
 
 #include "run/oxide_scale.h"
 
-#include <cmath>
 #include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "run/life_closed_forms.h"
 
 namespace torvex {
 namespace {
@@ -70,29 +68,6 @@ TEST(ScaleLedger, SpecificMassChangeWeighsOxygenKeptAgainstMetalLost) {
   EXPECT_NEAR(spalled.spallLoss, -0.5 * kAluminaMetal * 1e-3 * kAluminium * 1000, 1e-12);
   EXPECT_NEAR(spalled.total, spalled.oxygenGain + spalled.spallLoss, 1e-15);
   EXPECT_LT(spalled.total, 0) << "alumina's aluminium outweighs its oxygen: 26.98 > 1.5 × 16.00";
-}
-
-// The books kept pass by pass (many small growths, spalls at the cool-downs)
-// meet the recursion written cycle by cycle.
-TEST(ScaleLedger, CyclingBooksMeetTheRecursion) {
-  const double kp = 1e-12;
-  const double hot = 3600;
-  const SpallLaw law{0.01, 1};
-  const double thinnest = 1e-7;
-  ScaleLedger ledger = startLedger(thinnest, kAluminaMetal);
-  const std::vector<SpallCycle> expected =
-      spallRecursion(thinnest, 2 * kp * hot, 2 * kp * hot, law, thinnest, kAluminaMetal, 30);
-  for (const SpallCycle& cycle : expected) {
-    // The scale grows over the cycle in 1000 parabolic steps of its square.
-    const double start = ledger.thickness;
-    for (int step = 1; step <= 1000; ++step)
-      growScale(ledger, std::sqrt(start * start + 2 * kp * hot * step / 1000), kAluminaMetal);
-    EXPECT_NEAR(ledger.thickness, cycle.beforeSpall, 1e-12 * cycle.beforeSpall);
-    spallScale(ledger, law, thinnest);
-    EXPECT_NEAR(ledger.thickness, cycle.afterSpall, 1e-12 * cycle.afterSpall);
-    EXPECT_NEAR(ledger.spalledMetal, cycle.spalledMetal, 1e-12 * cycle.consumedMetal);
-    EXPECT_NEAR(consumedMetal(ledger), cycle.consumedMetal, 1e-12 * cycle.consumedMetal);
-  }
 }
 
 TEST(EndOfLife, WatchesTheContentAndInterpolatesTheCrossing) {
