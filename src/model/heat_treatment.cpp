@@ -207,7 +207,15 @@ std::vector<ScheduleRow> checkedRows(const std::vector<ScheduleRowText>& given, 
 TemperatureSchedule::TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source, std::string sha256)
     : rows_(std::move(rows)), source_(std::move(source)), sha256_(std::move(sha256)) {}
 
-double TemperatureSchedule::temperatureAt(double t) const {
+TemperatureSchedule TemperatureSchedule::withCycles(const TemperatureSchedule* leading, const ThermalCycles& cycles,
+                                                    double start) {
+  TemperatureSchedule schedule = leading ? *leading : TemperatureSchedule({}, {}, {});
+  const double cyclesStart = schedule.rows_.empty() ? start : schedule.rows_.back().time;
+  schedule.cycles_ = cycles.startingAt(cyclesStart);
+  return schedule;
+}
+
+double TemperatureSchedule::rowsAt(double t) const {
   if (rows_.empty()) return 0;
   // The first row after t: at a step both rows at t lie before it, so the
   // second one holds from the step on.
@@ -220,7 +228,7 @@ double TemperatureSchedule::temperatureAt(double t) const {
   return between(from, to, t);
 }
 
-double TemperatureSchedule::temperatureBefore(double t) const {
+double TemperatureSchedule::rowsBefore(double t) const {
   if (rows_.empty()) return 0;
   // The first row at or after t: at a step, its first row.
   const auto notBefore =
@@ -232,10 +240,23 @@ double TemperatureSchedule::temperatureBefore(double t) const {
   return between(from, to, t);
 }
 
+// With cycles, the rows answer strictly before the cycles' start (and, for
+// the left limit, at it), the cycles from their start on.
+double TemperatureSchedule::temperatureAt(double t) const {
+  if (cycles_ && (t >= cycles_->start() || rows_.empty())) return cycles_->temperatureAt(t);
+  return rowsAt(t);
+}
+
+double TemperatureSchedule::temperatureBefore(double t) const {
+  if (cycles_ && (t > cycles_->start() || rows_.empty())) return cycles_->temperatureBefore(t);
+  return rowsBefore(t);
+}
+
 double TemperatureSchedule::nextCorner(double t) const {
   const auto after =
       std::upper_bound(rows_.begin(), rows_.end(), t, [](double v, const ScheduleRow& row) { return v < row.time; });
-  return after == rows_.end() ? std::numeric_limits<double>::infinity() : after->time;
+  const double rowCorner = after == rows_.end() ? std::numeric_limits<double>::infinity() : after->time;
+  return cycles_ ? std::min(rowCorner, cycles_->nextCorner(t)) : rowCorner;
 }
 
 double isothermalFrom(const std::vector<double>& times, const std::vector<double>& temperatures, double start,
