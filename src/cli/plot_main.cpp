@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "plot/chart_data.h"
@@ -73,6 +74,8 @@ why.
                       several-times chart and eight for the evolution.
   --size WxH          PNG size in pixels (default 1200x800).
   --help              Show this text.
+  --version           The version, source revision, build type and vector
+                      path of this program, and how to cite it.
 
 Exit status: 0 success, 1 unreadable results or measured profile or a file
 that cannot be written (the message names the file, the line and the text),
@@ -120,6 +123,9 @@ Options parse(int argc, char** argv) {
     };
     if (arg == "--help" || arg == "-h") {
       std::cout << kHelp;
+      std::exit(kExitOk);
+    } else if (arg == "--version") {
+      std::cout << torvex::versionText("torvex-plot");
       std::exit(kExitOk);
     } else if (arg == "--measured") {
       options.measured = std::string(value());
@@ -174,7 +180,8 @@ Options parse(int argc, char** argv) {
         usage("--size: '" + std::string(text) + "' is not WIDTHxHEIGHT (16 to 20000 pixels)");
       options.size = QSize(*w, *h);
     } else if (arg.starts_with("-")) {
-      usage("unknown option '" + std::string(arg) + "'");
+      usage(torvex::unknownOptionMessage(arg, {"--measured", "--shift-um", "--wt", "--unit", "--out", "--format",
+                                               "--times", "--size", "--help", "--version"}));
     } else if (options.folder.empty()) {
       options.folder = std::string(arg);
     } else {

@@ -30,9 +30,7 @@
 namespace torvex {
 
 std::string parameterText(double value) {
-  char buffer[64];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  return std::string(buffer, end);
+  return formatShortest(value);
 }
 
 namespace {

@@ -22,6 +22,7 @@
 
 class QAction;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -186,6 +187,10 @@ class TForm2 : public QMainWindow, public RunWindow {
   QLabel* Kirkendall_Label = nullptr;
   QLabel* Time_step_label = nullptr;
   QPushButton* START = nullptr;
+  // The checks of the last run, with the words torvex-batch prints; hidden
+  // until a run has ended, and again when the next one starts.
+  QGroupBox* ChecksPanel = nullptr;
+  QPlainTextEdit* ChecksText = nullptr;
   QAction* Fi1 = nullptr;
   QAction* Savedata1 = nullptr;
   QAction* editmenu = nullptr;
@@ -293,6 +298,9 @@ class TForm2 : public QMainWindow, public RunWindow {
   void drawGraphsFromSnapshot();
   // Sets the three value labels from the values of the last refresh.
   void flushRunValues();
+  // Fills the checks panel from the report of the run that has just ended
+  // and shows it.
+  void showRunChecks();
   // Lets the previous run's worker end (serving its hand-overs) and frees it.
   void finishPreviousWorker();
   void pickFile(QLineEdit* box, const QString& filter);
