@@ -44,7 +44,7 @@ TEST(ThermalCycles, StepsBetweenHotAndColdHolds) {
 
 // Ramps come in addition to the holds: 10 s up, 100 s hot, 20 s down, 30 s cold.
 TEST(ThermalCycles, RampsAreLinearAndAddToThePeriod) {
-  const ThermalCycles cycles = parseCycles(" 3 : 100 @ 1300 , 30 @ 300 , ramp=10/20 ", "--cycles", 1000);
+  const ThermalCycles cycles = parseCycles(" 3 : 100 @ 1300 , 30 @ 300 , ramp = 10 / 20 ", "--cycles", 1000);
   EXPECT_EQ(cycles.period(), 160);
   EXPECT_EQ(cycles.start(), 1000);
   EXPECT_EQ(cycles.temperatureAt(1000), 300);
