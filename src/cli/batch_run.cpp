@@ -24,6 +24,7 @@
 #include "run/results_files.h"
 #include "run/run_journal.h"
 #include "run/run_report.h"
+#include "run/temperature_effect.h"
 #include "solver/evaluate_derivative.h"
 #include "solver/face_fluxes.h"
 
@@ -245,6 +246,12 @@ void installHeatTreatment(TForm1& model, const BatchRunOptions& options) {
 
 }  // namespace
 
+bool temperatureChosen(const BatchRunOptions& options) {
+  return !options.schedulePath.empty() ||
+         std::any_of(options.overrides.begin(), options.overrides.end(),
+                     [](const KeyOverride& override) { return override.key == DataKey::D8; });
+}
+
 std::string renderedCaseDirectory(const BatchRunOptions& options) {
   return options.resultsDirectory + "/case";
 }
@@ -309,6 +316,10 @@ int runBatchCase(const BatchRunOptions& options) {
 
   printSummary(model, summary, options.casePath, host.progress().elapsedSeconds());
   std::cout << describeHeatTreatment(HeatTreatmentOf(model), model.currentTime);
+  // A case the temperature cannot act on is told so after every run: its
+  // results would be the same at any temperature, or vary backwards.
+  if (const TemperatureEffect effect = temperatureEffect(model); !effect.acts())
+    std::cout << "  effect of T       " << describeTemperatureEffect(effect, temperatureChosen(options)) << "\n";
   if (model.differenceScheme == 3) printConservation(model, startInventory);
   if (const RunReport* report = LastRunReport(model)) printChecks(report->checks);
   std::cout.flush();

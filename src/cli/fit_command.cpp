@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cli/command_line.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "study/fit.h"
@@ -64,15 +65,7 @@ std::string findPlotter(const std::string& programPath) {
   std::error_code ignored;
   const std::filesystem::path beside = std::filesystem::path(programPath).parent_path() / "torvex-plot";
   if (!programPath.empty() && ::access(beside.c_str(), X_OK) == 0) return beside.string();
-  const char* path = std::getenv("PATH");
-  std::string list = path != nullptr ? path : "";
-  for (std::size_t start = 0; start <= list.size();) {
-    const std::size_t end = std::min(list.find(':', start), list.size());
-    const std::filesystem::path candidate = std::filesystem::path(list.substr(start, end - start)) / "torvex-plot";
-    if (end > start && ::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-    start = end + 1;
-  }
-  return {};
+  return findOnPath("torvex-plot");
 }
 
 // Runs a program with arguments, its output to our standard error; returns
@@ -123,7 +116,7 @@ int runFitCommand(const std::vector<std::string>& args, const std::string& progr
     } else if (arg == "--check") {
       checkOnly = true;
     } else if (!arg.empty() && arg[0] == '-') {
-      return usage("unknown option '" + arg + "'");
+      return usage(unknownOptionMessage(arg, {"--output", "--quiet", "--check", "--help"}));
     } else if (fitPath.empty()) {
       fitPath = arg;
     } else {
@@ -194,7 +187,8 @@ int runFitCommand(const std::vector<std::string>& args, const std::string& progr
       }
       const std::string charts = (std::filesystem::path(config.output) / ("overlay-" + std::to_string(k + 1))).string();
       if (!runProgram({plotter, folder, "--measured", config.profiles[k].file, "--shift-um",
-                       formatGeneral(result.profiles[k].shiftUm), "--out", charts}))
+                       formatGeneral(result.profiles[k].shiftUm), "--measured-time",
+                       formatGeneral(config.profiles[k].timeS), "--out", charts}))
         std::cerr << "torvex-batch fit: torvex-plot could not draw " << charts << "\n";
       else
         std::cout << "Overlay charts of " << config.profiles[k].file << " in " << charts << "/\n";

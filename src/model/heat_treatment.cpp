@@ -1,6 +1,7 @@
 #include "model/heat_treatment.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -79,6 +80,46 @@ void addTime(double time, const std::string& place, std::string shown, std::vect
 // Appends the times of an even spacing start:stop:count: count times from
 // start to stop, both included, the last one stop itself (not start plus the
 // rounded spacings).
+// Six significant digits, full stop whatever the locale.
+std::string sixDigits(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+  return std::string(text, result.ptr);
+}
+
+// Whether a spacing reads back from six significant digits: a span divided
+// into steps a person would write down.
+bool roundSpacing(double spacing) {
+  const std::optional<double> shown = parseReal(sixDigits(spacing));
+  return shown && std::fabs(*shown - spacing) <= 1e-9 * std::fabs(spacing);
+}
+
+// A count that is also one of the times, or one that cuts the span into steps
+// no one would write (3600:39600:3600 gives 3600 saves 10.0028 s apart), is
+// almost always start:stop:step or start:step:stop written from habit. Such
+// a spacing is refused with what it would mean and what was likely meant.
+void refuseAmbiguousSpacing(double start, double stop, int count, const std::string& place, const std::string& shown) {
+  const double spacing = (stop - start) / (count - 1);
+  const bool countIsATime = count == start || count == stop;
+  if (!countIsATime && roundSpacing(spacing)) return;
+  std::string message = place + ": " + quoted(shown) + " is read as start:stop:count, " + formatInteger(count) +
+                        " times from " + formatGeneral(start) + " to " + formatGeneral(stop) + " s, " +
+                        sixDigits(spacing) + " s apart" + (countIsATime ? "" : " (not an even step)") +
+                        "; it is refused as ambiguous.";
+  // start:stop:step, and start:step:stop, where they give whole counts.
+  const auto suggest = [&](double from, double to, double step) {
+    const double steps = (to - from) / step;
+    if (!(step > 0) || !(steps >= 1) || steps != std::floor(steps) || steps >= kMaxOutputTimes) return;
+    const std::string text = " For every " + formatGeneral(step) + " s from " + formatGeneral(from) + " to " +
+                             formatGeneral(to) + " s write " + formatGeneral(from) + ":" + formatGeneral(to) + ":" +
+                             formatGeneral(steps + 1) + ".";
+    if (message.find(text) == std::string::npos) message += text;
+  };
+  suggest(start, stop, count);
+  suggest(start, count, stop);
+  throw InputError(message + " Otherwise list the times, separated by commas.");
+}
+
 void takeSpacing(const std::vector<std::string_view>& parts, const std::string& place, const std::string& shown,
                  std::vector<OutputTime>& times) {
   const std::optional<double> start = parseReal(parts[0]);
@@ -92,6 +133,7 @@ void takeSpacing(const std::vector<std::string_view>& parts, const std::string& 
     throw InputError(place + ": " + quoted(shown) + ": more than " + formatInteger(kMaxOutputTimes) + " output times");
   if (*count > 1 && !(*stop > *start))
     throw InputError(place + ": " + quoted(shown) + ": the stop of start:stop:count must come after its start");
+  if (*count > 1) refuseAmbiguousSpacing(*start, *stop, *count, place, shown);
   for (int k = 0; k < *count; ++k) {
     const double time = k == 0 ? *start : k + 1 == *count ? *stop : *start + (*stop - *start) * k / (*count - 1);
     addTime(time, place, shown, times);

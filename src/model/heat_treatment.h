@@ -117,7 +117,10 @@ struct OutputTime {
 // a file holding such lists on its lines. Throws InputError naming the text, or the file, the line and the
 // text, when a time is not a finite number, the times do not increase, a
 // count is not a whole number of at least 1, there are more than 100 000
-// times, or the file cannot be read or holds no time.
+// times, or the file cannot be read or holds no time; and for a spacing
+// that reads as written from another habit (a count equal to its start or
+// stop, or steps that six significant digits do not give exactly, as
+// 3600:39600:3600), spelling out what it would mean and what to write.
 std::vector<OutputTime> parseOutputTimes(const std::string& text);
 
 // The times of a list as parseOutputTimes reads one, never a file; `place`

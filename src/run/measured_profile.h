@@ -13,7 +13,8 @@
 //     say the same); a column named at_pct or wt_pct alone is not a
 //     component but the flag for all of them (its cells are ignored).
 // Each further line holds as many cells as the header, every cell a number
-// with a full stop. Components not measured are simply absent.
+// with a full stop, or with a decimal comma when semicolons or tabs separate
+// the cells. Components not measured are simply absent.
 
 #include <cstddef>
 #include <optional>

@@ -17,6 +17,7 @@
 #include "model/text_list.h"
 #include "model/tform1.h"
 #include "run/integrator.h"
+#include "run/temperature_effect.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -390,7 +391,7 @@ Study loadStudy(const std::string& path) {
 
   if (const toml::node* node = root.get("slurm")) {
     const toml::table& slurm = tableAt(path, *node, "slurm");
-    checkKeys(path, slurm, {"time", "memory", "throttle", "partition", "options"}, "[slurm]");
+    checkKeys(path, slurm, {"time", "memory", "throttle", "partition", "options", "setup"}, "[slurm]");
     if (const toml::node* time = slurm.get("time")) study.slurm.time = stringAt(path, *time, "time");
     if (const toml::node* memory = slurm.get("memory")) study.slurm.memory = stringAt(path, *memory, "memory");
     if (const toml::node* partition = slurm.get("partition"))
@@ -401,12 +402,17 @@ Study loadStudy(const std::string& path) {
       study.slurm.throttle = static_cast<int>(throttle->as_integer()->get());
     }
     if (const toml::node* options = slurm.get("options")) study.slurm.options = stringList(path, *options, "options");
+    if (const toml::node* setup = slurm.get("setup")) study.slurm.setup = stringList(path, *setup, "setup");
     for (const std::string* text : {&study.slurm.time, &study.slurm.memory, &study.slurm.partition})
       if (text->find_first_of("\n\r'\"") != std::string::npos)
         refuse(path, lineOf(*node), "a [slurm] setting cannot hold quotes or line breaks (\"" + *text + "\")");
     for (const std::string& option : study.slurm.options)
       if (option.find_first_of("\n\r") != std::string::npos)
         refuse(path, lineOf(*node), "a [slurm] option cannot hold a line break");
+    // Each setup line is one line of the script.
+    for (const std::string& line : study.slurm.setup)
+      if (line.find_first_of("\n\r") != std::string::npos)
+        refuse(path, lineOf(*slurm.get("setup")), "a [slurm] setup line cannot hold a line break");
   }
   return study;
 }
@@ -477,7 +483,14 @@ std::string caseDirectory(const Study& study, std::size_t index) {
   return (fs::path(study.outputDirectory) / "cases" / name).string();
 }
 
-void validateStudy(const Study& study) {
+bool studyVariesTemperature(const Study& study) {
+  return study.heatTreatment.hasSchedule() ||
+         std::any_of(study.overrides.begin(), study.overrides.end(), [](const StudyOverride& o) {
+           return o.key == DataKey::D8 && o.text.find("{{") != std::string::npos;
+         });
+}
+
+void validateStudy(const Study& study, std::string* temperatureWarning) {
   for (std::size_t c = 0; c < study.caseCount(); ++c) {
     RenderedCase rendered = renderStudyCase(study, c);
     if (c != 0) continue;
@@ -506,6 +519,12 @@ void validateStudy(const Study& study) {
       if (const auto* fatal = dynamic_cast<const FatalModelError*>(&error); fatal && !fatal->detail().empty())
         message += ": " + fatal->detail();
       throw InputError(study.path + ": the first case does not load: " + message);
+    }
+    if (temperatureWarning != nullptr) {
+      temperatureWarning->clear();
+      if (const TemperatureEffect effect = temperatureEffect(model); studyVariesTemperature(study) && !effect.acts())
+        *temperatureWarning = study.path + ": the study varies the temperature, but it cannot act on its case. " +
+                              temperatureNote(effect);
     }
     // Output times must lie within the run; the first case's run stands for
     // all (a case whose own end time excludes one is refused when it runs).

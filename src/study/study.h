@@ -51,6 +51,9 @@ struct SlurmSettings {
   int throttle = 0;                  // at most this many tasks at once (%N); 0: no limit
   std::string partition;             // empty: the default partition
   std::vector<std::string> options;  // further #SBATCH lines, verbatim
+  // Shell lines each task runs before torvex-batch ("module load gcc/12"),
+  // verbatim, in order.
+  std::vector<std::string> setup;
 };
 
 struct Study {
@@ -96,7 +99,14 @@ std::string caseDirectory(const Study& study, std::size_t index);
 
 // Renders every case (refusing the study when one does not render) and loads
 // the first, as a run would, so that a study that cannot run is refused
-// before anything runs. Throws InputError / FatalModelError.
-void validateStudy(const Study& study);
+// before anything runs. Throws InputError / FatalModelError. With
+// `temperatureWarning`, a study that varies the temperature (D8 through a
+// parameter, or a schedule) of a case the temperature cannot act on gets the
+// warning to show once, before its cases run; empty otherwise.
+void validateStudy(const Study& study, std::string* temperatureWarning = nullptr);
+
+// Whether the study gives its cases different temperatures: D8 set through
+// a parameter, or a schedule.
+bool studyVariesTemperature(const Study& study);
 
 }  // namespace torvex

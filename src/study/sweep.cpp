@@ -508,13 +508,13 @@ int defaultJobs(const Study& study, const SweepOptions& options) {
   return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
+}  // namespace
+
 std::string shellQuoted(const std::string& text) {
   std::string quoted = "'";
   for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
-
-}  // namespace
 
 std::optional<CaseRecord> readCaseRecord(const std::string& caseDirectory) {
   std::ifstream in(fs::path(caseDirectory) / kRecordName, std::ios::binary);
@@ -648,9 +648,24 @@ int runSweepTask(const Study& study, std::size_t index, const SweepOptions& opti
   return record ? record->exitStatus : 1;
 }
 
-std::string writeSlurmScript(const Study& study, const SlurmSettings& settings, const std::string& executable) {
+namespace {
+
+// `path` relative to `root` when it lies inside it; else absolute.
+std::string relativeTo(const fs::path& path, const fs::path& root) {
+  std::error_code ignored;
+  const fs::path absolute = fs::weakly_canonical(fs::absolute(path, ignored), ignored);
+  const fs::path relative = absolute.lexically_relative(root);
+  if (relative.empty() || *relative.begin() == "..") return absolute.string();
+  return relative.string();
+}
+
+}  // namespace
+
+std::string writeSlurmScript(const Study& study, const SlurmSettings& settings, const std::string& executable,
+                             const std::string& root) {
   for (std::size_t c = 0; c < study.caseCount(); ++c) prepareCase(study, c);
   std::error_code ignored;
+  const fs::path base = fs::weakly_canonical(fs::absolute(root.empty() ? "." : root, ignored), ignored);
   const fs::path output = fs::absolute(study.outputDirectory, ignored);
   fs::create_directories(output / "slurm", ignored);
   std::string script = "#!/bin/bash\n";
@@ -661,10 +676,20 @@ std::string writeSlurmScript(const Study& study, const SlurmSettings& settings, 
   if (!settings.time.empty()) script += "#SBATCH --time=" + settings.time + "\n";
   if (!settings.memory.empty()) script += "#SBATCH --mem=" + settings.memory + "\n";
   if (!settings.partition.empty()) script += "#SBATCH --partition=" + settings.partition + "\n";
-  script += "#SBATCH --output=" + (output / "slurm" / "%A_%a.out").string() + "\n";
+  script += "#SBATCH --output=" + relativeTo(output / "slurm", base) + "/%A_%a.out\n";
   for (const std::string& option : settings.options) script += "#SBATCH " + option + "\n";
-  script += "# Task i runs case i of the study; torvex-batch sweep --collect gathers the summary.\n";
-  script += "exec " + shellQuoted(executable) + " sweep " + shellQuoted(fs::absolute(study.path, ignored).string()) +
+  script +=
+      "# Submit it from the folder its paths are relative to (where it was written with --slurm, or\n"
+      "# the --root given then), here or on the cluster. Task i runs case i of the study;\n"
+      "# torvex-batch sweep --collect gathers the summary.\n";
+  for (const std::string& line : settings.setup) script += line + "\n";
+  // A bare name is looked up on the nodes' PATH.
+  std::string program = executable;
+  if (executable.find('/') != std::string::npos) {
+    program = relativeTo(executable, base);
+    if (program.find('/') == std::string::npos) program = "./" + program;
+  }
+  script += "exec " + shellQuoted(program) + " sweep " + shellQuoted(relativeTo(study.path, base)) +
             " --task \"$SLURM_ARRAY_TASK_ID\"\n";
   const std::string path = (output / "sweep.sbatch").string();
   writeWhole(path, script);

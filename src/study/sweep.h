@@ -57,9 +57,17 @@ int runSweepTask(const Study& study, std::size_t index, const SweepOptions& opti
 // run (or ran with other inputs) are listed in `missing`.
 void writeSummary(const Study& study, std::vector<std::size_t>& missing);
 
+// A text as one word of a shell command line (in single quotes).
+std::string shellQuoted(const std::string& text);
+
 // Renders every case folder and writes OUTPUT/sweep.sbatch, a job array with
-// one task per case whose task i runs `executable sweep STUDY --task i`.
-// Returns the script's path.
-std::string writeSlurmScript(const Study& study, const SlurmSettings& settings, const std::string& executable);
+// one task per case whose task i runs the setup lines, then
+// `executable sweep STUDY --task i`. The study, the logs and the executable
+// are named relative to `root` (the folder the job is submitted from, whose
+// path on the cluster may differ): a path outside it stays absolute. An
+// executable given as a bare name is left for the nodes' PATH (or a setup
+// line) to find. Returns the script's path.
+std::string writeSlurmScript(const Study& study, const SlurmSettings& settings, const std::string& executable,
+                             const std::string& root);
 
 }  // namespace torvex
