@@ -170,6 +170,20 @@ long long ThermalCycles::coolDownsUpTo(double t) const {
   return corner(k, 3) <= t ? k + 1 : k;
 }
 
+double ThermalCycles::constantFrom(double start, double end) const {
+  if (hotKelvin_ == coldKelvin_ || !(end > start_)) return start;
+  // The changing segments (cooling, then heating) from the latest back: the
+  // first that began before `end` is the last change.
+  const long long k = cycleHolding(end);
+  for (long long c = k; c >= 0 && c >= k - 1; --c)
+    for (int j : {2, 0}) {
+      const double from = corner(c, j);
+      const double to = corner(c, j + 1);
+      if (from < end) return to > start ? std::max(start, std::min(to, end)) : start;
+    }
+  return start;
+}
+
 std::string ThermalCycles::text() const {
   std::string text = formatInteger(count_) + ":" + formatShortest(hot_) + "@" + formatShortest(hotKelvin_) + "," +
                      formatShortest(cold_) + "@" + formatShortest(coldKelvin_);
