@@ -259,6 +259,22 @@ double TemperatureSchedule::nextCorner(double t) const {
   return cycles_ ? std::min(rowCorner, cycles_->nextCorner(t)) : rowCorner;
 }
 
+double TemperatureSchedule::constantFrom(double start, double end) const {
+  std::vector<double> times;
+  std::vector<double> temperatures;
+  for (const ScheduleRow& row : rows_) {
+    times.push_back(row.time);
+    temperatures.push_back(row.temperature);
+  }
+  double from = isothermalFrom(times, temperatures, start, end);
+  if (!cycles_) return from;
+  const double cyclesStart = cycles_->start();
+  if (!rows_.empty() && rowsBefore(cyclesStart) != cycles_->temperatureAt(cyclesStart) && cyclesStart > start &&
+      cyclesStart < end)
+    from = std::max(from, cyclesStart);
+  return std::max(from, cycles_->constantFrom(start, end));
+}
+
 double isothermalFrom(const std::vector<double>& times, const std::vector<double>& temperatures, double start,
                       double end) {
   double from = start;

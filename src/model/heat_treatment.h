@@ -45,6 +45,11 @@ class TemperatureSchedule {
   // may step over), or +infinity when none is left.
   [[nodiscard]] double nextCorner(double t) const;
 
+  // The time from which T stays constant up to `end`, not before `start`:
+  // isothermalFrom of the rows, or with cycles the end of the last ramp or
+  // step of either (the step onto the cycles included).
+  [[nodiscard]] double constantFrom(double start, double end) const;
+
   // The rows; with cycles, those before the cycles start.
   [[nodiscard]] const std::vector<ScheduleRow>& rows() const { return rows_; }
   // The cycles after the rows, with their start set; none for a plain schedule.

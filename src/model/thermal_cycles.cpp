@@ -117,7 +117,10 @@ double ThermalCycles::temperatureInCycle(long long k, double t, bool before) con
   if (j < 0) return coldKelvin_;  // the left limit at a cycle's start: the cold hold before it
   const double span = at[j + 1] - at[j];
   if (!(span > 0)) return T[j + 1];
-  return T[j] + (T[j + 1] - T[j]) * std::clamp((t - at[j]) / span, 0.0, 1.0);
+  // Weighted, not T0 + (T1 - T0) f: the difference of a huge and a small
+  // temperature loses the small one, and the end of a ramp would come out at 0 K.
+  const double f = std::clamp((t - at[j]) / span, 0.0, 1.0);
+  return T[j] * (1 - f) + T[j + 1] * f;
 }
 
 double ThermalCycles::temperatureAt(double t) const {
@@ -167,6 +170,20 @@ long long ThermalCycles::coolDownsUpTo(double t) const {
   return corner(k, 3) <= t ? k + 1 : k;
 }
 
+double ThermalCycles::constantFrom(double start, double end) const {
+  if (hotKelvin_ == coldKelvin_ || !(end > start_)) return start;
+  // The changing segments (cooling, then heating) from the latest back: the
+  // first that began before `end` is the last change.
+  const long long k = cycleHolding(end);
+  for (long long c = k; c >= 0 && c >= k - 1; --c)
+    for (int j : {2, 0}) {
+      const double from = corner(c, j);
+      const double to = corner(c, j + 1);
+      if (from < end) return to > start ? std::max(start, std::min(to, end)) : start;
+    }
+  return start;
+}
+
 std::string ThermalCycles::text() const {
   std::string text = formatInteger(count_) + ":" + formatShortest(hot_) + "@" + formatShortest(hotKelvin_) + "," +
                      formatShortest(cold_) + "@" + formatShortest(coldKelvin_);
@@ -199,9 +216,11 @@ ThermalCycles parseCycles(std::string_view text, const std::string& place, doubl
   double cooling = 0;
   if (pieces.size() == 3) {
     const std::string_view ramp = pieces[2];
-    if (ramp.substr(0, 5) != "ramp=") refuse("'" + std::string(ramp) + "' is not ramp=UP_S or ramp=UP_S/DOWN_S");
-    const std::vector<std::string_view> times = splitTrimmed(ramp.substr(5), '/');
-    if (times.size() > 2) refuse("'" + std::string(ramp) + "' is not ramp=UP_S or ramp=UP_S/DOWN_S");
+    const std::vector<std::string_view> keyAndTimes = splitTrimmed(ramp, '=');
+    const std::vector<std::string_view> times =
+        keyAndTimes.size() == 2 ? splitTrimmed(keyAndTimes[1], '/') : std::vector<std::string_view>{};
+    if (keyAndTimes.size() != 2 || keyAndTimes[0] != "ramp" || times.size() > 2)
+      refuse("'" + std::string(ramp) + "' is not ramp=UP_S or ramp=UP_S/DOWN_S");
     heating = duration(times[0], "heating ramp", false, refuse);
     cooling = times.size() == 2 ? duration(times[1], "cooling ramp", false, refuse) : heating;
   }

@@ -71,6 +71,12 @@ class ThermalCycles {
   // The number of cool-downs completed at or before t.
   [[nodiscard]] long long coolDownsUpTo(double t) const;
 
+  // The time from which T stays constant up to `end`: the end of the last
+  // ramp or step that began before `end`, but not before `start` (as
+  // isothermalFrom says for a schedule's rows). The time laws of a run hold
+  // only after it.
+  [[nodiscard]] double constantFrom(double start, double end) const;
+
   // The description as parseCycles reads it (shortest round-trip numbers).
   [[nodiscard]] std::string text() const;
 

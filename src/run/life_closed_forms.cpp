@@ -75,6 +75,7 @@ double parabolicTime(double metal, double cOx, double kp, double startThickness)
 
 double uniformDepletionLife(const UniformAlloy& alloy, SurfaceKind kind, const ScaleConstants& scale, double critical,
                             double startThickness) {
+  if (!(critical < alloy.initialContent)) return 0;  // spent from the start
   const double cOx = scale.oxideConcentration;
   const double from = startThickness;
   const double to = startThickness + consumptionToReach(alloy, kind, critical) / cOx;

@@ -71,7 +71,8 @@ double parabolicTime(double metal, double cOx, double kp, double startThickness)
 // The life of a uniformly depleting alloy: the time until its content of
 // component 1 falls to `critical`, with kp following the content as the
 // constants say (constant when p' is negligible): t = ∫ ξ dξ / kp(N(ξ)) from
-// ξ0 to ξ0 + metal / c_ox, by Simpson's rule on 2000 intervals.
+// ξ0 to ξ0 + metal / c_ox, by Simpson's rule on 2000 intervals. 0 when the
+// alloy starts at or below the critical content.
 double uniformDepletionLife(const UniformAlloy& alloy, SurfaceKind kind, const ScaleConstants& scale, double critical,
                             double startThickness);
 

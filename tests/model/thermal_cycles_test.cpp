@@ -44,7 +44,7 @@ TEST(ThermalCycles, StepsBetweenHotAndColdHolds) {
 
 // Ramps come in addition to the holds: 10 s up, 100 s hot, 20 s down, 30 s cold.
 TEST(ThermalCycles, RampsAreLinearAndAddToThePeriod) {
-  const ThermalCycles cycles = parseCycles(" 3 : 100 @ 1300 , 30 @ 300 , ramp=10/20 ", "--cycles", 1000);
+  const ThermalCycles cycles = parseCycles(" 3 : 100 @ 1300 , 30 @ 300 , ramp = 10 / 20 ", "--cycles", 1000);
   EXPECT_EQ(cycles.period(), 160);
   EXPECT_EQ(cycles.start(), 1000);
   EXPECT_EQ(cycles.temperatureAt(1000), 300);
@@ -160,6 +160,19 @@ TEST(ThermalCycles, FollowALeadingSchedule) {
   std::vector<double> corners;
   for (double t = -1; !std::isinf(t); t = schedule.nextCorner(t)) corners.push_back(t);
   EXPECT_EQ(corners, (std::vector<double>{-1, 0, 100, 1100, 1150, 1170, 1220, 1240}));
+
+  // The time laws of a run hold from the last change of temperature on.
+  EXPECT_EQ(schedule.constantFrom(0, 1000), 100) << "the pre-oxidation's hold";
+  EXPECT_EQ(schedule.constantFrom(0, 1120), 1100) << "the step onto the cycles";
+  EXPECT_EQ(schedule.constantFrom(0, 1160), 1150) << "the cold hold after the first cool-down";
+  EXPECT_EQ(schedule.constantFrom(0, 1200), 1170) << "the second hot hold";
+  EXPECT_EQ(schedule.constantFrom(0, 9000), 1220) << "after the last cool-down";
+  EXPECT_EQ(schedule.constantFrom(1230, 9000), 1230) << "no change within the run";
+  const ThermalCycles ramped = parseCycles("3:100@1300,30@300,ramp=10/20", "--cycles", 1000);
+  EXPECT_EQ(ramped.constantFrom(0, 1120), 1120) << "while cooling, T changes up to the end";
+  EXPECT_EQ(ramped.constantFrom(0, 1140), 1130);
+  EXPECT_EQ(ramped.constantFrom(0, 1165), 1165) << "while heating";
+  EXPECT_EQ(ramped.constantFrom(0, 999), 0) << "before the cycles";
 
   // Cycles alone start at the run's start.
   const TemperatureSchedule alone =

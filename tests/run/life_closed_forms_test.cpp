@@ -87,6 +87,7 @@ TEST(UniformDepletion, LifeFollowsTheParabolicLawAndTheSquareOfTheLength) {
   EXPECT_NEAR(uniformDepletionLife(simulated, SurfaceKind::kRefilling, kConstantKp, 0.05, 0) / refilling, 0.98 * 0.98,
               1e-9);
   EXPECT_NEAR(surfaceLag(0.00196, 1e-8), 128.05, 0.01);
+  EXPECT_EQ(uniformDepletionLife(declared, SurfaceKind::kReceding, kConstantKp, 0.25, 0), 0) << "spent from the start";
 }
 
 // Where p' matters, kp falls with the surface content and the scale slows
