@@ -46,7 +46,7 @@ profiles with their anneal times, x shifts and uncertainties; see the README.
                  run nothing.
 
 The output folder is the fit's alone while it runs: it may not hold the
-case, its side files, the measured profiles or the fit file, and a second
+case, its side files, the schedule or the measured profiles, and a second
 fit or sweep on it is refused. Ctrl-C ends the fit after the runs in hand
 and writes the report of the best point so far. Exit status: 0 converged, 1
 invalid input, 2 wrong usage, 3 the fit ended without converging (the report

@@ -527,10 +527,10 @@ void refuseTrivialRuns(const Prepared& p, const Simulation& simulation) {
   std::string times;
   for (const double time : p.times) times += (times.empty() ? "" : ", ") + formatGeneral(time);
   throw InputError(p.config.fileName + ": at the measured time" + (p.times.size() > 1 ? "s " : " ") + times +
-                   " s the run at the initial values has left the initial profile as it was (no value moved by "
-                   "1e-9 at.%), so the measured profiles cannot tell anything about the parameters; give the anneal "
-                   "time of each profile "
-                   "(and check the initial values and the case's start time, key D1)");
+                   " s the run at the initial values has left the initial profile as it was (no value moved by " +
+                   formatGeneral(kNoChangePercent) +
+                   " at.%), so the measured profiles cannot tell anything about the parameters; give the anneal "
+                   "time of each profile (and check the initial values and the case's start time, key D1)");
 }
 
 class FitCost : public ceres::CostFunction {
