@@ -46,8 +46,9 @@ struct MeasuredProfile {
 // of points, and reading a huge file by mistake must not exhaust memory.
 inline constexpr std::size_t kMaxMeasuredProfileBytes = 64u * 1024u * 1024u;
 // So are files of more points (rows) than this: a fit compares every point at
-// every evaluation and its charts draw them all.
-inline constexpr std::size_t kMaxMeasuredPoints = 50000;
+// every evaluation, and its overlay chart draws every one (50 000 points took
+// over a minute to draw).
+inline constexpr std::size_t kMaxMeasuredPoints = 20000;
 
 // Reads the file. Throws InputError whose message names the file, the line
 // and the column (1-based) and quotes the offending text: a file that cannot

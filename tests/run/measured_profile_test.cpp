@@ -110,7 +110,7 @@ TEST(MeasuredProfile, AScanOfMorePointsThanTheLimitIsRefused) {
   text += "1e9,10\n";
   const std::string message = messageOf<InputError>([&] { ParseMeasuredProfile(text, "scan.csv"); });
   EXPECT_NE(
-      message.find("scan.csv, line " + std::to_string(kMaxMeasuredPoints + 2) + ": more than 50000 measured points"),
+      message.find("scan.csv, line " + std::to_string(kMaxMeasuredPoints + 2) + ": more than 20000 measured points"),
       std::string::npos)
       << message;
 }
