@@ -18,6 +18,7 @@
 #include "model/errors.h"
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
+#include "model/text_list.h"
 #include "model/tform1.h"
 #include "run/integrator.h"
 #include "run/refresh.h"
@@ -285,8 +286,11 @@ int runBatchCase(const BatchRunOptions& options) {
     rendered = loadBatchCase(model, options);
     checkSolverModes(model);
     checkRunSettings(model);
+    // A results folder that cannot be written is found now, not at the
+    // first save after the run has started.
+    MakeWritableFolder(options.resultsDirectory);
   } catch (const FileWriteError& error) {
-    std::cerr << "torvex-batch: the case could not be written beside the results: " << error.what() << "\n";
+    std::cerr << "torvex-batch: the results cannot be saved: " << error.what() << "\n";
     return kExitSaveFailed;
   } catch (const std::exception&) {
     std::cout.flush();

@@ -129,12 +129,16 @@ This is its headless runner.
                         a torvex-batch process of its own, N at a time (-j N;
                         default: the study's jobs, else the number of cores);
                         OUTPUT/summary.csv gets a row per case. Rerunning
-                        skips the cases that completed with the same inputs.
+                        skips the cases that completed with the same inputs
+                        and whose results are still those recorded.
                         --time-limit S stops a case after S seconds (as by
-                        Ctrl-C). Ctrl-C stops the running cases, their
-                        results written; exit 130. Exit 0 when every case
-                        completed, 3 when one did not, 1 for a study that
-                        cannot run (nothing runs then).
+                        Ctrl-C; at least 0.001). Ctrl-C stops the running
+                        cases, their results written; exit 130. The sweep
+                        owns OUTPUT while it runs (OUTPUT/torvex.lock); its
+                        runs end with it. Exit 0 when every case completed,
+                        3 when one did not, 1 for a study that cannot run
+                        (nothing runs then), 4 when OUTPUT cannot be
+                        written, 5 when another sweep or fit holds it.
     --slurm             Write OUTPUT/sweep.sbatch, a Slurm job array of one
                         task per case (--time, --mem, --throttle, --partition
                         override the study's [slurm] table); --submit also

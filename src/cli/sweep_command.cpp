@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include "cli/command_line.h"
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "study/folder_lock.h"
 #include "study/study.h"
 #include "study/sweep.h"
 
@@ -122,7 +124,8 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
     } else if (arg == "--time-limit") {
       const auto text = value();
       const std::optional<double> seconds = text ? parseReal(*text) : std::nullopt;
-      if (!seconds || !(*seconds > 0)) return usage("--time-limit needs a number of seconds above 0");
+      if (!seconds || !(*seconds >= kMinTimeLimitSeconds) || !std::isfinite(*seconds))
+        return usage("--time-limit needs a number of seconds, at least 0.001 (1 ms)");
       options.timeLimitSeconds = *seconds;
     } else if (arg == "--slurm") {
       mode = Mode::Slurm;
@@ -172,8 +175,11 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
         return usage("--task " + std::to_string(*task) + ": the study has " + std::to_string(study.caseCount()) +
                      " cases (0 to " + std::to_string(study.caseCount() - 1) + ")");
     } else if (mode != Mode::Collect) {
+      CountProgress progress("Checking the cases", options, std::cerr);
       std::string temperatureWarning;
-      validateStudy(study, &temperatureWarning);
+      validateStudy(
+          study, [&](std::size_t done, std::size_t total) { progress(done, total); }, &temperatureWarning);
+      progress.finish();
       if (!temperatureWarning.empty()) std::cerr << "\u26A0 " << temperatureWarning << "\n";
     }
   } catch (const FatalModelError& error) {
@@ -190,6 +196,8 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
       case Mode::Local: return runSweep(study, options, std::cerr);
       case Mode::Task: return runSweepTask(study, static_cast<std::size_t>(*task), options, std::cerr);
       case Mode::Collect: {
+        // Beside the tasks of a job array, not beside a sweep run here.
+        const OutputFolderLock sharer(study.outputDirectory, FileLock::Mode::Shared);
         std::vector<std::size_t> missing;
         writeSummary(study, missing);
         std::cout << "Summary: " << (std::filesystem::path(study.outputDirectory) / "summary.csv").string() << " ("
@@ -212,7 +220,8 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
         std::error_code error;
         const std::string onPath = findOnPath("torvex-batch");
         const bool same = !onPath.empty() && std::filesystem::equivalent(onPath, options.executable, error);
-        const std::string script = writeSlurmScript(study, settings, same ? "torvex-batch" : options.executable, root);
+        const std::string script =
+            writeSlurmScript(study, settings, same ? "torvex-batch" : options.executable, root, std::cerr);
         if (mode == Mode::Slurm) {
           std::cout << "Wrote " << script << " (" << study.caseCount() << " tasks); submit it with: sbatch " << script
                     << "\n";
@@ -238,6 +247,12 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
         return 0;
       }
     }
+  } catch (const FolderBusyError& error) {
+    std::cerr << "torvex-batch sweep: " << error.what() << "\n";
+    return kSweepFolderBusy;
+  } catch (const FileWriteError& error) {
+    std::cerr << "torvex-batch sweep: " << error.what() << "\n";
+    return kSweepCannotWrite;
   } catch (const InputError& error) {
     std::cerr << "torvex-batch sweep: " << error.what() << "\n";
     return kInvalid;

@@ -16,9 +16,10 @@ namespace torvex {
 namespace {
 
 constexpr std::size_t kQuotedLength = 80;  // longest piece of a line quoted in a message
-// Most output times a run takes: each is a save of every results file, and a
-// count typed with a digit too many must not exhaust the memory.
-constexpr int kMaxOutputTimes = 100000;
+// Most output times a run takes: each is a save of every results file and a
+// profile more in history.csv (100 000 of them made a history of hundreds of
+// MB), and a count typed with a digit too many must not run for hours.
+constexpr int kMaxOutputTimes = 10000;
 
 std::string quoted(std::string_view text) {
   std::string shown(text.substr(0, kQuotedLength));

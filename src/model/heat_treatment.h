@@ -121,7 +121,7 @@ struct OutputTime {
 // "0:3600:7", "10,60:600:10"; or, when the text is none of these, the path of
 // a file holding such lists on its lines. Throws InputError naming the text, or the file, the line and the
 // text, when a time is not a finite number, the times do not increase, a
-// count is not a whole number of at least 1, there are more than 100 000
+// count is not a whole number of at least 1, there are more than 10 000
 // times, or the file cannot be read or holds no time; and for a spacing
 // that reads as written from another habit (a count equal to its start or
 // stop, or steps that six significant digits do not give exactly, as

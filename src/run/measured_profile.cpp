@@ -198,6 +198,10 @@ MeasuredProfile ParseMeasuredProfile(std::string_view text, const std::string& f
       continue;
     }
 
+    if (profile.positionCm.size() == kMaxMeasuredPoints)
+      fail(fileName, lineNumber, 0,
+           "more than " + std::to_string(kMaxMeasuredPoints) +
+               " measured points; thin the scan out (every point is compared and drawn)");
     const auto cells = cellsOf(line, separator);
     if (cells.size() < columns.size())
       fail(fileName, lineNumber, cells.size() + 1,

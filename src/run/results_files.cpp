@@ -246,8 +246,12 @@ void save(const TForm1& m, const ResultsFile& file) {
 }
 
 void prepareResultsFolder(const TForm1& m) {
-  std::error_code ignored;  // the folder usually exists already
-  std::filesystem::create_directories(ResultsFolder(m), ignored);
+  // The folder usually exists already. When it cannot be made, that is the
+  // reason every file fails, not that the folder is missing.
+  std::error_code error;
+  std::filesystem::create_directories(ResultsFolder(m), error);
+  if (error && !std::filesystem::is_directory(ResultsFolder(m)))
+    throw FileWriteError(ResultsFolder(m) + ": cannot make the results folder (" + error.message() + ")");
   // A run killed while saving leaves its temporary file beside the result;
   // nobody else will ever rename it.
   std::vector<std::string> names;
@@ -275,7 +279,11 @@ void WriteResults(TForm1& m) {
 
 std::vector<std::string> WriteEveryResultsFile(TForm1& m) {
   BuildResultsLists(m);
-  prepareResultsFolder(m);
+  try {
+    prepareResultsFolder(m);
+  } catch (const FileWriteError& error) {
+    return {error.what()};
+  }
   std::vector<std::string> failures;
   for (const ResultsFile& file : kResultsFiles) {
     try {

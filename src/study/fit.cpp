@@ -26,6 +26,7 @@
 #include "run/refresh.h"
 #include "run/run_records.h"
 #include "solver/evaluate_derivative.h"
+#include "study/output_folder.h"
 
 namespace torvex {
 
@@ -113,6 +114,7 @@ using Simulation = std::vector<SimProfile>;
 
 struct Prepared {
   FitConfig config;
+  SimProfile initial;                     // the profile every run starts from, at the initial values
   std::vector<MeasuredProfile> measured;  // positions as in the files (no shift)
   std::vector<double> times;              // distinct anneal times, ascending
   std::vector<std::size_t> timeOf;        // per profile, index into times
@@ -208,6 +210,17 @@ Simulation runOnce(const Prepared& p, const std::vector<double>& values, const s
   return simulation;
 }
 
+// Refuses an output folder that holds an input of the fit: its case/ is
+// rewritten with the best case, and the template must not be what is lost.
+void checkOutputFolder(const FitConfig& config, const std::vector<double>& initial) {
+  InputsOutside inputs(config.output, "The fit's output folder");
+  inputs.check(config.casePath);
+  inputs.check(config.heatTreatment.scheduleFile);
+  for (const FitProfileSetting& setting : config.profiles) inputs.check(setting.file);
+  inputs.check(inputFilesOf(
+      renderCase(config.casePath, config.overrides, parametersFor(config, initial), usedByHeatTreatment(config))));
+}
+
 Prepared prepare(const FitConfig& config, const std::string& scratch) {
   Prepared p;
   p.config = config;
@@ -237,6 +250,8 @@ Prepared prepare(const FitConfig& config, const std::string& scratch) {
   }
   std::error_code ignored;
   fs::remove_all(folder, ignored);
+  checkOutputFolder(config, initial);
+  p.initial = profileOf(model);
   p.startTime = model.startTime;
   const double left = model.position.front();
   const double right = model.position.back();
@@ -496,6 +511,26 @@ class Engine {
   std::string lastFailure_;
 };
 
+// A run that has not changed the profile at any measured time beyond the
+// round-off of its passes says nothing about the parameters: the residuals
+// would not depend on them, and the minimiser would stop at once and call
+// that converged. Such a fit (a measured time of 1e-300 s, say) is refused.
+constexpr double kNoChangePercent = 1e-9;  // at.%; a pass's round-off leaves some 1e-15
+
+void refuseTrivialRuns(const Prepared& p, const Simulation& simulation) {
+  for (const SimProfile& profile : simulation)
+    for (std::size_t i = 0; i < profile.atomic.size(); ++i)
+      for (std::size_t k = 0; k < profile.atomic[i].size(); ++k)
+        if (!(std::fabs(profile.atomic[i][k] - p.initial.atomic[i][k]) <= kNoChangePercent)) return;
+  std::string times;
+  for (const double time : p.times) times += (times.empty() ? "" : ", ") + formatGeneral(time);
+  throw InputError(p.config.fileName + ": at the measured time" + (p.times.size() > 1 ? "s " : " ") + times +
+                   " s the run at the initial values has left the initial profile as it was (no value moved by " +
+                   formatGeneral(kNoChangePercent) +
+                   " at.%), so the measured profiles cannot tell anything about the parameters; give the anneal "
+                   "time of each profile (and check the initial values and the case's start time, key D1)");
+}
+
 class FitCost : public ceres::CostFunction {
  public:
   explicit FitCost(Engine& engine) : engine_(engine) {
@@ -581,6 +616,7 @@ FitResult runFit(const FitConfig& config, const FitOptions& givenOptions) {
     std::vector<double> first(p.residualCount);
     if (!engine.evaluate(theta.data(), first.data(), nullptr) && !engine.interrupted())
       throw InputError(config.casePath + " at the initial values: " + engine.lastFailure());
+    if (!engine.interrupted()) refuseTrivialRuns(p, engine.simulation(engine.modelValues(theta.data())));
   }
 
   Progress progress(engine, theta, options);
@@ -706,6 +742,14 @@ FitResult runFit(const FitConfig& config, const FitOptions& givenOptions) {
 
 namespace {
 
+// Empties the folder (a link in its place or in it is removed, not
+// followed), so that what is written there is all it holds.
+void freshFolder(const std::string& folder) {
+  std::error_code error;
+  fs::remove_all(folder, error);
+  if (error) throw FileWriteError(folder + ": cannot clear the folder (" + error.message() + ")");
+}
+
 void writeText(const std::string& path, const std::string& text) {
   const std::string temporary = path + ".part";
   {
@@ -812,7 +856,9 @@ void writeFitReport(const FitConfig& config, const FitResult& result) {
   if (config.concentrationError) overrides.push_back({DataKey::D4, parameterText(*config.concentrationError)});
   RenderedCase rendered = renderCase(config.casePath, overrides, result.bestParameters, usedByHeatTreatment(config));
   addScheduleFile(rendered, heat);
-  writeRenderedCase(rendered, (fs::path(config.output) / "case").string());
+  const std::string folder = (fs::path(config.output) / "case").string();
+  freshFolder(folder);
+  writeRenderedCase(rendered, folder);
 }
 
 std::string fitTable(const FitResult& result) {
@@ -864,6 +910,7 @@ void runBestCase(const FitConfig& config, const FitResult& result, std::size_t p
   fs::remove_all(scratch, ignored);
   TForm1 model;
   const double time = config.profiles[profile].timeS;
+  freshFolder(folder);
   const RenderedHeatTreatment heat =
       loadRendered(model, config, overridesFor(p, time), result.bestParameters, (fs::path(folder) / "case").string());
   for (const OutputTime& output : heat.outputTimes)

@@ -476,11 +476,15 @@ TEST(BatchCli, AFullDiskEndsTheRunWithTheFileAndTheReason) {
   expectFailedSaveKeepsTheEarlierFiles(dir, "ulimit -f 1;", "File too large", 512);
 }
 
-TEST(BatchCli, AReadOnlyResultsFolderEndsTheRunWithTheFileAndTheReason) {
+// A results folder that cannot be written is found before the run starts,
+// with the system's reason (not a missing file), and nothing is touched: a
+// read-only folder, one inside a read-only folder, and a file in its place.
+TEST(BatchCli, AnUnwritableResultsFolderIsFoundBeforeTheRunStarts) {
   ScratchDirectory dir;
   writeDiffusivities(dir, "1e-7");
   shortRun().write(dir.file("run.dat"));
   ASSERT_EQ(runBatch(dir.path(), "--quiet run.dat").status, 0);
+  const auto before = resultsOf(dir);
   std::filesystem::permissions(dir.file("results"), std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::remove);
   // The superuser writes into read-only folders; without the capability that
@@ -492,9 +496,24 @@ TEST(BatchCli, AReadOnlyResultsFolderEndsTheRunWithTheFileAndTheReason) {
       GTEST_SKIP() << "cannot drop the superuser's capabilities";
     }
   }
-  expectFailedSaveKeepsTheEarlierFiles(dir, prefix, "Permission denied", 0);
+  const auto readOnly = runBatch(dir.path(), "run.dat", prefix);
+  EXPECT_EQ(readOnly.status, 4) << readOnly.output;
+  EXPECT_TRUE(contains(readOnly.output, "results: cannot write into the folder (Permission denied)"))
+      << readOnly.output;
+  EXPECT_FALSE(contains(readOnly.output, "Run of run.dat")) << "the run started: " << readOnly.output;
+  EXPECT_EQ(resultsOf(dir), before);
+  const auto below = runBatch(dir.path(), "--results results/more run.dat", prefix);
+  EXPECT_EQ(below.status, 4) << below.output;
+  EXPECT_TRUE(contains(below.output, "results/more: cannot make the folder (Permission denied)")) << below.output;
   std::filesystem::permissions(dir.file("results"), std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add);
+
+  test::writeBytes(dir.file("taken"), "a file\n");
+  const auto file = runBatch(dir.path(), "--results taken run.dat");
+  EXPECT_EQ(file.status, 4) << file.output;
+  EXPECT_TRUE(contains(file.output, "taken: cannot make the folder")) << file.output;
+  EXPECT_FALSE(contains(file.output, "Run of run.dat")) << file.output;
+  EXPECT_EQ(test::readBytes(dir.file("taken")), "a file\n");
 }
 
 TEST(BatchCli, UnwritableSampleDirectoryIsReported) {

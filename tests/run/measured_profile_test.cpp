@@ -116,6 +116,20 @@ TEST(MeasuredProfile, MalformedFilesNameFileLineColumnAndText) {
   }
 }
 
+// A scan of more points than any line scan has is refused at the first
+// point too many; one of exactly the limit is read.
+TEST(MeasuredProfile, AScanOfMorePointsThanTheLimitIsRefused) {
+  std::string text = "x_um,N1\n";
+  for (std::size_t k = 0; k < kMaxMeasuredPoints; ++k) text += std::to_string(k) + ",10\n";
+  EXPECT_EQ(ParseMeasuredProfile(text, "scan.csv").positionCm.size(), kMaxMeasuredPoints);
+  text += "1e9,10\n";
+  const std::string message = messageOf<InputError>([&] { ParseMeasuredProfile(text, "scan.csv"); });
+  EXPECT_NE(
+      message.find("scan.csv, line " + std::to_string(kMaxMeasuredPoints + 2) + ": more than 20000 measured points"),
+      std::string::npos)
+      << message;
+}
+
 TEST(MeasuredProfile, FileErrorsNameThePath) {
   test::ScratchDirectory dir;
   EXPECT_NE(messageOf<InputError>([&] { ReadMeasuredProfile(dir.file("none.csv")); }).find("none.csv"),
