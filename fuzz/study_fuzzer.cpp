@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t c = 0; c < study.caseCount() && c < 8; ++c) {
     try {
       const RenderedCase rendered = renderStudyCase(study, c);
-      if (inputFingerprint(rendered, study.runOptions).size() != 16) __builtin_trap();
+      if (inputFingerprint(rendered, study.runOptions).size() != 64) __builtin_trap();
     } catch (const InputError&) {
     }
   }

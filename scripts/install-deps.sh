@@ -9,9 +9,11 @@ packages=(
   qt6-base-dev qt6-charts-dev qt6-svg-dev libmuparser-dev
   libqt6opengl6-dev  # CMake finds Qt Charts only with the Qt OpenGL development files
   nlohmann-json3-dev libtomlplusplus-dev libceres-dev libssl-dev
+  libsundials-dev  # CVODE, the implicit integrator
   libgtest-dev libbenchmark-dev
   locales xvfb xauth fonts-dejavu-core
   desktop-file-utils appstream
+  python3-pandas  # the README's commands are run by the tests, among them reading a run's history with pandas
 )
 
 missing=()

@@ -18,6 +18,7 @@
 #include "model/errors.h"
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
+#include "model/text_list.h"
 #include "results/non_finite.h"
 #include "results/results_files.h"
 #include "results/run_report.h"
@@ -25,6 +26,7 @@
 #include "run/refresh.h"
 #include "run/run_journal.h"
 #include "run/simulation.h"
+#include "run/temperature_effect.h"
 #include "solver/evaluate_derivative.h"
 #include "solver/face_fluxes.h"
 
@@ -238,6 +240,12 @@ void installHeatTreatment(Case& c, const BatchRunOptions& options) {
 
 }  // namespace
 
+bool temperatureChosen(const BatchRunOptions& options) {
+  return !options.schedulePath.empty() ||
+         std::any_of(options.overrides.begin(), options.overrides.end(),
+                     [](const KeyOverride& override) { return override.key == DataKey::D8; });
+}
+
 std::string renderedCaseDirectory(const BatchRunOptions& options) {
   return options.resultsDirectory + "/" + kRenderedCaseFolder;
 }
@@ -272,8 +280,11 @@ int runBatchCase(const BatchRunOptions& options) {
   try {
     rendered = loadBatchCase(sim, options);
     sim.input.validate();
+    // A results folder that cannot be written is found now, not at the
+    // first save after the run has started.
+    MakeWritableFolder(options.resultsDirectory);
   } catch (const FileWriteError& error) {
-    std::cerr << "torvex-batch: the case could not be written beside the results: " << error.what() << "\n";
+    std::cerr << "torvex-batch: the results cannot be saved: " << error.what() << "\n";
     return kExitSaveFailed;
   } catch (const std::exception&) {
     std::cout.flush();
@@ -305,6 +316,10 @@ int runBatchCase(const BatchRunOptions& options) {
 
   printSummary(sim, summary, options.casePath, host.progress().elapsedSeconds());
   std::cout << describeHeatTreatment(HeatTreatmentOf(c), s.currentTime);
+  // A case the temperature cannot act on is told so after every run: its
+  // results would be the same at any temperature, or vary backwards.
+  if (const TemperatureEffect effect = temperatureEffect(c); !effect.acts())
+    std::cout << "  effect of T       " << describeTemperatureEffect(effect, temperatureChosen(options)) << "\n";
   if (c.differenceScheme == DifferenceScheme::Conservative) printConservation(sim, startInventory);
   if (const RunReport* report = sim.journal.lastReport()) printChecks(report->checks);
   std::cout.flush();

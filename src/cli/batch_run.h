@@ -34,6 +34,10 @@ struct BatchRunOptions {
   std::string outputTimes;
 };
 
+// Whether the user chose the temperature of the run: a schedule, or an
+// override of D8.
+bool temperatureChosen(const BatchRunOptions& options);
+
 // The folder below the results that holds the case as it was run.
 std::string renderedCaseDirectory(const BatchRunOptions& options);
 

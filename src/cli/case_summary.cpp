@@ -3,7 +3,9 @@
 #include <locale>
 #include <sstream>
 
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
+#include "run/temperature_effect.h"
 
 namespace torvex {
 namespace {
@@ -57,9 +59,43 @@ std::string compositionAt(const Case& c, int j) {
   return text;
 }
 
+// The temperature the run follows: D8, or the schedule that replaces it
+// (each row when there are few, else the range).
+std::string temperatureText(const Case& c) {
+  const auto& schedule = c.heatTreatment.schedule;
+  if (!schedule) return formatGeneral(c.temperature) + " K (D8)";
+  const std::vector<ScheduleRow>& rows = schedule->rows();
+  std::string text = "schedule " + schedule->source() + " (D8 = " + formatGeneral(c.temperature) +
+                     " K is not used): " + formatInteger(static_cast<long long>(rows.size())) +
+                     (rows.size() == 1 ? " row" : " rows");
+  constexpr std::size_t kRowsShown = 8;
+  for (std::size_t k = 0; k < rows.size() && k < kRowsShown; ++k)
+    text += (k == 0 ? "; " : ", ") + formatGeneral(rows[k].temperature) + " K at " + formatGeneral(rows[k].time) + " s";
+  if (rows.size() > kRowsShown) text += ", ...";
+  text += "; " + formatGeneral(schedule->temperatureAt(c.startTime)) + " K at the start, " +
+          formatGeneral(schedule->temperatureAt(c.endTime)) + " K at the end";
+  return text;
+}
+
+// The times the run saves at besides every D17 passes.
+std::string outputTimesText(const Case& c) {
+  const std::vector<double>& times = c.heatTreatment.outputTimes;
+  std::string text = formatInteger(static_cast<long long>(times.size())) + ":";
+  constexpr std::size_t kTimesShown = 12;
+  for (std::size_t k = 0; k < times.size(); ++k) {
+    if (times.size() > kTimesShown && k == kTimesShown - 2) {
+      text += " ...,";
+      k = times.size() - 2;
+      continue;
+    }
+    text += " " + formatGeneral(times[k]) + (k + 1 < times.size() ? "," : " s");
+  }
+  return text;
+}
+
 }  // namespace
 
-std::string describeCase(const Case& c, const std::string& path) {
+std::string describeCase(const Case& c, const std::string& path, bool temperatureChosen) {
   const int last = c.pointCount - 1;
   const auto& x = c.initial.position;
   std::ostringstream out;
@@ -72,7 +108,9 @@ std::string describeCase(const Case& c, const std::string& path) {
       << "  time step         initial " << formatGeneral(c.timeStep) << " s, largest " << formatGeneral(c.maxTimeStep)
       << " s, error " << formatGeneral(c.concentrationError) << ", changed every " << c.timeStepChangeInterval
       << " passes by " << formatGeneral(c.timeStepMultiplier) << "\n"
-      << "  temperature       " << formatGeneral(c.temperature) << " K\n"
+      << "  temperature       " << temperatureText(c) << "\n"
+      << (c.heatTreatment.outputTimes.empty() ? std::string() : "  output times      " + outputTimesText(c) + "\n")
+      << "  effect of T       " << describeTemperatureEffect(temperatureEffect(c), temperatureChosen) << "\n"
       << "  diffusivities     " << diffusivityText(c) << ", correlation factor " << formatGeneral(c.correlationFactor)
       << "\n"
       << "  activities        " << activityText(c) << "\n"

@@ -12,9 +12,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cli/command_line.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "study/fit.h"
+#include "study/folder_lock.h"
+#include "study/sweep.h"
 
 namespace torvex {
 namespace {
@@ -24,6 +27,7 @@ constexpr int kExitInvalid = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitNotConverged = 3;
 constexpr int kExitWriteFailed = 4;
+constexpr int kExitFolderBusy = 5;
 constexpr int kExitInterrupted = 130;
 
 constexpr const char* kFitHelp = R"(Usage: torvex-batch fit [-j N] [--output DIR] [--quiet] [--check] FIT.toml
@@ -33,8 +37,8 @@ Fits the named parameters of a case to measured profiles by least squares
 overrides, the parameters (initial value, bounds, log scale) and the measured
 profiles with their anneal times, x shifts and uncertainties; see the README.
 
-  -j N           Run up to N simulations at once (default: the number of
-                 cores).
+  -j N           Run up to N simulations at once (default, and at most: the
+                 number of cores).
   --output DIR   Where the report goes (default: the file's "output", else
                  "fit"): fit.json, residuals.csv, the best-fit case in
                  DIR/case, and with torvex-plot at hand the overlay charts.
@@ -42,10 +46,13 @@ profiles with their anneal times, x shifts and uncertainties; see the README.
   --check        Check the fit file, the case and the measured profiles,
                  run nothing.
 
-Ctrl-C ends the fit after the runs in hand and writes the report of the best
-point so far. Exit status: 0 converged, 1 invalid input, 2 wrong usage, 3 the
-fit ended without converging (the report is written), 4 the report could not
-be written, 130 interrupted.
+The output folder is the fit's alone while it runs: it may not hold the
+case, its side files, the schedule or the measured profiles, and a second
+fit or sweep on it is refused. Ctrl-C ends the fit after the runs in hand
+and writes the report of the best point so far. Exit status: 0 converged, 1
+invalid input, 2 wrong usage, 3 the fit ended without converging (the report
+is written), 4 the output folder or the report could not be written, 5 the
+output folder is in use by another fit or sweep, 130 interrupted.
 )";
 
 std::atomic<bool> interruptRequested{false};
@@ -64,15 +71,7 @@ std::string findPlotter(const std::string& programPath) {
   std::error_code ignored;
   const std::filesystem::path beside = std::filesystem::path(programPath).parent_path() / "torvex-plot";
   if (!programPath.empty() && ::access(beside.c_str(), X_OK) == 0) return beside.string();
-  const char* path = std::getenv("PATH");
-  std::string list = path != nullptr ? path : "";
-  for (std::size_t start = 0; start <= list.size();) {
-    const std::size_t end = std::min(list.find(':', start), list.size());
-    const std::filesystem::path candidate = std::filesystem::path(list.substr(start, end - start)) / "torvex-plot";
-    if (end > start && ::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-    start = end + 1;
-  }
-  return {};
+  return findOnPath("torvex-plot");
 }
 
 // Runs a program with arguments, its output to our standard error; returns
@@ -100,7 +99,7 @@ bool runProgram(const std::vector<std::string>& args) {
 
 int runFitCommand(const std::vector<std::string>& args, const std::string& programPath) {
   FitOptions options;
-  options.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  options.threads = usableCores();
   std::optional<std::string> output;
   std::string fitPath;
   bool quiet = false;
@@ -123,7 +122,7 @@ int runFitCommand(const std::vector<std::string>& args, const std::string& progr
     } else if (arg == "--check") {
       checkOnly = true;
     } else if (!arg.empty() && arg[0] == '-') {
-      return usage("unknown option '" + arg + "'");
+      return usage(unknownOptionMessage(arg, {"--output", "--quiet", "--check", "--help"}));
     } else if (fitPath.empty()) {
       fitPath = arg;
     } else {
@@ -148,6 +147,25 @@ int runFitCommand(const std::vector<std::string>& args, const std::string& progr
     std::cout << fitPath << ": " << config.parameters.size() << " parameter(s), " << config.profiles.size()
               << " measured profile(s); the case loads at the initial values.\n";
     return kExitOk;
+  }
+  if (const int cores = usableCores(); options.threads > cores) {
+    std::cerr << "Note: -j " << options.threads << " is more than the " << cores << (cores == 1 ? " core" : " cores")
+              << " this fit may use; " << cores << " runs go at a time.\n";
+    options.threads = cores;
+  }
+
+  // The output folder is claimed before the first run: one that cannot be
+  // written, or that another fit is writing into, is found now and not after
+  // hours of runs.
+  std::optional<OutputFolderLock> owner;
+  try {
+    owner.emplace(config.output, FileLock::Mode::Exclusive);
+  } catch (const FolderBusyError& error) {
+    std::cerr << "torvex-batch fit: " << error.what() << "\n";
+    return kExitFolderBusy;
+  } catch (const FileWriteError& error) {
+    std::cerr << "torvex-batch fit: the report could not be written: " << error.what() << "\n";
+    return kExitWriteFailed;
   }
 
   if (!quiet)
@@ -194,7 +212,8 @@ int runFitCommand(const std::vector<std::string>& args, const std::string& progr
       }
       const std::string charts = (std::filesystem::path(config.output) / ("overlay-" + std::to_string(k + 1))).string();
       if (!runProgram({plotter, folder, "--measured", config.profiles[k].file, "--shift-um",
-                       formatGeneral(result.profiles[k].shiftUm), "--out", charts}))
+                       formatGeneral(result.profiles[k].shiftUm), "--measured-time",
+                       formatGeneral(config.profiles[k].timeS), "--out", charts}))
         std::cerr << "torvex-batch fit: torvex-plot could not draw " << charts << "\n";
       else
         std::cout << "Overlay charts of " << config.profiles[k].file << " in " << charts << "/\n";

@@ -17,6 +17,7 @@
 
 #include "cli/batch_run.h"
 #include "cli/case_summary.h"
+#include "cli/command_line.h"
 #include "cli/fit_command.h"
 #include "cli/sweep_command.h"
 #include "model/errors.h"
@@ -44,7 +45,8 @@ const std::string kHelp = std::string(R"(Usage: torvex-batch [--pace] [--max-pas
        torvex-batch sweep STUDY.toml --task I | --collect
        torvex-batch fit [-j N] [--output DIR] [--quiet] [--check] FIT.toml
        torvex-batch --write-samples DIR
-       torvex-batch --help
+       torvex-batch --help | --version
+       torvex-batch sweep --help | fit --help
 
 Torvex simulates one-dimensional interdiffusion in a multicomponent alloy.
 This is its headless runner.
@@ -108,9 +110,11 @@ This is its headless runner.
                           R"( records the file, its SHA-256 and its rows.
   --output-times LIST   Also write the results at exactly these times (s):
                         a comma-separated list (600,1800,3600), an even
-                        spacing start:stop:count (0:3600:7 gives every
-                        600 s), or a file of times separated by commas or
-                        line ends. The run clips its step to land on each,
+                        spacing start:stop:count (600:3600:6 gives every
+                        600 s from 600 s on), or a file of times separated by
+                        commas or line ends. A spacing that reads as written
+                        from another habit (3600:39600:3600) is refused with
+                        what it would mean. The run clips its step to land on each,
                         as on the end time; each must lie after the start and
                         not after the end of the run. )" +
                           std::string(torvex::kRunReportFile) +
@@ -118,27 +122,34 @@ This is its headless runner.
   --check CASE.dat      Load the input data file CASE.dat and the side files it
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
-                        print a short summary of the case, or the error that
-                        makes it invalid (including switch values the
-                        solver has no equations for, run settings no run
-                        can use and values that describe no physical case,
-                        as a run would refuse them).
+                        print a short summary of the case with the
+                        temperature, schedule and output times the run would
+                        follow and whether the temperature can act on it, or
+                        the error that makes it invalid (including switch
+                        values the solver has no equations for, run settings
+                        no run can use and values that describe no physical
+                        case, as a run would refuse them).
   --report RESULTS_DIR  Print the outcome, the schedule and output times (when
                         the run had them) and the verification checks of the
                         run whose results are in RESULTS_DIR (its )" +
                           std::string(torvex::kRunReportFile) +
                           R"().
-  sweep STUDY.toml      Run a parameter study (see the README): every case
+  sweep STUDY.toml      Run a parameter study (see 'torvex-batch sweep --help'
+                        and docs/studies.md): every case
                         is rendered into OUTPUT/cases/NNNN/ and run there as
                         a torvex-batch process of its own, N at a time (-j N;
                         default: the study's jobs, else the number of cores);
                         OUTPUT/summary.csv gets a row per case. Rerunning
-                        skips the cases that completed with the same inputs.
+                        skips the cases that completed with the same inputs
+                        and whose results are still those recorded.
                         --time-limit S stops a case after S seconds (as by
-                        Ctrl-C). Ctrl-C stops the running cases, their
-                        results written; exit 130. Exit 0 when every case
-                        completed, 3 when one did not, 1 for a study that
-                        cannot run (nothing runs then).
+                        Ctrl-C; at least 0.001). Ctrl-C stops the running
+                        cases, their results written; exit 130. The sweep
+                        owns OUTPUT while it runs (OUTPUT/torvex.lock); its
+                        runs end with it. Exit 0 when every case completed,
+                        3 when one did not, 1 for a study that cannot run
+                        (nothing runs then), 4 when OUTPUT cannot be
+                        written, 5 when another sweep or fit holds it.
     --slurm             Write OUTPUT/sweep.sbatch, a Slurm job array of one
                         task per case (--time, --mem, --throttle, --partition
                         override the study's [slurm] table); --submit also
@@ -154,6 +165,8 @@ This is its headless runner.
                         the existing directory DIR, replacing files of the same
                         names.
   --help                Show this text.
+  --version             The version, source revision, build type and vector
+                        path of this program, and how to cite it.
 
 Exit status: 0 success, 1 invalid input or a fatal model error (the message
 goes to standard error), 2 wrong usage, 3 the run went numerically wrong (a
@@ -164,6 +177,11 @@ be written (the message names it and the reason; the run ends there, the
 files that can be written are, the others keep their last complete version),
 130 stopped by Ctrl-C.
 )";
+
+// The options of a run, for suggestions after a typo.
+const std::vector<std::string_view> kRunOptions = {
+    "--pace",     "--max-passes",   "--quiet", "--textual-formulas", "--set",  "--param",         "--results",
+    "--schedule", "--output-times", "--check", "--report",           "--help", "--write-samples", "--version"};
 
 int usageError(const std::string& message) {
   std::cerr << "torvex-batch: " << message << "\nTry 'torvex-batch --help'.\n";
@@ -189,7 +207,7 @@ int checkCase(torvex::BatchRunOptions options) {
     std::cerr << "Invalid input: " << error.what() << "\n";
     return kExitInvalidInput;
   }
-  std::cout << torvex::describeCase(sim.input, path);
+  std::cout << torvex::describeCase(sim.input, path, torvex::temperatureChosen(options));
   if (!options.overrides.empty() || !options.parameters.empty())
     std::cout << "With " << options.overrides.size() << " key override(s) and " << options.parameters.size()
               << " parameter(s) applied.\n";
@@ -241,8 +259,13 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
       if (!count || *count < 0) return "--max-passes needs a number of passes (0 or more)";
       options.maxPasses = *count;
       ++a;
+    } else if (arg == "--help" || arg == "--version" || arg == "--report" || arg == "--write-samples") {
+      return "'" + arg + "' is a command of its own: torvex-batch " + arg +
+             (arg == "--report"          ? " RESULTS_DIR"
+              : arg == "--write-samples" ? " DIR"
+                                         : "");
     } else if (!arg.empty() && arg[0] == '-') {
-      return "unknown option '" + arg + "'";
+      return torvex::unknownOptionMessage(arg, kRunOptions);
     } else if (options.casePath.empty()) {
       options.casePath = arg;
     } else {
@@ -262,6 +285,10 @@ int main(int argc, char** argv) {
   try {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
       std::cout << kHelp;
+      return kExitOk;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+      std::cout << torvex::versionText("torvex-batch");
       return kExitOk;
     }
     if (args.size() == 2 && args[0] == "--write-samples") return writeSamples(args[1]);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStringList>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -14,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "model/errors.h"
 #include "model/measured_profile.h"
 #include "model/number_format.h"
@@ -29,47 +31,62 @@ constexpr int kExitInvalidInput = 1;
 constexpr int kExitUsage = 2;
 
 // The help text; the results files are named as the results library names them.
-const std::string kHelp = std::string(R"(Usage: torvex-plot RESULTS_DIR [--measured FILE] [--shift-um X] [--wt]
-                   [--unit um|cm] [--out DIR] [--format png,svg] [--times T1,T2,...]
-                   [--size WxH]
+const std::string kHelp =
+    std::string(R"(Usage: torvex-plot RESULTS_DIR [--measured FILE] [--shift-um X] [--measured-time T]
+                   [--wt] [--unit um|cm] [--time-unit s|min|h] [--log-time]
+                   [--out DIR] [--format png,svg] [--times T1,T2,...] [--size WxH]
 
 Writes every chart that applies to the run whose results are in RESULTS_DIR:
 the concentration profiles at the last save (or at each time of --times),
-the temperature schedule the run followed with its saves marked on it (when
-)") + std::string(torvex::kRunReportFile) +
-                          R"( records one), the evolution of each component's profile, the
-diffusion path, the Kirkendall plane against the square root of time with
-its fit, and under selective oxidation the surface composition and the
-squared scale thickness with its parabolic fit. Each chart goes out in every format asked for and as
-CSV holding exactly the points drawn. The paths written are printed, one a
-line.
+every component at several times on one chart, the temperature schedule the
+run followed with its saves marked on it (when )") +
+    std::string(torvex::kRunReportFile) + R"( records one), the
+evolution of each component's profile, the diffusion path (three components
+or more), the Kirkendall plane against the square root of time with its fit
+(when the plane moved), and under selective oxidation the surface
+composition and the squared scale thickness with its parabolic fit. Each
+chart goes out in every format asked for and as CSV holding exactly the
+points drawn. The paths written are printed, one a line; a chart that would
+mean nothing for the run is left out with a line on standard error saying
+why.
 
   RESULTS_DIR         A run's results folder: its )" +
-                          std::string(torvex::kHistoryFile) + R"( and )" + std::string(torvex::kSeriesFile) +
-                          R"(
+    std::string(torvex::kHistoryFile) + R"( and )" + std::string(torvex::kSeriesFile) +
+    R"(
                       when present, otherwise )" +
-                          std::string(torvex::kAtomicProfileFile) + R"(, )" + std::string(torvex::kWeightProfileFile) +
-                          R"(,
-                      )" + std::string(torvex::kKirkendallRecordFile) +
-                          R"( and )" + std::string(torvex::kBoundaryRecordFile) + R"(; and )" +
-                          std::string(torvex::kRunReportFile) +
-                          R"(
+    std::string(torvex::kAtomicProfileFile) + R"(, )" + std::string(torvex::kWeightProfileFile) +
+    R"(,
+                      )" +
+    std::string(torvex::kKirkendallRecordFile) + R"( and )" + std::string(torvex::kBoundaryRecordFile) + R"(; and )" +
+    std::string(torvex::kRunReportFile) +
+    R"(
                       for the schedule (one that cannot be read leaves the
                       temperature chart out, with a message).
   --measured FILE     A measured profile (CSV; see the README) drawn over the
                       simulated one, with the RMS misfit in the legend.
   --shift-um X        Added to every measured position, in micrometres.
+  --measured-time T   The time [s] the profile was measured at: the overlay
+                      and its misfit use the save nearest to it (default the
+                      last save, or each time of --times).
   --wt                Compositions in weight percent (default atomic).
   --unit um|cm        Unit of position (default um).
+  --time-unit s|min|h Unit of time on the axes, in titles and legends
+                      (default s).
+  --log-time          Time axes (temperature, surface, scale) logarithmic.
   --out DIR           Where the files go (default RESULTS_DIR/plots; made
                       when missing).
   --format LIST       Image formats, from png and svg (default png,svg).
-  --times LIST        Times [s] of the saves to draw the profiles, diffusion
-                      paths and overlay at (the nearest save each) and of the
-                      evolution curves; default the last save, and eight
-                      saves spread over the run for the evolution.
+  --times LIST        Times [s] of the saves to draw: the profiles, diffusion
+                      paths and overlay at each (the nearest save; a time
+                      without a save of its own is named on standard error
+                      and in the chart's title), all of them on the
+                      several-times chart, and the evolution curves; default
+                      the last save, four saves spread over the run for the
+                      several-times chart and eight for the evolution.
   --size WxH          PNG size in pixels (default 1200x800).
   --help              Show this text.
+  --version           The version, source revision, build type and vector
+                      path of this program, and how to cite it.
 
 Exit status: 0 success, 1 unreadable results or measured profile or a file
 that cannot be written (the message names the file, the line and the text),
@@ -80,8 +97,11 @@ struct Options {
   std::string folder;
   std::optional<std::string> measured;
   double shiftUm = 0.0;
+  std::optional<double> measuredTimeS;
   bool weight = false;
   bool centimetre = false;
+  torvex::plot::TimeUnit timeUnit = torvex::plot::TimeUnit::Second;
+  bool logTime = false;
   std::string out;
   QStringList formats{QStringLiteral("png"), QStringLiteral("svg")};
   std::vector<double> times;
@@ -115,6 +135,9 @@ Options parse(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::cout << kHelp;
       std::exit(kExitOk);
+    } else if (arg == "--version") {
+      std::cout << torvex::versionText("torvex-plot");
+      std::exit(kExitOk);
     } else if (arg == "--measured") {
       options.measured = std::string(value());
     } else if (arg == "--shift-um") {
@@ -122,8 +145,25 @@ Options parse(int argc, char** argv) {
       const auto shift = torvex::parseReal(text);
       if (!shift) usage("--shift-um: '" + std::string(text) + "' is not a number");
       options.shiftUm = *shift;
+    } else if (arg == "--measured-time") {
+      const std::string_view text = value();
+      const auto time = torvex::parseReal(text);
+      if (!time || !std::isfinite(*time)) usage("--measured-time: '" + std::string(text) + "' is not a time");
+      options.measuredTimeS = *time;
     } else if (arg == "--wt") {
       options.weight = true;
+    } else if (arg == "--time-unit") {
+      const std::string_view unit = value();
+      if (unit == "s")
+        options.timeUnit = torvex::plot::TimeUnit::Second;
+      else if (unit == "min")
+        options.timeUnit = torvex::plot::TimeUnit::Minute;
+      else if (unit == "h")
+        options.timeUnit = torvex::plot::TimeUnit::Hour;
+      else
+        usage("--time-unit: '" + std::string(unit) + "' is none of s, min and h");
+    } else if (arg == "--log-time") {
+      options.logTime = true;
     } else if (arg == "--unit") {
       const std::string_view unit = value();
       if (unit != "um" && unit != "cm") usage("--unit: '" + std::string(unit) + "' is neither um nor cm");
@@ -139,7 +179,7 @@ Options parse(int argc, char** argv) {
     } else if (arg == "--times") {
       for (const std::string_view item : listOf(value())) {
         const auto time = torvex::parseReal(item);
-        if (!time) usage("--times: '" + std::string(item) + "' is not a time");
+        if (!time || !std::isfinite(*time)) usage("--times: '" + std::string(item) + "' is not a time");
         options.times.push_back(*time);
       }
     } else if (arg == "--size") {
@@ -151,7 +191,8 @@ Options parse(int argc, char** argv) {
         usage("--size: '" + std::string(text) + "' is not WIDTHxHEIGHT (16 to 20000 pixels)");
       options.size = QSize(*w, *h);
     } else if (arg.starts_with("-")) {
-      usage("unknown option '" + std::string(arg) + "'");
+      usage(torvex::unknownOptionMessage(arg, {"--measured", "--shift-um", "--wt", "--unit", "--out", "--format",
+                                               "--times", "--size", "--help", "--version"}));
     } else if (options.folder.empty()) {
       options.folder = std::string(arg);
     } else {
@@ -197,27 +238,45 @@ int main(int argc, char** argv) {
     ChartOptions chartOptions;
     chartOptions.basis = options.weight ? CompositionBasis::Weight : CompositionBasis::Atomic;
     chartOptions.unit = options.centimetre ? PositionUnit::Centimetre : PositionUnit::Micrometre;
-    for (const double time : options.times) chartOptions.evolutionFrames.push_back(FrameNearest(run, time));
+    chartOptions.timeUnit = options.timeUnit;
+    chartOptions.logTime = options.logTime;
+    chartOptions.measuredTimeS = options.measuredTimeS;
+    // Each time asked for is drawn at the save nearest to it, and a time
+    // without a save of its own is said, not silently replaced.
+    std::vector<std::size_t> nearest;
+    for (const double time : options.times) {
+      nearest.push_back(FrameNearest(run, time));
+      const double saved = run.frames[nearest.back()].timeS;
+      if (std::abs(saved - time) > 1e-9 * std::max(std::abs(time), 1.0))
+        std::cerr << "torvex-plot: --times " << formatGeneral(time)
+                  << ": no save at that time; drawn at the nearest, t = " << formatGeneral(saved) << " s\n";
+    }
+    chartOptions.evolutionFrames = nearest;
+    chartOptions.severalFrames = nearest;
 
     std::vector<ChartData> charts = AllCharts(run, measured ? &*measured : nullptr, chartOptions);
     // With --times, the charts of one save are drawn at each time asked for.
-    if (options.times.size() > 0) {
+    if (!options.times.empty()) {
       std::erase_if(charts, [](const ChartData& c) {
         return c.id == "profiles" || c.id == "diffusion_path" || c.id == "measured_overlay";
       });
-      for (const double time : options.times) {
+      for (std::size_t k = 0; k < options.times.size(); ++k) {
         ChartOptions at = chartOptions;
-        at.frame = FrameNearest(run, time);
-        const std::string suffix = stemTime(run.frames[*at.frame].timeS);
-        for (ChartData chart : {ProfilesChart(run, at), DiffusionPathChart(run, at)}) {
+        at.frame = nearest[k];
+        const double saved = run.frames[nearest[k]].timeS;
+        const std::string suffix = stemTime(saved);
+        std::vector<ChartData> ofTime = {ProfilesChart(run, at), DiffusionPathChart(run, at)};
+        if (measured) {
+          ChartOptions overlay = at;
+          if (!options.measuredTimeS) overlay.measuredTimeS = saved;
+          ofTime.push_back(MeasuredOverlayChart(run, *measured, overlay));
+        }
+        for (ChartData& chart : ofTime) {
           if (!HasData(chart)) continue;
           chart.id += suffix;
+          if (std::abs(saved - options.times[k]) > 1e-9 * std::max(std::abs(options.times[k]), 1.0))
+            chart.title += " (the save nearest to " + formatGeneral(options.times[k]) + " s)";
           charts.push_back(std::move(chart));
-        }
-        if (measured) {
-          ChartData chart = MeasuredOverlayChart(run, *measured, at);
-          chart.id += suffix;
-          if (HasData(chart)) charts.push_back(std::move(chart));
         }
       }
     }
@@ -228,6 +287,10 @@ int main(int argc, char** argv) {
     QStringList formats = options.formats;
     formats << QStringLiteral("csv");
     for (const ChartData& chart : charts) {
+      if (!chart.unavailable.empty()) {
+        std::cerr << "torvex-plot: " << chart.id << " not drawn: " << chart.unavailable << "\n";
+        continue;
+      }
       const QString stem = QDir(out).filePath(QString::fromStdString(chart.id));
       for (const QString& path : ExportChart(chart, stem, options.size, formats))
         std::cout << path.toStdString() << "\n";

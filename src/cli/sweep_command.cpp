@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 
+#include "cli/command_line.h"
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "study/folder_lock.h"
 #include "study/study.h"
 #include "study/sweep.h"
 
@@ -19,8 +22,48 @@ namespace {
 constexpr int kUsage = 2;
 constexpr int kInvalid = 1;
 
+constexpr const char* kSweepHelp = R"(Usage: torvex-batch sweep STUDY.toml [-j N] [--time-limit S] [--quiet]
+       torvex-batch sweep STUDY.toml --slurm | --submit [--time T] [--mem M]
+                    [--throttle K] [--partition P] [--root DIR]
+       torvex-batch sweep STUDY.toml --task I | --collect
+
+Runs a parameter study: one case template (a data file and its side files
+with {{NAME}} placeholders) for every combination, zipped list or table row
+of the study's parameters. Every case is rendered into OUTPUT/cases/NNNN/ and
+run there as a torvex-batch process of its own; OUTPUT/summary.csv gets a row
+per case (its parameters, how it ended, its checks, the results asked for).
+Running the command again skips the cases that completed with the same
+inputs. See docs/studies.md for the study file.
+
+  -j N, --jobs N     Cases at once (default: the study's jobs, else the
+                     number of cores).
+  --time-limit S     Stop a case after S seconds, as by Ctrl-C.
+  --quiet            No progress line.
+  --slurm            Write OUTPUT/sweep.sbatch, a Slurm job array of one task
+                     per case. Its paths are relative to the folder it is
+                     submitted from (this one), or to DIR with --root DIR.
+  --submit           Write it and submit it with sbatch; print the job id.
+  --time T, --mem M, --throttle K, --partition P
+                     Override the study's [slurm] time, memory, tasks at once
+                     and partition.
+  --task I           Run case I alone (what array task I does).
+  --collect          Write OUTPUT/summary.csv from the case folders and name
+                     the cases that have not run.
+  --help             Show this text.
+
+A study whose temperature cannot act on its case (no formula uses T, and no
+built-in model depends on it) is told so once, before any case runs.
+
+Exit status: 0 every case completed, 1 a study that cannot run (nothing
+runs), 2 wrong usage, 3 a case did not complete (or is missing), 130 Ctrl-C.
+)";
+
+const std::vector<std::string_view> kSweepOptions = {"--jobs",     "--quiet", "--time-limit", "--slurm", "--submit",
+                                                     "--collect",  "--task",  "--time",       "--mem",   "--partition",
+                                                     "--throttle", "--root",  "--help"};
+
 int usage(const std::string& message) {
-  std::cerr << "torvex-batch sweep: " << message << "\nTry 'torvex-batch --help'.\n";
+  std::cerr << "torvex-batch sweep: " << message << "\nTry 'torvex-batch sweep --help'.\n";
   return kUsage;
 }
 
@@ -57,6 +100,7 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
   enum class Mode { Local, Slurm, Submit, Task, Collect } mode = Mode::Local;
   std::optional<long long> task;
   SlurmSettings slurmOverrides;
+  std::string root;  // --root: what the script's paths are relative to
   bool throttleGiven = false;
   for (std::size_t a = 0; a < args.size(); ++a) {
     const std::string& arg = args[a];
@@ -64,7 +108,10 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
       if (a + 1 >= args.size()) return std::nullopt;
       return args[++a];
     };
-    if (arg == "-j" || arg == "--jobs") {
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kSweepHelp;
+      return 0;
+    } else if (arg == "-j" || arg == "--jobs") {
       const auto text = value();
       const std::optional<int> jobs = text ? parseInteger(*text) : std::nullopt;
       if (!jobs || *jobs < 1) return usage(arg + " needs a number of processes (1 or more)");
@@ -77,7 +124,8 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
     } else if (arg == "--time-limit") {
       const auto text = value();
       const std::optional<double> seconds = text ? parseReal(*text) : std::nullopt;
-      if (!seconds || !(*seconds > 0)) return usage("--time-limit needs a number of seconds above 0");
+      if (!seconds || !(*seconds >= kMinTimeLimitSeconds) || !std::isfinite(*seconds))
+        return usage("--time-limit needs a number of seconds, at least 0.001 (1 ms)");
       options.timeLimitSeconds = *seconds;
     } else if (arg == "--slurm") {
       mode = Mode::Slurm;
@@ -97,6 +145,12 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
       (arg == "--time"  ? slurmOverrides.time
        : arg == "--mem" ? slurmOverrides.memory
                         : slurmOverrides.partition) = *text;
+    } else if (arg == "--root") {
+      const auto text = value();
+      if (!text) return usage("--root needs a folder");
+      std::error_code error;
+      if (!std::filesystem::is_directory(*text, error)) return usage("--root: '" + *text + "' is not a folder");
+      root = *text;
     } else if (arg == "--throttle") {
       const auto text = value();
       const std::optional<int> throttle = text ? parseInteger(*text) : std::nullopt;
@@ -104,7 +158,7 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
       slurmOverrides.throttle = *throttle;
       throttleGiven = true;
     } else if (!arg.empty() && arg[0] == '-') {
-      return usage("unknown option '" + arg + "'");
+      return usage(unknownOptionMessage(arg, kSweepOptions));
     } else if (studyPath.empty()) {
       studyPath = arg;
     } else {
@@ -121,7 +175,12 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
         return usage("--task " + std::to_string(*task) + ": the study has " + std::to_string(study.caseCount()) +
                      " cases (0 to " + std::to_string(study.caseCount() - 1) + ")");
     } else if (mode != Mode::Collect) {
-      validateStudy(study);
+      CountProgress progress("Checking the cases", options, std::cerr);
+      std::string temperatureWarning;
+      validateStudy(
+          study, [&](std::size_t done, std::size_t total) { progress(done, total); }, &temperatureWarning);
+      progress.finish();
+      if (!temperatureWarning.empty()) std::cerr << "\u26A0 " << temperatureWarning << "\n";
     }
   } catch (const FatalModelError& error) {
     std::cerr << "Invalid study: " << error.what() << "\n";
@@ -137,6 +196,8 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
       case Mode::Local: return runSweep(study, options, std::cerr);
       case Mode::Task: return runSweepTask(study, static_cast<std::size_t>(*task), options, std::cerr);
       case Mode::Collect: {
+        // Beside the tasks of a job array, not beside a sweep run here.
+        const OutputFolderLock sharer(study.outputDirectory, FileLock::Mode::Shared);
         std::vector<std::size_t> missing;
         writeSummary(study, missing);
         std::cout << "Summary: " << (std::filesystem::path(study.outputDirectory) / "summary.csv").string() << " ("
@@ -154,14 +215,27 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
         if (!slurmOverrides.memory.empty()) settings.memory = slurmOverrides.memory;
         if (!slurmOverrides.partition.empty()) settings.partition = slurmOverrides.partition;
         if (throttleGiven) settings.throttle = slurmOverrides.throttle;
-        const std::string script = writeSlurmScript(study, settings, options.executable);
+        // The torvex-batch of the PATH is named bare, so that the cluster's
+        // own (a module, an install in the home folder) runs the tasks.
+        std::error_code error;
+        const std::string onPath = findOnPath("torvex-batch");
+        const bool same = !onPath.empty() && std::filesystem::equivalent(onPath, options.executable, error);
+        const std::string script =
+            writeSlurmScript(study, settings, same ? "torvex-batch" : options.executable, root, std::cerr);
         if (mode == Mode::Slurm) {
           std::cout << "Wrote " << script << " (" << study.caseCount() << " tasks); submit it with: sbatch " << script
                     << "\n";
           return 0;
         }
+        if (findOnPath("sbatch").empty()) {
+          std::cerr << "torvex-batch sweep: sbatch not found: is Slurm installed here? Use --slurm to write the "
+                       "script and submit it on the cluster (wrote "
+                    << script << ")\n";
+          return kInvalid;
+        }
         int status = 0;
-        const std::string output = commandOutput("sbatch --parsable '" + script + "'", status);
+        const std::string chdir = root.empty() ? std::string() : " --chdir=" + shellQuoted(root);
+        const std::string output = commandOutput("sbatch --parsable" + chdir + " " + shellQuoted(script), status);
         if (status != 0) {
           std::cerr << "torvex-batch sweep: sbatch " << script << " failed\n";
           return kInvalid;
@@ -173,6 +247,12 @@ int runSweepCommand(const std::vector<std::string>& args, const char* argv0) {
         return 0;
       }
     }
+  } catch (const FolderBusyError& error) {
+    std::cerr << "torvex-batch sweep: " << error.what() << "\n";
+    return kSweepFolderBusy;
+  } catch (const FileWriteError& error) {
+    std::cerr << "torvex-batch sweep: " << error.what() << "\n";
+    return kSweepCannotWrite;
   } catch (const InputError& error) {
     std::cerr << "torvex-batch sweep: " << error.what() << "\n";
     return kInvalid;

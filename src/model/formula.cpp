@@ -50,6 +50,16 @@ std::string_view trimmedView(std::string_view text) {
   return text;
 }
 
+std::vector<std::string_view> splitTrimmed(std::string_view text, char separator) {
+  std::vector<std::string_view> pieces;
+  for (;;) {
+    const auto at = text.find(separator);
+    pieces.push_back(trimmedView(text.substr(0, at)));
+    if (at == std::string_view::npos) return pieces;
+    text.remove_prefix(at + 1);
+  }
+}
+
 std::string_view takeFormula(std::string_view& rest) {
   const auto blank = rest.find(' ');
   if (blank == std::string_view::npos) return {};

@@ -34,6 +34,10 @@ SubstitutedFormula substituteVariables(std::string_view formula, const Table2<do
 // ends, without copying.
 std::string_view trimmedView(std::string_view text);
 
+// The pieces of a text between the separators, each trimmed as trimmedView
+// trims; a text without a separator is one piece. Copies nothing.
+std::vector<std::string_view> splitTrimmed(std::string_view text, char separator);
+
 // Takes the next formula off a trimmed formula line: the text before the first
 // blank (empty when there is none, the line then staying as it is), leaving
 // the trimmed remainder in `rest`. Copies nothing.

@@ -1,6 +1,7 @@
 #include "model/heat_treatment.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -15,9 +16,10 @@ namespace torvex {
 namespace {
 
 constexpr std::size_t kQuotedLength = 80;  // longest piece of a line quoted in a message
-// Most output times a run takes: each is a save of every results file, and a
-// count typed with a digit too many must not exhaust the memory.
-constexpr int kMaxOutputTimes = 100000;
+// Most output times a run takes: each is a save of every results file and a
+// profile more in history.csv (100 000 of them made a history of hundreds of
+// MB), and a count typed with a digit too many must not run for hours.
+constexpr int kMaxOutputTimes = 10000;
 
 std::string quoted(std::string_view text) {
   std::string shown(text.substr(0, kQuotedLength));
@@ -79,6 +81,46 @@ void addTime(double time, const std::string& place, std::string shown, std::vect
 // Appends the times of an even spacing start:stop:count: count times from
 // start to stop, both included, the last one stop itself (not start plus the
 // rounded spacings).
+// Six significant digits, full stop whatever the locale.
+std::string sixDigits(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+  return std::string(text, result.ptr);
+}
+
+// Whether a spacing reads back from six significant digits: a span divided
+// into steps a person would write down.
+bool roundSpacing(double spacing) {
+  const std::optional<double> shown = parseReal(sixDigits(spacing));
+  return shown && std::fabs(*shown - spacing) <= 1e-9 * std::fabs(spacing);
+}
+
+// A count that is also one of the times, or one that cuts the span into steps
+// no one would write (3600:39600:3600 gives 3600 saves 10.0028 s apart), is
+// almost always start:stop:step or start:step:stop written from habit. Such
+// a spacing is refused with what it would mean and what was likely meant.
+void refuseAmbiguousSpacing(double start, double stop, int count, const std::string& place, const std::string& shown) {
+  const double spacing = (stop - start) / (count - 1);
+  const bool countIsATime = count == start || count == stop;
+  if (!countIsATime && roundSpacing(spacing)) return;
+  std::string message = place + ": " + quoted(shown) + " is read as start:stop:count, " + formatInteger(count) +
+                        " times from " + formatGeneral(start) + " to " + formatGeneral(stop) + " s, " +
+                        sixDigits(spacing) + " s apart" + (countIsATime ? "" : " (not an even step)") +
+                        "; it is refused as ambiguous.";
+  // start:stop:step, and start:step:stop, where they give whole counts.
+  const auto suggest = [&](double from, double to, double step) {
+    const double steps = (to - from) / step;
+    if (!(step > 0) || !(steps >= 1) || steps != std::floor(steps) || steps >= kMaxOutputTimes) return;
+    const std::string text = " For every " + formatGeneral(step) + " s from " + formatGeneral(from) + " to " +
+                             formatGeneral(to) + " s write " + formatGeneral(from) + ":" + formatGeneral(to) + ":" +
+                             formatGeneral(steps + 1) + ".";
+    if (message.find(text) == std::string::npos) message += text;
+  };
+  suggest(start, stop, count);
+  suggest(start, count, stop);
+  throw InputError(message + " Otherwise list the times, separated by commas.");
+}
+
 void takeSpacing(const std::vector<std::string_view>& parts, const std::string& place, const std::string& shown,
                  std::vector<OutputTime>& times) {
   const std::optional<double> start = parseReal(parts[0]);
@@ -92,6 +134,7 @@ void takeSpacing(const std::vector<std::string_view>& parts, const std::string& 
     throw InputError(place + ": " + quoted(shown) + ": more than " + formatInteger(kMaxOutputTimes) + " output times");
   if (*count > 1 && !(*stop > *start))
     throw InputError(place + ": " + quoted(shown) + ": the stop of start:stop:count must come after its start");
+  if (*count > 1) refuseAmbiguousSpacing(*start, *stop, *count, place, shown);
   for (int k = 0; k < *count; ++k) {
     const double time = k == 0 ? *start : k + 1 == *count ? *stop : *start + (*stop - *start) * k / (*count - 1);
     addTime(time, place, shown, times);
@@ -165,7 +208,15 @@ std::vector<ScheduleRow> checkedRows(const std::vector<ScheduleRowText>& given, 
 TemperatureSchedule::TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source, std::string sha256)
     : rows_(std::move(rows)), source_(std::move(source)), sha256_(std::move(sha256)) {}
 
-double TemperatureSchedule::temperatureAt(double t) const {
+TemperatureSchedule TemperatureSchedule::withCycles(const TemperatureSchedule* leading, const ThermalCycles& cycles,
+                                                    double start) {
+  TemperatureSchedule schedule = leading ? *leading : TemperatureSchedule({}, {}, {});
+  const double cyclesStart = schedule.rows_.empty() ? start : schedule.rows_.back().time;
+  schedule.cycles_ = cycles.startingAt(cyclesStart);
+  return schedule;
+}
+
+double TemperatureSchedule::rowsAt(double t) const {
   if (rows_.empty()) return 0;
   // The first row after t: at a step both rows at t lie before it, so the
   // second one holds from the step on.
@@ -178,7 +229,7 @@ double TemperatureSchedule::temperatureAt(double t) const {
   return between(from, to, t);
 }
 
-double TemperatureSchedule::temperatureBefore(double t) const {
+double TemperatureSchedule::rowsBefore(double t) const {
   if (rows_.empty()) return 0;
   // The first row at or after t: at a step, its first row.
   const auto notBefore =
@@ -190,10 +241,39 @@ double TemperatureSchedule::temperatureBefore(double t) const {
   return between(from, to, t);
 }
 
+// With cycles, the rows answer strictly before the cycles' start (and, for
+// the left limit, at it), the cycles from their start on.
+double TemperatureSchedule::temperatureAt(double t) const {
+  if (cycles_ && (t >= cycles_->start() || rows_.empty())) return cycles_->temperatureAt(t);
+  return rowsAt(t);
+}
+
+double TemperatureSchedule::temperatureBefore(double t) const {
+  if (cycles_ && (t > cycles_->start() || rows_.empty())) return cycles_->temperatureBefore(t);
+  return rowsBefore(t);
+}
+
 double TemperatureSchedule::nextCorner(double t) const {
   const auto after =
       std::upper_bound(rows_.begin(), rows_.end(), t, [](double v, const ScheduleRow& row) { return v < row.time; });
-  return after == rows_.end() ? std::numeric_limits<double>::infinity() : after->time;
+  const double rowCorner = after == rows_.end() ? std::numeric_limits<double>::infinity() : after->time;
+  return cycles_ ? std::min(rowCorner, cycles_->nextCorner(t)) : rowCorner;
+}
+
+double TemperatureSchedule::constantFrom(double start, double end) const {
+  std::vector<double> times;
+  std::vector<double> temperatures;
+  for (const ScheduleRow& row : rows_) {
+    times.push_back(row.time);
+    temperatures.push_back(row.temperature);
+  }
+  double from = isothermalFrom(times, temperatures, start, end);
+  if (!cycles_) return from;
+  const double cyclesStart = cycles_->start();
+  if (!rows_.empty() && rowsBefore(cyclesStart) != cycles_->temperatureAt(cyclesStart) && cyclesStart > start &&
+      cyclesStart < end)
+    from = std::max(from, cyclesStart);
+  return std::max(from, cycles_->constantFrom(start, end));
 }
 
 double isothermalFrom(const std::vector<double>& times, const std::vector<double>& temperatures, double start,

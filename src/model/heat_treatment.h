@@ -5,9 +5,12 @@
 // the single value of key D8 and results are written every D17 passes.
 
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "model/thermal_cycles.h"
 
 namespace torvex {
 
@@ -21,9 +24,17 @@ struct ScheduleRow {
 // A piecewise-linear T(t) through the rows, constant before the first row and
 // after the last. Two rows at the same time are a step: at that time and
 // after it the second row holds. Times never decrease.
+//
+// Thermal cycles may follow the rows (a pre-oxidation, then cycling): the
+// rows hold until the time of the last row, where the cycles start; with
+// cycles alone the rows are empty. Whichever it is, the run asks the same
+// three questions: T at a time, T just before it, and the next corner.
 class TemperatureSchedule {
  public:
   TemperatureSchedule(std::vector<ScheduleRow> rows, std::string source, std::string sha256 = {});
+  // The rows of `leading` (none when null) followed by `cycles`, which start
+  // at the last row's time, or at `start` (s, the run's start) without rows.
+  static TemperatureSchedule withCycles(const TemperatureSchedule* leading, const ThermalCycles& cycles, double start);
 
   // T (K) at time t (s).
   [[nodiscard]] double temperatureAt(double t) const;
@@ -34,16 +45,29 @@ class TemperatureSchedule {
   // may step over), or +infinity when none is left.
   [[nodiscard]] double nextCorner(double t) const;
 
+  // The time from which T stays constant up to `end`, not before `start`:
+  // isothermalFrom of the rows, or with cycles the end of the last ramp or
+  // step of either (the step onto the cycles included).
+  [[nodiscard]] double constantFrom(double start, double end) const;
+
+  // The rows; with cycles, those before the cycles start.
   [[nodiscard]] const std::vector<ScheduleRow>& rows() const { return rows_; }
+  // The cycles after the rows, with their start set; none for a plain schedule.
+  [[nodiscard]] const std::optional<ThermalCycles>& cycles() const { return cycles_; }
   // The file the rows were read from.
   [[nodiscard]] const std::string& source() const { return source_; }
   // SHA-256 (hex) of the text the rows were read from, for the run report.
   [[nodiscard]] const std::string& sha256() const { return sha256_; }
 
  private:
+  // T of the rows alone, at t or just before t.
+  [[nodiscard]] double rowsAt(double t) const;
+  [[nodiscard]] double rowsBefore(double t) const;
+
   std::vector<ScheduleRow> rows_;
   std::string source_;
   std::string sha256_;
+  std::optional<ThermalCycles> cycles_;
 };
 
 // A row of a schedule as it was given, before it is checked: the time and
@@ -97,8 +121,11 @@ struct OutputTime {
 // "0:3600:7", "10,60:600:10"; or, when the text is none of these, the path of
 // a file holding such lists on its lines. Throws InputError naming the text, or the file, the line and the
 // text, when a time is not a finite number, the times do not increase, a
-// count is not a whole number of at least 1, there are more than 100 000
-// times, or the file cannot be read or holds no time.
+// count is not a whole number of at least 1, there are more than 10 000
+// times, or the file cannot be read or holds no time; and for a spacing
+// that reads as written from another habit (a count equal to its start or
+// stop, or steps that six significant digits do not give exactly, as
+// 3600:39600:3600), spelling out what it would mean and what to write.
 std::vector<OutputTime> parseOutputTimes(const std::string& text);
 
 // The times of a list as parseOutputTimes reads one, never a file; `place`

@@ -66,6 +66,21 @@ void requireText(std::string_view line, const std::string& file, std::size_t lin
   }
 }
 
+// A cell's number. Where semicolons or tabs separate the cells, a comma
+// cannot be a separator and is read as the decimal comma many spreadsheets
+// write ("12,5"); a cell with both a comma and a full stop stays refused.
+std::optional<double> cellValue(std::string_view cell, char separator) {
+  std::optional<double> value = parseReal(cell);
+  if (value || separator == ',') return value;
+  const std::size_t comma = cell.find(',');
+  if (comma == std::string_view::npos || cell.find_first_of(",.", comma + 1) != std::string_view::npos ||
+      cell.find('.') != std::string_view::npos)
+    return value;
+  std::string withStop(cell);
+  withStop[comma] = '.';
+  return parseReal(withStop);
+}
+
 enum class ColumnKind { Position, Component, BasisFlag };
 
 struct Column {
@@ -183,6 +198,10 @@ MeasuredProfile ParseMeasuredProfile(std::string_view text, const std::string& f
       continue;
     }
 
+    if (profile.positionCm.size() == kMaxMeasuredPoints)
+      fail(fileName, lineNumber, 0,
+           "more than " + std::to_string(kMaxMeasuredPoints) +
+               " measured points; thin the scan out (every point is compared and drawn)");
     const auto cells = cellsOf(line, separator);
     if (cells.size() < columns.size())
       fail(fileName, lineNumber, cells.size() + 1,
@@ -193,7 +212,7 @@ MeasuredProfile ParseMeasuredProfile(std::string_view text, const std::string& f
     std::size_t valueColumn = 0;
     for (std::size_t i = 0; i < columns.size(); ++i) {
       if (columns[i].kind == ColumnKind::BasisFlag) continue;
-      const std::optional<double> value = parseReal(cells[i]);
+      const std::optional<double> value = cellValue(cells[i], separator);
       if (!value || !std::isfinite(*value)) fail(fileName, lineNumber, i + 1, quoted(cells[i]) + " is not a number");
       if (i == positionColumn) {
         profile.positionCm.push_back(*value * positionScale + options.shiftCm);

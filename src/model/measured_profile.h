@@ -13,7 +13,8 @@
 //     say the same); a column named at_pct or wt_pct alone is not a
 //     component but the flag for all of them (its cells are ignored).
 // Each further line holds as many cells as the header, every cell a number
-// with a full stop. Components not measured are simply absent.
+// with a full stop, or with a decimal comma when semicolons or tabs separate
+// the cells. Components not measured are simply absent.
 
 #include <cstddef>
 #include <optional>
@@ -45,13 +46,18 @@ struct MeasuredProfile {
 // Files larger than this are refused: a line scan has at most some thousands
 // of points, and reading a huge file by mistake must not exhaust memory.
 inline constexpr std::size_t kMaxMeasuredProfileBytes = 64u * 1024u * 1024u;
+// So are files of more points (rows) than this: a fit compares every point at
+// every evaluation, and its overlay chart draws every one (50 000 points took
+// over a minute to draw).
+inline constexpr std::size_t kMaxMeasuredPoints = 20000;
 
 // Reads the file. Throws InputError whose message names the file, the line
 // and the column (1-based) and quotes the offending text: a file that cannot
 // be read, binary data, an empty file, a header without a position column or
 // with an unknown unit, an unknown or repeated column, a row with missing or
 // extra cells, a cell that is not a number, a percentage outside 0 to 100, no
-// data row, or a basis that disagrees with options.basis.
+// data row, more than kMaxMeasuredPoints rows, or a basis that disagrees
+// with options.basis.
 MeasuredProfile ReadMeasuredProfile(const std::string& path, const MeasuredProfileOptions& options = {});
 
 // The same rules for text held in memory; fileName is used in messages.

@@ -22,6 +22,11 @@ std::string formatGeneral(double value);
 // (for writers of many numbers).
 void appendGeneral(std::string& text, double value);
 
+// The shortest text that reads back as the same double, full stop and a
+// lower-case e ("3600", "0.1", "1e-07"): for values a program reads back,
+// such as a description it records and reparses. Finite values only.
+std::string formatShortest(double value);
+
 // The value labels of the main window: five significant digits in scientific
 // notation with the exponent's sign and at least two exponent digits
 // ("1.2346E+03", "-5.0000E-07").

@@ -212,6 +212,20 @@ void AppendFileContent(const std::string& path, std::string_view content) {
   if (!written) throw FileWriteError(path + ": cannot write the file (" + reason + ")");
 }
 
+void MakeWritableFolder(const std::string& path) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (error) throw FileWriteError(path + ": cannot make the folder (" + error.message() + ")");
+  if (!std::filesystem::is_directory(path, error))
+    throw FileWriteError(path + ": cannot write into it: it is not a folder");
+  const std::string probe = (std::filesystem::path(path) / (".write-test" + std::to_string(::getpid()))).string();
+  ::unlink(probe.c_str());  // left by an earlier process of our id, if anything
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) throw FileWriteError(path + ": cannot write into the folder (" + systemReason() + ")");
+  ::close(fd);
+  ::unlink(probe.c_str());
+}
+
 void RemoveStaleTemporaryFiles(const std::string& directory, const std::vector<std::string>& names) {
   std::error_code error;
   std::vector<std::filesystem::path> stale;

@@ -98,6 +98,13 @@ void AppendFileContent(const std::string& path, std::string_view content);
 // Temporary files of running processes are left alone; errors are ignored.
 void RemoveStaleTemporaryFiles(const std::string& directory, const std::vector<std::string>& names);
 
+// Makes sure files can be written into the folder at `path`: creates it
+// (and its parents) when missing, then creates and removes a file in it.
+// Throws FileWriteError naming the folder and the system's reason (a file
+// where the folder should be, permission denied, a read-only file system),
+// so that a run or a study learns before it starts that it could not save.
+void MakeWritableFolder(const std::string& path);
+
 // Removes blanks and other characters up to the space character (tabs, line
 // ends) from both ends.
 std::string trimmed(std::string_view text);

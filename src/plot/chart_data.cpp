@@ -5,9 +5,11 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
+#include "plot/axis_ticks.h"
 #include "results/units.h"
 
 namespace torvex::plot {
@@ -26,7 +28,8 @@ std::string shortNumber(double value, int digits = 4) {
   return std::string(buffer.data(), result.ptr);
 }
 
-std::string componentName(int component) {
+// The component's number as file names and chart ids carry it.
+std::string componentNumber(int component) {
   return "N" + std::to_string(component + 1);
 }
 
@@ -67,22 +70,64 @@ std::vector<double> scaledPositions(const RunData& run, PositionUnit unit) {
   return x;
 }
 
-std::string timeLabel(double timeS) {
-  return "t = " + shortNumber(timeS) + " s";
+std::string timeLabel(double timeS, TimeUnit unit) {
+  return "t = " + TimeText(timeS, unit);
 }
 
-// A time for a legend of many curves: three digits, a short exponent
-// ("2.13e4 s"; 612000 s reads "6.12e5 s").
-std::string compactTime(double timeS) {
-  std::string text = shortNumber(timeS, 3);
-  const std::size_t e = text.find('e');
-  if (e != std::string::npos) {
-    std::string exponent = text.substr(e + 1);
-    const bool negative = exponent.front() == '-';
-    exponent.erase(0, exponent.find_first_not_of("+-0"));
-    text = text.substr(0, e + 1) + (negative ? "-" : "") + exponent;
+// The time of a save for a title: its temperature beside it under a schedule.
+std::string saveLabel(const RunData& run, double timeS, TimeUnit unit) {
+  std::string text = timeLabel(timeS, unit);
+  const double kelvin = ScheduleTemperatureAt(run, timeS);
+  if (std::isfinite(kelvin)) text += ", T = " + shortNumber(kelvin) + " K";
+  return text;
+}
+
+// A time for a legend of many curves: three significant digits ("2530 s",
+// "612000 s", "1.5×10⁻⁴ s").
+std::string compactTime(double timeS, TimeUnit unit) {
+  return ReadableNumber(timeS / SecondsPer(unit), 3) + " " + TimeUnitName(unit);
+}
+
+// A chart of compositions against position, without its curves yet.
+ChartData compositionChart(std::string id, CompositionBasis basis, PositionUnit unit) {
+  ChartData chart;
+  chart.id = std::move(id);
+  chart.xTitle = "x [" + unitName(unit) + "]";
+  chart.yTitle = "composition [" + basisName(basis) + "]";
+  return chart;
+}
+
+// Times on a time axis in the chosen unit.
+std::vector<double> inUnit(std::vector<double> timesS, TimeUnit unit) {
+  const double per = SecondsPer(unit);
+  for (double& t : timesS) t /= per;
+  return timesS;
+}
+
+std::string timeAxisTitle(TimeUnit unit) {
+  return "t [" + TimeUnitName(unit) + "]";
+}
+
+// The schedule the run followed, when it had one.
+std::optional<TemperatureSchedule> scheduleOf(const RunData& run) {
+  const std::size_t count = std::min(run.scheduleTimeS.size(), run.scheduleTemperatureK.size());
+  if (count == 0) return std::nullopt;
+  std::vector<ScheduleRow> rows;
+  for (std::size_t k = 0; k < count; ++k) rows.push_back({run.scheduleTimeS[k], run.scheduleTemperatureK[k], 0});
+  return TemperatureSchedule(rows, run.scheduleFile);
+}
+
+// The saves of a chart of several curves: those asked for that exist, else
+// up to `spread` spread evenly over the run, first and last included.
+std::vector<std::size_t> framesOf(const RunData& run, std::vector<std::size_t> asked, std::size_t spread) {
+  std::erase_if(asked, [&](std::size_t i) { return i >= run.frames.size(); });
+  if (asked.empty()) {
+    const std::size_t count = run.frames.size();
+    const std::size_t curves = std::min(count, spread);
+    for (std::size_t k = 0; k < curves; ++k) asked.push_back(curves == 1 ? count - 1 : k * (count - 1) / (curves - 1));
   }
-  return text + " s";
+  asked.erase(std::unique(asked.begin(), asked.end()), asked.end());
+  return asked;
 }
 
 // A colour between two, fraction 0 giving a and 1 giving b.
@@ -118,11 +163,53 @@ std::uint32_t ComponentColour(int component) {
   return 0x808080;
 }
 
+std::uint32_t MeasuredColour(int component) {
+  return blend(ComponentColour(component), 0x000000, 0.3);
+}
+
 std::uint32_t RampColour(double fraction) {
   // Light yellow-green through teal to dark blue-violet: early light, late dark.
   fraction = std::clamp(std::isnan(fraction) ? 0.0 : fraction, 0.0, 1.0);
   constexpr std::uint32_t kEarly = 0xB5DE2B, kMiddle = 0x21918C, kLate = 0x440154;
   return fraction < 0.5 ? blend(kEarly, kMiddle, 2.0 * fraction) : blend(kMiddle, kLate, 2.0 * fraction - 1.0);
+}
+
+std::string ShortNumber(double value, int digits) {
+  return shortNumber(value, digits);
+}
+
+std::string ComponentName(const RunData& run, int component) {
+  const auto index = static_cast<std::size_t>(component);
+  if (component >= 0 && index < run.componentNames.size() && !run.componentNames[index].empty())
+    return run.componentNames[index];
+  return componentNumber(component);
+}
+
+double SecondsPer(TimeUnit unit) {
+  switch (unit) {
+    case TimeUnit::Minute: return 60.0;
+    case TimeUnit::Hour: return 3600.0;
+    case TimeUnit::Second: break;
+  }
+  return 1.0;
+}
+
+std::string TimeUnitName(TimeUnit unit) {
+  switch (unit) {
+    case TimeUnit::Minute: return "min";
+    case TimeUnit::Hour: return "h";
+    case TimeUnit::Second: break;
+  }
+  return "s";
+}
+
+std::string TimeText(double timeS, TimeUnit unit) {
+  return ReadableNumber(timeS / SecondsPer(unit)) + " " + TimeUnitName(unit);
+}
+
+double ScheduleTemperatureAt(const RunData& run, double timeS) {
+  const std::optional<TemperatureSchedule> schedule = scheduleOf(run);
+  return schedule ? schedule->temperatureAt(timeS) : kNaN;
 }
 
 std::size_t ChosenFrame(const RunData& run, const ChartOptions& options) {
@@ -140,17 +227,59 @@ std::size_t FrameNearest(const RunData& run, double timeS) {
 
 ChartData ProfilesChart(const RunData& run, const ChartOptions& options) {
   const CompositionBasis basis = effectiveBasis(run, options.basis);
-  ChartData chart;
-  chart.id = "profiles";
-  chart.xTitle = "x [" + unitName(options.unit) + "]";
-  chart.yTitle = "composition [" + basisName(basis) + "]";
+  ChartData chart = compositionChart("profiles", basis, options.unit);
   if (run.frames.empty()) return chart;
   const ProfileFrame& frame = run.frames[ChosenFrame(run, options)];
-  chart.title = "Concentration profiles, " + timeLabel(frame.timeS);
+  chart.title = "Concentration profiles, " + saveLabel(run, frame.timeS, options.timeUnit);
   const std::vector<double> x = scaledPositions(run, options.unit);
   for (int c = 0; c < run.componentCount; ++c)
     chart.series.push_back(
-        {componentName(c), ComponentColour(c), false, false, x, componentColumn(run, frame, basis, c)});
+        {ComponentName(run, c), ComponentColour(c), false, false, x, componentColumn(run, frame, basis, c)});
+  return chart;
+}
+
+ChartData SeveralTimesChart(const RunData& run, const ChartOptions& options) {
+  // One line style per time, so at most as many times as there are styles.
+  static constexpr std::array<LineStyle, 5> kStyles = {LineStyle::Solid, LineStyle::Dash, LineStyle::Dot,
+                                                       LineStyle::DashDot, LineStyle::DashDotDot};
+  constexpr std::uint32_t kKeyGrey = 0x555555;
+  const CompositionBasis basis = effectiveBasis(run, options.basis);
+  ChartData chart = compositionChart("profiles_several_times", basis, options.unit);
+  if (run.frames.empty()) return chart;
+  std::vector<std::size_t> frames = framesOf(run, options.severalFrames, 4);
+  std::sort(frames.begin(), frames.end());
+  if (frames.size() > kStyles.size()) {
+    chart.note = "The first " + std::to_string(kStyles.size()) + " of the " + std::to_string(frames.size()) +
+                 " times asked for are drawn (one line style each).";
+    frames.resize(kStyles.size());
+  }
+  chart.title =
+      "Concentration profiles at " + std::to_string(frames.size()) + (frames.size() == 1 ? " time" : " times");
+  const std::vector<double> x = scaledPositions(run, options.unit);
+  std::vector<ChartSeries> keys;
+  for (int c = 0; c < run.componentCount; ++c)
+    keys.push_back({ComponentName(run, c), ComponentColour(c), false, false, {}, {}});
+  for (std::size_t k = 0; k < frames.size(); ++k) {
+    const double t = run.frames[frames[k]].timeS;
+    std::string time = timeLabel(t, options.timeUnit);
+    if (const double kelvin = ScheduleTemperatureAt(run, t); std::isfinite(kelvin))
+      time += " (" + shortNumber(kelvin) + " K)";
+    for (int c = 0; c < run.componentCount; ++c) {
+      ChartSeries curve{ComponentName(run, c) + ", " + time,
+                        ComponentColour(c),
+                        false,
+                        false,
+                        x,
+                        componentColumn(run, run.frames[frames[k]], basis, c)};
+      curve.style = kStyles[k];
+      curve.inLegend = false;
+      chart.series.push_back(std::move(curve));
+    }
+    ChartSeries key{time, kKeyGrey, false, false, {}, {}};
+    key.style = kStyles[k];
+    keys.push_back(std::move(key));
+  }
+  for (ChartSeries& key : keys) chart.series.push_back(std::move(key));
   return chart;
 }
 
@@ -158,16 +287,16 @@ ChartData TemperatureChart(const RunData& run, const ChartOptions& options) {
   ChartData chart;
   chart.id = "temperature";
   chart.title = "Temperature schedule";
-  chart.xTitle = "t [s]";
+  chart.xTitle = timeAxisTitle(options.timeUnit);
   chart.yTitle = "T [K]";
   chart.yMargin = 0.05;  // the hold at the top and its markers off the frame
-  const std::size_t count = std::min(run.scheduleTimeS.size(), run.scheduleTemperatureK.size());
-  if (count == 0 || run.frames.empty()) return chart;
+  chart.xLog = options.logTime;
+  const std::optional<TemperatureSchedule> schedule = scheduleOf(run);
+  if (!schedule || run.frames.empty()) return chart;
+  const std::size_t count = schedule->rows().size();
   // The T(t) the run itself followed: interpolated between the rows, and at
   // a step the second row from the step on.
-  std::vector<ScheduleRow> rows;
-  for (std::size_t k = 0; k < count; ++k) rows.push_back({run.scheduleTimeS[k], run.scheduleTemperatureK[k], 0});
-  const TemperatureSchedule schedule(rows, run.scheduleFile);
+  const std::vector<ScheduleRow>& rows = schedule->rows();
   const double start = std::min(run.startTimeS, run.frames.front().timeS);
   double end = run.frames.back().timeS;
   if (std::isfinite(run.endTimeS)) end = std::max(end, run.endTimeS);
@@ -183,7 +312,7 @@ ChartData TemperatureChart(const RunData& run, const ChartOptions& options) {
       std::upper_bound(first, rows.end(), end, [](double t, const ScheduleRow& row) { return t < row.time; });
   if (first == last || first->time > start) {
     curve.x.push_back(start);
-    curve.y.push_back(schedule.temperatureAt(start));
+    curve.y.push_back(schedule->temperatureAt(start));
   }
   for (auto row = first; row != last; ++row) {
     curve.x.push_back(row->time);
@@ -191,20 +320,23 @@ ChartData TemperatureChart(const RunData& run, const ChartOptions& options) {
   }
   if (first == last || (last - 1)->time < end) {
     curve.x.push_back(end);
-    curve.y.push_back(schedule.temperatureAt(end));
+    curve.y.push_back(schedule->temperatureAt(end));
   }
+  curve.x = inUnit(std::move(curve.x), options.timeUnit);
   chart.series.push_back(std::move(curve));
 
   ChartSeries saves{"saves", 0x0072B2, true, false, {}, {}};
   for (const ProfileFrame& frame : run.frames) {
     saves.x.push_back(frame.timeS);
-    saves.y.push_back(schedule.temperatureAt(frame.timeS));
+    saves.y.push_back(schedule->temperatureAt(frame.timeS));
   }
   Thin(saves.x, saves.y, kMaxDrawnPoints);
+  saves.x = inUnit(std::move(saves.x), options.timeUnit);
   chart.series.push_back(std::move(saves));
   // The save the profile charts show, so that the slider's choice shows here.
   const double shown = run.frames[ChosenFrame(run, options)].timeS;
-  chart.series.push_back({"save shown", 0x000000, true, false, {shown}, {schedule.temperatureAt(shown)}});
+  chart.series.push_back(
+      {"save shown", 0x000000, true, false, {shown / SecondsPer(options.timeUnit)}, {schedule->temperatureAt(shown)}});
 
   chart.note = "Schedule " + run.scheduleFile;
   if (!run.scheduleSha256.empty()) chart.note += " (sha256 " + run.scheduleSha256.substr(0, 12) + ")";
@@ -217,25 +349,17 @@ ChartData EvolutionChart(const RunData& run, const ChartOptions& options) {
   const CompositionBasis basis = effectiveBasis(run, options.basis);
   const int component = std::clamp(options.evolutionComponent, 0, std::max(run.componentCount - 1, 0));
   ChartData chart;
-  chart.id = "evolution_" + componentName(component);
-  chart.title = "Evolution of the profile of " + componentName(component);
+  chart.id = "evolution_" + componentNumber(component);
+  chart.title = "Evolution of the profile of " + ComponentName(run, component);
   chart.xTitle = "x [" + unitName(options.unit) + "]";
-  chart.yTitle = componentName(component) + " [" + basisName(basis) + "]";
+  chart.yTitle = ComponentName(run, component) + " [" + basisName(basis) + "]";
   if (run.frames.empty()) return chart;
-  std::vector<std::size_t> frames = options.evolutionFrames;
-  std::erase_if(frames, [&](std::size_t i) { return i >= run.frames.size(); });
-  if (frames.empty()) {
-    constexpr std::size_t kCurves = 8;
-    const std::size_t count = run.frames.size();
-    const std::size_t curves = std::min(count, kCurves);
-    for (std::size_t k = 0; k < curves; ++k) frames.push_back(curves == 1 ? count - 1 : k * (count - 1) / (curves - 1));
-    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
-  }
+  const std::vector<std::size_t> frames = framesOf(run, options.evolutionFrames, 8);
   const std::vector<double> x = scaledPositions(run, options.unit);
   for (std::size_t k = 0; k < frames.size(); ++k) {
     const double fraction = frames.size() == 1 ? 1.0 : static_cast<double>(k) / static_cast<double>(frames.size() - 1);
     const ProfileFrame& frame = run.frames[frames[k]];
-    chart.series.push_back({compactTime(frame.timeS), RampColour(fraction), false, false, x,
+    chart.series.push_back({compactTime(frame.timeS, options.timeUnit), RampColour(fraction), false, false, x,
                             componentColumn(run, frame, basis, component)});
   }
   return chart;
@@ -245,33 +369,64 @@ ChartData KirkendallChart(const RunData& run, const ChartOptions& options) {
   ChartData chart;
   chart.id = "kirkendall";
   chart.title = "Kirkendall plane";
-  chart.xTitle = "√t [s^½]";
+  const std::string rootUnit = TimeUnitName(options.timeUnit) + "^½";
+  chart.xTitle = "√t [" + rootUnit + "]";
   chart.yTitle = "x_K − x_K0 [" + unitName(options.unit) + "]";
   const double scale = positionScale(options.unit);
+  const double per = SecondsPer(options.timeUnit);
   ChartSeries plane{"Kirkendall plane", 0x000000, false, false, {}, {}};
-  double sumSD = 0.0, sumSS = 0.0;
+  double sumSD = 0.0, sumSS = 0.0, largestCm = 0.0;
+  double firstS = kNaN, lastS = kNaN;
   for (std::size_t i = 0; i < run.kirkendallTimeS.size() && i < run.kirkendallCm.size(); ++i) {
     const double elapsed = run.kirkendallTimeS[i] - run.startTimeS;
     if (!(elapsed >= 0.0)) continue;
-    const double root = std::sqrt(elapsed);
-    const double shift = (run.kirkendallCm[i] - run.initialKirkendallCm) * scale;
-    if (!std::isfinite(shift)) continue;
+    const double shiftCm = run.kirkendallCm[i] - run.initialKirkendallCm;
+    if (!std::isfinite(shiftCm)) continue;
+    const double root = std::sqrt(elapsed / per);
+    const double shift = shiftCm * scale;
     plane.x.push_back(root);
     plane.y.push_back(shift);
+    largestCm = std::max(largestCm, std::abs(shiftCm));
+    if (std::isnan(firstS)) firstS = run.kirkendallTimeS[i];
+    lastS = run.kirkendallTimeS[i];
     // x_K - x_K0 = A sqrt(t): least squares through the origin.
     sumSD += root * shift;
     sumSS += root * root;
   }
   if (plane.x.empty()) return chart;
+  // How much of the motion the law x_K - x_K0 = A sqrt(t) explains (R² of a
+  // fit through the origin).
+  const double a = sumSS > 0.0 ? sumSD / sumSS : kNaN;
+  double residual = 0.0, total = 0.0;
+  for (std::size_t i = 0; i < plane.x.size(); ++i) {
+    residual += (plane.y[i] - a * plane.x[i]) * (plane.y[i] - a * plane.x[i]);
+    total += plane.y[i] * plane.y[i];
+  }
+  const double r2 = total > 0.0 ? 1.0 - residual / total : kNaN;
+  // A plane that moved less than a thousandth of a grid step, and not as
+  // sqrt(t) (the law explains less than half its motion), has not moved in any sense the profile can show: a line
+  // fitted to that is noise.
+  if (run.pointCount() >= 2) {
+    const double stepCm = (run.positionCm.back() - run.positionCm.front()) / static_cast<double>(run.pointCount() - 1);
+    if (largestCm < 1e-3 * std::abs(stepCm) && !(r2 >= 0.5)) {
+      chart.unavailable = "The Kirkendall plane moved at most " + shortNumber(largestCm * scale, 2) + " " +
+                          unitName(options.unit) + ", less than a thousandth of a grid step (" +
+                          shortNumber(std::abs(stepCm) * scale, 3) + " " + unitName(options.unit) +
+                          "), and not as √t (R² = " + shortNumber(r2, 2) + "): no shift to fit a law to.";
+      return chart;
+    }
+  }
+  const std::size_t used = plane.x.size();
   Thin(plane.x, plane.y, kMaxDrawnPoints);
   const double rootEnd = plane.x.back();
   chart.series.push_back(std::move(plane));
-  if (sumSS > 0.0) {
-    const double a = sumSD / sumSS;
-    const std::string aText = "A = " + shortNumber(a) + " " + unitName(options.unit) + "/s^½";
+  if (std::isfinite(a)) {
+    const std::string aText = "A = " + shortNumber(a) + " " + unitName(options.unit) + "/" + rootUnit;
     chart.series.push_back(
         {"fit x_K − x_K0 = A·√t, " + aText, 0xD55E00, false, true, {0.0, rootEnd}, {0.0, a * rootEnd}});
-    chart.note = "Least-squares fit through the origin over the whole record: " + aText;
+    chart.note = "Least-squares fit through the origin over the record from t = " + TimeText(firstS, options.timeUnit) +
+                 " to " + TimeText(lastS, options.timeUnit) + " (" + std::to_string(used) + " points): " + aText +
+                 ", R² = " + shortNumber(r2, 6);
   }
   return chart;
 }
@@ -280,27 +435,38 @@ ChartData DiffusionPathChart(const RunData& run, const ChartOptions& options) {
   const CompositionBasis basis = effectiveBasis(run, options.basis);
   ChartData chart;
   chart.id = "diffusion_path";
-  chart.xTitle = "N1 [" + basisName(basis) + "]";
+  chart.xTitle = ComponentName(run, 0) + " [" + basisName(basis) + "]";
   chart.yTitle = "other components [" + basisName(basis) + "]";
-  if (run.frames.empty() || run.componentCount < 2) return chart;
+  if (run.frames.empty()) return chart;
+  if (run.componentCount < 3) {
+    chart.unavailable = "With " + std::to_string(run.componentCount) +
+                        (run.componentCount == 1 ? " component" : " components") + " the diffusion path is the line " +
+                        ComponentName(run, 1) + " = 100 − " + ComponentName(run, 0) +
+                        ": it says nothing the profiles do not.";
+    if (run.componentCount < 2) chart.unavailable = "With one component there is no diffusion path.";
+    return chart;
+  }
   const ProfileFrame& frame = run.frames[ChosenFrame(run, options)];
-  chart.title = "Diffusion path, " + timeLabel(frame.timeS);
+  chart.title = "Diffusion path, " + saveLabel(run, frame.timeS, options.timeUnit);
   const std::vector<double> first = componentColumn(run, frame, basis, 0);
   for (int c = 1; c < run.componentCount; ++c)
-    chart.series.push_back({componentName(c) + " against N1", ComponentColour(c), false, false, first,
-                            componentColumn(run, frame, basis, c)});
+    chart.series.push_back({ComponentName(run, c) + " against " + ComponentName(run, 0), ComponentColour(c), false,
+                            false, first, componentColumn(run, frame, basis, c)});
   return chart;
 }
 
-ChartData SurfaceChart(const RunData& run, const ChartOptions&) {
+ChartData SurfaceChart(const RunData& run, const ChartOptions& options) {
   ChartData chart;
   chart.id = "surface";
-  chart.title = "Surface composition (selective oxidation of component 1)";
-  chart.xTitle = "t [s]";
-  chart.yTitle = "N1 at the surface [molar ratio]";
-  ChartSeries surface{"N1 at the surface", ComponentColour(0), false, false, run.surfaceTimeS, run.surfaceRatio};
+  chart.title = "Surface composition (selective oxidation of " + ComponentName(run, 0) + ")";
+  chart.xTitle = timeAxisTitle(options.timeUnit);
+  chart.yTitle = ComponentName(run, 0) + " at the surface [molar ratio]";
+  chart.xLog = options.logTime;
+  ChartSeries surface{
+      ComponentName(run, 0) + " at the surface", ComponentColour(0), false, false, run.surfaceTimeS, run.surfaceRatio};
   if (surface.x.empty()) return chart;
   Thin(surface.x, surface.y, kMaxDrawnPoints);
+  surface.x = inUnit(std::move(surface.x), options.timeUnit);
   chart.series.push_back(std::move(surface));
   return chart;
 }
@@ -310,17 +476,20 @@ double HoldStart(const RunData& run) {
   return isothermalFrom(run.scheduleTimeS, run.scheduleTemperatureK, run.startTimeS, end);
 }
 
-ChartData ScaleChart(const RunData& run, const ChartOptions&) {
+ChartData ScaleChart(const RunData& run, const ChartOptions& options) {
   ChartData chart;
   chart.id = "scale";
   chart.title = "Oxide scale growth";
-  chart.xTitle = "t [s]";
+  chart.xTitle = timeAxisTitle(options.timeUnit);
   chart.yTitle = "X² [µm²]";
+  chart.xLog = options.logTime;
+  const double per = SecondsPer(options.timeUnit);
+  const std::string unit = TimeUnitName(options.timeUnit);
   ChartSeries scale{"X² (scale thickness squared)", 0x000000, false, false, {}, {}};
   for (std::size_t i = 0; i < run.scaleTimeS.size() && i < run.scaleThicknessCm.size(); ++i) {
     const double x = run.scaleThicknessCm[i] * 1e4;  // µm
     if (!std::isfinite(x)) continue;
-    scale.x.push_back(run.scaleTimeS[i]);
+    scale.x.push_back(run.scaleTimeS[i] / per);
     scale.y.push_back(x * x);
   }
   if (scale.x.empty()) return chart;
@@ -331,7 +500,7 @@ ChartData ScaleChart(const RunData& run, const ChartOptions&) {
   std::vector<double> holdT;
   std::vector<double> holdX2;
   for (std::size_t i = 0; i < scale.x.size(); ++i)
-    if (scale.x[i] >= hold) {
+    if (scale.x[i] * per >= hold) {
       holdT.push_back(scale.x[i]);
       holdX2.push_back(scale.y[i]);
     }
@@ -340,19 +509,26 @@ ChartData ScaleChart(const RunData& run, const ChartOptions&) {
   const double t0 = holdT.empty() ? scale.x.front() : holdT.front(), t1 = scale.x.back();
   chart.series.push_back(std::move(scale));
   if (std::isfinite(fit.slope)) {
-    const double kp = 0.5 * fit.slope * 1e-8;  // cm²/s
-    const std::string text = "2kp = " + shortNumber(fit.slope) + " µm²/s (kp = " + shortNumber(kp) +
+    const double kp = 0.5 * fit.slope * 1e-8 / per;  // cm²/s
+    const std::string text = "2kp = " + shortNumber(fit.slope) + " µm²/" + unit + " (kp = " + shortNumber(kp) +
                              " cm²/s), R² = " + shortNumber(fit.r2, 6);
-    chart.series.push_back({"parabolic fit X² = a + 2kp·t, " + text,
-                            0xD55E00,
-                            false,
-                            true,
-                            {t0, t1},
-                            {fit.intercept + fit.slope * t0, fit.intercept + fit.slope * t1}});
-    chart.note = (hold > run.startTimeS
-                      ? "Least-squares line of X² against t over the final hold from t = " + shortNumber(hold) + " s: "
-                      : std::string("Least-squares line of X² against t over the whole record: ")) +
-                 text;
+    // On a logarithmic time axis a straight line of X² against t is a curve:
+    // drawn through points spread evenly in log t.
+    ChartSeries line{"parabolic fit X² = a + 2kp·t, " + text, 0xD55E00, false, true, {}, {}};
+    const int pieces = options.logTime && t0 > 0.0 && t1 > t0 ? 48 : 1;
+    for (int k = 0; k <= pieces; ++k) {
+      const double t = pieces == 1 ? (k == 0 ? t0 : t1) : t0 * std::pow(t1 / t0, static_cast<double>(k) / pieces);
+      line.x.push_back(t);
+      line.y.push_back(fit.intercept + fit.slope * t);
+    }
+    chart.series.push_back(std::move(line));
+    chart.note =
+        (hold > run.startTimeS
+             ? "Least-squares line of X² against t over the final hold from t = " + TimeText(hold, options.timeUnit) +
+                   " to " + TimeText(t1 * per, options.timeUnit) + ": "
+             : "Least-squares line of X² against t over the record from t = " + TimeText(t0 * per, options.timeUnit) +
+                   " to " + TimeText(t1 * per, options.timeUnit) + ": ") +
+        text;
     if (!run.scaleKp.empty()) chart.note += "; kp of the run at its end " + shortNumber(run.scaleKp.back()) + " cm²/s";
   }
   return chart;
@@ -362,13 +538,17 @@ ChartData MeasuredOverlayChart(const RunData& run, const MeasuredProfile& measur
   ChartOptions asMeasured = options;
   asMeasured.basis = measured.basis;
   const CompositionBasis basis = effectiveBasis(run, measured.basis);
-  ChartData chart;
-  chart.id = "measured_overlay";
-  chart.xTitle = "x [" + unitName(options.unit) + "]";
-  chart.yTitle = "composition [" + basisName(measured.basis) + "]";
+  ChartData chart = compositionChart("measured_overlay", measured.basis, options.unit);
   if (run.frames.empty()) return chart;
-  const ProfileFrame& frame = run.frames[ChosenFrame(run, asMeasured)];
-  chart.title = "Measured and simulated profiles, " + timeLabel(frame.timeS);
+  // The misfit means something only against the save of the measured time.
+  const std::size_t index =
+      options.measuredTimeS ? FrameNearest(run, *options.measuredTimeS) : ChosenFrame(run, asMeasured);
+  const ProfileFrame& frame = run.frames[index];
+  const TimeUnit unit = options.timeUnit;
+  chart.title = options.measuredTimeS
+                    ? "Measured (" + timeLabel(*options.measuredTimeS, unit) + ") and simulated profiles, save at " +
+                          saveLabel(run, frame.timeS, unit)
+                    : "Measured and simulated profiles at the save shown, " + saveLabel(run, frame.timeS, unit);
   if (basis != measured.basis) {
     chart.note = "The run's molar masses are unknown, so its profile cannot be given in wt.%.";
     return chart;
@@ -384,22 +564,43 @@ ChartData MeasuredOverlayChart(const RunData& run, const MeasuredProfile& measur
     one.components = {c};
     one.percent = {measured.percent[column]};
     const ProfileMisfit misfit = MeasuredMisfit(one, run.positionCm, simulated);
-    chart.series.push_back(
-        {componentName(c) + " simulated", ComponentColour(c), false, false, x, simulated[static_cast<std::size_t>(c)]});
-    ChartSeries points{componentName(c) + " measured (RMS " + shortNumber(misfit.rmsPercent, 3) + " " +
+    chart.series.push_back({ComponentName(run, c) + " simulated", ComponentColour(c), false, false, x,
+                            simulated[static_cast<std::size_t>(c)]});
+    ChartSeries points{ComponentName(run, c) + " measured (RMS " + shortNumber(misfit.rmsPercent, 3) + " " +
                            basisName(measured.basis) + ")",
-                       ComponentColour(c),
+                       MeasuredColour(c),
                        true,
                        false,
                        {},
                        measured.percent[column]};
     for (const double position : measured.positionCm) points.x.push_back(position * scale);
+    points.open = true;
     chart.series.push_back(std::move(points));
+  }
+  // The scan, not the whole sample: a scan over a tenth of it would be lost.
+  const auto [lowest, highest] = std::minmax_element(measured.positionCm.begin(), measured.positionCm.end());
+  if (lowest != measured.positionCm.end()) {
+    const double span = *highest - *lowest;
+    const double sample = run.positionCm.empty() ? 0.0 : run.positionCm.back() - run.positionCm.front();
+    const double margin = span > 0.0 ? 0.1 * span : 0.05 * std::max(sample, 1e-4);
+    chart.xView = std::pair{(*lowest - margin) * scale, (*highest + margin) * scale};
   }
   chart.note = "RMS misfit " + shortNumber(total.rmsPercent, 3) + " " + basisName(measured.basis) + " over " +
                std::to_string(total.pointsUsed) + " measured points";
   if (total.pointsOutside > 0)
     chart.note += " (" + std::to_string(total.pointsOutside) + " points beyond the sample left out)";
+  if (options.measuredTimeS) {
+    const double asked = *options.measuredTimeS;
+    chart.note += ", against the save at " + timeLabel(frame.timeS, unit) + ", the nearest to the measured " +
+                  timeLabel(asked, unit);
+    if (asked > run.frames.back().timeS && std::abs(asked - frame.timeS) > 1e-6 * std::abs(asked))
+      chart.note += "; the run has not reached the measured time";
+    else if (std::abs(asked - frame.timeS) > 0.01 * std::abs(asked))
+      chart.note += "; " + TimeText(std::abs(asked - frame.timeS), unit) + " away from it";
+  } else {
+    chart.note += ", against the save shown (" + timeLabel(frame.timeS, unit) +
+                  "); give the time the profile was measured to compare with the save nearest to it";
+  }
   return chart;
 }
 
@@ -407,19 +608,20 @@ std::vector<ChartData> AllCharts(const RunData& run, const MeasuredProfile* meas
   std::vector<ChartData> charts;
   charts.push_back(ProfilesChart(run, options));
   if (!run.scheduleTimeS.empty()) charts.push_back(TemperatureChart(run, options));
+  if (run.frames.size() > 1) charts.push_back(SeveralTimesChart(run, options));
   for (int c = 0; c < run.componentCount; ++c) {
     ChartOptions one = options;
     one.evolutionComponent = c;
     charts.push_back(EvolutionChart(run, one));
   }
-  if (run.componentCount >= 2) charts.push_back(DiffusionPathChart(run, options));
+  charts.push_back(DiffusionPathChart(run, options));
   if (!run.kirkendallTimeS.empty()) charts.push_back(KirkendallChart(run, options));
   if (run.oxidation) {
     charts.push_back(SurfaceChart(run, options));
     charts.push_back(ScaleChart(run, options));
   }
   if (measured != nullptr) charts.push_back(MeasuredOverlayChart(run, *measured, options));
-  std::erase_if(charts, [](const ChartData& chart) { return !HasData(chart); });
+  std::erase_if(charts, [](const ChartData& chart) { return !HasData(chart) && chart.unavailable.empty(); });
   return charts;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/measured_profile.h"
@@ -14,6 +15,11 @@
 namespace torvex::plot {
 
 enum class PositionUnit { Micrometre, Centimetre };
+enum class TimeUnit { Second, Minute, Hour };
+
+// How a line is drawn, for curves told apart by style (the profiles at
+// several times) rather than by colour.
+enum class LineStyle { Solid, Dash, Dot, DashDot, DashDotDot };
 
 struct ChartSeries {
   std::string name;
@@ -22,6 +28,12 @@ struct ChartSeries {
   bool dashed = false;    // a fitted line
   std::vector<double> x;
   std::vector<double> y;
+  LineStyle style = LineStyle::Solid;
+  // False for a curve the legend need not list because a key series (one
+  // without points) stands for it.
+  bool inLegend = true;
+  // Markers drawn as rings (measured points over a line).
+  bool open = false;
 };
 
 struct ChartData {
@@ -34,6 +46,14 @@ struct ChartData {
   // Room above and below the values on the y axis, as a fraction of their
   // span, so that markers at the extremes stay clear of the frame.
   double yMargin = 0.0;
+  // The x axis is logarithmic: points at x <= 0 are not drawn.
+  bool xLog = false;
+  // The x range shown first when it is not that of every point (the measured
+  // overlay shows the scan); low < high.
+  std::optional<std::pair<double, double>> xView;
+  // Why the chart means nothing for this run (then it has no series): it is
+  // not drawn, and the reason is told instead.
+  std::string unavailable;
 };
 
 struct ChartOptions {
@@ -45,11 +65,42 @@ struct ChartOptions {
   // The saves of the evolution chart; when empty, up to eight spread evenly.
   std::vector<std::size_t> evolutionFrames;
   int evolutionComponent = 0;  // 0-based
+  // The saves of the chart of every component at several times; when empty,
+  // up to four spread evenly over the run.
+  std::vector<std::size_t> severalFrames;
+  // Times on axes, in titles and legends.
+  TimeUnit timeUnit = TimeUnit::Second;
+  // The time axes (temperature, surface, scale) logarithmic.
+  bool logTime = false;
+  // When the measured profile was taken (s): the overlay and its misfit use
+  // the save nearest to it whatever save the other charts show.
+  std::optional<double> measuredTimeS;
 };
+
+// A number for a title, a legend or a note: `digits` significant digits,
+// full stop ("1.034e-13", "3600").
+std::string ShortNumber(double value, int digits = 4);
+
+// The name of a component (0-based) in legends and titles: the run's own
+// name for it, else N1, N2, ...
+std::string ComponentName(const RunData& run, int component);
+
+// Seconds per unit, and the unit's symbol ("s", "min", "h").
+double SecondsPer(TimeUnit unit);
+std::string TimeUnitName(TimeUnit unit);
+// A time in the unit for a title or a note: four significant digits and the
+// unit ("3600 s", "60 min", "1 h").
+std::string TimeText(double timeS, TimeUnit unit);
+// T (K) of the run's schedule at timeS; NaN when the run had no schedule.
+double ScheduleTemperatureAt(const RunData& run, double timeS);
 
 // One colour per component, the same in every chart: a palette that stays
 // distinct for readers with the common colour-vision deficiencies.
 std::uint32_t ComponentColour(int component);
+// The measured points of a component: rings in a darker shade of its
+// colour, so that they stand apart from its simulated line and still belong
+// to it.
+std::uint32_t MeasuredColour(int component);
 // Early (light) to late (dark) along a ramp, for 0 <= fraction <= 1.
 std::uint32_t RampColour(double fraction);
 
@@ -59,14 +110,22 @@ std::size_t ChosenFrame(const RunData& run, const ChartOptions& options);
 std::size_t FrameNearest(const RunData& run, double timeS);
 
 ChartData ProfilesChart(const RunData& run, const ChartOptions& options);
+// Every component at several saves on one chart: one colour per component,
+// one line style per time; the legend lists the components (solid) and the
+// times (grey, in their styles) once each.
+ChartData SeveralTimesChart(const RunData& run, const ChartOptions& options);
 // T(t) of the schedule over the run, from its start to its end (constant
 // before the first row and after the last, a step drawn upright), with a
 // marker at every save and one at the save the profile charts show. Empty
 // series when the run had no schedule.
 ChartData TemperatureChart(const RunData& run, const ChartOptions& options);
 ChartData EvolutionChart(const RunData& run, const ChartOptions& options);
-// Empty series when the run has no Kirkendall record.
+// Empty series when the run has no Kirkendall record; unavailable when the
+// plane moved less than a thousandth of a grid step and not as √t (R² of
+// the law below 0.5): nothing to fit. The note gives the span of the record
+// the fit used and its R².
 ChartData KirkendallChart(const RunData& run, const ChartOptions& options);
+// Unavailable for two components: N2 = 100 − N1 is a straight line.
 ChartData DiffusionPathChart(const RunData& run, const ChartOptions& options);
 ChartData SurfaceChart(const RunData& run, const ChartOptions& options);
 // The parabolic line is fitted where kp is constant: over the whole record,
@@ -75,15 +134,20 @@ ChartData ScaleChart(const RunData& run, const ChartOptions& options);
 // The time from which the run's temperature stayed constant to its end: the
 // end of the schedule's last ramp or step within the run, else the start.
 double HoldStart(const RunData& run);
-// The measured points over the simulated profile of the save nearest in
-// time (the chosen save); the RMS misfit goes in the legend. The basis is the
-// measured profile's.
+// The measured points over the simulated profile, the RMS misfit in the
+// legend and the note. The save compared is the one nearest to
+// options.measuredTimeS when given, else the chosen save; the title and the
+// note say which. The basis is the measured profile's; the x axis shows the
+// scan with a margin first. Measured points are darker markers than the
+// simulated lines of the same component.
 ChartData MeasuredOverlayChart(const RunData& run, const MeasuredProfile& measured, const ChartOptions& options);
 
 // Every chart that applies to the run, in the order of the Plots window's
-// tabs: profiles, temperature (a run under a schedule), evolution (one per
-// component), diffusion path, Kirkendall plane, surface and scale (selective
-// oxidation), measured overlay.
+// tabs: profiles, temperature (a run under a schedule), profiles at several
+// times (more than one save), evolution (one per component),
+// diffusion path, Kirkendall plane, surface and scale (selective oxidation),
+// measured overlay. A chart that means nothing for the run comes with its
+// reason (ChartData::unavailable) and no series.
 std::vector<ChartData> AllCharts(const RunData& run, const MeasuredProfile* measured, const ChartOptions& options);
 
 // True when the chart has at least one point to draw.

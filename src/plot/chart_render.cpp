@@ -5,16 +5,18 @@
 #include <QGraphicsScene>
 #include <QImage>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
 #include <QSaveFile>
 #include <QScatterSeries>
 #include <QSvgGenerator>
-#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
 #include "model/errors.h"
+#include "plot/axis_ticks.h"
+#include "plot/tick_axis.h"
 
 namespace torvex::plot {
 namespace {
@@ -25,6 +27,39 @@ constexpr double kLayoutWidth = 1000.0;
 
 QColor colourOf(std::uint32_t rgb) {
   return QColor::fromRgb(static_cast<QRgb>(rgb));
+}
+
+Qt::PenStyle penStyleOf(LineStyle style) {
+  switch (style) {
+    case LineStyle::Dash: return Qt::DashLine;
+    case LineStyle::Dot: return Qt::DotLine;
+    case LineStyle::DashDot: return Qt::DashDotLine;
+    case LineStyle::DashDotDot: return Qt::DashDotDotLine;
+    case LineStyle::Solid: break;
+  }
+  return Qt::SolidLine;
+}
+
+// A new layout fits the axes' ticks to the room they got, which asks for
+// one more layout; two rounds settle it (the ticks of the y axis depend on
+// the height only, those of the x axis on the width the y labels leave).
+void settle() {
+  for (int round = 0; round < 3; ++round) QApplication::sendPostedEvents();
+}
+
+// The x (or y) range of the values as drawn: log10 of the positive ones on
+// a logarithmic axis.
+bool valueRange(const ChartData& data, bool yAxis, double& low, double& high) {
+  const bool log = !yAxis && data.xLog;
+  low = INFINITY;
+  high = -INFINITY;
+  for (const ChartSeries& series : data.series)
+    for (const double value : yAxis ? series.y : series.x)
+      if (std::isfinite(value) && (!log || value > 0.0)) {
+        low = std::min(low, log ? std::log10(value) : value);
+        high = std::max(high, log ? std::log10(value) : value);
+      }
+  return low <= high;
 }
 
 [[noreturn]] void writeFailed(const QString& path, const QString& reason) {
@@ -39,7 +74,7 @@ void commit(QSaveFile& file) {
 // returns the scene rectangle it covers. The caller puts the old geometry back.
 QRectF layOut(QChart& chart, QSizeF size) {
   chart.setGeometry(QRectF(QPointF(0, 0), size));
-  QApplication::sendPostedEvents();
+  settle();
   return chart.mapRectToScene(QRectF(QPointF(0, 0), size));
 }
 
@@ -54,20 +89,31 @@ void render(QChart& chart, QPaintDevice& device, const QRectF& target, QSizeF la
     chart.scene()->render(&painter, target, source);
   }
   chart.setGeometry(previous);
-  QApplication::sendPostedEvents();
+  settle();
 }
 
 }  // namespace
 
 AxisRange RangeOf(const ChartData& data, bool yAxis) {
-  double low = INFINITY, high = -INFINITY;
-  for (const ChartSeries& series : data.series)
-    for (const double value : yAxis ? series.y : series.x)
-      if (std::isfinite(value)) {
-        low = std::min(low, value);
-        high = std::max(high, value);
-      }
-  if (!(low <= high)) return {0.0, 1.0, 0.2};
+  double low = 0.0, high = 0.0;
+  if (!yAxis && data.xView && data.xView->first < data.xView->second) {
+    low = data.xView->first;
+    high = data.xView->second;
+    if (data.xLog) {
+      if (!(low > 0.0)) low = high * 1e-6;
+      low = std::log10(low);
+      high = std::log10(high);
+    }
+  } else if (!valueRange(data, yAxis, low, high)) {
+    return {0.0, 1.0, 0.2};
+  }
+  // Whole decades on a logarithmic axis.
+  if (!yAxis && data.xLog) {
+    low = std::floor(low);
+    high = std::ceil(high);
+    if (low == high) high = low + 1.0;
+    return {low, high, 1.0};
+  }
   if (yAxis && data.yMargin > 0.0 && low < high) {
     const double margin = data.yMargin * (high - low);
     low -= margin;
@@ -79,65 +125,78 @@ AxisRange RangeOf(const ChartData& data, bool yAxis) {
     high += half;
   }
   // The smallest round step that needs at most 8 intervals.
-  const double raw = (high - low) / 8.0;
-  const double decade = std::pow(10.0, std::floor(std::log10(raw)));
-  double step = 10.0 * decade;
-  for (const double m : {1.0, 2.0, 2.5, 5.0})
-    if (m * decade >= raw) {
-      step = m * decade;
-      break;
-    }
+  const double step = NiceStep(high - low, 8);
   return {std::floor(low / step) * step, std::ceil(high / step) * step, step};
 }
 
 void SetAxisRange(QValueAxis& axis, const AxisRange& range) {
+  // The ticks follow the range (TickAxis), whatever it is.
   axis.setRange(range.low, range.high);
-  // Ticks on the multiples of the step, wherever a zoom takes the range.
-  axis.setTickType(QValueAxis::TicksDynamic);
-  axis.setTickAnchor(0.0);
-  axis.setTickInterval(range.step);
-  axis.setLabelFormat(QStringLiteral("%.4g"));
+}
+
+QList<QPointF> DrawnPoints(const ChartSeries& series, bool xLog) {
+  QList<QPointF> points;
+  points.reserve(static_cast<qsizetype>(std::min(series.x.size(), series.y.size())));
+  for (std::size_t i = 0; i < series.x.size() && i < series.y.size(); ++i) {
+    const double x = xLog ? (series.x[i] > 0.0 ? std::log10(series.x[i]) : NAN) : series.x[i];
+    if (std::isfinite(x) && std::isfinite(series.y[i])) points.append(QPointF(x, series.y[i]));
+  }
+  return points;
 }
 
 QChart* BuildChart(const ChartData& data) {
   auto* chart = new QChart();
   chart->setTitle(QString::fromStdString(data.title));
   // Many curves (the evolution) list better beside the chart than under it.
-  chart->legend()->setAlignment(data.series.size() > 4 ? Qt::AlignRight : Qt::AlignBottom);
+  const auto listed =
+      std::count_if(data.series.begin(), data.series.end(), [](const ChartSeries& s) { return s.inLegend; });
+  chart->legend()->setAlignment(listed > 4 ? Qt::AlignRight : Qt::AlignBottom);
   chart->legend()->setVisible(true);
+  // A line beside a line's name, a dot beside a marker's: measured points
+  // and the simulated line of one component are told apart in the legend.
+  chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
   chart->setMargins(QMargins(6, 6, 6, 6));
 
-  auto* xAxis = new QValueAxis(chart);
-  auto* yAxis = new QValueAxis(chart);
+  auto* xAxis = new TickAxis(data.xLog ? AxisScale::Log10 : AxisScale::Linear, chart);
+  auto* yAxis = new TickAxis(AxisScale::Linear, chart);
   xAxis->setTitleText(QString::fromStdString(data.xTitle));
   yAxis->setTitleText(QString::fromStdString(data.yTitle));
   chart->addAxis(xAxis, Qt::AlignBottom);
   chart->addAxis(yAxis, Qt::AlignLeft);
+  QObject::connect(chart, &QChart::plotAreaChanged, xAxis, [xAxis, yAxis](const QRectF& area) {
+    xAxis->setRoom(area.width());
+    yAxis->setRoom(area.height());
+  });
 
   for (const ChartSeries& source : data.series) {
     QXYSeries* series = nullptr;
     if (source.markers) {
       auto* scatter = new QScatterSeries();
-      scatter->setMarkerSize(7.0);
-      scatter->setColor(colourOf(source.rgb));
-      scatter->setBorderColor(colourOf(source.rgb).darker(140));
+      scatter->setMarkerSize(source.open ? 8.0 : 7.0);
+      if (source.open) {
+        scatter->setColor(Qt::white);
+        QPen ring(colourOf(source.rgb));
+        ring.setWidthF(2.0);
+        scatter->setPen(ring);
+      } else {
+        scatter->setColor(colourOf(source.rgb));
+        scatter->setBorderColor(colourOf(source.rgb).darker(140));
+      }
       series = scatter;
     } else {
       series = new QLineSeries();
       QPen pen(colourOf(source.rgb));
       pen.setWidthF(source.dashed ? 1.5 : 2.0);
-      if (source.dashed) pen.setStyle(Qt::DashLine);
+      pen.setStyle(source.dashed ? Qt::DashLine : penStyleOf(source.style));
       series->setPen(pen);
     }
     series->setName(QString::fromStdString(source.name));
-    QList<QPointF> points;
-    points.reserve(static_cast<qsizetype>(std::min(source.x.size(), source.y.size())));
-    for (std::size_t i = 0; i < source.x.size() && i < source.y.size(); ++i)
-      if (std::isfinite(source.x[i]) && std::isfinite(source.y[i])) points.append(QPointF(source.x[i], source.y[i]));
-    series->replace(points);
+    series->replace(DrawnPoints(source, data.xLog));
     chart->addSeries(series);
     series->attachAxis(xAxis);
     series->attachAxis(yAxis);
+    if (!source.inLegend)
+      for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(false);
   }
   const AxisRange x = RangeOf(data, false);
   const AxisRange y = RangeOf(data, true);

@@ -3,6 +3,8 @@
 // the CSV of the points drawn. Needs a QApplication (the offscreen platform
 // will do); knows nothing of the desktop program's windows.
 
+#include <QList>
+#include <QPointF>
 #include <QSize>
 #include <QString>
 
@@ -13,24 +15,29 @@ class QValueAxis;
 
 namespace torvex::plot {
 
-// A new chart (the caller owns it) with value axes titled with their units,
-// ticks, a legend, and one line or marker series per ChartSeries. The axis
-// ranges contain every point, with a small margin, rounded to nice numbers.
+// A new chart (the caller owns it) with axes (TickAxis) titled with their
+// units, ticks chosen for the range in view, a legend, and one line or
+// marker series per ChartSeries. The axis ranges contain every point (or the
+// chart's xView), rounded to nice numbers.
 QChart* BuildChart(const ChartData& data);
 
 // The axis range BuildChart gives to the values: from the smallest to the
-// largest finite value (on the y axis widened by the chart's yMargin),
-// widened to the next multiples of a round tick step (1, 2, 2.5 or 5 times a
-// power of ten) that gives 4 to 10 intervals; a single value gets the range
-// of one unit around it.
+// largest finite value (on the y axis widened by the chart's yMargin; on the
+// x axis the chart's xView when it has one), widened to the next multiples
+// of a round tick step (1, 2, 2.5 or 5 times a power of ten) that gives 4 to
+// 8 intervals; a single value gets the range of one unit around it. On a
+// logarithmic x axis the range is in decades (log10), whole ones.
 struct AxisRange {
   double low = 0.0;
   double high = 1.0;
   double step = 0.2;
 };
 AxisRange RangeOf(const ChartData& data, bool yAxis);
-// Gives the axis that range, with its ticks on the multiples of its step.
+// Gives the axis that range; a TickAxis chooses its ticks for it.
 void SetAxisRange(QValueAxis& axis, const AxisRange& range);
+// The points of a series as the chart draws them: finite ones, and on a
+// logarithmic x axis those at x > 0, at log10(x).
+QList<QPointF> DrawnPoints(const ChartSeries& series, bool xLog);
 
 // Writes the chart (which must be in a graphics scene, as a view puts it) as
 // a PNG of exactly size pixels, with the axis ranges it shows now (a zoom

@@ -13,8 +13,11 @@
 #include "plot/chart_data.h"
 #include "results/run_data.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
+class QScrollArea;
 class QPushButton;
 class QSlider;
 class QSpinBox;
@@ -61,13 +64,18 @@ class PlotsWindow : public QWidget {
   // the window's own history (a bounded number of saves) and redraws at most
   // a few times a second, and only while the window is visible.
   void addLiveSample(const LiveSample& sample);
-  // Draws over the profile, until replaced or cleared.
-  void setMeasured(std::optional<MeasuredProfile> measured);
+  // Draws over the profile, until replaced or cleared, or set aside for a
+  // run of another case (one without a component the profile names). With
+  // the time it was measured at (s), the overlay compares it with the save
+  // nearest to that time, else with the save shown.
+  void setMeasured(std::optional<MeasuredProfile> measured, std::optional<double> measuredTimeS = std::nullopt);
 
   // The chart data of the tab shown, and its view (null when none).
   [[nodiscard]] const ChartData* currentChart() const;
   [[nodiscard]] ChartView* currentView() const;
   [[nodiscard]] const RunData& runData() const { return run_; }
+  // The save the profile charts show (an index into runData().frames).
+  [[nodiscard]] std::size_t shownFrame() const;
   [[nodiscard]] int tabCount() const;
   // Selects the tab whose chart id starts with prefix; false when none.
   bool showTab(const std::string& prefix);
@@ -79,6 +87,8 @@ class PlotsWindow : public QWidget {
 
   // Redraws now what is pending (the timer would do it shortly).
   void redrawNow();
+  // Says text under the chart (until the next redraw says otherwise).
+  void setNoteText(const QString& text);
 
   // ---- Controls, public so that tests drive them as a user would ----
   QTabWidget* tabs = nullptr;
@@ -87,6 +97,9 @@ class PlotsWindow : public QWidget {
   QComboBox* basisBox = nullptr;      // at.%, wt.%
   QComboBox* unitBox = nullptr;       // µm, cm
   QComboBox* componentBox = nullptr;  // the component of the evolution chart
+  QComboBox* timeUnitBox = nullptr;   // s, min, h
+  QCheckBox* logTimeBox = nullptr;    // the time axes logarithmic
+  QLineEdit* timesEdit = nullptr;     // the times of the several-times chart
   QPushButton* resetButton = nullptr;
   QPushButton* pngButton = nullptr;
   QPushButton* svgButton = nullptr;
@@ -98,27 +111,48 @@ class PlotsWindow : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void rebuild();
+  void fitNotes();
+  // Puts charts on the tabs when the tabs change (a chart comes, goes or
+  // turns greyed).
+  void replaceTabs(std::vector<ChartData> charts);
   void scheduleRedraw();
   void updateSlider();
   ChartOptions options() const;
   void exportWithDialog(const QString& format);
   // Brings the chart of tab index up to charts_ when it is stale.
   void refreshView(int index);
-  // The note of the chart shown, then those of the run's files.
+  // The note of the chart shown, the charts not drawn and why, then the
+  // notes of the run's files.
   QString noteText() const;
+  // Export only what is drawn.
+  void updateExportButtons();
+  // A measured profile naming a component the run lacks belongs to another
+  // case: it goes, and a note says so.
+  void setAsideForeignMeasured();
+  // The saves of the several-times chart from timesEdit (times in the chosen
+  // unit, the nearest save each); marks the field when it holds something
+  // other than times.
+  std::vector<std::size_t> severalFrames() const;
 
   RunData run_;
   std::optional<MeasuredProfile> measured_;
+  std::optional<double> measuredTimeS_;
+  std::string setAside_;  // why a measured profile was set aside
   std::vector<ChartData> charts_;
-  std::vector<ChartView*> views_;
-  std::vector<bool> stale_;  // per tab: charts_ holds newer data than its view
+  std::vector<ChartView*> views_;  // null for a chart not drawn
+  std::vector<bool> stale_;        // per tab: charts_ holds newer data than its view
   bool live_ = false;
   bool followLatest_ = true;
+  // The time of the save to show after the next rebuild, when the saves
+  // change under a save the user chose.
+  std::optional<double> keepTimeS_;
   bool dirty_ = false;
   QTimer* redrawTimer_ = nullptr;
+  QScrollArea* notes_ = nullptr;
 };
 
 }  // namespace torvex::plot

@@ -204,8 +204,12 @@ ProfileFiles buildProfileFiles(const Case& c, const ProfileState& s) {
 }
 
 void prepareResultsFolder(const std::string& folder) {
-  std::error_code ignored;  // the folder usually exists already
-  std::filesystem::create_directories(folder, ignored);
+  // The folder usually exists already. When it cannot be made, that is the
+  // reason every file fails, not that the folder is missing.
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error && !std::filesystem::is_directory(folder))
+    throw FileWriteError(folder + ": cannot make the results folder (" + error.message() + ")");
   // A run killed while saving leaves its temporary file beside the result;
   // nobody else will ever rename it.
   RemoveStaleTemporaryFiles(folder, {kAtomicProfileFile, kWeightProfileFile, kContinuationFile, kKirkendallRecordFile,

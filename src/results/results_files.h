@@ -74,7 +74,8 @@ struct ProfileFiles {
 ProfileFiles buildProfileFiles(const Case& c, const ProfileState& s);
 
 // Makes the folder if need be and removes the temporary files that a process
-// killed while saving left beside the results files.
+// killed while saving left beside the results files. Throws FileWriteError
+// naming the folder when it cannot be made.
 void prepareResultsFolder(const std::string& folder);
 
 // Writes the seven files in the order of the table above. Throws

@@ -29,6 +29,9 @@ struct ProfileFrame {
 struct RunData {
   std::string source;  // the folder, or "running case"
   int componentCount = 0;
+  // The components' names, when the run gave them; empty (or an empty name)
+  // for the numbers N1, N2, ...
+  std::vector<std::string> componentNames;
   std::vector<double> positionCm;    // [n], the grid of every frame
   std::vector<double> molarMass;     // [r] g/mol, empty when unknown
   std::vector<ProfileFrame> frames;  // ascending time

@@ -113,7 +113,7 @@ Json checkJson(const RunCheck& check) {
       {"comparison", comparisonName(check.comparison)},
   };
   if (check.comparison == CheckComparison::Near) json["expected"] = number(check.expected);
-  json["status"] = check.warn ? "warn" : "pass";
+  json["status"] = checkStatus(check);
   json["meaning"] = check.meaning;
   return json;
 }
@@ -184,9 +184,12 @@ RunCheck checkOf(const Reader& in, const Json& json, const std::string& where) {
   in.real(json, "expected", where, check.expected);
   std::string status = "pass";
   in.text(json, "status", where, status);
-  if (status != "pass" && status != "warn")
-    refuse(in.name(), where + ".status is \"" + status + "\", not pass or warn");
-  check.warn = status == "warn";
+  if (status != "pass" && status != "note" && status != "warn")
+    refuse(in.name(), where + ".status is \"" + status + "\", not pass, note or warn");
+  // Reports written before notes existed say "warn" for every check outside
+  // its bound; they read as they were written.
+  check.warn = status != "pass";
+  check.note = status == "note";
   in.text(json, "meaning", where, check.meaning);
   return check;
 }
@@ -313,8 +316,13 @@ RunCheck judged(RunCheck check) {
   return check;
 }
 
+const char* checkStatus(const RunCheck& check) {
+  if (!check.warn) return "pass";
+  return check.note ? "note" : "warn";
+}
+
 std::string describeCheck(const RunCheck& check) {
-  std::string line = check.warn ? "\u26A0 " : "\u2713 ";
+  std::string line = !check.warn ? "\u2713 " : check.note ? "\u2139 " : "\u26A0 ";
   line += check.title + ": ";
   if (std::isfinite(check.value))
     line += formatGeneral(check.value);

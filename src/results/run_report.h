@@ -32,7 +32,11 @@ struct RunCheck {
   double value = std::numeric_limits<double>::quiet_NaN();      // what was measured; NaN when it could not be
   double threshold = std::numeric_limits<double>::quiet_NaN();  // the bound the value is held to
   bool warn = false;                                            // the value is outside the bound (or unknown)
-  std::string meaning;                                          // one sentence: what the check means
+  // The check marks a known property of the chosen model (the volume-fixed
+  // form with unequal molar volumes, an open sample that keeps its length):
+  // outside its bound it is a note, "look at this", not a failure of the run.
+  bool note = false;
+  std::string meaning;  // one sentence: what the check means
   CheckComparison comparison = CheckComparison::AtMost;
   double expected = 0;  // the value aimed at (Near only)
 };
@@ -41,8 +45,13 @@ struct RunCheck {
 // not finite always warns. Returns the check.
 RunCheck judged(RunCheck check);
 
-// One line for a terminal: a tick or a warning sign, the title, the value and
-// the bound; a warning adds the meaning.
+// How a check came out, as run.json and a study's summary spell it: "pass",
+// "note" (outside its bound, for a known property of the model) or "warn".
+const char* checkStatus(const RunCheck& check);
+
+// One line for a terminal: a tick (passed), an information sign (a note) or
+// a warning sign, the title, the value and the bound; a note or a warning
+// adds the meaning.
 std::string describeCheck(const RunCheck& check);
 
 // What the front end tells about a run; the core adds the rest of the
@@ -141,5 +150,7 @@ RunVerdicts readRunVerdicts(const std::string& resultsDirectory);
 // was configured.
 const char* programVersion();
 const char* sourceRevision();
+// The CMake build type the program was built with ("Release", "RelWithDebInfo", ...).
+const char* programBuildType();
 
 }  // namespace torvex

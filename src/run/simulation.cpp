@@ -52,7 +52,11 @@ std::vector<std::string> WriteEveryResultsFile(Simulation& sim) {
   std::vector<std::string> failures;
   if (sim.resultsDirectory) {
     const ProfileFiles files = buildProfileFiles(sim.input, profileStateOf(sim.state));
-    prepareResultsFolder(*sim.resultsDirectory);
+    try {
+      prepareResultsFolder(*sim.resultsDirectory);
+    } catch (const FileWriteError& error) {
+      return {error.what()};
+    }
     failures = writeEveryResultsFile(*sim.resultsDirectory, files, sim.records);
   }
   try {

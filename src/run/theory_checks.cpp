@@ -75,6 +75,7 @@ RunCheck volumeFixedCheck(const Case& c, const RunState& s) {
   }
   if (finite && c.pointCount > 0) check.value = spread;
   check.warn = warns(check);
+  check.note = check.warn && std::isfinite(check.value);
   if (std::isnan(check.value))
     check.meaning =
         "The ratio of the partial molar volumes could not be computed: the profile holds non-finite values.";
@@ -121,6 +122,7 @@ RunCheck inventoryCheck(const Case& c, int i, const std::vector<double>& start, 
     if (std::isfinite(change)) check.value = change;
   }
   check.warn = warns(check);
+  check.note = check.warn && std::isfinite(check.value);
   if (std::isnan(check.value))
     check.meaning = "The amount of component " + name +
                     " could not be compared with its amount at the start (no start amount, or a non-finite profile).";

@@ -3,8 +3,9 @@
 // the run summary and the run report. Each check names a property of the
 // chosen form that a scientist comparing the profile with closed-form theory
 // must know about: the check passes when the property does not affect the
-// case, and warns (with its value and one sentence of meaning) when it does.
-// A warning is information, not a failure: the run's numbers stand.
+// case, and is a note (with its value and one sentence of meaning) when it
+// does. A note is information, not a failure: the run's numbers stand. A
+// value that cannot be computed (a non-finite profile) is a warning.
 
 #include <string>
 #include <vector>

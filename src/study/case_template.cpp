@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -183,6 +184,25 @@ std::string fillPlaceholders(std::string text, const std::map<std::string, std::
   return text;
 }
 
+std::string valueTextProblem(std::string_view value) {
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n' || c == '\r') return "a value cannot hold a line break";
+    if (byte < 0x20 || byte == 0x7F) {
+      char code[8];
+      std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(byte));
+      return std::string("a value cannot hold a control character (") + code + ")";
+    }
+  }
+  return {};
+}
+
+std::string parameterValueProblem(std::string_view value) {
+  if (value.empty()) return "a value cannot be empty";
+  if (value.find("{{") != std::string_view::npos) return "a value cannot hold {{";
+  return valueTextProblem(value);
+}
+
 KeyOverride parseKeyOverride(std::string_view text) {
   const auto equals = text.find('=');
   if (equals == std::string_view::npos)
@@ -193,8 +213,8 @@ KeyOverride parseKeyOverride(std::string_view text) {
     throw InputError("--set " + std::string(text) + ": there is no key \"" + name +
                      "\" (the keys are D0 … D9, D9a, D10 … D23)");
   const std::string value = trimmed(text.substr(equals + 1));
-  if (value.find_first_of("\r\n") != std::string::npos)
-    throw InputError("--set " + std::string(text) + ": a value line cannot hold a line break");
+  if (const std::string problem = valueTextProblem(value); !problem.empty())
+    throw InputError("--set " + std::string(text) + ": " + problem);
   return {*key, value};
 }
 
@@ -205,9 +225,9 @@ CaseParameter parseCaseParameter(std::string_view text) {
     throw InputError("--param " + std::string(text) +
                      ": expected NAME=VALUE with NAME made of letters, digits and '_', for example --param D_Ni=1e-10");
   const std::string value = trimmed(text.substr(equals + 1));
-  if (value.empty() || value.find_first_of("\r\n") != std::string::npos || value.find("{{") != std::string::npos)
+  if (const std::string problem = parameterValueProblem(value); !problem.empty())
     throw InputError("--param " + std::string(text) + ": the value of " + name +
-                     " must be one line of text, not empty and without {{");
+                     " must be one line of text, not empty and without {{ (" + problem + ")");
   return {name, value};
 }
 
@@ -223,12 +243,18 @@ RenderedCase CaseTemplate::render(const std::vector<KeyOverride>& overrides,
   std::map<std::string, std::string> values;
   for (const CaseParameter& parameter : parameters) {
     if (values.count(parameter.name) != 0) throw InputError("--param " + parameter.name + " is given twice");
+    if (const std::string problem = parameterValueProblem(parameter.value); !problem.empty())
+      throw InputError("the parameter " + parameter.name + " = \"" + parameter.value + "\": " + problem);
     values[parameter.name] = parameter.value;
   }
   std::set<DataKey> setKeys;
-  for (const KeyOverride& override : overrides)
+  for (const KeyOverride& override : overrides) {
     if (!setKeys.insert(override.key).second)
       throw InputError(std::string("--set ") + keyName(override.key) + " is given twice");
+    if (const std::string problem = valueTextProblem(override.value); !problem.empty())
+      throw InputError(std::string("the override of ") + keyName(override.key) + " = \"" + override.value +
+                       "\": " + problem);
+  }
 
   RenderedCase rendered;
   const auto dataLines = linesOf(dataPath);
@@ -260,7 +286,7 @@ RenderedCase CaseTemplate::render(const std::vector<KeyOverride>& overrides,
                          ": a side file with {{...}} placeholders must lie in the data file's folder or "
                          "below it, so that the rendered case can hold it (it is named \"" +
                          name + "\")");
-      rendered.sideFilesLeftInPlace.push_back(name);
+      rendered.sideFilesLeftInPlace.push_back(std::move(file));
       continue;
     }
     rendered.sideFiles.push_back(std::move(file));
@@ -273,11 +299,15 @@ RenderedCase CaseTemplate::render(const std::vector<KeyOverride>& overrides,
 }
 
 std::string writeRenderedCase(const RenderedCase& rendered, const std::string& directory) {
-  std::error_code ignored;
-  std::filesystem::create_directories(directory, ignored);
+  const auto makeFolder = [](const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw FileWriteError(folder.string() + ": cannot make the folder (" + error.message() + ")");
+  };
+  makeFolder(directory);
   const auto save = [&](const RenderedFile& file) {
     const std::filesystem::path target = std::filesystem::path(directory) / file.name;
-    std::filesystem::create_directories(target.parent_path(), ignored);
+    makeFolder(target.parent_path());
     if (file.text) {
       ReplaceFileContent(target.string(), *file.text);
       return target.string();

@@ -34,6 +34,17 @@ struct CaseParameter {
 KeyOverride parseKeyOverride(std::string_view text);
 CaseParameter parseCaseParameter(std::string_view text);
 
+// What is wrong with a text that is to stand on a value line of a case file
+// (a key override's value, a parameter's value): a line break, which would
+// put the rest on a line of its own and shift every key after it, or another
+// control character. Empty when nothing is.
+std::string valueTextProblem(std::string_view value);
+
+// The same for a parameter's value, which besides must not be empty nor hold
+// "{{" (it would read as a placeholder). Every parameter, from --param, a
+// study or a fit, is held to this one rule.
+std::string parameterValueProblem(std::string_view value);
+
 // The names of the {{NAME}} placeholders in a text, in order. Throws
 // InputError beginning with `where` at a placeholder that is not closed.
 std::vector<std::string> placeholderNames(const std::string& text, const std::string& where);
@@ -61,8 +72,9 @@ struct RenderedCase {
   RenderedFile dataFile;
   std::vector<RenderedFile> sideFiles;  // those that exist, in key order
   // Side files named by an absolute path or one that leaves the case folder:
-  // they are read where they are and not copied.
-  std::vector<std::string> sideFilesLeftInPlace;
+  // they are read where they are and not copied (kept here as they were read,
+  // so that a fingerprint can cover them).
+  std::vector<RenderedFile> sideFilesLeftInPlace;
   // Options of torvex-batch the case runs with besides its files (a study's
   // heat treatment: --schedule with a file of the case, --output-times).
   // A file option names the file relative to the case folder.
@@ -106,7 +118,8 @@ RenderedCase renderCase(const std::string& dataPath, const std::vector<KeyOverri
                         const std::vector<CaseParameter>& parameters, const std::set<std::string>& usedElsewhere = {});
 
 // Writes the rendered files into `directory` (created if need be), each
-// replaced atomically; returns the path of the rendered data file.
+// replaced atomically; returns the path of the rendered data file. Throws
+// FileWriteError naming the folder or file and the system's reason.
 std::string writeRenderedCase(const RenderedCase& rendered, const std::string& directory);
 
 // Loads the rendered case from memory as if it had been written into

@@ -27,13 +27,12 @@
 #include "run/simulation.h"
 #include "solver/evaluate_derivative.h"
 #include "study/case_template.h"
+#include "study/output_folder.h"
 
 namespace torvex {
 
 std::string parameterText(double value) {
-  char buffer[64];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  return std::string(buffer, end);
+  return formatShortest(value);
 }
 
 namespace {
@@ -54,16 +53,20 @@ struct SimProfile {
   std::vector<std::vector<double>> weight;
 };
 
-SimProfile profileOf(const Case& c, const RunState& s) {
-  const Table2<double> atomic = atomicPercent(s.concentration);
-  const Table2<double> weight = weightPercent(s.concentration, c.molarMass);
+SimProfile profileOf(const Case& c, const std::vector<double>& position, const Table2<double>& concentration) {
+  const Table2<double> atomic = atomicPercent(concentration);
+  const Table2<double> weight = weightPercent(concentration, c.molarMass);
   SimProfile profile;
-  profile.x = s.position;
+  profile.x = position;
   for (int i = 0; i < c.componentCount; ++i) {
     profile.atomic.emplace_back(atomic[i], atomic[i] + c.pointCount);
     profile.weight.emplace_back(weight[i], weight[i] + c.pointCount);
   }
   return profile;
+}
+
+SimProfile profileOf(const Case& c, const RunState& s) {
+  return profileOf(c, s.position, s.concentration);
 }
 
 // A run's hand-overs without the results files and the window: the fit needs
@@ -110,6 +113,7 @@ struct Prepared {
   FitConfig config;
   // The case files, read once; every run renders them in memory.
   std::shared_ptr<const CaseTemplate> caseTemplate;
+  SimProfile initial;                     // the profile every run starts from, at the initial values
   std::vector<MeasuredProfile> measured;  // positions as in the files (no shift)
   std::vector<double> times;              // distinct anneal times, ascending
   std::vector<std::size_t> timeOf;        // per profile, index into times
@@ -207,6 +211,16 @@ RunProfiles runOnce(const Prepared& p, const std::vector<double>& values, long l
   return simulation;
 }
 
+// Refuses an output folder that holds an input of the fit: its case/ is
+// rewritten with the best case, and the template must not be what is lost.
+void checkOutputFolder(const FitConfig& config, const RenderedCase& rendered) {
+  InputsOutside inputs(config.output, "The fit's output folder");
+  inputs.check(config.casePath);
+  inputs.check(config.heatTreatment.scheduleFile);
+  for (const FitProfileSetting& setting : config.profiles) inputs.check(setting.file);
+  inputs.check(inputFilesOf(rendered));
+}
+
 Prepared prepare(const FitConfig& config) {
   Prepared p;
   p.config = config;
@@ -231,6 +245,8 @@ Prepared prepare(const FitConfig& config) {
                      " cannot be run at the initial values: " + error.what());
   }
   const RenderedHeatTreatment& heat = rendered.heat;
+  checkOutputFolder(config, rendered.files);
+  p.initial = profileOf(model, model.initial.position, model.initial.concentration);
   p.startTime = model.startTime;
   const double left = model.initial.position.front();
   const double right = model.initial.position.back();
@@ -479,6 +495,26 @@ class Engine {
   std::string lastFailure_;
 };
 
+// A run that has not changed the profile at any measured time beyond the
+// round-off of its passes says nothing about the parameters: the residuals
+// would not depend on them, and the minimiser would stop at once and call
+// that converged. Such a fit (a measured time of 1e-300 s, say) is refused.
+constexpr double kNoChangePercent = 1e-9;  // at.%; a pass's round-off leaves some 1e-15
+
+void refuseTrivialRuns(const Prepared& p, const RunProfiles& simulation) {
+  for (const SimProfile& profile : simulation)
+    for (std::size_t i = 0; i < profile.atomic.size(); ++i)
+      for (std::size_t k = 0; k < profile.atomic[i].size(); ++k)
+        if (!(std::fabs(profile.atomic[i][k] - p.initial.atomic[i][k]) <= kNoChangePercent)) return;
+  std::string times;
+  for (const double time : p.times) times += (times.empty() ? "" : ", ") + formatGeneral(time);
+  throw InputError(p.config.fileName + ": at the measured time" + (p.times.size() > 1 ? "s " : " ") + times +
+                   " s the run at the initial values has left the initial profile as it was (no value moved by " +
+                   formatGeneral(kNoChangePercent) +
+                   " at.%), so the measured profiles cannot tell anything about the parameters; give the anneal "
+                   "time of each profile (and check the initial values and the case's start time, key D1)");
+}
+
 class FitCost : public ceres::CostFunction {
  public:
   explicit FitCost(Engine& engine) : engine_(engine) {
@@ -544,6 +580,7 @@ FitResult runFit(const FitConfig& config, const FitOptions& options) {
     std::vector<double> first(p.residualCount);
     if (!engine.evaluate(theta.data(), first.data(), nullptr) && !engine.interrupted())
       throw InputError(config.casePath + " at the initial values: " + engine.lastFailure());
+    if (!engine.interrupted()) refuseTrivialRuns(p, engine.simulation(engine.modelValues(theta.data())));
   }
 
   Progress progress(engine, theta, options);
@@ -669,6 +706,14 @@ FitResult runFit(const FitConfig& config, const FitOptions& options) {
 
 namespace {
 
+// Empties the folder (a link in its place or in it is removed, not
+// followed), so that what is written there is all it holds.
+void freshFolder(const std::string& folder) {
+  std::error_code error;
+  fs::remove_all(folder, error);
+  if (error) throw FileWriteError(folder + ": cannot clear the folder (" + error.message() + ")");
+}
+
 void writeText(const std::string& path, const std::string& text) {
   const std::string temporary = path + ".part";
   {
@@ -773,7 +818,9 @@ void writeFitReport(const FitConfig& config, const FitResult& result) {
   overrides.push_back({DataKey::D1, parameterText(startTime) + " " + parameterText(latest)});
   if (config.concentrationError) overrides.push_back({DataKey::D4, parameterText(*config.concentrationError)});
   const RenderedFitCase best = renderFitCase(caseTemplate, config, overrides, result.bestParameters);
-  writeRenderedCase(best.files, (fs::path(config.output) / kRenderedCaseFolder).string());
+  const std::string folder = (fs::path(config.output) / kRenderedCaseFolder).string();
+  freshFolder(folder);
+  writeRenderedCase(best.files, folder);
 }
 
 std::string fitTable(const FitResult& result) {
@@ -823,6 +870,7 @@ void runBestCase(const FitConfig& config, const FitResult& result, std::size_t p
   const double time = config.profiles[profile].timeS;
   const RenderedFitCase rendered = renderFitCase(*p.caseTemplate, config, overridesFor(p, time), result.bestParameters);
   // The case is kept beside its results, and run as it was written there.
+  freshFolder(folder);
   const std::string caseFolder = (fs::path(folder) / kRenderedCaseFolder).string();
   writeRenderedCase(rendered.files, caseFolder);
   Simulation sim;

@@ -1,7 +1,6 @@
 #include "study/heat_treatment_setting.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -29,11 +28,7 @@ std::string lineOf(const std::string& file, const toml::node& node) {
 std::optional<std::string> cellText(const toml::node& node) {
   if (const auto* text = node.as_string()) return trimmed(text->get());
   if (const auto* integer = node.as_integer()) return std::to_string(integer->get());
-  if (const auto* real = node.as_floating_point()) {
-    char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, real->get()).ptr;
-    return std::string(buffer, end);
-  }
+  if (const auto* real = node.as_floating_point()) return formatShortest(real->get());
   return std::nullopt;
 }
 

@@ -15,7 +15,10 @@
 #include "model/case.h"
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "model/sha256.h"
 #include "model/text_list.h"
+#include "results/run_report.h"
+#include "run/temperature_effect.h"
 
 namespace torvex {
 namespace {
@@ -41,6 +44,19 @@ std::string valueText(const std::string& path, const toml::node& node, const std
   refuse(path, lineOf(node), what + " must be a number or a text");
 }
 
+// A parameter's value: a text or number held to the rule of every
+// parameter value (one line, no control characters, not empty, no {{).
+std::string parameterValue(const std::string& path, const toml::node& node, const std::string& what) {
+  std::string text = valueText(path, node, what);
+  if (const std::string problem = parameterValueProblem(text); !problem.empty())
+    refuse(path, lineOf(node), what + ": " + problem);
+  return text;
+}
+
+std::string caseCap() {
+  return "a million";
+}
+
 double numberOf(const std::string& path, const toml::node* node, const std::string& what, int line) {
   if (node == nullptr) refuse(path, line, what + " is missing");
   if (const auto* integer = node->as_integer()) return static_cast<double>(integer->get());
@@ -63,7 +79,8 @@ std::vector<std::string> rangeValues(const std::string& path, const std::string&
   const long long count = countNode->as_integer()->get();
   if (count < 1)
     refuse(path, lineOf(*countNode), "the range of " + name + " is empty (count = " + std::to_string(count) + ")");
-  if (count > 1000000) refuse(path, lineOf(*countNode), "the range of " + name + " has too many values");
+  if (count > static_cast<long long>(kMaxStudyCases))
+    refuse(path, lineOf(*countNode), "the range of " + name + " has more than " + caseCap() + " values");
   std::string scale = "linear";
   if (const toml::node* scaleNode = range.get("scale")) {
     if (!scaleNode->is_string()) refuse(path, lineOf(*scaleNode), "scale must be \"linear\" or \"log\"");
@@ -122,6 +139,7 @@ std::vector<std::string> csvCells(const std::string& line) {
 void readCaseTable(Study& study, const std::string& tablePath) {
   std::ifstream in(tablePath, std::ios::binary);
   if (!in) throw InputError(tablePath + ": the table of cases cannot be read");
+  study.tablePath = tablePath;
   std::string line;
   int number = 0;
   while (std::getline(in, line)) {
@@ -143,6 +161,11 @@ void readCaseTable(Study& study, const std::string& tablePath) {
       refuse(tablePath, number,
              "the row has " + std::to_string(cells.size()) + " values for " + std::to_string(study.parameters.size()) +
                  " parameters (\"" + line + "\")");
+    for (std::size_t c = 0; c < cells.size(); ++c)
+      if (const std::string problem = parameterValueProblem(cells[c]); !problem.empty())
+        refuse(tablePath, number, "the value of " + study.parameters[c].name + ": " + problem);
+    if (study.values.size() == kMaxStudyCases)
+      refuse(tablePath, number, "the table has more than " + caseCap() + " cases");
     study.values.push_back(cells);
   }
   if (study.parameters.empty()) refuse(tablePath, 0, "the table of cases has no header");
@@ -154,12 +177,14 @@ void readParameters(Study& study, const toml::table& table, const std::string& c
   for (auto&& [key, node] : table) {
     StudyParameter parameter{std::string(key.str()), {}, lineOf(node)};
     if (const auto* list = node.as_array()) {
+      if (list->size() > kMaxStudyCases)
+        refuse(path, parameter.line, "the parameter " + parameter.name + " has more than " + caseCap() + " values");
       for (const toml::node& value : *list)
-        parameter.values.push_back(valueText(path, value, "a value of " + parameter.name));
+        parameter.values.push_back(parameterValue(path, value, "a value of " + parameter.name));
     } else if (const auto* range = node.as_table()) {
       parameter.values = rangeValues(path, parameter.name, *range);
     } else {
-      parameter.values.push_back(valueText(path, node, "the value of " + parameter.name));
+      parameter.values.push_back(parameterValue(path, node, "the value of " + parameter.name));
     }
     if (parameter.values.empty()) refuse(path, parameter.line, "the parameter " + parameter.name + " has no values");
     study.parameters.push_back(std::move(parameter));
@@ -186,7 +211,7 @@ void readParameters(Study& study, const toml::table& table, const std::string& c
   std::size_t count = 1;
   for (const StudyParameter& p : study.parameters) {
     count *= p.values.size();
-    if (count > 1000000) refuse(path, p.line, "the grid has more than a million cases");
+    if (count > kMaxStudyCases) refuse(path, p.line, "the grid has more than " + caseCap() + " cases");
   }
   for (std::size_t c = 0; c < count; ++c) {
     std::vector<std::string> row(study.parameters.size());
@@ -324,6 +349,8 @@ Study loadStudy(const std::string& path) {
       const std::optional<DataKey> dataKey = keyNamed(name);
       if (!dataKey) refuse(path, lineOf(value), "there is no key \"" + name + "\" to set (keys are D0 ... D24)");
       StudyOverride override{*dataKey, valueText(path, value, "the value of " + name), lineOf(value)};
+      if (const std::string problem = valueTextProblem(override.text); !problem.empty())
+        refuse(path, override.line, "the override of " + name + ": " + problem);
       for (const std::string& used : placeholders(override.text, path, override.line))
         if (std::none_of(study.parameters.begin(), study.parameters.end(),
                          [&](const StudyParameter& p) { return p.name == used; }))
@@ -361,13 +388,16 @@ Study loadStudy(const std::string& path) {
     }
     if (const toml::node* limit = run.get("time_limit")) {
       const double seconds = numberOf(path, limit, "time_limit", lineOf(*limit));
-      if (!(seconds > 0)) refuse(path, lineOf(*limit), "time_limit must be a number of seconds above 0");
+      if (!(seconds >= kMinTimeLimitSeconds))
+        refuse(path, lineOf(*limit),
+               "time_limit must be a number of seconds, at least 0.001 (1 ms), not " + formatGeneral(seconds));
       study.timeLimitSeconds = seconds;
     }
     if (const toml::node* jobs = run.get("jobs")) {
-      if (!jobs->is_integer() || jobs->as_integer()->get() < 1 || jobs->as_integer()->get() > 4096)
+      if (!jobs->is_integer() || jobs->as_integer()->get() < 1)
         refuse(path, lineOf(*jobs), "jobs must be a whole number of processes, 1 or more");
-      study.jobs = static_cast<int>(jobs->as_integer()->get());
+      // More than the cores are clamped when the sweep starts, with a note.
+      study.jobs = static_cast<int>(std::min<std::int64_t>(jobs->as_integer()->get(), 1 << 30));
     }
   }
 
@@ -388,7 +418,7 @@ Study loadStudy(const std::string& path) {
 
   if (const toml::node* node = root.get("slurm")) {
     const toml::table& slurm = tableAt(path, *node, "slurm");
-    checkKeys(path, slurm, {"time", "memory", "throttle", "partition", "options"}, "[slurm]");
+    checkKeys(path, slurm, {"time", "memory", "throttle", "partition", "options", "setup"}, "[slurm]");
     if (const toml::node* time = slurm.get("time")) study.slurm.time = stringAt(path, *time, "time");
     if (const toml::node* memory = slurm.get("memory")) study.slurm.memory = stringAt(path, *memory, "memory");
     if (const toml::node* partition = slurm.get("partition"))
@@ -399,12 +429,17 @@ Study loadStudy(const std::string& path) {
       study.slurm.throttle = static_cast<int>(throttle->as_integer()->get());
     }
     if (const toml::node* options = slurm.get("options")) study.slurm.options = stringList(path, *options, "options");
+    if (const toml::node* setup = slurm.get("setup")) study.slurm.setup = stringList(path, *setup, "setup");
     for (const std::string* text : {&study.slurm.time, &study.slurm.memory, &study.slurm.partition})
       if (text->find_first_of("\n\r'\"") != std::string::npos)
         refuse(path, lineOf(*node), "a [slurm] setting cannot hold quotes or line breaks (\"" + *text + "\")");
     for (const std::string& option : study.slurm.options)
       if (option.find_first_of("\n\r") != std::string::npos)
         refuse(path, lineOf(*node), "a [slurm] option cannot hold a line break");
+    // Each setup line is one line of the script.
+    for (const std::string& line : study.slurm.setup)
+      if (line.find_first_of("\n\r") != std::string::npos)
+        refuse(path, lineOf(*slurm.get("setup")), "a [slurm] setup line cannot hold a line break");
   }
   return study;
 }
@@ -444,29 +479,49 @@ RenderedCase renderStudyCase(const Study& study, std::size_t index) {
 }
 
 std::string inputFingerprint(const RenderedCase& rendered, const std::vector<std::string>& runOptions) {
-  // 64-bit FNV-1a over every name and line, each ended by a byte no text holds.
-  std::uint64_t hash = 1469598103934665603ULL;
-  const auto add = [&](const std::string& text) {
-    for (const char c : text) {
-      hash ^= static_cast<unsigned char>(c);
-      hash *= 1099511628211ULL;
-    }
-    hash ^= 0x1FU;
-    hash *= 1099511628211ULL;
+  // A SHA-256 digest over everything the run reads: the program that runs it,
+  // every file of the case (copied or read in place) by the name the case
+  // gives it and its content, the options, and the content of any file an
+  // option names. Each piece goes in with its length in front, so that no
+  // two different sets of inputs give the same bytes.
+  std::string bytes;
+  const auto add = [&](std::string_view text) {
+    bytes += std::to_string(text.size());
+    bytes += ':';
+    bytes += text;
   };
   const auto addFile = [&](const RenderedFile& file) {
     add(file.name);
+    if (file.text) {
+      add(*file.text);
+      return;
+    }
+    add(std::to_string(file.lines.size()));
     for (const std::string& line : file.lines) add(line);
-    add("\x1e");
   };
+  add(programVersion());
+  add(sourceRevision());
   addFile(rendered.dataFile);
+  add("side files");
   for (const RenderedFile& file : rendered.sideFiles) addFile(file);
-  for (const std::string& name : rendered.sideFilesLeftInPlace) add(name);
-  for (const std::string& option : runOptions) add(option);
+  add("read in place");
+  for (const RenderedFile& file : rendered.sideFilesLeftInPlace) addFile(file);
+  add("options");
+  for (std::size_t k = 0; k < runOptions.size(); ++k) {
+    add(runOptions[k]);
+    const bool namesFile = k > 0 && (runOptions[k - 1] == "--schedule" || runOptions[k - 1] == "--output-times");
+    std::error_code ignored;
+    if (namesFile && fs::is_regular_file(runOptions[k], ignored)) {
+      try {
+        add(sha256OfFile(runOptions[k]));
+      } catch (const InputError& error) {
+        add(error.what());  // the run will not read it either
+      }
+    }
+  }
+  add("case options");
   for (const std::string& option : rendered.runOptions) add(option);
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-  return text;
+  return sha256Hex(bytes);
 }
 
 std::string caseDirectory(const Study& study, std::size_t index) {
@@ -475,9 +530,28 @@ std::string caseDirectory(const Study& study, std::size_t index) {
   return (fs::path(study.outputDirectory) / "cases" / name).string();
 }
 
-void validateStudy(const Study& study) {
+bool studyVariesTemperature(const Study& study) {
+  return study.heatTreatment.hasSchedule() ||
+         std::any_of(study.overrides.begin(), study.overrides.end(), [](const StudyOverride& o) {
+           return o.key == DataKey::D8 && o.text.find("{{") != std::string::npos;
+         });
+}
+
+InputsOutside studyInputsOutside(const Study& study) {
+  InputsOutside inputs(study.outputDirectory, "The study's output folder");
+  inputs.check(study.tablePath);
+  inputs.check(study.casePath);
+  inputs.check(study.heatTreatment.scheduleFile);
+  return inputs;
+}
+
+void validateStudy(const Study& study, const std::function<void(std::size_t, std::size_t)>& progress,
+                   std::string* temperatureWarning) {
+  InputsOutside inputs = studyInputsOutside(study);
   for (std::size_t c = 0; c < study.caseCount(); ++c) {
+    if (progress) progress(c, study.caseCount());
     RenderedCase rendered = renderStudyCase(study, c);
+    inputs.check(inputFilesOf(rendered));
     if (c != 0) continue;
     // The first case loads as its run would load it, from its rendered
     // files, held in memory; messages name them as the case's own.
@@ -490,6 +564,12 @@ void validateStudy(const Study& study) {
       if (const auto* fatal = dynamic_cast<const FatalModelError*>(&error); fatal && !fatal->detail().empty())
         message += ": " + fatal->detail();
       throw InputError(study.path + ": the first case does not load: " + message);
+    }
+    if (temperatureWarning != nullptr) {
+      temperatureWarning->clear();
+      if (const TemperatureEffect effect = temperatureEffect(first); studyVariesTemperature(study) && !effect.acts())
+        *temperatureWarning = study.path + ": the study varies the temperature, but it cannot act on its case. " +
+                              temperatureNote(effect);
     }
     // Output times must lie within the run; the first case's run stands for
     // all (a case whose own end time excludes one is refused when it runs).

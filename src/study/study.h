@@ -5,12 +5,14 @@
 // the options every run gets and the scalar results to gather.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "study/case_template.h"
 #include "study/heat_treatment_setting.h"
+#include "study/output_folder.h"
 
 namespace torvex {
 
@@ -51,10 +53,22 @@ struct SlurmSettings {
   int throttle = 0;                  // at most this many tasks at once (%N); 0: no limit
   std::string partition;             // empty: the default partition
   std::vector<std::string> options;  // further #SBATCH lines, verbatim
+  // Shell lines each task runs before torvex-batch ("module load gcc/12"),
+  // verbatim, in order.
+  std::vector<std::string> setup;
 };
+
+// A study has at most this many cases, however they are given (a grid, zipped
+// lists or a table): each gets a folder of its own.
+inline constexpr std::size_t kMaxStudyCases = 1000000;
+
+// The shortest time limit a case can be given (s): less would stop every
+// case before its process has even read its input.
+inline constexpr double kMinTimeLimitSeconds = 0.001;
 
 struct Study {
   std::string path;             // the study file
+  std::string tablePath;        // the table of cases, when the study gives one
   std::string casePath;         // the template's data file
   std::string outputDirectory;  // where cases/ and summary.csv go
   std::vector<StudyParameter> parameters;
@@ -94,9 +108,25 @@ std::string inputFingerprint(const RenderedCase& rendered, const std::vector<std
 // The folder of case `index`: OUTPUT/cases/0000 ...
 std::string caseDirectory(const Study& study, std::size_t index);
 
-// Renders every case (refusing the study when one does not render) and loads
-// the first, as a run would, so that a study that cannot run is refused
-// before anything runs. Throws InputError / FatalModelError.
-void validateStudy(const Study& study);
+// The check of what the study's output folder holds, with the inputs every
+// case shares (the table, the template, a schedule file) checked already;
+// each case's side files are to be checked as it is rendered.
+InputsOutside studyInputsOutside(const Study& study);
+
+// Renders every case (refusing the study when one does not render, or when
+// the output folder holds one of its inputs: the study file, the table, the
+// template or a side file) and loads the first, as a run would, so that a
+// study that cannot run is refused before anything runs. Calls `progress`
+// with the cases checked so far and their number. Throws InputError /
+// FatalModelError. With `temperatureWarning`, a study that varies the
+// temperature (D8 through a parameter, or a schedule) of a case the
+// temperature cannot act on gets the warning to show once, before its cases
+// run; empty otherwise.
+void validateStudy(const Study& study, const std::function<void(std::size_t, std::size_t)>& progress = {},
+                   std::string* temperatureWarning = nullptr);
+
+// Whether the study gives its cases different temperatures: D8 set through
+// a parameter, or a schedule.
+bool studyVariesTemperature(const Study& study);
 
 }  // namespace torvex

@@ -1,6 +1,8 @@
 #include "study/sweep.h"
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +27,9 @@
 #include "results/results_files.h"
 #include "results/run_data.h"
 #include "results/run_report.h"
+#include "study/case_folder.h"
+#include "study/folder_lock.h"
+#include "study/output_folder.h"
 
 namespace torvex {
 namespace {
@@ -32,7 +37,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kRecordName = "sweep-case.txt";
 constexpr double kKillGraceSeconds = 10.0;  // after a Ctrl-C sent for a time limit, before SIGKILL
 
 std::atomic<int> gInterrupts{0};
@@ -64,34 +68,11 @@ class SweepInterruptGuard {
   struct sigaction previousTerm_ {};
 };
 
-void writeWhole(const std::string& path, const std::string& content) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.flush();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      throw FileWriteError(path + ": cannot be written");
-    }
-  }
-  std::error_code error;
-  fs::rename(temporary, path, error);
-  if (error) throw FileWriteError(path + ": cannot be written (" + error.message() + ")");
-}
-
 std::string readWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-void writeCaseRecord(const std::string& directory, const CaseRecord& record) {
-  writeWhole((fs::path(directory) / kRecordName).string(),
-             "fingerprint=" + record.fingerprint + "\nstate=" + record.state + "\nexit_status=" +
-                 std::to_string(record.exitStatus) + "\nwall_time_s=" + formatGeneral(record.wallSeconds) + "\n");
 }
 
 // The outcome and the checks of the case's run report, when it has one.
@@ -208,13 +189,23 @@ struct PreparedCase {
   bool done = false;
 };
 
-// Renders case `index` into its folder unless it is done with these inputs;
-// the results of an earlier, different or unfinished run are removed.
-PreparedCase prepareCase(const Study& study, std::size_t index) {
+// How a sweep may take a case folder whose lock is held: a sweep that owns
+// the output folder ends the process left there by an earlier sweep; a task
+// of a job array, which shares it, refuses.
+enum class CaseClaim { EndLeftover, Refuse };
+
+// Renders case `index` into its folder unless it is done with these inputs.
+// A folder that is not done is cleared first (an earlier, different or
+// unfinished run leaves nothing behind), after a process still running in it
+// has been ended. Refuses inputs that lie in the output folder before
+// anything there is touched.
+PreparedCase prepareCase(const Study& study, std::size_t index, CaseClaim claim, InputsOutside& inputs,
+                         std::ostream& log) {
   PreparedCase prepared;
   prepared.index = index;
   prepared.directory = caseDirectory(study, index);
   const RenderedCase rendered = renderStudyCase(study, index);
+  inputs.check(inputFilesOf(rendered));
   prepared.fingerprint = inputFingerprint(rendered, study.runOptions);
   prepared.dataPath = (fs::path(prepared.directory) / rendered.dataFile.name).string();
   for (std::size_t k = 0; k < rendered.runOptions.size(); ++k) {
@@ -222,11 +213,10 @@ PreparedCase prepareCase(const Study& study, std::size_t index) {
     prepared.caseOptions.push_back(file ? (fs::path(prepared.directory) / rendered.runOptions[k]).string()
                                         : rendered.runOptions[k]);
   }
+  const FileLock lock = claimCaseFolder(prepared.directory, claim == CaseClaim::EndLeftover, log);
   prepared.done = caseIsDone(prepared.directory, prepared.fingerprint);
   if (prepared.done) return prepared;
-  std::error_code ignored;
-  fs::remove(fs::path(prepared.directory) / kRecordName, ignored);
-  fs::remove_all(resultsOf(prepared.directory), ignored);
+  clearCaseFolder(prepared.directory);
   writeRenderedCase(rendered, prepared.directory);
   return prepared;
 }
@@ -240,6 +230,9 @@ struct RunningCase {
   std::optional<Clock::time_point> killAt;
 };
 
+// Starts the run of a prepared case; -1 when it cannot be started. The case's
+// process takes over the case's lock: it holds it while it runs, and a later
+// sweep that finds it held knows that process was left behind.
 pid_t startCase(const PreparedCase& prepared, const Study& study, const SweepOptions& options) {
   std::vector<std::string> args{options.executable, "--quiet"};
   args.insert(args.end(), study.runOptions.begin(), study.runOptions.end());
@@ -250,18 +243,36 @@ pid_t startCase(const PreparedCase& prepared, const Study& study, const SweepOpt
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  std::optional<FileLock> lock =
+      FileLock::tryTake((fs::path(prepared.directory) / kCaseLockName).string(), FileLock::Mode::Exclusive, true);
+  if (!lock) return -1;
+  const pid_t sweep = ::getpid();
   const pid_t pid = ::fork();
-  if (pid != 0) return pid;
+  if (pid != 0) {
+    if (pid > 0) {
+      LockHolder holder = thisProcess();
+      holder.pid = pid;
+      holder.command = "run of " + prepared.directory + " for " + holder.command;
+      lock->describe(holder);
+    }
+    return pid;  // our descriptor of the lock closes here; the case's process keeps its own
+  }
   // The child: a process group of its own, so that the terminal's Ctrl-C
-  // reaches the sweep alone, which passes it on.
+  // reaches the sweep alone, which passes it on; and ended with the sweep,
+  // however the sweep ends, so that no run goes on writing into a folder
+  // that a later sweep clears.
   ::setpgid(0, 0);
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != sweep) ::_exit(125);  // the sweep ended before the line above
   struct sigaction defaults {};
   defaults.sa_handler = SIG_DFL;
   sigemptyset(&defaults.sa_mask);
   sigaction(SIGINT, &defaults, nullptr);
   sigaction(SIGTERM, &defaults, nullptr);
-  const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // The folder was cleared: these are new files, and a link put in their
+  // place meanwhile is not followed.
+  const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   const int nullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (outFd < 0 || errFd < 0 || nullFd < 0) ::_exit(126);
   ::dup2(nullFd, STDIN_FILENO);
@@ -308,6 +319,17 @@ class Pool {
       : study_(study), options_(options), log_(log) {
     limit_ = options.timeLimitSeconds ? options.timeLimitSeconds : study.timeLimitSeconds;
   }
+  // Leaving early (an error while recording a case) ends the runs in hand:
+  // none goes on without its sweep.
+  ~Pool() {
+    for (const RunningCase& running : running_) {
+      ::kill(-running.pid, SIGKILL);
+      int status = 0;
+      ::waitpid(running.pid, &status, 0);
+    }
+  }
+  Pool(const Pool&) = delete;
+  Pool& operator=(const Pool&) = delete;
 
   // Runs the cases; returns whether Ctrl-C stopped the sweep.
   bool run(std::vector<PreparedCase> queue, int jobs) {
@@ -332,7 +354,7 @@ class Pool {
         running.started = Clock::now();
         running.pid = startCase(running.prepared, study_, options_);
         if (running.pid < 0) {
-          writeCaseRecord(running.prepared.directory, {running.prepared.fingerprint, "failed", 126, 0.0});
+          writeCaseRecord(running.prepared.directory, {running.prepared.fingerprint, "failed", 126, 0.0, {}});
           ++failed_;
           continue;
         }
@@ -358,7 +380,10 @@ class Pool {
         ++it;
         continue;
       }
-      const CaseRecord record = finishedRecord(*it, status);
+      CaseRecord record = finishedRecord(*it, status);
+      // The record goes last: only a case whose record names these very
+      // results counts as done.
+      if (record.state == "completed") record.results = digestResults(it->prepared.directory);
       try {
         writeCaseRecord(it->prepared.directory, record);
       } catch (const FileWriteError& error) {
@@ -442,12 +467,41 @@ class Pool {
   Clock::time_point lastDrawn_{};
 };
 
-int defaultJobs(const Study& study, const SweepOptions& options) {
-  if (options.jobs > 0) return options.jobs;
-  if (study.jobs) return *study.jobs;
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<int>(cores);
+// The cases run at once: as asked, but no more than the cores this process
+// may use (more only make each case slower and the machine sluggish),
+// saying so on `log`.
+int defaultJobs(const Study& study, const SweepOptions& options, std::ostream& log) {
+  const int cores = usableCores();
+  const int asked = options.jobs > 0 ? options.jobs : study.jobs.value_or(0);
+  if (asked == 0) return cores;
+  if (asked > cores) {
+    log << "Note: " << (options.jobs > 0 ? "-j " : "jobs = ") << asked << " is more than the " << cores
+        << (cores == 1 ? " core" : " cores") << " this sweep may use; " << cores << " cases run at a time.\n";
+    return cores;
+  }
+  return asked;
 }
+
+// Renders every case that is not done into its folder, with progress.
+std::vector<PreparedCase> prepareCases(const Study& study, const SweepOptions& options, std::ostream& log,
+                                       std::size_t& skipped) {
+  InputsOutside inputs = studyInputsOutside(study);
+  CountProgress progress("Preparing the case folders", options, log);
+  std::vector<PreparedCase> queue;
+  skipped = 0;
+  for (std::size_t c = 0; c < study.caseCount(); ++c) {
+    progress(c, study.caseCount());
+    PreparedCase prepared = prepareCase(study, c, CaseClaim::EndLeftover, inputs, log);
+    if (prepared.done)
+      ++skipped;
+    else
+      queue.push_back(std::move(prepared));
+  }
+  progress.finish();
+  return queue;
+}
+
+}  // namespace
 
 std::string shellQuoted(const std::string& text) {
   std::string quoted = "'";
@@ -455,30 +509,40 @@ std::string shellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
-}  // namespace
+CountProgress::CountProgress(std::string what, const SweepOptions& options, std::ostream& log)
+    : what_(std::move(what)), bar_(options.bar), quiet_(options.quiet), log_(log), start_(Clock::now()) {}
 
-std::optional<CaseRecord> readCaseRecord(const std::string& caseDirectory) {
-  std::ifstream in(fs::path(caseDirectory) / kRecordName, std::ios::binary);
-  if (!in) return std::nullopt;
-  CaseRecord record;
-  std::string line;
-  while (std::getline(in, line)) {
-    const auto equals = line.find('=');
-    if (equals == std::string::npos) continue;
-    const std::string key = line.substr(0, equals);
-    const std::string value = line.substr(equals + 1);
-    if (key == "fingerprint") record.fingerprint = value;
-    if (key == "state") record.state = value;
-    if (key == "exit_status") record.exitStatus = integerOr(value, -1);
-    if (key == "wall_time_s") record.wallSeconds = parseReal(value).value_or(0.0);
-  }
-  if (record.fingerprint.empty() || record.state.empty()) return std::nullopt;
-  return record;
+void CountProgress::operator()(std::size_t done, std::size_t total) {
+  if (quiet_) return;
+  const Clock::time_point now = Clock::now();
+  const auto interval = bar_ ? std::chrono::seconds(1) : std::chrono::seconds(10);
+  if (now - start_ < std::chrono::seconds(1) || (shown_ && now - last_ < interval)) return;
+  last_ = now;
+  shown_ = true;
+  const std::string line = what_ + ": " + std::to_string(done) + " of " + std::to_string(total);
+  if (bar_)
+    log_ << "\r" << line << "\033[K" << std::flush;
+  else
+    log_ << line << "\n" << std::flush;
+}
+
+void CountProgress::finish() {
+  if (shown_ && bar_) log_ << "\r\033[K" << std::flush;
+  shown_ = false;
+}
+
+int usableCores() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
 bool caseIsDone(const std::string& caseDirectory, const std::string& fingerprint) {
   const std::optional<CaseRecord> record = readCaseRecord(caseDirectory);
   if (!record || record->fingerprint != fingerprint || record->state != "completed") return false;
+  if (!resultsMatch(caseDirectory, record->results)) return false;
   // A run stopped by --max-passes among the study's options ends with status
   // 0 as asked: done as well.
   const ReportSummary report = readReport(caseDirectory);
@@ -500,7 +564,10 @@ void writeSummary(const Study& study, std::vector<std::size_t>& missing) {
     Row& row = rows[c];
     const RenderedCase rendered = renderStudyCase(study, c);
     row.record = readCaseRecord(directory);
-    if (!row.record || row.record->fingerprint != inputFingerprint(rendered, study.runOptions)) {
+    // A completed case whose results are no longer those its record names
+    // (removed, changed) has no results to show.
+    if (!row.record || row.record->fingerprint != inputFingerprint(rendered, study.runOptions) ||
+        (row.record->state == "completed" && !resultsMatch(directory, row.record->results))) {
       row.record.reset();
       missing.push_back(c);
       continue;
@@ -541,22 +608,15 @@ void writeSummary(const Study& study, std::vector<std::size_t>& missing) {
     csv += "," + (row.record ? formatGeneral(row.record->wallSeconds) : std::string()) + "," + csvField(row.message) +
            "\n";
   }
-  std::error_code ignored;
-  fs::create_directories(study.outputDirectory, ignored);
-  writeWhole((fs::path(study.outputDirectory) / "summary.csv").string(), csv);
+  MakeWritableFolder(study.outputDirectory);
+  ReplaceFileContent((fs::path(study.outputDirectory) / "summary.csv").string(), csv);
 }
 
 int runSweep(const Study& study, const SweepOptions& options, std::ostream& log) {
-  std::vector<PreparedCase> queue;
+  const OutputFolderLock owner(study.outputDirectory, FileLock::Mode::Exclusive);
   std::size_t skipped = 0;
-  for (std::size_t c = 0; c < study.caseCount(); ++c) {
-    PreparedCase prepared = prepareCase(study, c);
-    if (prepared.done)
-      ++skipped;
-    else
-      queue.push_back(std::move(prepared));
-  }
-  const int jobs = defaultJobs(study, options);
+  std::vector<PreparedCase> queue = prepareCases(study, options, log, skipped);
+  const int jobs = defaultJobs(study, options, log);
   if (!options.quiet)
     log << "Study " << study.path << ": " << study.caseCount() << " cases in " << study.outputDirectory << ", "
         << queue.size() << " to run" << (skipped > 0 ? " (" + std::to_string(skipped) + " done already)" : "") << ", "
@@ -575,7 +635,10 @@ int runSweep(const Study& study, const SweepOptions& options, std::ostream& log)
 }
 
 int runSweepTask(const Study& study, std::size_t index, const SweepOptions& options, std::ostream& log) {
-  PreparedCase prepared = prepareCase(study, index);
+  // The tasks of a job array share the output folder; each owns its case.
+  const OutputFolderLock sharer(study.outputDirectory, FileLock::Mode::Shared);
+  InputsOutside inputs = studyInputsOutside(study);
+  PreparedCase prepared = prepareCase(study, index, CaseClaim::Refuse, inputs, log);
   if (prepared.done) {
     if (!options.quiet) log << "case " << index << " is done already\n";
     return 0;
@@ -589,11 +652,30 @@ int runSweepTask(const Study& study, std::size_t index, const SweepOptions& opti
   return record ? record->exitStatus : 1;
 }
 
-std::string writeSlurmScript(const Study& study, const SlurmSettings& settings, const std::string& executable) {
-  for (std::size_t c = 0; c < study.caseCount(); ++c) prepareCase(study, c);
+namespace {
+
+// `path` relative to `root` when it lies inside it; else absolute.
+std::string relativeTo(const fs::path& path, const fs::path& root) {
   std::error_code ignored;
+  const fs::path absolute = fs::weakly_canonical(fs::absolute(path, ignored), ignored);
+  const fs::path relative = absolute.lexically_relative(root);
+  if (relative.empty() || *relative.begin() == "..") return absolute.string();
+  return relative.string();
+}
+
+}  // namespace
+
+std::string writeSlurmScript(const Study& study, const SlurmSettings& settings, const std::string& executable,
+                             const std::string& root, std::ostream& log) {
+  const OutputFolderLock owner(study.outputDirectory, FileLock::Mode::Exclusive);
+  SweepOptions options;
+  options.bar = false;
+  std::size_t skipped = 0;
+  prepareCases(study, options, log, skipped);
+  std::error_code ignored;
+  const fs::path base = fs::weakly_canonical(fs::absolute(root.empty() ? "." : root, ignored), ignored);
   const fs::path output = fs::absolute(study.outputDirectory, ignored);
-  fs::create_directories(output / "slurm", ignored);
+  MakeWritableFolder((output / "slurm").string());
   std::string script = "#!/bin/bash\n";
   script += "#SBATCH --job-name=" + fs::path(study.path).stem().string() + "\n";
   script += "#SBATCH --array=0-" + std::to_string(study.caseCount() - 1) +
@@ -602,13 +684,23 @@ std::string writeSlurmScript(const Study& study, const SlurmSettings& settings, 
   if (!settings.time.empty()) script += "#SBATCH --time=" + settings.time + "\n";
   if (!settings.memory.empty()) script += "#SBATCH --mem=" + settings.memory + "\n";
   if (!settings.partition.empty()) script += "#SBATCH --partition=" + settings.partition + "\n";
-  script += "#SBATCH --output=" + (output / "slurm" / "%A_%a.out").string() + "\n";
+  script += "#SBATCH --output=" + relativeTo(output / "slurm", base) + "/%A_%a.out\n";
   for (const std::string& option : settings.options) script += "#SBATCH " + option + "\n";
-  script += "# Task i runs case i of the study; torvex-batch sweep --collect gathers the summary.\n";
-  script += "exec " + shellQuoted(executable) + " sweep " + shellQuoted(fs::absolute(study.path, ignored).string()) +
+  script +=
+      "# Submit it from the folder its paths are relative to (where it was written with --slurm, or\n"
+      "# the --root given then), here or on the cluster. Task i runs case i of the study;\n"
+      "# torvex-batch sweep --collect gathers the summary.\n";
+  for (const std::string& line : settings.setup) script += line + "\n";
+  // A bare name is looked up on the nodes' PATH.
+  std::string program = executable;
+  if (executable.find('/') != std::string::npos) {
+    program = relativeTo(executable, base);
+    if (program.find('/') == std::string::npos) program = "./" + program;
+  }
+  script += "exec " + shellQuoted(program) + " sweep " + shellQuoted(relativeTo(study.path, base)) +
             " --task \"$SLURM_ARRAY_TASK_ID\"\n";
   const std::string path = (output / "sweep.sbatch").string();
-  writeWhole(path, script);
+  ReplaceFileContent(path, script);
   return path;
 }
 

@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <cstring>
+#include <iostream>
 
+#include "cli/command_line.h"
 #include "ui/about_box.h"
 #include "ui/desktop_model.h"
 #include "ui/main_window.h"
@@ -50,6 +53,19 @@ std::string executableDirectory() {
 
 int main(int argc, char** argv) {
   using namespace torvex;
+  // Answered before any window or display is needed.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::cout << versionText("torvex");
+    return 0;
+  }
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::cout << "Usage: torvex [--help | --version]\n\n"
+                 "The Torvex desktop program: forms for every parameter of a case, a run with live graphs,\n"
+                 "and the charts of its results. It works in the folder it is started in: START writes the\n"
+                 "forms to datafil.dat there and the results to results/. See docs/desktop.md; the headless\n"
+                 "runner is torvex-batch, the chart writer torvex-plot.\n";
+    return 0;
+  }
   TApplication application(argc, argv);
   QApplication::setWindowIcon(QIcon(programIcon(64)));
   int status = 0;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
@@ -19,8 +20,12 @@
 #include "model/measured_profile.h"
 #include "model/number_format.h"
 #include "model/sample_files.h"
+#include "plot/measured_dialog.h"
 #include "plot/plots_window.h"
+#include "plot/screen_fit.h"
+#include "results/run_report.h"
 #include "run/simulation.h"
+#include "run/temperature_effect.h"
 #include "ui/about_box.h"
 #include "ui/paint_box.h"
 #include "ui/text_editor.h"
@@ -43,7 +48,7 @@ TForm2::TForm2(DesktopModel& model, QWidget* parent) : QMainWindow(parent), mode
   BuildComponentFields(3, 2);
   ApplyChoiceVisibility();
   UpdateRunControls();
-  resize(1000, 720);
+  plot::FitToScreen(*this, QSize(1000, 720));
 }
 
 TForm2::~TForm2() {
@@ -129,9 +134,27 @@ void TForm2::buildPages() {
     status->addWidget(item);
   status->addStretch();
   status->addWidget(START);
+  ChecksPanel = new QGroupBox(QStringLiteral("Checks of the last run"));
+  ChecksPanel->setObjectName(QStringLiteral("ChecksPanel"));
+  ChecksText = new QPlainTextEdit;
+  ChecksText->setObjectName(QStringLiteral("ChecksText"));
+  ChecksText->setReadOnly(true);
+  ChecksText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Room for a few checks; more scroll.
+  ChecksText->setFixedHeight(ChecksText->fontMetrics().lineSpacing() * 6 + 12);
+  auto* hide = new QPushButton(QStringLiteral("Hide"));
+  hide->setObjectName(QStringLiteral("HideChecks"));
+  connect(hide, &QPushButton::clicked, ChecksPanel, &QWidget::hide);
+  auto* checksLayout = new QHBoxLayout(ChecksPanel);
+  checksLayout->setContentsMargins(4, 2, 4, 4);
+  checksLayout->addWidget(ChecksText, 1);
+  checksLayout->addWidget(hide, 0, Qt::AlignTop);
+  ChecksPanel->hide();
+
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(PageControl1, 1);
+  layout->addWidget(ChecksPanel);
   layout->addLayout(status);
   setCentralWidget(central);
 
@@ -208,6 +231,7 @@ void TForm2::Start1Click() {
     // exists, with the message naming the key.
     model_.input.validate();
     model_.journal.setProvenance({.program = "torvex", .commandLine = {}, .overrides = {}, .parameters = {}});
+    ChecksPanel->hide();
     PageControl1->setCurrentWidget(TabSheetResult);
     ArrangeGraphPages();
     worker_ = std::make_unique<TGUIThread>(model_, *this);
@@ -299,6 +323,7 @@ void TForm2::runEnded(TGUIThread* worker) {
   Time_Label->update();
   if (RunThread == worker) RunThread = nullptr;
   UpdateRunControls();
+  showRunChecks();
   update();  // the run has ended, so the next paint draws its last state
   // The results are written: the Plots window turns to them (the whole
   // history, not the saves it kept while following the run).
@@ -309,6 +334,33 @@ void TForm2::runEnded(TGUIThread* worker) {
       feedPlots();  // no results to read: the run's last state as followed
     }
   }
+}
+
+void TForm2::showRunChecks() {
+  const RunReport* report = model_.journal.lastReport();
+  if (report == nullptr) return;
+  // What asks for attention first: the warnings, then the notes, then the
+  // checks that passed, each in the run's order.
+  QStringList lines;
+  int notes = 0, warnings = 0;
+  for (const int rank : {0, 1, 2})
+    for (const RunCheck& check : report->checks) {
+      const int own = !check.warn ? 2 : check.note ? 1 : 0;
+      if (own == rank) lines << QString::fromStdString(describeCheck(check));
+    }
+  for (const RunCheck& check : report->checks) {
+    notes += check.warn && check.note ? 1 : 0;
+    warnings += check.warn && !check.note ? 1 : 0;
+  }
+  if (const TemperatureEffect effect = temperatureEffect(model_.input); !effect.acts())
+    lines << QString::fromStdString(describeTemperatureEffect(effect, false));
+  if (lines.isEmpty()) return;
+  ChecksPanel->setTitle(QStringLiteral("Checks of the last run: %1 passed, %2 note(s), %3 warning(s)")
+                            .arg(static_cast<int>(report->checks.size()) - notes - warnings)
+                            .arg(notes)
+                            .arg(warnings));
+  ChecksText->setPlainText(lines.join(QChar('\n')));
+  ChecksPanel->show();
 }
 
 void TForm2::runFailed(const QString& message) {
@@ -462,7 +514,7 @@ void TForm2::editmenuClick() {
 }
 
 void TForm2::Generatesampleinputfiles1Click() {
-  showNotice(QStringLiteral("Generate"), QStringLiteral("Automatic generation of sample imput files."));
+  showNotice(QStringLiteral("Generate"), QStringLiteral("Automatic generation of sample input files."));
   WriteSampleFiles();  // into the working directory; the forms stay as they are
 }
 
@@ -483,7 +535,7 @@ void TForm2::Plots1Click() {
   } else {
     plots_->show();
     const QString problem = showResultsInPlots();
-    if (!problem.isEmpty()) plots_->noteLabel->setText(problem);
+    if (!problem.isEmpty()) plots_->setNoteText(problem);
   }
   plots_->raise();
   plots_->activateWindow();
@@ -493,21 +545,21 @@ void TForm2::Loadmeasuredprofile1Click() {
   const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Load measured profile"), QString(),
                                                     QStringLiteral("Measured profile (*.csv *.txt);;All files (*)"));
   if (path.isEmpty()) return;
-  bool ok = false;
-  const double shift = QInputDialog::getDouble(
-      this, QStringLiteral("Load measured profile"),
-      QStringLiteral("Shift of the measured positions [µm]\n(added to every x; the simulation starts at 0):"), 0.0,
-      -1e9, 1e9, 3, &ok);
-  if (!ok) return;
-  LoadMeasuredProfile(path, shift);
+  // Read as it is first: the prompt shows where the scan lies and proposes
+  // the shift against the run the Plots window shows.
+  const MeasuredProfile asRead = ReadMeasuredProfile(path.toStdString());
+  if (!plots_ || !plots_->isVisible()) Plots1Click();
+  plot::MeasuredProfileDialog dialog(plots_->runData(), asRead, plots_->shownFrame(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  LoadMeasuredProfile(path, dialog.shiftUm(), dialog.measuredTimeS());
 }
 
-void TForm2::LoadMeasuredProfile(const QString& path, double shiftUm) {
+void TForm2::LoadMeasuredProfile(const QString& path, double shiftUm, std::optional<double> measuredTimeS) {
   MeasuredProfileOptions options;
   options.shiftCm = shiftUm * 1e-4;  // µm to cm
   MeasuredProfile measured = ReadMeasuredProfile(path.toStdString(), options);
   if (!plots_) Plots1Click();
-  plots_->setMeasured(std::move(measured));
+  plots_->setMeasured(std::move(measured), measuredTimeS);
   plots_->show();
   plots_->showTab("measured_overlay");
 }

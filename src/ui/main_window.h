@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ui/desktop_model.h"
@@ -21,6 +22,7 @@
 
 class QAction;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -93,9 +95,10 @@ class TForm2 : public QMainWindow, public RunWindow {
   void Plots1Click();
   void Loadmeasuredprofile1Click();
   // Reads the measured profile (positions shifted by shiftUm micrometres) and
-  // shows it in the Plots window. Throws InputError naming the file, the
+  // shows it in the Plots window, compared with the save nearest to
+  // measuredTimeS (s) when given. Throws InputError naming the file, the
   // line and the column; the window keeps its earlier profile then.
-  void LoadMeasuredProfile(const QString& path, double shiftUm);
+  void LoadMeasuredProfile(const QString& path, double shiftUm, std::optional<double> measuredTimeS = std::nullopt);
   // The Plots window, or null before it was first opened.
   [[nodiscard]] plot::PlotsWindow* plotsWindow() const { return plots_.get(); }
   // The folder the runs write their results to.
@@ -181,6 +184,10 @@ class TForm2 : public QMainWindow, public RunWindow {
   QLabel* Kirkendall_Label = nullptr;
   QLabel* Time_step_label = nullptr;
   QPushButton* START = nullptr;
+  // The checks of the last run, with the words torvex-batch prints; hidden
+  // until a run has ended, and again when the next one starts.
+  QGroupBox* ChecksPanel = nullptr;
+  QPlainTextEdit* ChecksText = nullptr;
   QAction* Fi1 = nullptr;
   QAction* Savedata1 = nullptr;
   QAction* editmenu = nullptr;
@@ -285,6 +292,9 @@ class TForm2 : public QMainWindow, public RunWindow {
   void drawGraphsFromSnapshot();
   // Sets the three value labels from the values of the last refresh.
   void flushRunValues();
+  // Fills the checks panel from the report of the run that has just ended
+  // and shows it.
+  void showRunChecks();
   // Lets the previous run's worker end (serving its hand-overs) and frees it.
   void finishPreviousWorker();
   void pickFile(QLineEdit* box, const QString& filter);

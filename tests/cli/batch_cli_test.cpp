@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -210,17 +211,24 @@ TEST(BatchCli, RunReportRecordsTheScheduleAndTheOutputTimes) {
 // The summary ends with what the chosen equations do differently from the
 // closed-form theory a reader may compare with: the oxidation sample (volume-
 // fixed form, unequal molar volumes, an open end that lets the lattice in)
-// warns twice; a closed couple with equal volumes passes; the exit status
-// stays 0 either way.
-TEST(BatchCli, SummaryWarnsWhereTheFormDepartsFromTheory) {
+// gets two notes, not warnings (nothing failed); a closed couple with equal
+// volumes passes; the exit status stays 0 either way.
+TEST(BatchCli, SummaryNotesWhereTheFormDepartsFromTheory) {
   ScratchDirectory dir;
   ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
   const auto oxidation = runBatch(dir.path(), "--quiet --max-passes 3000 oxidation.dat");
   EXPECT_EQ(oxidation.status, 0) << oxidation.output;
-  EXPECT_TRUE(contains(oxidation.output, "\u26A0 volume-fixed form with unequal molar volumes: 0.37999"))
+  EXPECT_TRUE(contains(oxidation.output, "\u2139 volume-fixed form with unequal molar volumes: 0.37999"))
       << oxidation.output;
-  EXPECT_TRUE(contains(oxidation.output, "\u26A0 inventory of component 2 (no boundary flux): 0.01"))
+  EXPECT_TRUE(contains(oxidation.output, "\u2139 inventory of component 2 (no boundary flux): 0.01"))
       << oxidation.output;
+  EXPECT_FALSE(contains(oxidation.output, "\u26A0 volume-fixed")) << oxidation.output;
+  const RunReport report = readRunReport(dir.file("results"));
+  const auto volumes = std::find_if(report.checks.begin(), report.checks.end(),
+                                    [](const RunCheck& c) { return c.id == "frame.volume_fixed_unequal_volumes"; });
+  ASSERT_NE(volumes, report.checks.end());
+  EXPECT_EQ(std::string(checkStatus(*volumes)), "note");
+  EXPECT_TRUE(contains(test::readBytes(dir.file("results/run.json")), "\"status\": \"note\""));
   EXPECT_FALSE(contains(oxidation.output, "inventory of component 1")) << oxidation.output;
 
   writeDiffusivities(dir, "1e-7");
@@ -468,11 +476,15 @@ TEST(BatchCli, AFullDiskEndsTheRunWithTheFileAndTheReason) {
   expectFailedSaveKeepsTheEarlierFiles(dir, "ulimit -f 1;", "File too large", 512);
 }
 
-TEST(BatchCli, AReadOnlyResultsFolderEndsTheRunWithTheFileAndTheReason) {
+// A results folder that cannot be written is found before the run starts,
+// with the system's reason (not a missing file), and nothing is touched: a
+// read-only folder, one inside a read-only folder, and a file in its place.
+TEST(BatchCli, AnUnwritableResultsFolderIsFoundBeforeTheRunStarts) {
   ScratchDirectory dir;
   writeDiffusivities(dir, "1e-7");
   shortRun().write(dir.file("run.dat"));
   ASSERT_EQ(runBatch(dir.path(), "--quiet run.dat").status, 0);
+  const auto before = resultsOf(dir);
   std::filesystem::permissions(dir.file("results"), std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::remove);
   // The superuser writes into read-only folders; without the capability that
@@ -484,9 +496,24 @@ TEST(BatchCli, AReadOnlyResultsFolderEndsTheRunWithTheFileAndTheReason) {
       GTEST_SKIP() << "cannot drop the superuser's capabilities";
     }
   }
-  expectFailedSaveKeepsTheEarlierFiles(dir, prefix, "Permission denied", 0);
+  const auto readOnly = runBatch(dir.path(), "run.dat", prefix);
+  EXPECT_EQ(readOnly.status, 4) << readOnly.output;
+  EXPECT_TRUE(contains(readOnly.output, "results: cannot write into the folder (Permission denied)"))
+      << readOnly.output;
+  EXPECT_FALSE(contains(readOnly.output, "Run of run.dat")) << "the run started: " << readOnly.output;
+  EXPECT_EQ(resultsOf(dir), before);
+  const auto below = runBatch(dir.path(), "--results results/more run.dat", prefix);
+  EXPECT_EQ(below.status, 4) << below.output;
+  EXPECT_TRUE(contains(below.output, "results/more: cannot make the folder (Permission denied)")) << below.output;
   std::filesystem::permissions(dir.file("results"), std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add);
+
+  test::writeBytes(dir.file("taken"), "a file\n");
+  const auto file = runBatch(dir.path(), "--results taken run.dat");
+  EXPECT_EQ(file.status, 4) << file.output;
+  EXPECT_TRUE(contains(file.output, "taken: cannot make the folder")) << file.output;
+  EXPECT_FALSE(contains(file.output, "Run of run.dat")) << file.output;
+  EXPECT_EQ(test::readBytes(dir.file("taken")), "a file\n");
 }
 
 TEST(BatchCli, UnwritableSampleDirectoryIsReported) {
@@ -560,6 +587,49 @@ TEST(BatchCli, RefusesOverridesAndParametersThatMeanNothing) {
       EXPECT_FALSE(std::filesystem::exists(dir.file("results/at_out.dat"))) << refusal.arguments;
     }
   }
+}
+
+}  // namespace
+}  // namespace torvex
+
+namespace torvex {
+namespace {
+
+// --check shows what the run would follow: the temperature of D8, or the
+// schedule that replaces it and the output times; and whether the
+// temperature can act at all (a warning when the user set it). A run says
+// the same after its summary.
+TEST(BatchCli, CheckShowsTheTemperatureTheRunFollowsAndWhetherItCanAct) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const auto plain = runBatch(dir.path(), "--check oxidation.dat");
+  EXPECT_TRUE(contains(plain.output, "  temperature       1123 K (D8)\n")) << plain.output;
+  EXPECT_TRUE(contains(plain.output, "  effect of T       \u2139 The temperature changes nothing in this case"))
+      << plain.output;
+  const auto chosen = runBatch(dir.path(), "--check --set D8=1273 oxidation.dat");
+  EXPECT_TRUE(contains(chosen.output, "  temperature       1273 K (D8)\n")) << chosen.output;
+  EXPECT_TRUE(contains(chosen.output, "  effect of T       \u26A0 The temperature changes nothing")) << chosen.output;
+  const auto couple = runBatch(dir.path(), "--check --set D8=873 interdiffusion.dat");
+  EXPECT_TRUE(contains(couple.output, "\u26A0 The temperature enters this case only through the mobility"))
+      << couple.output;
+
+  test::writeBytes(dir.file("heat.csv"), "time_s,T_K\n0,1073\n3600,1273\n");
+  const auto scheduled = runBatch(dir.path(), "--check --schedule heat.csv --output-times 600:3600:6 oxidation.dat");
+  EXPECT_EQ(scheduled.status, 0) << scheduled.output;
+  EXPECT_TRUE(contains(scheduled.output,
+                       "  temperature       schedule heat.csv (D8 = 1123 K is not used): 2 rows; 1073 K at 0 s, "
+                       "1273 K at 3600 s; 1073 K at the start, 1273 K at the end\n"
+                       "  output times      6: 600, 1200, 1800, 2400, 3000, 3600 s\n"))
+      << scheduled.output;
+  EXPECT_TRUE(contains(scheduled.output, "\u26A0 The temperature changes nothing")) << scheduled.output;
+
+  const auto habit = runBatch(dir.path(), "--check --output-times 3600:39600:3600 oxidation.dat");
+  EXPECT_EQ(habit.status, 1);
+  EXPECT_TRUE(contains(habit.output, "'3600:39600:3600' is read as start:stop:count, 3600 times")) << habit.output;
+
+  const auto run = runBatch(dir.path(), "--quiet --max-passes 5 --set D8=1273 oxidation.dat");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "  effect of T       \u26A0 The temperature changes nothing")) << run.output;
 }
 
 }  // namespace

@@ -140,18 +140,10 @@ TEST_F(Sweep, RunsEveryCaseInAFolderOfItsOwnAndResumesOnlyWhatIsUnfinished) {
   EXPECT_EQ(collected.status, 0) << collected.output;
   EXPECT_EQ(test::readBytes(path("runs/summary.csv")), before);
 
-  // The outcome and the checks of a run report go into the summary.
-  test::writeBytes(path("runs/cases/0000/results/run.json"),
-                   R"({"outcome": {"end": "completed"}, "checks": [{"id": "bounds", "status": "pass"},)"
-                   R"( {"id": "inventory.1", "status": "warn"}]})");
-  ASSERT_EQ(run(dir_.path(), "sweep study.toml --collect").status, 0);
+  // The outcome and the checks of each case's run report go into the summary.
   const auto reported = summary();
   EXPECT_EQ(cell(reported, 1, "outcome"), "completed");
   EXPECT_EQ(cell(reported, 1, "check_bounds"), "pass");
-  EXPECT_EQ(cell(reported, 1, "check_inventory.1"), "warn");
-  // The second case's report is the one its run wrote.
-  EXPECT_EQ(cell(reported, 2, "outcome"), "completed");
-  EXPECT_EQ(cell(reported, 2, "check_bounds"), "pass");
 }
 
 TEST_F(Sweep, AFailingAndAHangingCaseAreRecordedAndTheOthersGoOn) {
@@ -279,6 +271,73 @@ TEST_F(Sweep, SlurmScriptIsAJobArrayOfOneTaskPerCase) {
   EXPECT_EQ(cell(summary(), 3, "status"), "completed");
   EXPECT_EQ(cell(summary(), 1, "status"), "missing");
   EXPECT_EQ(run(dir_.path(), "sweep study.toml --task 4").status, 2);
+}
+
+// A study over the temperature of a case whose data hold no temperature is
+// told so once, before its cases run; a study over its Arrhenius variant is
+// not.
+TEST_F(Sweep, AStudyOverATemperatureThatCannotActWarnsOnce) {
+  study(
+      "case = \"oxidation.dat\"\noutput = \"runs\"\n[parameters]\nT = [1073, 1173]\n[set]\nD8 = \"{{T}}\"\n"
+      "D1 = \"0 20\"\n[summary]\nresults = [\"oxide_thickness_cm\"]\n");
+  const Outcome warned = run(dir_.path(), "sweep study.toml --quiet");
+  EXPECT_EQ(warned.status, 0) << warned.output;
+  const std::string warning =
+      "\u26A0 study.toml: the study varies the temperature, but it cannot act on its case. "
+      "The temperature changes nothing in this case";
+  EXPECT_TRUE(contains(warned.output, warning)) << warned.output;
+  EXPECT_EQ(warned.output.find(warning), warned.output.rfind(warning)) << "once for the study";
+  // The same study over a key that is not the temperature says nothing.
+  study("case = \"oxidation.dat\"\noutput = \"runs\"\n[parameters]\nend = [10, 20]\n[set]\nD1 = \"0 {{end}}\"\n");
+  EXPECT_FALSE(contains(run(dir_.path(), "sweep study.toml --quiet").output, "varies the temperature"));
+
+  const std::string arrhenius = TORVEX_SOURCE_DIR "/examples/arrhenius";
+  for (const char* file : {"oxidation.dat", "oxid_diff.dfv", "oxid_flux.flx"})
+    fs::copy_file(arrhenius + "/" + file, path(std::string("warm_") + file));
+  std::string data = test::readBytes(path("warm_oxidation.dat"));
+  for (const char* side : {"oxid_diff.dfv", "oxid_flux.flx"})
+    data.replace(data.rfind(side), std::string(side).size(), std::string("warm_") + side);  // the key's line
+  test::writeBytes(path("warm_oxidation.dat"), data);
+  study(
+      "case = \"warm_oxidation.dat\"\noutput = \"runs\"\n[parameters]\nT = [1073, 1173]\n[set]\n"
+      "D8 = \"{{T}}\"\nD1 = \"0 20\"\n");
+  const Outcome quiet = run(dir_.path(), "sweep study.toml --quiet");
+  EXPECT_EQ(quiet.status, 0) << quiet.output;
+  EXPECT_FALSE(contains(quiet.output, "varies the temperature")) << quiet.output;
+}
+
+// The script a cluster runs names the study and the logs relative to the
+// folder it is submitted from (or --root), runs the study's setup lines
+// first, and a --submit where Slurm is not installed says what to do.
+TEST_F(Sweep, SlurmScriptRunsTheSetupLinesWithPathsRelativeToItsFolder) {
+  study(std::string(kGrid) + "[slurm]\nsetup = [\"module load gcc/12\", \"export OMP_NUM_THREADS=1\"]\n");
+  ASSERT_EQ(run(dir_.path(), "sweep study.toml --slurm").status, 0);
+  std::string script = test::readBytes(path("runs/sweep.sbatch"));
+  EXPECT_TRUE(contains(script, "#SBATCH --output=runs/slurm/%A_%a.out\n")) << script;
+  EXPECT_TRUE(contains(script, "module load gcc/12\nexport OMP_NUM_THREADS=1\nexec ")) << script;
+  EXPECT_TRUE(contains(script, " sweep 'study.toml' --task \"$SLURM_ARRAY_TASK_ID\"\n")) << script;
+  EXPECT_FALSE(contains(script, dir_.path().string())) << "no path of this machine's folder\n" << script;
+
+  const std::string folder = fs::path(dir_.path()).filename().string();
+  ASSERT_EQ(run(dir_.path(), "sweep study.toml --slurm --root ..").status, 0);
+  script = test::readBytes(path("runs/sweep.sbatch"));
+  EXPECT_TRUE(contains(script, "#SBATCH --output=" + folder + "/runs/slurm/%A_%a.out\n")) << script;
+  EXPECT_TRUE(contains(script, " sweep '" + folder + "/study.toml' --task")) << script;
+  EXPECT_EQ(run(dir_.path(), "sweep study.toml --slurm --root no-such-folder").status, 2);
+
+  study(std::string(kGrid) + "[slurm]\nsetup = [\"module load a\\nb\"]\n");
+  const Outcome broken = run(dir_.path(), "sweep study.toml --slurm");
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_TRUE(contains(broken.output, "a [slurm] setup line cannot hold a line break")) << broken.output;
+
+  study(kGrid);
+  const Outcome noSlurm =
+      test::runProgram(TORVEX_BATCH_PATH, dir_.path(), "sweep study.toml --submit", "PATH=" + path("no-such-folder"));
+  EXPECT_EQ(noSlurm.status, 1) << noSlurm.output;
+  EXPECT_TRUE(contains(noSlurm.output,
+                       "sbatch not found: is Slurm installed here? Use --slurm to write the script and submit it "
+                       "on the cluster"))
+      << noSlurm.output;
 }
 
 }  // namespace

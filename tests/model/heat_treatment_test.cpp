@@ -159,6 +159,37 @@ TEST(OutputTimes, ReadsListsSpacingsAndFiles) {
   EXPECT_EQ(outputTimesWithin(parseOutputTimes("1,100"), 0, 100), (std::vector<double>{1, 100}));
 }
 
+// A spacing written from the start:stop:step or start:step:stop habit is
+// refused with what it would mean and the spelling of what was meant; even
+// spacings a person would write stay accepted.
+TEST(OutputTimes, RefusesAnAmbiguousSpacingSpellingOutItsMeaning) {
+  const auto messageOf = [](const std::string& text) {
+    try {
+      parseOutputTimes(text);
+    } catch (const InputError& error) {
+      return std::string(error.what());
+    }
+    return std::string("accepted");
+  };
+  const std::string habit = messageOf("3600:39600:3600");
+  EXPECT_NE(habit.find("'3600:39600:3600' is read as start:stop:count, 3600 times from 3600 to 39600 s, 10.0028 s "
+                       "apart"),
+            std::string::npos)
+      << habit;
+  EXPECT_NE(habit.find("For every 3600 s from 3600 to 39600 s write 3600:39600:11."), std::string::npos) << habit;
+  const std::string stepFirst = messageOf("0:600:3600");
+  EXPECT_NE(stepFirst.find("For every 600 s from 0 to 3600 s write 0:3600:7."), std::string::npos) << stepFirst;
+  const std::string countIsStop = messageOf("0:100:100");
+  EXPECT_NE(countIsStop.find("100 times from 0 to 100 s"), std::string::npos) << countIsStop;
+  EXPECT_EQ(countIsStop.find("For every 100 s"), countIsStop.rfind("For every 100 s")) << "one suggestion, once";
+  EXPECT_NE(messageOf("0:100:4").find("33.3333 s apart (not an even step)"), std::string::npos);
+  EXPECT_NE(messageOf("5,0:100:4").find("list the times"), std::string::npos);
+
+  EXPECT_EQ(bare(parseOutputTimes("600:3600:6")), (std::vector<double>{600, 1200, 1800, 2400, 3000, 3600}));
+  EXPECT_EQ(bare(parseOutputTimes("0:1:3")), (std::vector<double>{0, 0.5, 1}));
+  EXPECT_EQ(bare(parseOutputTimes("1e-3:2e-3:11")).size(), 11u) << "small spacings are even too";
+}
+
 TEST(OutputTimes, RefusesBadInputNamingWhereItStands) {
   test::ScratchDirectory dir;
   test::writeBytes(dir.file("times.txt"), "100\n200,150\n");
@@ -172,8 +203,8 @@ TEST(OutputTimes, RefusesBadInputNamingWhereItStands) {
       {"600,300", "--output-times: '300': the output times must increase"},
       {"600,600", "--output-times: '600': the output times must increase"},
       {"100,0:300:4", "--output-times: '0:300:4': the output times must increase (the one before is 100)"},
-      {"0:3:62222000", "--output-times: '0:3:62222000': more than 100000 output times"},
-      {"5,0:3e5:100000", "--output-times: '0:3e5:100000': more than 100000 output times"},
+      {"0:3:62222000", "--output-times: '0:3:62222000': more than 10000 output times"},
+      {"5,0:3e5:10000", "--output-times: '0:3e5:10000': more than 10000 output times"},
       {"0:100:0", "the count of start:stop:count must be a whole number >= 1"},
       {"0:100:2.5", "the count of start:stop:count must be a whole number >= 1"},
       {"100:0:3", "the stop of start:stop:count must come after its start"},

@@ -47,6 +47,20 @@ TEST(MeasuredProfile, ReadsUnitsSeparatorsCommentsAndLineEnds) {
   }
 }
 
+// A spreadsheet in a decimal-comma language separates its cells by
+// semicolons (or tabs): there a comma is the decimal sign. Where commas
+// separate the cells, "1,5" stays two cells.
+TEST(MeasuredProfile, DecimalCommaWhereSemicolonsOrTabsSeparate) {
+  for (const char* text : {"x_um;N1\n0;12,5\n2,5;13\n", "x_um\tN1\n0\t12,5\n2,5\t13\n"}) {
+    SCOPED_TRACE(text);
+    const MeasuredProfile p = ParseMeasuredProfile(text, "scan.csv");
+    EXPECT_DOUBLE_EQ(p.positionCm[1], 2.5e-4);
+    EXPECT_DOUBLE_EQ(p.percent[0][0], 12.5);
+  }
+  EXPECT_NE(messageOf<InputError>([] { ParseMeasuredProfile("x_um,N1\n0,12,5\n", "scan.csv"); }).find("extra cell '5'"),
+            std::string::npos);
+}
+
 TEST(MeasuredProfile, ShiftAndBasisOptions) {
   MeasuredProfileOptions options;
   options.shiftCm = -0.001;
@@ -83,7 +97,8 @@ TEST(MeasuredProfile, MalformedFilesNameFileLineColumnAndText) {
       {"missing cell", "x_um,N1,N2\n0,1,2\n# c\n5,3\n", {"scan.csv, line 4, column 3", "missing cell"}},
       {"extra cell", "x_um,N1\n0,1,2\n", {"line 2, column 3", "extra cell '2'"}},
       {"text in a number", "x_um,N1,N2\n0,1,2\n5,abc,3\n", {"scan.csv, line 3, column 2", "'abc' is not a number"}},
-      {"decimal comma", "x_um;N1\n0;1,5\n", {"line 2, column 2", "'1,5' is not a number"}},
+      {"comma and full stop", "x_um;N1\n0;1,5.2\n", {"line 2, column 2", "'1,5.2' is not a number"}},
+      {"two commas", "x_um\tN1\n0\t1,5,2\n", {"line 2, column 2", "'1,5,2' is not a number"}},
       {"empty cell", "x_um,N1\n0,\n", {"line 2, column 2", "'' is not a number"}},
       {"not a percentage", "x_um,N1\n0,101\n", {"line 2, column 2", "'101'", "between 0 and 100"}},
       {"infinity", "x_um,N1\ninf,1\n", {"line 2, column 1", "'inf' is not a number"}},
@@ -100,6 +115,20 @@ TEST(MeasuredProfile, MalformedFilesNameFileLineColumnAndText) {
     const std::string message = messageOf<InputError>([&] { ParseMeasuredProfile(c.text, "scan.csv"); });
     for (const std::string& part : c.expected) EXPECT_NE(message.find(part), std::string::npos) << message;
   }
+}
+
+// A scan of more points than any line scan has is refused at the first
+// point too many; one of exactly the limit is read.
+TEST(MeasuredProfile, AScanOfMorePointsThanTheLimitIsRefused) {
+  std::string text = "x_um,N1\n";
+  for (std::size_t k = 0; k < kMaxMeasuredPoints; ++k) text += std::to_string(k) + ",10\n";
+  EXPECT_EQ(ParseMeasuredProfile(text, "scan.csv").positionCm.size(), kMaxMeasuredPoints);
+  text += "1e9,10\n";
+  const std::string message = messageOf<InputError>([&] { ParseMeasuredProfile(text, "scan.csv"); });
+  EXPECT_NE(
+      message.find("scan.csv, line " + std::to_string(kMaxMeasuredPoints + 2) + ": more than 20000 measured points"),
+      std::string::npos)
+      << message;
 }
 
 TEST(MeasuredProfile, FileErrorsNameThePath) {

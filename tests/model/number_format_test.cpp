@@ -65,6 +65,17 @@ TEST(GeneralFormat, ReadsBackToFifteenSignificantDigits) {
   }
 }
 
+// The shortest text of a value reads back as that very double, which the
+// fifteen digits of the general format do not promise.
+TEST(ShortestFormat, ReadsBackExactly) {
+  EXPECT_EQ(formatShortest(3600), "3600");
+  EXPECT_EQ(formatShortest(0.1), "0.1");
+  EXPECT_EQ(formatShortest(1e-7), "1e-07");
+  const double third = 1.0 / 3;
+  EXPECT_EQ(parseReal(formatShortest(third)), third);
+  EXPECT_NE(parseReal(formatGeneral(third)), third);
+}
+
 TEST(LabelFormat, FiveSignificantDigitsWithSignedTwoDigitExponent) {
   EXPECT_EQ(formatLabel(1234.56), "1.2346E+03");
   EXPECT_EQ(formatLabel(0.0), "0.0000E+00");

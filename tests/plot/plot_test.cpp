@@ -10,11 +10,13 @@
 #include <QImage>
 #include <QLegend>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QValueAxis>
 #include <QXYSeries>
 #include <QXmlStreamReader>
 #include <QtTest/QtTest>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -27,7 +29,10 @@
 #include "model/sha256.h"
 #include "plot/chart_data.h"
 #include "plot/chart_render.h"
+#include "plot/measured_shift.h"
+#include "plot/tick_axis.h"
 #include "results/run_data.h"
+#include "results/units.h"
 
 using namespace torvex;
 using namespace torvex::plot;
@@ -99,6 +104,41 @@ bool containsAll(const ChartData& chart, const AxisRange& x, const AxisRange& y)
     for (std::size_t i = 0; i < s.x.size(); ++i)
       if (s.x[i] < x.low || s.x[i] > x.high || s.y[i] < y.low || s.y[i] > y.high) return false;
   return true;
+}
+
+// A binary couple of 201 points over -0.1 .. 0.1 cm whose N1 falls from 100
+// to 0 at the interface x0 as 50 erfc((x - x0) / (2 sqrt(D t))), saved at
+// the given times (the first at t = 0 is the step).
+RunData erfcCouple(const std::vector<double>& times, double x0Cm = 0.0) {
+  constexpr double kD = 1e-10;  // cm^2/s
+  RunData run;
+  run.componentCount = 2;
+  run.molarMass = {58.69, 195.08};
+  for (int k = 0; k <= 200; ++k) run.positionCm.push_back(-0.1 + 0.001 * k);
+  for (const double t : times) {
+    ProfileFrame frame{t, std::vector<double>(402), {}};
+    for (std::size_t k = 0; k <= 200; ++k) {
+      const double x = run.positionCm[k] - x0Cm;
+      const double n1 = t > 0 ? 50.0 * std::erfc(x / (2.0 * std::sqrt(kD * t))) : (x < 0 ? 100.0 : 0.0);
+      frame.atPct[k] = n1;
+      frame.atPct[201 + k] = 100.0 - n1;
+    }
+    frame.wtPct = weightFromAtomicPercent(frame.atPct, run.molarMass, 2);
+    run.frames.push_back(std::move(frame));
+  }
+  return run;
+}
+
+// The texts of an SVG file.
+QStringList svgTexts(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QXmlStreamReader xml(&file);
+  QStringList texts;
+  while (!xml.atEnd())
+    if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("text"))
+      texts << xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+  return texts;
 }
 
 }  // namespace
@@ -240,8 +280,8 @@ class PlotTest : public QObject {
     const std::vector<ChartData> charts = AllCharts(run, nullptr, ChartOptions());
     QStringList ids;
     for (const ChartData& chart : charts) ids << QString::fromStdString(chart.id);
-    QCOMPARE(ids, QStringList({"profiles", "evolution_N1", "evolution_N2", "evolution_N3", "diffusion_path",
-                               "kirkendall", "surface", "scale"}));
+    QCOMPARE(ids, QStringList({"profiles", "profiles_several_times", "evolution_N1", "evolution_N2", "evolution_N3",
+                               "diffusion_path", "kirkendall", "surface", "scale"}));
     for (const ChartData& data : charts) {
       QVERIFY2(data.xTitle.find('[') != std::string::npos && data.yTitle.find(']') != std::string::npos,
                data.id.c_str());
@@ -265,12 +305,12 @@ class PlotTest : public QObject {
       QCOMPARE(profiles.series[static_cast<std::size_t>(c)].x.size(), std::size_t{4});
       QCOMPARE(profiles.series[static_cast<std::size_t>(c)].rgb, ComponentColour(c));
     }
-    QCOMPARE(charts[4].series[1].rgb, ComponentColour(2));  // N3 against N1
+    QCOMPARE(charts[5].series[1].rgb, ComponentColour(2));  // N3 against N1
     QCOMPARE(profiles.xTitle, std::string("x [µm]"));
     QCOMPARE(profiles.series[0].x[3], 30.0);
     QCOMPARE(profiles.series[0].y[3], 33.0);
     // Evolution: every save, early light to late dark.
-    const ChartData& evolution = charts[1];
+    const ChartData& evolution = charts[2];
     QCOMPARE(evolution.series.size(), std::size_t{3});
     QCOMPARE(evolution.series[0].name, std::string("0 s"));
     QCOMPARE(evolution.series[2].name, std::string("200 s"));
@@ -303,7 +343,7 @@ class PlotTest : public QObject {
     QCOMPARE(chart.series[2].y, std::vector<double>{1100});
     QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("temperature"));
     run.scheduleTimeS.clear();
-    QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("evolution_N1"));
+    QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("profiles_several_times"));
   }
 
   // A folder written by torvex-batch under a schedule gives the reader the
@@ -397,7 +437,7 @@ class PlotTest : public QObject {
     later.frames[2].timeS = 612000.0;
     QStringList names;
     for (const ChartSeries& s : EvolutionChart(later, ChartOptions()).series) names << QString::fromStdString(s.name);
-    QCOMPARE(names, QStringList({"0.25 s", "2.53e3 s", "6.12e5 s"}));
+    QCOMPARE(names, QStringList({"0.25 s", "2530 s", "612000 s"}));
   }
 
   void measuredOverlayShowsPointsAndTheirMisfit() {
@@ -470,6 +510,236 @@ class PlotTest : public QObject {
     plot.start(TORVEX_PLOT_PATH, {folder_, "--format", "gif"});
     QVERIFY(plot.waitForFinished(60000));
     QCOMPARE(plot.exitCode(), 2);
+  }
+
+  // Every component at each time on one chart: the colour says the
+  // component, the line style the time; the legend lists each once, and the
+  // CSV holds the curves alone. Four saves spread over the run unless asked.
+  void severalTimesChartDrawsEveryComponentAtEachTimeInItsStyle() {
+    const RunData run = erfcCouple({0, 600, 1200, 1800, 2400, 3000, 3600});
+    ChartData chart = SeveralTimesChart(run, ChartOptions());
+    QCOMPARE(chart.id, std::string("profiles_several_times"));
+    QCOMPARE(chart.title, std::string("Concentration profiles at 4 times"));
+    std::vector<std::string> curves, keys;
+    for (const ChartSeries& s : chart.series) (s.x.empty() ? keys : curves).push_back(s.name);
+    QCOMPARE(curves,
+             (std::vector<std::string>{"N1, t = 0 s", "N2, t = 0 s", "N1, t = 1200 s", "N2, t = 1200 s",
+                                       "N1, t = 2400 s", "N2, t = 2400 s", "N1, t = 3600 s", "N2, t = 3600 s"}));
+    QCOMPARE(keys, (std::vector<std::string>{"N1", "N2", "t = 0 s", "t = 1200 s", "t = 2400 s", "t = 3600 s"}));
+    for (std::size_t i = 0; i < 8; ++i) {
+      QCOMPARE(chart.series[i].rgb, ComponentColour(static_cast<int>(i % 2)));
+      QCOMPARE(chart.series[i].style, chart.series[10 + i / 2].style);  // the key of its time
+      QVERIFY(!chart.series[i].inLegend);
+    }
+    QVERIFY(chart.series[2].style != chart.series[0].style);
+    const std::string csv = ChartCsv(chart);
+    QCOMPARE(csv.find("\nN1,"), std::string::npos);  // no row of a key
+    QCOMPARE(static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n')), std::size_t{1 + 8 * 201});
+    // Asked for: in time order, one style each, at most as many as styles.
+    ChartOptions asked;
+    asked.severalFrames = {6, 1, 1, 3, 0, 2, 4};
+    chart = SeveralTimesChart(run, asked);
+    QCOMPARE(chart.series.front().name, std::string("N1, t = 0 s"));
+    QVERIFY2(chart.note.find("first 5 of the 6 times") != std::string::npos, chart.note.c_str());
+    // In hours, with the temperature of each time under a schedule.
+    RunData scheduled = run;
+    scheduled.scheduleTimeS = {0, 3600};
+    scheduled.scheduleTemperatureK = {1073, 1273};
+    asked.severalFrames = {3};
+    asked.timeUnit = TimeUnit::Hour;
+    QCOMPARE(SeveralTimesChart(scheduled, asked).series.back().name, std::string("t = 0.5 h (1173 K)"));
+    // The components' names, where the run has them, in every legend.
+    scheduled.componentNames = {"Ni", ""};
+    const ChartData named = SeveralTimesChart(scheduled, asked);
+    QCOMPARE(named.series[0].name, std::string("Ni, t = 0.5 h (1173 K)"));
+    QCOMPARE(named.series[1].name, std::string("N2, t = 0.5 h (1173 K)"));
+    QCOMPARE(ProfilesChart(scheduled, asked).series[0].name, std::string("Ni"));
+  }
+
+  // A chart that would mean nothing is not drawn, and says why: the path of
+  // a binary (a straight line), and a Kirkendall plane that moved less than
+  // a thousandth of a grid step and not as sqrt(t). A plane that moved
+  // little but as sqrt(t) is drawn, with the span of the record fitted.
+  void chartsThatMeanNothingComeWithTheirReason() {
+    RunData run = erfcCouple({0, 3600});
+    const ChartData path = DiffusionPathChart(run, ChartOptions());
+    QVERIFY(!HasData(path));
+    QVERIFY2(path.unavailable.find("N2 = 100 − N1") != std::string::npos, path.unavailable.c_str());
+    run.initialKirkendallCm = 0.0;
+    for (int p = 1; p <= 400; ++p) {
+      run.kirkendallTimeS.push_back(9.0 * p);
+      // Noise of 1e-9 cm about the start: a thousandth of the 0.001 cm step is 1e-6 cm.
+      run.kirkendallCm.push_back(1e-9 * std::sin(0.37 * p));
+    }
+    const ChartData noise = KirkendallChart(run, ChartOptions());
+    QVERIFY(!HasData(noise));
+    QVERIFY2(noise.unavailable.find("less than a thousandth of a grid step (10 µm)") != std::string::npos,
+             noise.unavailable.c_str());
+    const std::vector<ChartData> all = AllCharts(run, nullptr, ChartOptions());
+    QCOMPARE(std::count_if(all.begin(), all.end(), [](const ChartData& c) { return !c.unavailable.empty(); }), 2);
+    for (std::size_t p = 0; p < run.kirkendallCm.size(); ++p)
+      run.kirkendallCm[p] = 1e-8 * std::sqrt(run.kirkendallTimeS[p]);
+    const ChartData small = KirkendallChart(run, ChartOptions());
+    QVERIFY(small.unavailable.empty() && HasData(small));
+    QVERIFY2(small.note.find("over the record from t = 9 s to 3600 s (400 points): A = 0.0001 µm/s^½, R² = 1") !=
+                 std::string::npos,
+             small.note.c_str());
+  }
+
+  // Times in the unit chosen on axes, titles, legends and fits (A of the
+  // Kirkendall plane scales as the root of the unit, kp stays in cm²/s); a
+  // logarithmic time axis draws log10 t, leaves out t <= 0 and bends the
+  // fitted line of X² against t; the schedule's temperature in the titles.
+  void timeUnitsLogTimeAndTheTemperatureInTitles() {
+    RunData run = historyRun();  // saves at 0, 100, 200 s; series every 4 s
+    run.initialKirkendallCm = kX0;
+    ChartOptions hours;
+    hours.timeUnit = TimeUnit::Hour;
+    const ChartData surface = SurfaceChart(run, hours);
+    QCOMPARE(surface.xTitle, std::string("t [h]"));
+    QCOMPARE(surface.series[0].x.back(), 200.0 / 3600.0);
+    QCOMPARE(ProfilesChart(run, hours).title, std::string("Concentration profiles, t = 0.05556 h"));
+    const ChartData kirkendall = KirkendallChart(run, hours);
+    QCOMPARE(kirkendall.xTitle, std::string("√t [h^½]"));
+    QVERIFY2(kirkendall.note.find("A = 12 µm/h^½") != std::string::npos, kirkendall.note.c_str());  // 0.2 · 60
+    const ChartData scale = ScaleChart(run, hours);
+    QVERIFY2(scale.note.find("µm²/h (kp = 1e-12 cm²/s)") != std::string::npos, scale.note.c_str());
+
+    ChartOptions log;
+    log.logTime = true;
+    ChartData logScale = ScaleChart(run, log);
+    QVERIFY(logScale.xLog && logScale.series[1].x.size() > 10);  // the line as a curve
+    for (std::size_t i = 0; i < logScale.series[1].x.size(); ++i)
+      QVERIFY(std::abs(logScale.series[1].y[i] - 2e-4 * logScale.series[1].x[i]) < 1e-9);  // X² = 2 kp t in µm²
+    logScale.series[0].x.front() = 0.0;  // a point at t = 0 has no place on a log axis
+    std::unique_ptr<QChart> chart(BuildChart(logScale));
+    const auto* axis = qobject_cast<TickAxis*>(chart->axes(Qt::Horizontal).front());
+    QVERIFY(axis != nullptr && axis->scale() == AxisScale::Log10);
+    QCOMPARE(axis->min(), 0.0);  // 4 s .. 200 s: the decades 10^0 .. 10^3
+    QCOMPARE(axis->max(), 3.0);
+    QCOMPARE(static_cast<QXYSeries*>(chart->series()[0])->count(),
+             static_cast<qsizetype>(logScale.series[0].x.size() - 1));
+
+    run.scheduleTimeS = {0, 200};
+    run.scheduleTemperatureK = {1000, 1200};
+    ChartOptions first;
+    first.frame = 1;
+    QCOMPARE(ProfilesChart(run, first).title, std::string("Concentration profiles, t = 100 s, T = 1100 K"));
+    QVERIFY(DiffusionPathChart(run, first).title.ends_with("T = 1100 K"));
+    QVERIFY(TemperatureChart(run, log).xLog);
+  }
+
+  // Given the time the profile was measured, the overlay compares it with
+  // the save nearest to that time, whatever save the slider shows, and says
+  // which; without it, it says that it used the save shown. The chart opens
+  // on the scan, and measured points differ from the simulated line.
+  void measuredOverlayComparesWithTheSaveOfItsTimeAndShowsTheScan() {
+    const RunData run = erfcCouple({0, 3600, 36000});
+    const MeasuredProfile scan = ParseMeasuredProfile("x_um,N1\n-100,80\n0,50\n100,20\n", "scan.csv");
+    ChartOptions options;
+    options.frame = 0;  // the slider on the step profile
+    options.measuredTimeS = 30000;
+    const ChartData overlay = MeasuredOverlayChart(run, scan, options);
+    QCOMPARE(overlay.title, std::string("Measured (t = 30000 s) and simulated profiles, save at t = 36000 s"));
+    QVERIFY2(overlay.note.find("against the save at t = 36000 s, the nearest to the measured t = 30000 s; 6000 s "
+                               "away from it") != std::string::npos,
+             overlay.note.c_str());
+    QCOMPARE(overlay.series[0].y, std::vector<double>(run.frames[2].atPct.begin(), run.frames[2].atPct.begin() + 201));
+    QVERIFY(overlay.series[1].markers && overlay.series[1].open && !overlay.series[0].markers);
+    QVERIFY(overlay.series[1].rgb != overlay.series[0].rgb);
+    QCOMPARE(overlay.xView->first, -120.0);  // the scan and a tenth of it each side, in µm
+    QCOMPARE(overlay.xView->second, 120.0);
+    const AxisRange x = RangeOf(overlay, false);
+    QVERIFY(x.low >= -150.0 && x.high <= 150.0 && x.low <= -120.0 && x.high >= 120.0);
+
+    options.measuredTimeS = 1e6;
+    QVERIFY(MeasuredOverlayChart(run, scan, options).note.ends_with("the run has not reached the measured time"));
+    options.measuredTimeS.reset();
+    const ChartData shown = MeasuredOverlayChart(run, scan, options);
+    QVERIFY(shown.title.ends_with("at the save shown, t = 0 s"));
+    QVERIFY2(shown.note.find("against the save shown (t = 0 s); give the time") != std::string::npos,
+             shown.note.c_str());
+  }
+
+  // The proposed shift puts the scan's crossing of the mid content on the
+  // simulated one: a noisy scan of a couple whose interface lies 103.2 µm
+  // into it; a scan that never crosses is centred on the sample.
+  void proposedShiftPutsTheScanOnTheInterface() {
+    const RunData run = erfcCouple({0, 36000}, 0.0012);  // interface at 12 µm
+    std::string text = "x_um,N1\n";
+    for (int k = 0; k <= 40; ++k) {
+      const double xUm = -100.0 + 5.0 * k;  // on the sample
+      const double n1 = 50.0 * std::erfc((xUm - 12.0) * 1e-4 / (2.0 * std::sqrt(1e-10 * 36000))) +
+                        0.8 * std::sin(1.7 * k);                               // probe noise
+      text += num(xUm + 91.2) + "," + num(std::clamp(n1, 0.0, 100.0)) + "\n";  // scan origin 91.2 µm off
+    }
+    const MeasuredProfile scan = ParseMeasuredProfile(text, "scan.csv");
+    const ShiftProposal proposal = ProposeMeasuredShift(run, scan, 1);
+    QVERIFY(proposal.fromCrossing);
+    QVERIFY2(std::abs(proposal.shiftCm * 1e4 + 91.2) < 1.0, std::to_string(proposal.shiftCm * 1e4).c_str());
+    QVERIFY2(proposal.explanation.find("crossing of 50 at.% N1") != std::string::npos, proposal.explanation.c_str());
+
+    const MeasuredProfile plateau = ParseMeasuredProfile("x_um,N1\n500,100\n700,100\n", "plateau.csv");
+    const ShiftProposal centred = ProposeMeasuredShift(run, plateau, 1);
+    QVERIFY(!centred.fromCrossing);
+    QCOMPARE(centred.shiftCm, 0.5 * (-0.1 + 0.1) - 0.06);
+    QVERIFY(ProposeMeasuredShift(RunData(), scan, 0).explanation.starts_with("No simulated profile"));
+    // The crossing of a noisy profile is the median of its crossings.
+    QCOMPARE(CrossingPosition({0, 1, 2, 3, 4, 5, 6}, {90, 60, 40, 55, 45, 20, 10}, 50.0), 2.0 + 10.0 / 15.0);
+    QVERIFY(std::isnan(CrossingPosition({0, 1}, {90, 80}, 50.0)));
+  }
+
+  // The sample runs as torvex-plot draws them: no tick label shows rounding
+  // residue ("-6.939e-18" at zero in cm, "-5.551e-17" on the Kirkendall axis
+  // of the conservative scheme) or any exponent notation; a time without a
+  // save of its own is named; the several-times chart, hours and a log time
+  // axis come out as asked.
+  void sampleRunChartsHaveCleanTickLabels() {
+    const QString work = dir_->path();
+    QCOMPARE(runBatch(work, {"--write-samples", "."}), 0);
+    struct Run {
+      QString results;
+      QStringList arguments;
+    };
+    const std::vector<Run> runs = {
+        {"inter", {"--set", "D1=0 36000", "interdiffusion.dat"}},
+        {"inter3", {"--set", "D1=0 36000", "--set", "D16=3", "interdiffusion.dat"}},
+        {"ox", {"--set", "D1=0 36000", "oxidation.dat"}},
+    };
+    for (const Run& r : runs) {
+      QCOMPARE(runBatch(work, QStringList{"--quiet", "--results", r.results} + r.arguments), 0);
+      for (const QStringList& extra : {QStringList{"--unit", "cm"}, QStringList{"--time-unit", "h", "--log-time"},
+                                       QStringList{"--times", "3601,36000"}}) {
+        const QString out = work + "/" + r.results + "/plots" + extra.join("");
+        QProcess plot;
+        plot.start(TORVEX_PLOT_PATH, QStringList{work + "/" + r.results, "--format", "svg", "--out", out} + extra);
+        QVERIFY(plot.waitForFinished(120000));
+        QCOMPARE(plot.exitCode(), 0);
+        const QString errors = QString::fromUtf8(plot.readAllStandardError());
+        const QStringList files = QDir(out).entryList({"*.svg"});
+        QVERIFY(files.contains("profiles_several_times.svg") && files.contains("evolution_N1.svg"));
+        for (const QString& file : files)
+          for (const QString& text : svgTexts(out + "/" + file)) {
+            QVERIFY2(!text.contains(QRegularExpression("e-1[5-9]|e-[2-9][0-9]")), qPrintable(file + ": " + text));
+            // No number alone (a tick label) in exponent notation.
+            QVERIFY2(!QRegularExpression("^[−-]?[0-9.]+e[+-]?[0-9]+$").match(text).hasMatch(),
+                     qPrintable(file + ": " + text));
+          }
+        if (extra.contains("--times")) {
+          // Saves come every so many passes, not on round times.
+          const QRegularExpressionMatch said =
+              QRegularExpression("--times 3601: no save at that time; drawn at the nearest, t = ([0-9.]+) s")
+                  .match(errors);
+          QVERIFY2(said.hasMatch(), qPrintable(errors));
+          const QStringList texts = svgTexts(out + "/profiles_t" + said.captured(1) + "s.svg");
+          QVERIFY2(texts.filter("(the save nearest to 3601 s)").size() == 1, qPrintable(texts.join('|')));
+        }
+        if (extra.contains("--log-time") && r.results == "ox") {
+          const QStringList texts = svgTexts(out + "/surface.svg");
+          QVERIFY(texts.contains("t [h]") && texts.contains("10⁻⁴"));
+        }
+      }
+    }
   }
 };
 

@@ -183,6 +183,46 @@ TEST(RunReportFile, WrittenReportReadsBackAsWritten) {
   EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
+// A note (a known property of the model, outside its bound) is written and
+// read as "note" and shown with an information sign and its meaning; a
+// report written before notes existed, which says "warn" for the same check,
+// reads as written; an unknown status is refused naming the check.
+TEST(RunReportFile, NotesAreWrittenReadAndShownApartFromWarnings) {
+  RunReport report = sampleReport();
+  RunCheck note = judged({.id = "frame.volume_fixed_unequal_volumes",
+                          .title = "volume-fixed form with unequal molar volumes",
+                          .value = 0.38,
+                          .threshold = 0.01,
+                          .warn = false,
+                          .note = true,
+                          .meaning = "The partial molar volumes differ.",
+                          .comparison = CheckComparison::AtMost,
+                          .expected = 0});
+  report.checks = {note};
+  const std::string text = runReportText(report);
+  EXPECT_NE(text.find("\"status\": \"note\""), std::string::npos) << text;
+  const RunReport back = parseRunReport(text, "run.json");
+  ASSERT_EQ(back.checks.size(), 1u);
+  EXPECT_TRUE(back.checks[0].warn && back.checks[0].note);
+  EXPECT_EQ(describeCheck(back.checks[0]),
+            "\u2139 volume-fixed form with unequal molar volumes: 0.38 (at most 0.01) \u2014 The partial molar "
+            "volumes differ.");
+
+  std::string old = text;
+  old.replace(old.find("\"note\""), 6, "\"warn\"");
+  const RunReport earlier = parseRunReport(old, "run.json");
+  EXPECT_TRUE(earlier.checks[0].warn);
+  EXPECT_FALSE(earlier.checks[0].note);
+  EXPECT_EQ(std::string(checkStatus(earlier.checks[0])), "warn");
+
+  std::string unknown = text;
+  unknown.replace(unknown.find("\"note\""), 6, "\"meh\"");
+  EXPECT_NE(test::messageOf<InputError>([&] {
+              parseRunReport(unknown, "run.json");
+            }).find("run.json: checks[0].status is \"meh\", not pass, note or warn"),
+            std::string::npos);
+}
+
 // The heat treatment is a key of its own, present only when the run had a
 // schedule or output times, and reads back as written, a step's two rows in
 // order; the final temperature is T(t) of the rows.

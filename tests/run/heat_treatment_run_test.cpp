@@ -15,6 +15,7 @@
 
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
+#include "model/thermal_cycles.h"
 #include "run/refresh.h"
 #include "solver/evaluate_derivative.h"
 #include "support/case_file.h"
@@ -127,6 +128,40 @@ TEST_F(HeatTreatmentRun, ArrheniusRampFollowsTheTimeIntegratedDiffusivity) {
   EXPECT_LT(2 * misfit(tau), misfit(tau * 1.02)) << "the ramp was not followed";
   // A pass lands on the corner at the end of the ramp.
   EXPECT_NE(std::find(host.passTimes.begin(), host.passTimes.end(), 3600.0), host.passTimes.end());
+}
+
+// Thermal cycles drive a run through the same three questions as a schedule:
+// three cycles of a 100 s ramp up, 600 s at 1273 K, a 200 s ramp down and
+// 300 s at 300 K (where D is 1e-30 of its hot value) end on the
+// error-function profile of tau = 3 (600 D(1273) + the two ramps'
+// integrals), and a pass lands on every corner, the cool-downs among them.
+TEST_F(HeatTreatmentRun, ThermalCyclesFollowTheTimeIntegratedDiffusivity) {
+  loadCouple(kArrhenius, "3600");
+  const ThermalCycles cycles = parseCycles("3:600@1273,300@300,ramp=100/200", "--cycles");
+  model_.input.heatTreatment.schedule = std::make_shared<const TemperatureSchedule>(
+      TemperatureSchedule::withCycles(nullptr, cycles, model_.input.startTime));
+  WatchingHost host(model_);
+  ASSERT_EQ(run(model_, host).end, RunEnd::Completed);
+
+  // The integral of D over a linear ramp from T0 to T1 lasting `seconds`.
+  const auto ramp = [](double T0, double T1, double seconds) {
+    const int intervals = 20000;
+    const double h = seconds / intervals;
+    double sum = arrhenius(T0) + arrhenius(T1);
+    for (int j = 1; j < intervals; ++j) sum += (j % 2 == 1 ? 4 : 2) * arrhenius(T0 + (T1 - T0) * j / intervals);
+    return sum * h / 3;
+  };
+  const double tau = 3 * (600 * arrhenius(1273) + ramp(300, 1273, 100) + ramp(1273, 300, 200));
+  EXPECT_LT(misfit(tau), 1e-4);
+  EXPECT_LT(2 * misfit(tau), misfit(tau * 0.98)) << "the cycles were not followed";
+  EXPECT_LT(2 * misfit(tau), misfit(tau * 1.02)) << "the cycles were not followed";
+
+  for (double t = cycles.nextCorner(0); t < 3600; t = cycles.nextCorner(t)) {
+    EXPECT_NE(std::find(host.passTimes.begin(), host.passTimes.end(), t), host.passTimes.end()) << "corner " << t;
+  }
+  const auto cooled = std::count_if(host.passTimes.begin(), host.passTimes.end(),
+                                    [&](double t) { return cycles.cycleCooledDownAt(t) >= 0; });
+  EXPECT_EQ(cooled, 3);
 }
 
 // The results are written at exactly the output times, and the clipping that

@@ -34,7 +34,7 @@ struct VolumeCase {
 };
 
 // The volume-fixed form with partial molar volumes that differ by more than
-// 1 % warns; the classic form and the conservative scheme, whose fluxes are
+// 1 % is noted (a property of the form, not a failure); the classic form and the conservative scheme, whose fluxes are
 // Darken's whatever D14 says, never carry the check.
 TEST_F(TheoryChecks, VolumeFixedFormWithUnequalVolumes) {
   const VolumeCase cases[] = {
@@ -57,11 +57,12 @@ TEST_F(TheoryChecks, VolumeFixedFormWithUnequalVolumes) {
     ASSERT_FALSE(std::isnan(check->value));
     EXPECT_NEAR(check->value, c.spread, 1e-3);
     EXPECT_EQ(check->warn, c.warns);
-    EXPECT_EQ(describeCheck(*check).rfind(c.warns ? "\u26A0" : "\u2713", 0), 0u) << describeCheck(*check);
+    EXPECT_EQ(check->note, c.warns);
+    EXPECT_EQ(describeCheck(*check).rfind(c.warns ? "\u2139" : "\u2713", 0), 0u) << describeCheck(*check);
   }
 }
 
-// The warning gives the range of Omega_i / Omega over the profile: with
+// The note gives the range of Omega_i / Omega over the profile: with
 // Omega1 = 6.587, Omega2 = 9.09 and 20 .. 30 at.% of component 1, Omega1 / Omega
 // is lowest at 20 % (6.587 / 8.5894 = 0.767) and Omega2 / Omega highest at
 // 30 % (9.09 / 8.3391 = 1.09).
@@ -74,7 +75,7 @@ TEST_F(TheoryChecks, VolumeWarningGivesTheRangeOverTheProfile) {
   EXPECT_NE(check->meaning.find("from 0.767 to 1.09 "), std::string::npos) << check->meaning;
   EXPECT_NE(check->meaning.find("D14 = 1"), std::string::npos) << "names the form that gives the theory";
   const std::string line = describeCheck(*check);
-  EXPECT_EQ(line.rfind("\u26A0 volume-fixed form with unequal molar volumes: 0.37999", 0), 0u) << line;
+  EXPECT_EQ(line.rfind("\u2139 volume-fixed form with unequal molar volumes: 0.37999", 0), 0u) << line;
   EXPECT_NE(line.find(" (at most 0.01) \u2014 The partial molar volumes differ"), std::string::npos) << line;
 }
 
@@ -135,7 +136,7 @@ TEST_F(TheoryChecks, InventoryChecksFollowTheBoundaryFluxFormulas) {
   EXPECT_TRUE(checks.empty()) << "closed sample in the classic form";
 }
 
-// A non-finite profile gives no value and a warning, never a pass.
+// A non-finite profile gives no value and a warning, never a pass nor a note.
 TEST_F(TheoryChecks, NonFiniteProfileWarns) {
   model_.load("oxidation.dat");
   const std::vector<double> start = componentInventories(model_.input, model_.state);
@@ -144,6 +145,8 @@ TEST_F(TheoryChecks, NonFiniteProfileWarns) {
     SCOPED_TRACE(check.id);
     EXPECT_TRUE(std::isnan(check.value));
     EXPECT_TRUE(check.warn);
+    EXPECT_FALSE(check.note);
+    EXPECT_EQ(std::string(checkStatus(check)), "warn");
   }
 }
 

@@ -257,18 +257,13 @@ class SlowTheoryOxidation : public test::LoadFixture {
   // depletion, so the surface sees a semi-infinite alloy (measured: Ns the
   // same within 0.1 % with a 0.0025 cm sample at the same spacing).
   double surfaceContent(int points, int frame, int scheme = 0) {
-    TextList data;
-    data.loadFromFile("oxidation.dat");
-    const auto set = [&](const std::string& key, const std::string& value) {
-      for (std::size_t k = 1; k < data.count(); ++k)
-        if (data[k - 1].rfind("#|" + key + "|", 0) == 0) data[k] = "   " + value;
-    };
-    set("D1", "0   100000");
-    set("D2", formatInteger(points));
-    set("D4", "1e-6");
-    set("D14", formatInteger(frame));
-    set("D16", formatInteger(scheme));
-    data.saveToFile("semi_infinite.dat");
+    test::writeEditedCase("oxidation.dat",
+                          {{"D1", "0   100000"},
+                           {"D2", formatInteger(points)},
+                           {"D4", "1e-6"},
+                           {"D14", formatInteger(frame)},
+                           {"D16", formatInteger(scheme)}},
+                          "semi_infinite.dat");
     model_.load("semi_infinite.dat");
     EXPECT_EQ(keyValue(model_.input.frame), frame);
     runCompletely(model_);

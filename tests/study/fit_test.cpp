@@ -262,6 +262,51 @@ TEST_F(FitCheck, RefusesBeforeAnyRun) {
   expectRefused(fit, "binary.dat");
 }
 
+// The fit rewrites its case/ folder with the best case: an output folder
+// holding the template or a measured file is refused, naming both, and a
+// measured time so short that no run changes the profile is refused before
+// the minimiser could call the untouched profile converged.
+TEST_F(FitCheck, RefusesAnOutputFolderWithItsInputsAndTimesThatChangeNothing) {
+  const std::string fit = kBinaryFit;
+  expectRefused("output = \".\"\n" + fit, "The fit's output folder . holds the input binary.dat");
+  std::filesystem::create_directories("scans");
+  writeText("scans/measured.csv", test::readBytes("measured.csv"));
+  std::string scans = "output = \"scans\"\n" + fit;
+  scans.replace(scans.find("\"measured.csv\""), 14, "\"scans/measured.csv\"");
+  expectRefused(scans, "The fit's output folder scans holds the input scans/measured.csv");
+
+  std::string instant = fit;
+  instant.replace(instant.find("time = 3600"), 11, "time = 1e-300");
+  writeText("instant.toml", instant);
+  const FitConfig config = readFitConfig("instant.toml");
+  checkFit(config);  // nothing wrong to see without a run
+  const std::string refusal = test::messageOf<InputError>([&] { runFit(config, {1, nullptr, {}}); });
+  EXPECT_NE(refusal.find("at the measured time 1E-300 s the run at the initial values has left the initial "
+                         "profile as it was"),
+            std::string::npos)
+      << refusal;
+}
+
+// The report's case folder holds the best case alone: what was there before
+// is removed, links included, and never written through.
+TEST_F(FitCheck, TheReportsCaseFolderIsWrittenAfresh) {
+  writeText("mine.dfv", "# my own file\n");
+  std::filesystem::create_directories("fit/case");
+  writeText("fit/case/stale.dat", "from an earlier fit\n");
+  std::filesystem::create_symlink(std::filesystem::absolute("mine.dfv"), "fit/case/binary.dfv");
+  std::string quick = kBinaryFit;
+  quick += "max_iterations = 0\n";
+  quick.insert(0, "max_iterations = 0\n");
+  quick.erase(quick.rfind("max_iterations = 0\n"));
+  writeText("quick.toml", quick);
+  const FitConfig config = readFitConfig("quick.toml");
+  writeFitReport(config, runFit(config, {1, nullptr, {}}));
+  EXPECT_EQ(test::readBytes("mine.dfv"), "# my own file\n");
+  EXPECT_FALSE(std::filesystem::exists("fit/case/stale.dat"));
+  EXPECT_FALSE(std::filesystem::is_symlink("fit/case/binary.dfv"));
+  EXPECT_NE(test::readBytes("fit/case/binary.dfv").find("e-"), std::string::npos);  // the fitted values
+}
+
 // A heat treatment is checked with the rest of the fit, before any run.
 TEST_F(FitCheck, RefusesAHeatTreatmentThatCannotBeRun) {
   const std::string fit = kBinaryFit;

@@ -2,6 +2,7 @@
 // values of ranges, the rendered files of each case, and the studies that are
 // refused before anything runs, with the line that is wrong.
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,92 @@ TEST_F(StudyFile, AMalformedHeatTreatmentIsRefusedBeforeAnyRun) {
   };
   for (const auto& [text, expected] : cases)
     EXPECT_NE(refusal(text).find(expected), std::string::npos) << text << "\n-> " << refusal(text);
+}
+
+// Every value a study puts into a case file is held to the rule of --param
+// (one line, no control characters, not empty, no {{), whichever way it is
+// given, with the file and line of the value; so is a parameter handed to
+// the rendering directly.
+TEST_F(StudyFile, EveryValueStaysOnItsLine) {
+  const std::string head = "case = \"case.dat\"\n";
+  test::writeBytes("cells.csv",
+                   "T,D\n1273,1e-9\n13\x01"
+                   "73,1e-9\n");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {head + "[parameters]\nT = [\"1273\\n   5\"]\nD = [1e-9]\n",
+       "study.toml:3: a value of T: a value cannot hold a line break"},
+      {head + "[parameters]\nT = \"12\\t73\"\nD = [1e-9]\n",
+       "study.toml:3: the value of T: a value cannot hold a control character (0x09)"},
+      {head + "[parameters]\nT = [\"\"]\nD = [1e-9]\n", "study.toml:3: a value of T: a value cannot be empty"},
+      {head + "[parameters]\nT = [\"{{D}}\"]\nD = [1e-9]\n", "study.toml:3: a value of T: a value cannot hold {{"},
+      {head + "[parameters]\nT = [1273]\nD = [1e-9]\n[set]\nD1 = \"0 1\\n2\"\n",
+       "study.toml:6: the override of D1: a value cannot hold a line break"},
+      {head + "table = \"cells.csv\"\n", "cells.csv:3: the value of T: a value cannot hold a control character (0x01)"},
+  };
+  for (const auto& [text, expected] : cases)
+    EXPECT_NE(refusal(text).find(expected), std::string::npos) << text << "\n-> " << refusal(text);
+  EXPECT_THROW(parseCaseParameter("T=12\t73"), InputError);
+  const std::string direct = test::messageOf<InputError>([] {
+    renderCase("case.dat", {}, {{"T", "1273\n   5"}, {"D", "1e-9"}});
+  });
+  EXPECT_NE(direct.find("the parameter T"), std::string::npos) << direct;
+  EXPECT_THROW(renderCase("case.dat", {{DataKey::D1, "0 1\r2"}}, {{"T", "1273"}, {"D", "1e-9"}}), InputError);
+}
+
+// Work beyond reason is refused with the line that asks for it: more than a
+// million cases however given, a time limit under a millisecond. Asking for
+// more processes than cores is not wrong: the sweep runs as many as it can.
+TEST_F(StudyFile, WorkBeyondReasonIsRefused) {
+  const std::string head = "case = \"case.dat\"\n";
+  std::string table = "T,D\n";
+  for (int k = 0; k <= 1000000; ++k) table += "1273,1e-9\n";
+  test::writeBytes("huge.csv", table);
+  EXPECT_NE(refusal(head + "table = \"huge.csv\"\n").find("huge.csv:1000002: the table has more than a million cases"),
+            std::string::npos);
+  const std::string study = head + "[parameters]\nT = [1273]\nD = [1e-9]\n[run]\n";
+  EXPECT_NE(refusal(study + "time_limit = 1e-300\n")
+                .find("study.toml:6: time_limit must be a number of seconds, at "
+                      "least 0.001 (1 ms), not 1E-300"),
+            std::string::npos)
+      << refusal(study + "time_limit = 1e-300\n");
+  EXPECT_EQ(load(study + "time_limit = 0.001\n").timeLimitSeconds, 0.001);
+  EXPECT_EQ(load(study + "jobs = 100000\n").jobs, 100000);
+}
+
+// The fingerprint follows what the run reads wherever it lies: a side file
+// named by an absolute path (read in place, not copied), and a file named by
+// a run option.
+TEST_F(StudyFile, TheFingerprintCoversFilesOutsideTheCaseFolder) {
+  test::ScratchDirectory elsewhere;
+  const std::string dfv = elsewhere.file("couple.dfv");
+  test::writeLines(dfv, {"# component 1", "1e-9", "# component 2", "1e-9"});
+  test::writeBytes("anneal.csv", "time_s,T_K\n0,1273\n");
+  const Study study = load("case = \"case.dat\"\n[parameters]\nT = [1273]\n[set]\nD9 = \"0 " + dfv +
+                           "\"\n[run]\noptions = [\"--schedule\", \"anneal.csv\"]\n");
+  validateStudy(study);
+  const auto fingerprint = [&] { return inputFingerprint(renderStudyCase(study, 0), study.runOptions); };
+  const std::string before = fingerprint();
+  EXPECT_EQ(fingerprint(), before);
+  test::writeLines(dfv, {"# component 1", "2e-9", "# component 2", "1e-9"});
+  const std::string edited = fingerprint();
+  EXPECT_NE(edited, before);
+  test::writeBytes("anneal.csv", "time_s,T_K\n0,1373\n");
+  EXPECT_NE(fingerprint(), edited);
+}
+
+// Case folders are cleared before their case runs: an output folder that
+// holds the template or a side file is refused, naming both, before
+// anything is written.
+TEST_F(StudyFile, AnOutputFolderHoldingAnInputIsRefused) {
+  const std::string params = "[parameters]\nT = [1273]\nD = [1e-9]\n";
+  const std::string here = refusal("case = \"case.dat\"\noutput = \".\"\n" + params);
+  EXPECT_NE(here.find("The study's output folder . holds the input case.dat"), std::string::npos) << here;
+  std::filesystem::create_directories("runs/cases/0000");
+  test::writeLines("runs/cases/0000/couple.dfv", {"# component 1", "{{D}}", "# component 2", "1e-9"});
+  const std::string side =
+      refusal("case = \"case.dat\"\noutput = \"runs\"\n" + params + "[set]\nD9 = \"0 runs/cases/0000/couple.dfv\"\n");
+  EXPECT_NE(side.find("runs holds the input runs/cases/0000/couple.dfv"), std::string::npos) << side;
+  EXPECT_TRUE(std::filesystem::exists("runs/cases/0000/couple.dfv"));
 }
 
 TEST(StudyResults, NamesParseIntoWhatTheyMeasure) {

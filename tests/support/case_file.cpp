@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "model/data_file_keys.h"
+#include "model/text_list.h"
 #include "support/test_files.h"
 
 namespace torvex::test {
@@ -27,6 +28,16 @@ std::vector<std::string> CaseFile::lines() const {
 
 void CaseFile::write(const std::string& path) const {
   writeLines(path, lines());
+}
+
+void writeEditedCase(const std::string& from, const std::vector<std::pair<std::string, std::string>>& values,
+                     const std::string& to) {
+  TextList data;
+  data.loadFromFile(from);
+  for (const auto& [key, value] : values)
+    for (std::size_t k = 1; k < data.count(); ++k)
+      if (data[k - 1].rfind("#|" + key + "|", 0) == 0) data[k] = "   " + value;
+  data.saveToFile(to);
 }
 
 }  // namespace torvex::test

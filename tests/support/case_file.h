@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/data_file_keys.h"
@@ -45,5 +46,10 @@ struct CaseFile {
   [[nodiscard]] std::vector<std::string> lines() const;
   void write(const std::string& path) const;
 };
+
+// Writes the data file `from` to `to` with the value lines of the named keys
+// replaced: writeEditedCase("oxidation.dat", {{"D2", "50"}}, "case.dat").
+void writeEditedCase(const std::string& from, const std::vector<std::pair<std::string, std::string>>& values,
+                     const std::string& to);
 
 }  // namespace torvex::test

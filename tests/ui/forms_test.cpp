@@ -112,7 +112,7 @@ class FormsTest : public QObject {
   // The sample files, through the menu.
   void generateSamples() {
     window().Generatesampleinputfiles1->trigger();
-    QCOMPARE(messages_.takeFirst(), QStringLiteral("Generate: Automatic generation of sample imput files."));
+    QCOMPARE(messages_.takeFirst(), QStringLiteral("Generate: Automatic generation of sample input files."));
   }
 
  private slots:

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -255,6 +256,48 @@ class MainWindowTest : public torvex::test::WindowTest {
     for (int y = 0; y < image.height() && !coloured; ++y)
       for (int x = 0; x < image.width() && !coloured; ++x) coloured = image.pixelColor(x, y) == QColor(255, 0, 0);
     QVERIFY(coloured);
+  }
+
+  // After a run the panel lists its checks in the words torvex-batch prints
+  // (run.json's checks, one line each); a new START hides them until that
+  // run has ended, and Hide puts them away.
+  void theChecksOfARunAreShownWhenItEnds() {
+    TForm2& w = window();
+    QVERIFY(!w.ChecksPanel->isVisible());
+    enterShortCase(w);
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QVERIFY(!w.ChecksPanel->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(w.RunThread == nullptr, 60000);
+    QVERIFY(w.ChecksPanel->isVisible());
+    const torvex::RunReport report = torvex::readRunReport("results");
+    QVERIFY(!report.checks.empty());
+    // Warnings first, then notes, then the checks that passed.
+    QStringList expected;
+    for (const int rank : {0, 1, 2})
+      for (const torvex::RunCheck& check : report.checks)
+        if ((!check.warn ? 2 : check.note ? 1 : 0) == rank)
+          expected << QString::fromStdString(torvex::describeCheck(check));
+    const QStringList shown = w.ChecksText->toPlainText().split(QChar('\n'));
+    QCOMPARE(shown.mid(0, expected.size()), expected);
+    int notes = 0, warnings = 0;
+    for (const torvex::RunCheck& check : report.checks) {
+      notes += check.warn && check.note ? 1 : 0;
+      warnings += check.warn && !check.note ? 1 : 0;
+    }
+    QCOMPARE(w.ChecksPanel->title(), QStringLiteral("Checks of the last run: %1 passed, %2 note(s), %3 warning(s)")
+                                         .arg(static_cast<int>(report.checks.size()) - notes - warnings)
+                                         .arg(notes)
+                                         .arg(warnings));
+    QVERIFY2(notes > 0, "unequal molar volumes in the volume-fixed form are noted");
+    QVERIFY(w.ChecksText->isReadOnly());
+
+    enterShortCase(w, "20");
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QVERIFY(!w.ChecksPanel->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(w.RunThread == nullptr, 60000);
+    QVERIFY(w.ChecksPanel->isVisible());
+    QTest::mouseClick(w.ChecksPanel->findChild<QPushButton*>(QStringLiteral("HideChecks")), Qt::LeftButton);
+    QVERIFY(!w.ChecksPanel->isVisible());
   }
 
   void pauseContinueAndStopWhilePaused() {
