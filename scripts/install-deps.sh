@@ -12,6 +12,7 @@ packages=(
   libsundials-dev  # CVODE, the implicit integrator
   libgtest-dev libbenchmark-dev
   locales xvfb xauth fonts-dejavu-core
+  eatmydata  # the tests' runs need not wait for the disk at every save
   desktop-file-utils appstream
   python3-pandas  # the README's commands are run by the tests, among them reading a run's history with pandas
 )
