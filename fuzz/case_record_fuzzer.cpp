@@ -14,10 +14,6 @@
 #include "study/case_folder.h"
 #include "study/folder_lock.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace torvex;
   const auto pieces = fuzz::splitInput(data, size, 2);

@@ -51,10 +51,6 @@ void checkCycles(const ThermalCycles& cycles) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto pieces = fuzz::splitInput(data, size, 4);
   const auto piece = [&](std::size_t k) { return k < pieces.size() ? pieces[k] : std::string_view(); };

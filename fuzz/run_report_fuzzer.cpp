@@ -10,13 +10,14 @@
 
 #include "fuzz_support.h"
 #include "model/errors.h"
+#include "results/results_files.h"
 #include "results/run_report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(torvex::fuzz::textOf(data, size));
   torvex::RunReport report;
   try {
-    report = torvex::parseRunReport(text, "run.json");
+    report = torvex::parseRunReport(text, torvex::kRunReportFile);
   } catch (const torvex::InputError&) {
     return 0;
   }

@@ -22,33 +22,8 @@ void FormulaEvaluator::reset(int componentCount) {
   compiledFormulas_.reset();
 }
 
-const CachedValue& FormulaEvaluator::cached(FormulaKind kind, int first, int second) const {
-  return const_cast<FormulaEvaluator*>(this)->entry(kind, first, second);
-}
-
-CachedValue& FormulaEvaluator::entry(FormulaKind kind, int first, int second) {
-  const auto check = [](bool inside, const char* what) {
-    if (!inside) throw std::out_of_range(std::string("evaluateFormula: ") + what + " index outside the cache");
-  };
-  const int r = componentCount_;
-  switch (kind) {
-    case FormulaKind::Diffusivity:
-      check(first >= 0 && first < static_cast<int>(diffusivity_.size()), "component");
-      return diffusivity_[static_cast<std::size_t>(first)];
-    case FormulaKind::DiffusivityMatrix:
-      check(first >= 0 && first < matrix_.rows() && second >= 0 && second < r, "matrix");
-      return matrix_[first][second];
-    case FormulaKind::OxidationConstant:
-      check(second >= 0 && second < static_cast<int>(oxidation_.size()), "oxidation constant");
-      return oxidation_[static_cast<std::size_t>(second)];
-    case FormulaKind::BoundaryFlux:
-      check(second >= 0 && second < 2 && first >= 0 && first < boundary_.columns(), "boundary flux");
-      return boundary_[second][first];
-    case FormulaKind::Activity: break;
-    case FormulaKind::Uncached: check(false, "uncached formula"); break;
-  }
-  check(first >= 0 && first < activity_.rows() && second >= 0 && second < r, "activity");
-  return activity_[first][second];
+void FormulaEvaluator::outside(const char* what) {
+  throw std::out_of_range(std::string("evaluateFormula: ") + what + " index outside the cache");
 }
 
 double FormulaEvaluator::evaluate(FormulaKind kind, int first, int second, std::string_view formula,

@@ -46,7 +46,9 @@ class FormulaEvaluator {
   // The cache entry of a formula (see FormulaKind); callers look here
   // before they evaluate. Throws std::out_of_range for indices outside the
   // caches (a programming error, not an input error).
-  [[nodiscard]] const CachedValue& cached(FormulaKind kind, int first, int second) const;
+  [[nodiscard]] const CachedValue& cached(FormulaKind kind, int first, int second) const {
+    return const_cast<FormulaEvaluator*>(this)->entry(kind, first, second);
+  }
 
   // Evaluates one formula at grid point `point`: N1..Nr are the molar ratios
   // of column `point` of molarRatio, T the temperature (K), t the time (s).
@@ -66,7 +68,36 @@ class FormulaEvaluator {
   [[nodiscard]] std::size_t compiledCount() const;
 
  private:
-  CachedValue& entry(FormulaKind kind, int first, int second);
+  // Inline: the solver looks up a cache at every point of every pass, and
+  // with the kind known at the call the look-up folds to one array access.
+  CachedValue& entry(FormulaKind kind, int first, int second) {
+    const int r = componentCount_;
+    switch (kind) {
+      case FormulaKind::Diffusivity:
+        if (first < 0 || first >= static_cast<int>(diffusivity_.size())) [[unlikely]]
+          outside("component");
+        return diffusivity_[static_cast<std::size_t>(first)];
+      case FormulaKind::DiffusivityMatrix:
+        if (first < 0 || first >= matrix_.rows() || second < 0 || second >= r) [[unlikely]]
+          outside("matrix");
+        return matrix_[first][second];
+      case FormulaKind::OxidationConstant:
+        if (second < 0 || second >= static_cast<int>(oxidation_.size())) [[unlikely]]
+          outside("oxidation constant");
+        return oxidation_[static_cast<std::size_t>(second)];
+      case FormulaKind::BoundaryFlux:
+        if (second < 0 || second >= 2 || first < 0 || first >= boundary_.columns()) [[unlikely]]
+          outside("boundary flux");
+        return boundary_[second][first];
+      case FormulaKind::Activity: break;
+      case FormulaKind::Uncached: outside("uncached formula");
+    }
+    if (first < 0 || first >= activity_.rows() || second < 0 || second >= r) [[unlikely]]
+      outside("activity");
+    return activity_[first][second];
+  }
+  // Throws the std::out_of_range of an index outside the caches.
+  [[noreturn]] static void outside(const char* what);
 
   int componentCount_ = 0;
   std::vector<CachedValue> diffusivity_;  // [r]

@@ -17,7 +17,7 @@ namespace {
 
 constexpr std::size_t kQuotedLength = 80;  // longest piece of a line quoted in a message
 // Most output times a run takes: each is a save of every results file and a
-// profile more in history.csv (100 000 of them made a history of hundreds of
+// profile more in the history (100 000 of them made a history of hundreds of
 // MB), and a count typed with a digit too many must not run for hours.
 constexpr int kMaxOutputTimes = 10000;
 

@@ -169,13 +169,17 @@ RungeKuttaIntegrator::RungeKuttaIntegrator(const Case& c, RunState& s) : c_(c), 
 // Input of stage `stage`: c := c0 + sum_{j<stage} b_sj K_j, the terms added
 // in order.
 void RungeKuttaIntegrator::setStageInput(int stage) {
+  const int n = c_.pointCount;
   for (int i = 0; i < c_.componentCount; ++i) {
     const double* c0 = concentrationAtStepStart_[i];
     double* ci = s_.concentration[i];
-    for (int k = 0; k < c_.pointCount; ++k) {
+    // Row i of K_1 .. K_6 taken once: the stores into ci could otherwise
+    // alias the tables and make every term look its row up again.
+    const double* K[7] = {nullptr};
+    for (int j = 1; j < stage; ++j) K[j] = increment_[static_cast<std::size_t>(j)][i];
+    for (int k = 0; k < n; ++k) {
       double value = c0[k];
-      for (int j = 1; j < stage; ++j)
-        value += static_cast<double>(kStageWeight[stage][j]) * increment_[static_cast<std::size_t>(j)][i][k];
+      for (int j = 1; j < stage; ++j) value += static_cast<double>(kStageWeight[stage][j]) * K[j][k];
       ci[k] = value;
     }
   }

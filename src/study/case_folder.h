@@ -31,7 +31,7 @@ inline constexpr const char* kCaseLockName = "sweep-case.lock";
 
 // One results file of a completed case.
 struct ResultDigest {
-  std::string path;  // relative to the case folder: "results/at_out.dat"
+  std::string path;  // relative to the case folder, e.g. the atomic profile in the results folder
   std::uintmax_t size = 0;
   std::string sha256;
 };
