@@ -14,7 +14,10 @@ set(floors model solver results run study)
 function(compile floor source result output)
   file(WRITE ${WORK}/${floor}_probe.cpp "${source}")
   execute_process(
-    COMMAND ${COMPILER} -std=c++20 -fsyntax-only -I ${FLOORS}/torvex_${floor} ${WORK}/${floor}_probe.cpp
+    # The compiler's messages in English whatever the locale, so that a
+    # missing header is recognised as one.
+    COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C LANG=C LANGUAGE=
+            ${COMPILER} -std=c++20 -fsyntax-only -I ${FLOORS}/torvex_${floor} ${WORK}/${floor}_probe.cpp
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   set(${result} ${status} PARENT_SCOPE)
   set(${output} "${out}${err}" PARENT_SCOPE)
