@@ -22,6 +22,7 @@
 #include "run/refresh.h"
 #include "support/case_file.h"
 #include "support/load_fixture.h"
+#include "support/sample_variant.h"
 #include "support/test_files.h"
 
 namespace torvex {
@@ -257,14 +258,13 @@ class SlowTheoryOxidation : public test::LoadFixture {
   // depletion, so the surface sees a semi-infinite alloy (measured: Ns the
   // same within 0.1 % with a 0.0025 cm sample at the same spacing).
   double surfaceContent(int points, int frame, int scheme = 0) {
-    test::writeEditedCase("oxidation.dat",
-                          {{"D1", "0   100000"},
-                           {"D2", formatInteger(points)},
-                           {"D4", "1e-6"},
-                           {"D14", formatInteger(frame)},
-                           {"D16", formatInteger(scheme)}},
-                          "semi_infinite.dat");
-    model_.load("semi_infinite.dat");
+    test::loadSampleVariant(model_, "oxidation.dat",
+                            {{DataKey::D1, "0   100000"},
+                             {DataKey::D2, formatInteger(points)},
+                             {DataKey::D4, "1e-6"},
+                             {DataKey::D14, formatInteger(frame)},
+                             {DataKey::D16, formatInteger(scheme)}},
+                            "semi_infinite.dat");
     EXPECT_EQ(keyValue(model_.input.frame), frame);
     runCompletely(model_);
     const int last = model_.input.pointCount - 1;

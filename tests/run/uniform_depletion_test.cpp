@@ -38,6 +38,7 @@
 #include "solver/evaluate_derivative.h"
 #include "support/case_file.h"
 #include "support/load_fixture.h"
+#include "support/sample_variant.h"
 #include "support/test_files.h"
 
 namespace torvex {
@@ -88,16 +89,15 @@ class SlowUniformDepletion : public test::LoadFixture {
   double runLife(int points, int scheme) {
     test::writeBytes("fast.dfv", "###Torvex_v2.3###\n# component 1\n1e-8\n# component 2\n1e-8\n#end\n");
     test::writeBytes("scale.flx", "###Torvex_v2.3###\n# constants\n6.49e-13 8.97e-2 1e-40 0.21 1\n#end\n");
-    test::writeEditedCase("oxidation.dat",
-                          {{"D1", "0   200000"},
-                           {"D2", formatInteger(points)},
-                           {"D9", "0 fast.dfv"},
-                           {"D11", "7 7"},
-                           {"D14", "1"},
-                           {"D16", formatInteger(scheme)},
-                           {"D21", "2 scale.flx 6.58e-7"}},
-                          "uniform.dat");
-    model_.load("uniform.dat");
+    test::loadSampleVariant(model_, "oxidation.dat",
+                            {{DataKey::D1, "0   200000"},
+                             {DataKey::D2, formatInteger(points)},
+                             {DataKey::D9, "0 fast.dfv"},
+                             {DataKey::D11, "7 7"},
+                             {DataKey::D14, "1"},
+                             {DataKey::D16, formatInteger(scheme)},
+                             {DataKey::D21, "2 scale.flx 6.58e-7"}},
+                            "uniform.dat");
 
     LifeWatchingHost host(model_, parseCritical("N1<0.05", "test"));
     const RunSummary summary = Execute(model_, host);

@@ -30,14 +30,4 @@ void CaseFile::write(const std::string& path) const {
   writeLines(path, lines());
 }
 
-void writeEditedCase(const std::string& from, const std::vector<std::pair<std::string, std::string>>& values,
-                     const std::string& to) {
-  TextList data;
-  data.loadFromFile(from);
-  for (const auto& [key, value] : values)
-    for (std::size_t k = 1; k < data.count(); ++k)
-      if (data[k - 1].rfind("#|" + key + "|", 0) == 0) data[k] = "   " + value;
-  data.saveToFile(to);
-}
-
 }  // namespace torvex::test

@@ -47,9 +47,4 @@ struct CaseFile {
   void write(const std::string& path) const;
 };
 
-// Writes the data file `from` to `to` with the value lines of the named keys
-// replaced: writeEditedCase("oxidation.dat", {{"D2", "50"}}, "case.dat").
-void writeEditedCase(const std::string& from, const std::vector<std::pair<std::string, std::string>>& values,
-                     const std::string& to);
-
 }  // namespace torvex::test
