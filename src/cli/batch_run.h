@@ -44,7 +44,7 @@ std::string renderedCaseDirectory(const BatchRunOptions& options);
 // Exit statuses of a run.
 constexpr int kExitRunComplete = 0;
 constexpr int kExitRunInvalid = 1;        // invalid input or a fatal model error
-constexpr int kExitRunWentWrong = 3;      // non-finite profile, or the step shrank to 0 before the end
+constexpr int kExitRunWentWrong = 3;      // non-finite profile, or the step could no longer move the clock
 constexpr int kExitSaveFailed = 4;        // a results file could not be written
 constexpr int kExitRunInterrupted = 130;  // SIGINT
 

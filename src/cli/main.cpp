@@ -171,8 +171,8 @@ This is its headless runner.
 Exit status: 0 success, 1 invalid input or a fatal model error (the message
 goes to standard error), 2 wrong usage, 3 the run went numerically wrong (a
 pass started from NaN or an infinite value, which no smaller step can mend, or
-the final profile holds one, or every step was rejected until the step became
-0; the results are still written), 4 a results file could not
+the final profile holds one, or the step shrank until it could no longer move
+the clock; the results are still written), 4 a results file could not
 be written (the message names it and the reason; the run ends there, the
 files that can be written are, the others keep their last complete version),
 130 stopped by Ctrl-C.

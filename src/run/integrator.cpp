@@ -392,7 +392,9 @@ RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
     s.atOutputTime = false;
     if (c.heatTreatment.schedule) s.temperature = c.heatTreatment.schedule->temperatureAt(s.currentTime);
     integrator.start();  // a first step longer than the whole run, or past a landing
-    while (s.currentTime <= c.endTime && s.timeStep != 0 && s.stopRequested == 0) {
+    // A step too small to move the clock (t + dt == t) ends the run: passes
+    // would be accepted for ever with the clock standing still.
+    while (s.currentTime <= c.endTime && s.currentTime + s.timeStep != s.currentTime && s.stopRequested == 0) {
       host.pausePoint();
       if (s.stopRequested != 0) break;  // stopped while held at the pause point
       if (integrator.pass(host))

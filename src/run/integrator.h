@@ -53,7 +53,7 @@ enum class RunEnd {
   Completed,     // the clock reached endTime
   NoPass,        // no pass could run: a zero time step or a start after the end
   Stopped,       // stopRequested ended it before endTime
-  StepVanished,  // repeated rejection divided the step down to 0 before endTime
+  StepVanished,  // the step shrank until t + dt == t before endTime
   NonFinite,     // a pass started from a non-finite value; see nonFinite
   Failed,        // a hand-over threw; see failure
 };

@@ -242,7 +242,7 @@ RunOutcome RunJournal::outcomeOf(const Case& c, const RunState& s) const {
     o.message = "no pass ran (the time step is 0 or the run starts after its end)";
   } else {
     o.end = "step_vanished";
-    o.message = "the time step shrank to 0 before the end time (every step was rejected)";
+    o.message = "the time step shrank until it could no longer move the clock, before the end time";
   }
   return o;
 }

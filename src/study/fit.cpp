@@ -200,7 +200,7 @@ RunProfiles runOnce(const Prepared& p, const std::vector<double>& values, long l
     std::string what = "the run to t = " + formatGeneral(end) + " s did not complete";
     if (summary.end == RunEnd::Stopped) what += ": it needed more than " + std::to_string(passLimit) + " passes";
     if (summary.end == RunEnd::NonFinite) what += ": " + describeNonFinite(summary.nonFinite, sim.state.position);
-    if (summary.end == RunEnd::StepVanished) what += ": the time step shrank to 0";
+    if (summary.end == RunEnd::StepVanished) what += ": the time step shrank until it could no longer move the clock";
     throw RunFailure(what);
   }
   RunProfiles simulation = std::move(host.atOutputTimes());

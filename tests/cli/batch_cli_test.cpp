@@ -181,6 +181,19 @@ TEST(BatchCli, ScheduleAndOutputTimesAreReadOrRefusedBeforeTheRun) {
   EXPECT_EQ(runBatch(dir.path(), "run.dat --schedule").status, 2);
 }
 
+// Cooled to 1e-30 K the oxidation sample's step falls below what its clock at
+// 1800 s can resolve; the run used to go on there for ever, writing its
+// records. It ends at that time as a vanished step (status 3).
+TEST(BatchCli, ARunWhoseStepCannotMoveTheClockEnds) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  test::writeBytes(dir.file("cold.csv"), "time_s,T_K\n0,1073\n1800,1e-30\n");
+  const auto run = runBatch(dir.path(), "--quiet --schedule cold.csv oxidation.dat");
+  EXPECT_EQ(run.status, 3) << run.output;
+  EXPECT_TRUE(contains(run.output, "could no longer move the clock, before the end time at t = 1800 s")) << run.output;
+  EXPECT_EQ(readRunReport(dir.file("results")).outcome.end, "step_vanished");
+}
+
 // run.json records the schedule a run followed (the file, the digest of its
 // bytes as read, CR LF and all, its rows, a step included) and the output
 // times; --report repeats them. A run without them has no heat_treatment key.

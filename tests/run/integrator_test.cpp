@@ -169,6 +169,28 @@ TEST_F(IntegratorTest, ZeroTimeStepRunsNoPassButOpensAndClosesTheRun) {
   EXPECT_EQ(host.evaluations, 0);
 }
 
+// Accepted passes whose step no longer moves the clock (t + dt == t) would
+// go on for ever, each one recorded; the run ends there instead, as a step
+// that vanished, at the time the clock stands at.
+TEST_F(IntegratorTest, AStepThatCannotMoveTheClockEndsTheRun) {
+  ScriptedHost host(m_);
+  m_.input.startTime = 1e6;
+  m_.input.endTime = 2e6;
+  m_.state.timeStep = 1;
+  host.onEvaluate = [&](int evaluation) {
+    if (evaluation == 6) {  // during the second pass: from now on 1e-12 s, below the clock's 1.2e-10 s
+      m_.state.timeStep = 1e-12;
+      m_.input.maxTimeStep = 1e-12;
+    }
+    if (m_.state.stepCount >= 10000) m_.state.stopRequested = 1;  // the bound the old loop needed
+  };
+  const RunSummary summary = Execute(m_, host);
+  EXPECT_EQ(summary.end, RunEnd::StepVanished);
+  EXPECT_EQ(summary.acceptedPasses, 2);
+  EXPECT_EQ(m_.state.currentTime, 1e6 + 1 + 2);  // the step doubled after the first pass
+  EXPECT_EQ(host.endOfRuns, 1);
+}
+
 TEST_F(IntegratorTest, RejectedPassRestoresTheProfileAndDividesTheStep) {
   ScriptedHost host(m_);
   // Different rates per stage: an error estimate of order dt * 1e3.
