@@ -45,10 +45,12 @@
 
 namespace torvex {
 
-// The tolerances D4 maps to: the absolute tolerance is D4 (mol/cm^3, as the
-// explicit loop's bound on the error estimate of every entry), the relative
-// one D4 divided by the largest total concentration of the initial profile,
-// so that at the top of the profile a step may keep about 2 D4.
+// The tolerances D4 maps to: the absolute tolerance is D4 / (10 sqrt(r n))
+// (mol/cm^3, the units of the explicit loop's bound on the error estimate of
+// every entry), so that the integrator's root-mean-square error test bounds
+// every entry's local error by D4 / 10; the relative one is that divided by
+// the largest total concentration of the initial profile. A relative
+// tolerance is at most 0.1.
 struct BdfTolerances {
   double relative = 0;
   double absolute = 0;  // mol/cm^3
@@ -75,7 +77,7 @@ class BdfIntegrator {
   // there, and the common end of an accepted pass (FinishAcceptedPass). A
   // failure of the integrator other than a vanished step throws BdfError; an
   // exception of a hand-over is passed on; a non-finite state or rate at the
-  // end of the step throws NonFinitePass. Counts the pass and its rejected
+  // start of the run or the end of the step throws NonFinitePass. Counts the pass and its rejected
   // tries in the state's stepCount.
   BdfPass pass(RunHost& host);
 
@@ -88,7 +90,7 @@ class BdfIntegrator {
   void setEvaluationClock(double t);
   void loadState(std::span<const double> y);
   void integrateConservativeTerms(double from, double to);
-  void refuseNonFiniteEnd(double time);
+  void refuseNonFinite(double time);
 
   const Case& c_;
   RunState& s_;
@@ -100,6 +102,7 @@ class BdfIntegrator {
   std::vector<double> buffer_;   // one state, for the interpolant
   std::optional<BdfStepper> stepper_;
   long failuresSoFar_ = 0;
+  bool startChecked_ = false;
 };
 
 }  // namespace torvex
