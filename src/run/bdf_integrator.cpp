@@ -225,6 +225,10 @@ void BdfIntegrator::integrateConservativeTerms(double from, double to) {
 }
 
 void BdfIntegrator::refuseNonFinite(double time) {
+  if (s_.formulas.nonFinite().seen) {
+    s_.currentTime = time;
+    refuseNonFiniteFormula(c_, s_);
+  }
   const int r = c_.componentCount;
   NonFiniteValue found;
   for (int pass = 0; pass < 2 && !found.seen; ++pass) {
@@ -284,6 +288,7 @@ BdfPass BdfIntegrator::pass(RunHost& host) {
   if (!startChecked_) {
     startChecked_ = true;
     setEvaluationClock(t0);
+    s.formulas.forgetNonFinite();
     host.EvaluateDerivative();
     refuseNonFinite(t0);
     loadState(stepper_->state());
@@ -314,6 +319,7 @@ BdfPass BdfIntegrator::pass(RunHost& host) {
   if (conservativeScheme(c)) s.kirkendallStagePosition = s.kirkendallPosition;
   loadState(stepper_->state());
   setEvaluationClock(t1);
+  s.formulas.forgetNonFinite();
   host.EvaluateDerivative();
   refuseNonFinite(t1);
   // The closed ends of the product-rule schemes are overwritten by an
