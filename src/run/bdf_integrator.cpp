@@ -128,8 +128,8 @@ void BdfIntegrator::loadState(std::span<const double> y) {
 }
 
 // The rates of a trial state into the run's state. A state or rate that is
-// not finite, a scale that is not positive and a scale that would shrink
-// (kp < 0) cannot be a step's: the integrator retries shorter.
+// not finite and a scale that is not positive cannot be a step's: the
+// integrator retries shorter.
 BdfCallbackResult BdfIntegrator::evaluate(double t, const double* y) {
   const std::size_t size = profileSize_ + (oxidation_ ? 1 : 0);
   for (std::size_t j = 0; j < size; ++j)
@@ -144,7 +144,6 @@ BdfCallbackResult BdfIntegrator::evaluate(double t, const double* y) {
     for (int k = 0; k < c_.pointCount; ++k)
       if (!std::isfinite(F[k])) return BdfCallbackResult::Retry;
   }
-  if (oxidation_ && !(s_.oxide.parabolicRateConstant >= 0)) return BdfCallbackResult::Retry;
   return BdfCallbackResult::Ok;
 }
 

@@ -22,8 +22,10 @@
 //     the schedule and the clock of the boundary-flux formulas are those of
 //     each evaluation, not of the start of the pass;
 //   - the surface flux of selective oxidation is not capped by the stage
-//     step (that cap makes the rates depend on the step); kp below 0 makes
-//     the integrator retry a shorter step;
+//     step (that cap makes the rates depend on the step); where kp would
+//     fall below 0 (the surface at the content where the oxygen pressures
+//     balance) kp and the flux are 0, so the scale stops growing there
+//     instead of giving metal back;
 //   - with the conservative scheme the Kirkendall plane and the flows
 //     through the ends are integrated over each step by two-point Gauss
 //     quadrature of the integrator's interpolant;

@@ -124,9 +124,17 @@ void startOxidation(const Case& c, RunState& s) {
 void finishOxidation(const Case& c, RunState& s, double Y) {
   const int last = c.pointCount - 1;
   // The limit is a step limiter of the explicit loop: it makes the rates
-  // depend on the step. The implicit integrator's rates are a function of
-  // the state alone, held physical by its tolerances and the floor.
-  if (c.integrator == Integrator::Bdf) Y = std::numeric_limits<double>::infinity();
+  // depend on the step.
+  // The implicit integrator's rates are a function of the state alone: no
+  // limit, and a scale that stops growing (kp at 0, the surface at the
+  // content where the oxygen pressures balance) takes nothing.
+  if (c.integrator == Integrator::Bdf) {
+    Y = std::numeric_limits<double>::infinity();
+    if (s.oxide.parabolicRateConstant < 0) {
+      s.rightBoundaryFlux[0] = 0;
+      s.oxide.parabolicRateConstant = 0;
+    }
+  }
   const double surfaceRatio = s.molarRatio[0][last];
   const double xi = s.oxide.thickness;
   double& surfaceFlux = s.rightBoundaryFlux[0];

@@ -26,7 +26,8 @@ void UpdateOxidationConstants(const Case& c, RunState& s);
 // of the scale and the surface flux c_ox kp / xi, reduced where it would
 // deplete the surface point below 1 % of the total concentration within one
 // stage step (with the explicit integrator only: with Integrator::Bdf the
-// surface flux is c_ox kp / xi as it stands).
+// surface flux is c_ox kp / xi as it stands, and 0 with kp where kp would be
+// negative).
 void ComputeBoundaryFluxOxidation(const Case& c, RunState& s);
 
 // Boundary flux mode 2 for the conservative scheme (D16 = 3): as above, but
