@@ -145,7 +145,8 @@ const char* describeEnd(RunEnd end) {
       return "no pass ran (the time step is 0 or the run starts after its end); "
              "the results hold the initial profile";
     case RunEnd::Stopped: return "the run was stopped before its end time";
-    case RunEnd::StepVanished: return "the time step shrank until it could no longer move the clock, before the end time";
+    case RunEnd::StepVanished:
+      return "the time step shrank until it could no longer move the clock, before the end time";
     case RunEnd::NonFinite: return "the run stopped at a pass that started from a non-finite value";
     case RunEnd::Failed: return "the run failed";
   }
@@ -276,6 +277,7 @@ RenderedCase loadBatchCase(Simulation& sim, const BatchRunOptions& options) {
 int runBatchCase(const BatchRunOptions& options) {
   Simulation sim;
   sim.state.formulas.compiled = !options.textualFormulas;
+  sim.writer.sync.setInterval(options.syncIntervalSeconds);
   RenderedCase rendered;
   try {
     rendered = loadBatchCase(sim, options);

@@ -32,6 +32,9 @@ struct BatchRunOptions {
   std::string schedulePath;
   // --output-times: times (s) the run lands on and saves at; empty: none.
   std::string outputTimes;
+  // --sync-interval: a save waits for the disk at most this often (s); 0:
+  // every save does. The end of the run always does.
+  double syncIntervalSeconds = 5.0;
 };
 
 // Whether the user chose the temperature of the run: a schedule, or an

@@ -73,11 +73,11 @@ void appendSeriesRow(std::string& rows, double time, double step, double kirkend
   rows += '\n';
 }
 
-void GrowingFile::add(const std::string& folder, const std::string& header, const std::string& content) {
+void GrowingFile::add(const std::string& folder, const std::string& header, const std::string& content, FileSync sync) {
   if (started_) {
-    AppendFileContent(resultsFilePath(folder, name_), content);
+    AppendFileContent(resultsFilePath(folder, name_), content, sync);
   } else {
-    ReplaceFileContent(resultsFilePath(folder, name_), header + content);
+    ReplaceFileContent(resultsFilePath(folder, name_), header + content, sync);
     started_ = true;
   }
 }

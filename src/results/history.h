@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/table.h"
+#include "model/text_list.h"
 #include "results/records.h"
 
 namespace torvex {
@@ -46,8 +47,9 @@ double molarRatioAt(const Table2<double>& concentration, int i, int k);
 class GrowingFile {
  public:
   explicit GrowingFile(const char* name) : name_(name) {}
-  // Throws FileWriteError naming the file.
-  void add(const std::string& folder, const std::string& header, const std::string& content);
+  // Flushed to disk when sync is Now. Throws FileWriteError naming the file.
+  void add(const std::string& folder, const std::string& header, const std::string& content,
+           FileSync sync = FileSync::Now);
   [[nodiscard]] bool started() const { return started_; }
 
  private:

@@ -36,7 +36,7 @@ void EndOfRun(Simulation& sim, const RunSummary& summary) {
   } raise{sim.state};
   RecordEnding(sim, summary);
   try {
-    WriteResults(sim);
+    WriteResults(sim, /*final=*/true);
   } catch (...) {
     const std::exception_ptr saveError = std::current_exception();
     sim.journal.recordFailure(saveError);

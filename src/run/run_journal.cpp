@@ -150,13 +150,13 @@ void RunJournal::acceptedPass(const Case& c, const RunState& s) {
   }
   if (!folder_) return;  // the series is a file's; in memory the pass times and shifts above serve
   appendSeriesRow(seriesRows_, s.currentTime, dt, s.kirkendallPosition, s.concentration, scale);
-  if (seriesRows_.size() > kSeriesFlushBytes && series_.started()) appendSeries();
+  if (seriesRows_.size() > kSeriesFlushBytes && series_.started()) appendSeries(FileSync::Later);
 }
 
-void RunJournal::appendSeries() {
+void RunJournal::appendSeries(FileSync sync) {
   if (!folder_) return;
   if (series_.started() && seriesRows_.empty()) return;
-  series_.add(*folder_, seriesHeader_, seriesRows_);
+  series_.add(*folder_, seriesHeader_, seriesRows_, sync);
   seriesRows_.clear();
 }
 
@@ -164,7 +164,7 @@ void RunJournal::writeReport() const {
   if (folder_) ReplaceFileContent(resultsFilePath(*folder_, kRunReportFile), runReportText(report_));
 }
 
-void RunJournal::save(const Case& c, const RunState& s) {
+void RunJournal::save(const Case& c, const RunState& s, FileSync sync) {
   if (!active_) return;
   const OwnTime own(ownSeconds_);
   scanBounds(c, s, bounds_);
@@ -174,14 +174,14 @@ void RunJournal::save(const Case& c, const RunState& s) {
     if (folder_) {
       std::string block;
       appendHistoryBlock(block, s.currentTime, s.position, atomic, weight);
-      history_.add(*folder_, historyHeader(), block);
+      history_.add(*folder_, historyHeader(), block, sync);
     } else {
       saves_.push_back({s.currentTime, std::move(atomic), std::move(weight)});
     }
     lastHistoryTime_ = s.currentTime;
     ++savesCount_;
   }
-  appendSeries();
+  appendSeries(sync);
   if (!reportStarted_) {
     writeReport();  // "running", until the run ends
     reportStarted_ = true;
@@ -314,7 +314,7 @@ void RunJournal::finish(const Case& c, const RunState& s, const RunRecords& reco
     error = std::current_exception();
   }
   try {
-    appendSeries();
+    appendSeries(FileSync::Now);
   } catch (const FileWriteError&) {
     if (!error) error = std::current_exception();
   }
