@@ -43,10 +43,15 @@ void appendSeriesRow(std::string& rows, double time, double step, double kirkend
 double molarRatioAt(const Table2<double>& concentration, int i, int k);
 
 // A file of the results folder that a run grows: replaced by its header and
-// first content at the run's first write, appended to afterwards.
+// first content at the run's first write, appended to afterwards. A
+// continuation appends to the earlier run's file instead when it holds this
+// header and times up to the continuation's start (continued_files.h), and
+// keeps any other file under another name.
 class GrowingFile {
  public:
   explicit GrowingFile(const char* name) : name_(name) {}
+  // The run starts at `start` > 0 and goes on from an earlier one.
+  void continueFrom(double start) { continueFrom_ = start; }
   // Flushed to disk when sync is Now. Throws FileWriteError naming the file.
   void add(const std::string& folder, const std::string& header, const std::string& content,
            FileSync sync = FileSync::Now);
@@ -55,6 +60,7 @@ class GrowingFile {
  private:
   const char* name_;
   bool started_ = false;
+  std::optional<double> continueFrom_;
 };
 
 // The profile at one save, kept in memory by a run that writes no files.

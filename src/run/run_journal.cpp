@@ -16,6 +16,7 @@
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
+#include "results/continued_files.h"
 #include "results/units.h"
 #include "run/theory_checks.h"
 
@@ -130,6 +131,12 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
   startInventory_ = componentInventories(c, s);
   inflow_.assign(static_cast<std::size_t>(c.componentCount), 0.0);
   startEndRatios_ = endRatios(c, s);
+  if (c.startTime > 0) {
+    // A continuation: the history and series go on from the earlier run's.
+    continuing_ = true;
+    history_.continueFrom(c.startTime);
+    series_.continueFrom(c.startTime);
+  }
   active_ = true;
 }
 
@@ -160,8 +167,14 @@ void RunJournal::appendSeries(FileSync sync) {
   seriesRows_.clear();
 }
 
-void RunJournal::writeReport() const {
-  if (folder_) ReplaceFileContent(resultsFilePath(*folder_, kRunReportFile), runReportText(report_));
+void RunJournal::writeReport() {
+  if (!folder_) return;
+  const std::string path = resultsFilePath(*folder_, kRunReportFile);
+  if (continuing_ && !reportStarted_ && std::filesystem::exists(path)) {
+    // The report of the run this one continues is kept.
+    setEarlierFileAside(path);
+  }
+  ReplaceFileContent(path, runReportText(report_));
 }
 
 void RunJournal::save(const Case& c, const RunState& s, FileSync sync) {

@@ -83,7 +83,7 @@ class RunJournal {
 
  private:
   void appendSeries(FileSync sync);
-  void writeReport() const;
+  void writeReport();
   [[nodiscard]] RunOutcome outcomeOf(const Case& c, const RunState& s) const;
   [[nodiscard]] std::vector<RunCheck> checksOf(const Case& c, const RunState& s, const RunRecords& records) const;
 
@@ -99,6 +99,7 @@ class RunJournal {
   GrowingFile history_{kHistoryFile};
   GrowingFile series_{kSeriesFile};
   bool reportStarted_ = false;
+  bool continuing_ = false;  // the run goes on from an earlier one (start time > 0)
   std::vector<SavedProfile> saves_;
   double lastHistoryTime_ = std::numeric_limits<double>::quiet_NaN();
   long long savesCount_ = 0;
