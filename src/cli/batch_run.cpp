@@ -279,6 +279,7 @@ RenderedCase loadBatchCase(Simulation& sim, const BatchRunOptions& options) {
 int runBatchCase(const BatchRunOptions& options) {
   Simulation sim;
   sim.state.formulas.compiled = !options.textualFormulas;
+  sim.writer.sync.setInterval(options.syncIntervalSeconds);
   RenderedCase rendered;
   try {
     rendered = loadBatchCase(sim, options);

@@ -35,6 +35,9 @@ struct BatchRunOptions {
   std::string outputTimes;
   // --integrator: how the profile is integrated in time.
   Integrator integrator = Integrator::RungeKutta;
+  // --sync-interval: a save waits for the disk at most this often (s); 0:
+  // every save does. The end of the run always does.
+  double syncIntervalSeconds = 5.0;
 };
 
 // Whether the user chose the temperature of the run: a schedule, or an

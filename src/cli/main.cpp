@@ -36,7 +36,7 @@ constexpr int kExitUsage = 2;
 const std::string kHelp = std::string(R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
                     [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR]
                     [--schedule FILE] [--output-times LIST] [--integrator rk|bdf]
-                    CASE.dat
+                    [--sync-interval S] CASE.dat
        torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]...
                     [--schedule FILE] [--output-times LIST] [--integrator rk|bdf]
                     CASE.dat
@@ -72,6 +72,10 @@ This is its headless runner.
                         verification checks); the checks are printed after
                         the summary, and one that warns does not change the
                         exit status.
+  --sync-interval S     Make the results safe from a power cut (wait until
+                        they are on the disk) at most every S seconds
+                        (default 5; 0: at every save) and at the end of the
+                        run. A killed process loses nothing either way.
   --pace                Sleep the case's per-pass delay (key D18) after every
                         pass, as the desktop program does. Off by default.
   --max-passes N        Stop after N passes (accepted and rejected), like the
@@ -193,9 +197,9 @@ files that can be written are, the others keep their last complete version),
 
 // The options of a run, for suggestions after a typo.
 const std::vector<std::string_view> kRunOptions = {
-    "--pace",   "--max-passes", "--quiet",         "--textual-formulas", "--set",
-    "--param",  "--results",    "--schedule",      "--output-times",     "--check",
-    "--report", "--help",       "--write-samples", "--version",          "--integrator"};
+    "--pace",    "--max-passes",    "--quiet",        "--textual-formulas", "--set",   "--param",
+    "--results", "--schedule",      "--output-times", "--sync-interval",    "--check", "--report",
+    "--help",    "--write-samples", "--version",      "--integrator"};
 
 int usageError(const std::string& message) {
   std::cerr << "torvex-batch: " << message << "\nTry 'torvex-batch --help'.\n";
@@ -275,6 +279,12 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
       ++a;
     } else if (arg == "--check") {
       options.checkOnly = true;
+    } else if (arg == "--sync-interval") {
+      const std::optional<double> seconds = a + 1 < args.size() ? torvex::parseReal(args[a + 1]) : std::nullopt;
+      if (!seconds || !(*seconds >= 0) || !(*seconds <= 86400))
+        return "--sync-interval needs a number of seconds from 0 to 86400";
+      options.syncIntervalSeconds = *seconds;
+      ++a;
     } else if (arg == "--max-passes") {
       const std::optional<int> count = a + 1 < args.size() ? torvex::parseInteger(args[a + 1]) : std::nullopt;
       if (!count || *count < 0) return "--max-passes needs a number of passes (0 or more)";

@@ -266,7 +266,7 @@ void TForm2::Stop1Click() {
     // the worker writes them at its end, after the pass in hand, so that no
     // file ever holds a half-done pass.
     try {
-      run->whileBetweenPasses([this] { WriteResults(model_); });
+      run->whileBetweenPasses([this] { WriteResults(model_, /*final=*/true); });
     } catch (...) {
       saveError = std::current_exception();
     }
