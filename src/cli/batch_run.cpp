@@ -126,7 +126,8 @@ class BatchHost : public DirectRunHost {
                         .point = k,
                         .value = s.concentration[i][k],
                         .time = s.currentTime,
-                        .pass = s.stepCount};
+                        .pass = s.stepCount,
+                        .formula = {}};
           return;
         }
   }
@@ -272,6 +273,7 @@ RenderedCase loadBatchCase(Simulation& sim, const BatchRunOptions& options) {
     }
   }
   installHeatTreatment(sim.input, options);
+  sim.input.integrator = options.integrator;
   return rendered;
 }
 

@@ -1,6 +1,7 @@
 #include "model/case.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <optional>
@@ -33,6 +34,16 @@ void Case::setShape(int r, int n) {
   for (auto* values : {&initial.totalConcentration, &initial.molarVolume, &initial.darkenVelocity,
                        &initial.sigmaVelocity, &initial.pressure})
     values->assign(nSize, 0.0);
+}
+
+const char* integratorName(Integrator integrator) {
+  return integrator == Integrator::Bdf ? "bdf" : "rk";
+}
+
+std::optional<Integrator> integratorNamed(std::string_view name) {
+  if (name == "rk") return Integrator::RungeKutta;
+  if (name == "bdf") return Integrator::Bdf;
+  return std::nullopt;
 }
 
 // ---- Texts in front of the disk ----
@@ -93,10 +104,31 @@ void checkSolverModes(const Case& c) {
 
 // Settings the time loop cannot work with. The load corrects D6 and D7
 // itself; a case built in memory may not have.
+// A run needs at least (end - start) / D5 passes; beyond this many it would
+// not end in any reasonable time (at a tenth of a millisecond a pass, about
+// a day).
+constexpr double kMostPasses = 1e9;
+
 void checkRunSettings(const Case& c) {
+  if (!std::isfinite(c.startTime) || !std::isfinite(c.endTime))
+    refuse(c, "key D1",
+           "the start and end times (" + formatGeneral(c.startTime) + ", " + formatGeneral(c.endTime) +
+               ") must be finite numbers");
+  if (!(c.endTime > c.startTime))
+    refuse(c, "key D1",
+           "the run would end at " + formatGeneral(c.endTime) + " s, not after its start at " +
+               formatGeneral(c.startTime) + " s, so no pass would run (an end time below 0 or before the start reads " +
+               "as 0)");
   if (c.timeStep < 0) refuse(c, "key D3", "the initial time step " + formatGeneral(c.timeStep) + " is negative");
+  if (c.timeStep == 0) refuse(c, "key D3", "the initial time step is 0, so no pass would run");
   if (!(c.maxTimeStep > 0))
     refuse(c, "key D5", "the maximal time step " + formatGeneral(c.maxTimeStep) + " must be positive");
+  if ((c.endTime - c.startTime) / c.maxTimeStep > kMostPasses)
+    refuse(c, "key D1",
+           "the run from " + formatGeneral(c.startTime) + " s to " + formatGeneral(c.endTime) + " s needs at least " +
+               formatGeneral((c.endTime - c.startTime) / c.maxTimeStep) + " passes at the largest time step " +
+               formatGeneral(c.maxTimeStep) +
+               " s (key D5); a run of more than 10^9 passes would not end in any reasonable time");
   if (c.timeStepChangeInterval < 1)
     refuse(
         c, "key D6",
@@ -279,6 +311,23 @@ void checkOutputTimes(const Case& c) {
   }
 }
 
+// The implicit integrator keeps a banded matrix of (r n + 1) rows and about
+// three times the half-bandwidth columns (its LU factors included) beside the
+// run's arrays; and it normalises the profile with the molar volumes.
+void checkImplicitIntegrator(const Case& c) {
+  if (c.integrator != Integrator::Bdf) return;
+  const double unknowns = static_cast<double>(c.componentCount) * c.pointCount + 1;
+  const double halfBandwidth = 4.0 * c.componentCount;
+  const double bytes = 2 * unknowns * (3 * halfBandwidth + 1) * sizeof(double);
+  if (bytes > Case::kMaxArrayBytes)
+    refuse(c, "keys D0 and D2",
+           "the implicit integrator would need " + formatGeneral(bytes / (1024.0 * 1024 * 1024)) +
+               " GiB for the banded Jacobian of " + formatInteger(c.componentCount) + " components on " +
+               formatInteger(c.pointCount) + " points; use fewer points or --integrator rk");
+  if (std::none_of(c.partialMolarVolume.begin(), c.partialMolarVolume.end(), [](double v) { return v > 0; }))
+    refuse(c, "key D11", "every molar volume is 0: the implicit integrator cannot normalise the profile");
+}
+
 }  // namespace
 
 void Case::validate() const {
@@ -292,6 +341,7 @@ void Case::validate() const {
   checkMinimalMolarFraction(*this);
   checkOxideConstants(*this);
   checkOutputTimes(*this);
+  checkImplicitIntegrator(*this);
 }
 
 }  // namespace torvex

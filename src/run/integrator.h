@@ -74,7 +74,10 @@ struct RunSummary {
 
 // Runs the time loop to its end: clears stopRequested, InitRecords, passes
 // while t <= endTime, dt != 0 and no stop is requested, then EndOfRun.
-// Resets currentTime, stepCount and largestTimeStep (and, with the
+// The case's integrator makes the passes: the Cash-Karp loop below, or the
+// implicit loop of bdf_integrator.h (then the step vanished also when the
+// implicit integrator could take no step, and its other failures end the run
+// as Failed). Resets currentTime, stepCount and largestTimeStep (and, with the
 // conservative scheme, puts the Kirkendall plane at its initial position and
 // the flows through the ends at 0); takes the first step from the state's
 // timeStep. After an accepted pass the clock advances by the step that
@@ -91,6 +94,32 @@ struct RunSummary {
 // allocates nothing.
 RunSummary Execute(const Case& c, RunState& s, RunHost& host);
 
+// ---- Shared by the explicit and the implicit loop ----
+
+// The next time after the clock a pass must land on exactly: the end of the
+// run, or before it a corner of the temperature schedule (where T(t) bends
+// or steps) or an output time.
+double NextLanding(const Case& c, const RunState& s);
+
+// The end of every accepted pass, with the clock at the time the pass
+// reached and timeStep the step it integrated: marks a pass that landed on
+// an output time (atOutputTime, during Refresh only), then Refresh.
+void FinishAcceptedPass(const Case& c, RunState& s, RunHost& host);
+
+// The lowest molar ratio a run lets a component fall to: 0.001 in a closed
+// sample, the minimal molar fraction of D21 in an open one.
+double MolarRatioFloor(const Case& c);
+
+// c_i := N_i / Omega at every point, so that the profile is consistent with
+// the molar volumes; leaves the totals, molar ratios and molar volumes of the
+// profile before it in the state.
+void NormaliseProfile(const Case& c, RunState& s);
+
+// No molar ratio below MolarRatioFloor: a low component is raised to the
+// floor times the total and the others give up the difference in equal
+// shares; the ratios and totals are those NormaliseProfile left.
+void ApplyMolarRatioFloor(const Case& c, RunState& s);
+
 // Thrown by a pass that cannot run at any step: the profile it starts from,
 // or that profile's rates of change, hold a non-finite value. The profile is
 // left as the pass found it; Execute turns this into RunEnd::NonFinite.
@@ -103,6 +132,13 @@ class NonFinitePass : public std::exception {
  private:
   NonFiniteValue value_;
 };
+
+// Throws NonFinitePass naming the formula when a side-file formula evaluated
+// since the state's last forgetNonFinite() gave NaN or an infinite value.
+// Called after the evaluation of the state a pass starts from: there every
+// formula meets an accepted profile, so such a value is the formula's own
+// (a logarithm of a negative number, an overflow), and no step can mend it.
+void refuseNonFiniteFormula(const Case& c, const RunState& s);
 
 // The Cash-Karp integrator of one run: the stages of the pass in hand, and
 // the increments of the Kirkendall plane and of the flows through the ends
@@ -126,6 +162,13 @@ class RungeKuttaIntegrator {
   // the counter moves) when the first stage shows a non-finite value.
   bool pass(RunHost& host);
 
+  // Whether a rejected pass has cut the step below the smallest step the run
+  // may take: its first step (key D3) or 1e-15 of its length, whichever is
+  // smaller. Such a step would need more passes than any run can make (and
+  // is what a right-hand side that no step can satisfy leads to); the run
+  // ends there.
+  [[nodiscard]] bool stepVanished() const { return stepVanished_; }
+
   // The error estimate of the last pass, [r][n] (mol/cm^3).
   [[nodiscard]] const Table2<double>& errorEstimate() const { return errorEstimate_; }
 
@@ -136,7 +179,6 @@ class RungeKuttaIntegrator {
   void refuseNonFiniteStart();
   void finishConservativePass();
   [[nodiscard]] bool accepted(double kpOfFirstStage) const;
-  [[nodiscard]] double nextLanding() const;
   void clipToLanding();
 
   const Case& c_;
@@ -151,6 +193,8 @@ class RungeKuttaIntegrator {
   // corner of the schedule or an output time (0: none); the pass after the
   // landing goes on from it.
   double stepBeforeLanding_ = 0.0;
+  double smallestStep_ = 0.0;  // s, see stepVanished()
+  bool stepVanished_ = false;
 };
 
 }  // namespace torvex

@@ -18,6 +18,7 @@
 #include "model/text_list.h"
 #include "results/continued_files.h"
 #include "results/units.h"
+#include "run/bdf_integrator.h"
 #include "run/theory_checks.h"
 
 namespace torvex {
@@ -124,6 +125,11 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
   report_.startedUtc = utcNow();
   report_.inputFiles = c.inputFiles;
   report_.heatTreatment = HeatTreatmentOf(c);
+  if (c.integrator == Integrator::Bdf) {
+    const BdfTolerances tolerances = bdfTolerances(c);
+    report_.integrator =
+        IntegratorRecord{.relativeTolerance = tolerances.relative, .absoluteTolerance = tolerances.absolute};
+  }
   report_.outcome.startTime = c.startTime;
   report_.outcome.endTime = c.endTime;
   report_.outcome.finalTime = s.currentTime;
@@ -317,6 +323,15 @@ void RunJournal::finish(const Case& c, const RunState& s, const RunRecords& reco
   scanBounds(c, s, bounds_);
   report_.endedUtc = utcNow();
   report_.outcome = outcomeOf(c, s);
+  if (report_.integrator) {
+    IntegratorRecord& work = *report_.integrator;
+    work.steps = s.implicitWork.steps;
+    work.rightHandSideEvaluations = s.implicitWork.rightHandSideEvaluations;
+    work.jacobianEvaluations = s.implicitWork.jacobianEvaluations;
+    work.factorisations = s.implicitWork.factorisations;
+    work.errorTestFailures = s.implicitWork.errorTestFailures;
+    work.convergenceFailures = s.implicitWork.convergenceFailures;
+  }
   report_.checks = checksOf(c, s, records);
   haveLastReport_ = true;
   // Each file is attempted; the first error is passed on.
