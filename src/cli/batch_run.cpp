@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <thread>
@@ -354,6 +355,10 @@ int printRunReport(const std::string& resultsDirectory) {
     report = readRunReport(resultsDirectory);
   } catch (const InputError& error) {
     std::cerr << "torvex-batch: " << error.what() << "\n";
+    return kExitRunInvalid;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "torvex-batch: " << resultsDirectory << "/" << kRunReportFile
+              << ": not enough memory to read the run report\n";
     return kExitRunInvalid;
   }
   const RunOutcome& o = report.outcome;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -296,6 +297,9 @@ int main(int argc, char** argv) {
         std::cout << path.toStdString() << "\n";
       if (!chart.note.empty()) std::cerr << chart.id << ": " << chart.note << "\n";
     }
+  } catch (const std::bad_alloc&) {
+    std::cerr << "torvex-plot: " << options.folder << ": not enough memory to read and draw the results\n";
+    return kExitInvalidInput;
   } catch (const std::exception& error) {
     std::cerr << "torvex-plot: " << error.what() << "\n";
     return kExitInvalidInput;

@@ -10,6 +10,7 @@
 #include "model/errors.h"
 #include "model/formula.h"
 #include "model/number_format.h"
+#include "model/read_file.h"
 #include "model/sha256.h"
 
 namespace torvex {
@@ -60,13 +61,12 @@ bool blank(std::string_view text) {
   return trimmedView(text).empty();
 }
 
+// A schedule or a list of output times longer than this is not one: at the
+// shortest rows ("1,900") it would hold a million of them.
+constexpr std::size_t kMaxHeatTreatmentFileBytes = 8u << 20;
+
 std::string readWholeFile(const std::string& path, const char* what) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError(path + ": the " + std::string(what) + " file cannot be read");
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) throw InputError(path + ": the " + std::string(what) + " file cannot be read");
-  return std::move(bytes).str();
+  return ReadWholeFile(path, kMaxHeatTreatmentFileBytes, "the " + std::string(what) + " file");
 }
 
 void addTime(double time, const std::string& place, std::string shown, std::vector<OutputTime>& times) {
@@ -180,6 +180,11 @@ double between(const ScheduleRow& from, const ScheduleRow& to, double t) {
 // number, a temperature not above 0 K, times that decrease and a third row at
 // one time.
 std::vector<ScheduleRow> checkedRows(const std::vector<ScheduleRowText>& given, const std::string& fileName) {
+  // Every row goes into the run report; a schedule is a few rows per cycle.
+  constexpr std::size_t kMaxScheduleRows = 100000;
+  if (given.size() > kMaxScheduleRows)
+    throw InputError(fileName + ": " + formatInteger(static_cast<long long>(given.size())) +
+                     " rows; a schedule has at most " + formatInteger(static_cast<long long>(kMaxScheduleRows)));
   std::vector<ScheduleRow> rows;
   for (const ScheduleRowText& row : given) {
     const std::optional<double> time = parseReal(row.time);

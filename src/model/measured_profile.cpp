@@ -9,6 +9,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "model/read_file.h"
 
 namespace torvex {
 namespace {
@@ -229,18 +230,8 @@ MeasuredProfile ParseMeasuredProfile(std::string_view text, const std::string& f
 }
 
 MeasuredProfile ReadMeasuredProfile(const std::string& path, const MeasuredProfileOptions& options) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError(path + ": cannot open the measured profile");
-  std::string text;
-  char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    text.append(buffer, static_cast<std::size_t>(in.gcount()));
-    if (text.size() > kMaxMeasuredProfileBytes)
-      throw InputError(path + ": larger than " + std::to_string(kMaxMeasuredProfileBytes >> 20) +
-                       " MiB, not a measured profile");
-  }
-  if (in.bad()) throw InputError(path + ": cannot read the measured profile");
-  return ParseMeasuredProfile(text, path, options);
+  // Only a regular file is read (a pipe would block, a device never end).
+  return ParseMeasuredProfile(ReadWholeFile(path, kMaxMeasuredProfileBytes, "the measured profile"), path, options);
 }
 
 }  // namespace torvex

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "model/errors.h"
+#include "model/read_file.h"
 #include "model/sha256.h"
 
 namespace torvex {
@@ -217,6 +218,40 @@ void AppendFileContent(const std::string& path, std::string_view content, FileSy
   const std::string reason = written ? std::string() : systemReason();
   if (::close(fd) != 0 && written) throw FileWriteError(path + ": cannot write the file (" + systemReason() + ")");
   if (!written) throw FileWriteError(path + ": cannot write the file (" + reason + ")");
+}
+
+std::string ReadWholeFile(const std::string& path, std::size_t maxBytes, std::string_view what) {
+  const std::string named = path + ": " + std::string(what);
+  // Without O_NONBLOCK, opening a pipe would wait for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw InputError(named + " cannot be read (" + systemReason() + ")");
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) throw InputError(named + " cannot be read (" + systemReason() + ")");
+  if (S_ISDIR(status.st_mode)) throw InputError(named + " cannot be read: it is a folder");
+  if (!S_ISREG(status.st_mode)) throw InputError(named + " cannot be read: it is not a regular file");
+  const auto tooLarge = [&](std::size_t size) {
+    return InputError(named + " is too large (" + std::to_string(size) + " bytes; at most " + std::to_string(maxBytes) +
+                      " are read)");
+  };
+  if (static_cast<std::uint64_t>(status.st_size) > maxBytes) throw tooLarge(static_cast<std::size_t>(status.st_size));
+  std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
+  std::size_t done = 0;
+  for (;;) {
+    // The file may have grown since: read until its end, within the cap.
+    if (done == bytes.size()) bytes.resize(std::min(maxBytes + 1, std::max<std::size_t>(bytes.size() * 2, 4096)));
+    const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw InputError(named + " cannot be read (" + systemReason() + ")");
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+    if (done > maxBytes) throw tooLarge(done);
+  }
+  bytes.resize(done);
+  return bytes;
 }
 
 void SyncFolder(const std::string& path) {

@@ -227,8 +227,9 @@ void prepareResultsFolder(const std::string& folder) {
     throw FileWriteError(folder + ": cannot make the results folder (" + error.message() + ")");
   // A run killed while saving leaves its temporary file beside the result;
   // nobody else will ever rename it.
-  RemoveStaleTemporaryFiles(folder, {kAtomicProfileFile, kWeightProfileFile, kContinuationFile, kKirkendallRecordFile,
-                                     kBoundaryRecordFile, kDiffusivitiesFile, kFluxComparisonFile, kRunReportFile});
+  RemoveStaleTemporaryFiles(
+      folder, {kAtomicProfileFile, kWeightProfileFile, kContinuationFile, kKirkendallRecordFile, kBoundaryRecordFile,
+               kDiffusivitiesFile, kFluxComparisonFile, kRunReportFile, kHistoryFile, kSeriesFile});
 }
 
 void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, const RunRecords& records,

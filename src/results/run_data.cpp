@@ -28,24 +28,55 @@ struct FileLines {
   bool endsWithLineEnd = true;
 };
 
+// A results file larger than this is not read (a history that large holds
+// thousands of saves of a fine grid; plot a thinned copy); nor is a line
+// longer than kMaxLineBytes (no results file has one: a file of NUL bytes,
+// say, is not a results file). The lines are split as the file is read, so
+// the text is never held whole beside them.
+constexpr std::uintmax_t kMaxResultsFileBytes = std::uintmax_t{1} << 30;
+constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+
 std::optional<FileLines> readLines(const fs::path& path) {
   std::error_code error;
   if (!fs::is_regular_file(path, error)) return std::nullopt;
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (!error && size > kMaxResultsFileBytes)
+    throw InputError(path.string() + ": too large to read (" + std::to_string(size) + " bytes; at most " +
+                     std::to_string(kMaxResultsFileBytes) + ")");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw InputError(path.string() + ": cannot be read");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   FileLines file{path.string(), {}, true};
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      file.lines.emplace_back(text.substr(start));
-      file.endsWithLineEnd = false;
-      break;
+  std::string current;
+  bool afterCarriageReturn = false;
+  std::vector<char> buffer(std::size_t{1} << 16);
+  std::uintmax_t total = 0;
+  while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+    std::string_view chunk(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    total += chunk.size();
+    if (total > kMaxResultsFileBytes)
+      throw InputError(path.string() + ": too large to read (more than " + std::to_string(kMaxResultsFileBytes) +
+                       " bytes)");
+    while (!chunk.empty()) {
+      if (afterCarriageReturn && chunk.front() == '\n') chunk.remove_prefix(1);
+      afterCarriageReturn = false;
+      if (chunk.empty()) break;
+      const std::size_t end = chunk.find_first_of("\r\n");
+      const std::size_t take = end == std::string_view::npos ? chunk.size() : end;
+      if (current.size() + take > kMaxLineBytes)
+        throw InputError(path.string() + ", line " + std::to_string(file.lines.size() + 1) + ": longer than " +
+                         std::to_string(kMaxLineBytes) + " bytes: not a results file");
+      current.append(chunk.substr(0, take));
+      if (end == std::string_view::npos) break;
+      afterCarriageReturn = chunk[end] == '\r';
+      file.lines.push_back(std::move(current));
+      current.clear();
+      chunk.remove_prefix(end + 1);
     }
-    file.lines.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+  }
+  if (in.bad()) throw InputError(path.string() + ": cannot be read");
+  if (!current.empty()) {
+    file.lines.push_back(std::move(current));
+    file.endsWithLineEnd = false;
   }
   return file;
 }

@@ -6,6 +6,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "model/read_file.h"
 #include "model/text_list.h"
 #include "results/results_files.h"
 
@@ -122,6 +123,59 @@ Json checkJson(const RunCheck& check) {
 
 [[noreturn]] void refuse(const std::string& name, const std::string& what) {
   throw InputError(name + ": " + what);
+}
+
+// A report the program writes is well under these: its largest parts are
+// the schedule's rows (at most 100 000) and the output times (10 000).
+constexpr std::size_t kMaxReportBytes = 64u << 20;
+constexpr std::size_t kMaxReportValues = 2'000'000;
+constexpr std::size_t kMaxReportDepth = 64;
+
+// Counts the values of a JSON text without keeping them, so that a text
+// whose tree would take far more memory than its size is refused before the
+// tree is built.
+class ValueCounter : public nlohmann::json_sax<Json> {
+ public:
+  bool null() override { return counted(); }
+  bool boolean(bool) override { return counted(); }
+  bool number_integer(number_integer_t) override { return counted(); }
+  bool number_unsigned(number_unsigned_t) override { return counted(); }
+  bool number_float(number_float_t, const string_t&) override { return counted(); }
+  bool string(string_t&) override { return counted(); }
+  bool binary(binary_t&) override { return counted(); }
+  bool start_object(std::size_t) override { return opened(); }
+  bool key(string_t&) override { return counted(); }
+  bool end_object() override { return closed(); }
+  bool start_array(std::size_t) override { return opened(); }
+  bool end_array() override { return closed(); }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+  [[nodiscard]] bool tooMany() const { return values_ > kMaxReportValues; }
+  [[nodiscard]] bool tooDeep() const { return depth_ > kMaxReportDepth; }
+
+ private:
+  bool counted() { return ++values_ <= kMaxReportValues; }
+  bool opened() { return counted() && ++depth_ <= kMaxReportDepth; }
+  bool closed() {
+    --depth_;
+    return true;
+  }
+  std::size_t values_ = 0;
+  std::size_t depth_ = 0;
+};
+
+// Refuses a text whose tree would be too large or too deep; the parse
+// proper gives the message of any other fault.
+void checkReportSize(std::string_view text, const std::string& name) {
+  ValueCounter counter;
+  Json::sax_parse(text, &counter, nlohmann::detail::input_format_t::json, false);
+  if (counter.tooMany()) refuse(name, "not a run report (more than " + std::to_string(kMaxReportValues) + " values)");
+  if (counter.tooDeep())
+    refuse(name, "not a run report (nested more than " + std::to_string(kMaxReportDepth) + " deep)");
+}
+
+std::string reportText(const std::string& path) {
+  return ReadWholeFile(path, kMaxReportBytes, "the run report");
 }
 
 // The member `key` of `object` read into `out` when present and not null.
@@ -414,6 +468,7 @@ std::string runReportText(const RunReport& report) {
 
 RunReport parseRunReport(std::string_view text, const std::string& name) {
   Json json;
+  checkReportSize(text, name);
   try {
     json = Json::parse(text);
   } catch (const Json::exception& error) {
@@ -441,18 +496,16 @@ RunReport parseRunReport(std::string_view text, const std::string& name) {
 
 RunReport readRunReport(const std::string& resultsDirectory) {
   const std::string path = resultsDirectory + "/" + kRunReportFile;
-  TextList file;
-  file.loadFromFile(path);
-  return parseRunReport(file.text(), path);
+  return parseRunReport(reportText(path), path);
 }
 
 RunVerdicts readRunVerdicts(const std::string& resultsDirectory) {
   const std::string path = resultsDirectory + "/" + kRunReportFile;
-  TextList file;
-  file.loadFromFile(path);
+  const std::string text = reportText(path);
+  checkReportSize(text, path);
   RunVerdicts verdicts;
   try {
-    const Json json = Json::parse(file.text());
+    const Json json = Json::parse(text);
     verdicts.end = json.at("outcome").at("end").get<std::string>();
     if (json.contains("checks"))
       for (const auto& check : json.at("checks"))

@@ -28,7 +28,10 @@ void Simulation::clear() {
 
 ProfileState profileStateOf(const RunState& s) {
   return ProfileState{.time = s.currentTime,
-                      .largestTimeStep = s.largestTimeStep,
+                      // At the first pass's save the largest step is not
+                      // counted yet: the step of that pass is the largest
+                      // reached, and a continuation must not start with 0.
+                      .largestTimeStep = s.largestTimeStep > 0 ? s.largestTimeStep : s.timeStep,
                       .kirkendallPosition = s.kirkendallPosition,
                       .temperature = s.temperature,
                       .position = s.position,

@@ -378,7 +378,7 @@ TEST(BatchCli, PrintsTheChecksAfterTheSummaryAndAWarningDoesNotFailTheRun) {
 
   const auto missing = runBatch(dir.path(), "--report nowhere");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_TRUE(contains(missing.output, "nowhere/run.json: cannot open the file for reading")) << missing.output;
+  EXPECT_TRUE(contains(missing.output, "nowhere/run.json: the run report cannot be read")) << missing.output;
   EXPECT_EQ(runBatch(dir.path(), "--report").status, 2);
 }
 

@@ -13,6 +13,7 @@
 #include "results/continued_files.h"
 #include "results/results_files.h"
 #include "results/run_data.h"
+#include "run/refresh.h"
 #include "run/simulation.h"
 #include "support/load_fixture.h"
 #include "support/sample_variant.h"
@@ -134,6 +135,30 @@ TEST_F(Continuation, KeepsWhatItCannotContinueUnderAnotherName) {
   // A second set-aside takes the next free name.
   test::writeBytes(results(kSeriesFile), "other\n");
   EXPECT_EQ(setEarlierFileAside(results(kSeriesFile)), results(kSeriesFile) + ".earlier2");
+}
+
+// The continue.dat of every save loads, the first pass's included (it was
+// written with a first step of 0 there, which a run refuses), so a run
+// killed after its first save can be continued.
+class CheckingHost : public DirectRunHost {
+ public:
+  explicit CheckingHost(Simulation& sim) : DirectRunHost(sim) {}
+  void Refresh() override {
+    DirectRunHost::Refresh();
+    Simulation next;
+    next.load(results(kContinuationFile));
+    EXPECT_NO_THROW(next.input.validate()) << "after pass " << sim_.state.stepCount;
+    EXPECT_GT(next.input.timeStep, 0);
+    if (sim_.state.stepCount >= 3) sim_.state.stopRequested = 1;
+  }
+};
+
+TEST_F(Continuation, EverySavesContinuationFileLoads) {
+  test::writeSampleVariant("oxidation.dat", {{DataKey::D1, "0   20"}, {DataKey::D17, "1   1"}}, "short.dat");
+  Simulation sim;
+  sim.load("short.dat");
+  CheckingHost host(sim);
+  EXPECT_FALSE(Execute(sim, host).failure);
 }
 
 TEST_F(Continuation, AFreshRunStillReplacesTheFolder) {
