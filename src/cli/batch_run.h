@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/progress.h"
+#include "model/life_options.h"
 #include "study/case_template.h"
 
 namespace torvex {
@@ -32,9 +33,11 @@ struct BatchRunOptions {
   std::string schedulePath;
   // --output-times: times (s) the run lands on and saves at; empty: none.
   std::string outputTimes;
+  // --cycles, --spall, --oxide, --critical: the life settings, as given.
+  LifeOptionTexts life;
 };
 
-// Whether the user chose the temperature of the run: a schedule, or an
+// Whether the user chose the temperature of the run: a schedule, cycles, or an
 // override of D8.
 bool temperatureChosen(const BatchRunOptions& options);
 

@@ -10,6 +10,7 @@
 
 #include "model/errors.h"
 #include "model/formula.h"
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
 
 namespace torvex {
@@ -279,6 +280,16 @@ void checkOutputTimes(const Case& c) {
   }
 }
 
+// The life settings against the case; whether cycles are set is read from
+// the schedule, so the two cannot disagree.
+void checkLife(const Case& c) {
+  LifeSettings settings = c.heatTreatment.life;
+  settings.hasCycles = c.heatTreatment.schedule && c.heatTreatment.schedule->cycles();
+  checkLifeSettings(settings, {.componentCount = c.componentCount,
+                               .boundaryFluxMode = keyValue(c.boundaryFlux),
+                               .differenceScheme = keyValue(c.differenceScheme)});
+}
+
 }  // namespace
 
 void Case::validate() const {
@@ -292,6 +303,7 @@ void Case::validate() const {
   checkMinimalMolarFraction(*this);
   checkOxideConstants(*this);
   checkOutputTimes(*this);
+  checkLife(*this);
 }
 
 }  // namespace torvex

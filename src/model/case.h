@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "model/life_options.h"
 #include "model/table.h"
 #include "model/text_list.h"
 
@@ -108,10 +109,14 @@ struct InitialProfile {
 // A heat treatment beyond the data file: a temperature schedule T(t) that
 // replaces the temperature of D8 (null: D8 holds throughout), and times (s,
 // increasing, inside the run) at which passes land exactly and the results
-// are written, beside the saves every D17 passes.
+// are written, beside the saves every D17 passes. The life settings of a
+// coating-life run (spallation at the cool-downs of the schedule's cycles,
+// the oxide's composition, a critical content that ends the run) go with it;
+// none is set in a plain run.
 struct HeatTreatment {
   std::shared_ptr<const TemperatureSchedule> schedule;
   std::vector<double> outputTimes;
+  LifeSettings life;
 };
 
 class Case {
@@ -141,7 +146,8 @@ class Case {
   //     (which corrects them), fewer than one pass between step increases
   //     (D6) or a step multiplier of 1 or less (D7);
   //   - values that describe no physical case (see the list below);
-  //   - output times that do not increase or lie outside the run.
+  //   - output times that do not increase or lie outside the run;
+  //   - life settings the case cannot run with (checkLifeSettings).
   // Throws InputError. The front ends, --check and every run call it once,
   // before anything runs; the solver does not check again.
   //

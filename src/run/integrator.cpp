@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/heat_treatment.h"
+#include "run/life_run.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -356,6 +357,7 @@ bool RungeKuttaIntegrator::pass(RunHost& host) {
     // step lands exactly on the end time, the corner or the output time.
     s.currentTime = dt == landing - s.currentTime ? landing : s.currentTime + dt;
     if (conservative) finishConservativePass();
+    KeepLifeBooks(c, s);
     // The end of the run saves anyway.
     const std::vector<double>& outputTimes = c.heatTreatment.outputTimes;
     s.atOutputTime =
@@ -391,10 +393,12 @@ RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
     }
     s.atOutputTime = false;
     if (c.heatTreatment.schedule) s.temperature = c.heatTreatment.schedule->temperatureAt(s.currentTime);
+    BeginLifeBooks(c, s);
     integrator.start();  // a first step longer than the whole run, or past a landing
     // A step too small to move the clock (t + dt == t) ends the run: passes
     // would be accepted for ever with the clock standing still.
-    while (s.currentTime <= c.endTime && s.currentTime + s.timeStep != s.currentTime && s.stopRequested == 0) {
+    while (s.currentTime <= c.endTime && s.currentTime + s.timeStep != s.currentTime && s.stopRequested == 0 &&
+           !s.life.spent) {
       host.pausePoint();
       if (s.stopRequested != 0) break;  // stopped while held at the pause point
       if (integrator.pass(host))
@@ -419,6 +423,8 @@ RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
     summary.end = RunEnd::Failed;
   else if (summary.nonFinite.seen)
     summary.end = RunEnd::NonFinite;
+  else if (s.life.spent)
+    summary.end = RunEnd::CriticalContent;
   else if (s.currentTime == c.endTime && summary.acceptedPasses > 0)
     summary.end = RunEnd::Completed;
   else if (stopped)

@@ -50,12 +50,13 @@ class RunHost {
 
 // How a run ended.
 enum class RunEnd {
-  Completed,     // the clock reached endTime
-  NoPass,        // no pass could run: a zero time step or a start after the end
-  Stopped,       // stopRequested ended it before endTime
-  StepVanished,  // the step shrank until t + dt == t before endTime
-  NonFinite,     // a pass started from a non-finite value; see nonFinite
-  Failed,        // a hand-over threw; see failure
+  Completed,        // the clock reached endTime
+  NoPass,           // no pass could run: a zero time step or a start after the end
+  Stopped,          // stopRequested ended it before endTime
+  StepVanished,     // the step shrank until t + dt == t before endTime
+  NonFinite,        // a pass started from a non-finite value; see nonFinite
+  Failed,           // a hand-over threw; see failure
+  CriticalContent,  // the critical content of a life run was reached (s.life.spent)
 };
 
 struct RunSummary {
@@ -73,7 +74,9 @@ struct RunSummary {
 };
 
 // Runs the time loop to its end: clears stopRequested, InitRecords, passes
-// while t <= endTime, dt != 0 and no stop is requested, then EndOfRun.
+// while t <= endTime, dt != 0, no stop is requested and the critical content
+// of a life run has not been reached (life_run.h keeps the books after every
+// accepted pass, before Refresh), then EndOfRun.
 // Resets currentTime, stepCount and largestTimeStep (and, with the
 // conservative scheme, puts the Kirkendall plane at its initial position and
 // the flows through the ends at 0); takes the first step from the state's

@@ -231,7 +231,8 @@ TEST(RunReportFile, HeatTreatmentIsWrittenOnlyWhenTheRunHadOneAndReadsBack) {
   EXPECT_EQ(runReportText(report).find("heat_treatment"), std::string::npos);
   report.heatTreatment = {
       ScheduleRecord{"ramp.csv", sha256Hex("r"), {{0, 1073, 2}, {3600, 1273, 3}, {7200, 1273, 4}, {7200, 973, 5}}},
-      {0.1 + 0.2, 600}};
+      {0.1 + 0.2, 600},
+      {}};
   const HeatTreatmentRecord back = parseRunReport(runReportText(report), "run.json").heatTreatment;
   ASSERT_TRUE(back.schedule && back.schedule->rows.size() == 4);
   EXPECT_EQ(back.schedule->sha256, sha256Hex("r"));
@@ -262,7 +263,7 @@ TEST(RunReportFile, DamagedReportsAreRefusedNamingWhatIsWrong) {
 
   // The heat treatment's values of the wrong kind, named by their key.
   RunReport scheduled = sampleReport();
-  scheduled.heatTreatment = {ScheduleRecord{"heat.csv", "", {{0, 1073, 2}, {60, 1173, 3}}}, {30}};
+  scheduled.heatTreatment = {ScheduleRecord{"heat.csv", "", {{0, 1073, 2}, {60, 1173, 3}}}, {30}, {}};
   const std::string withSchedule = runReportText(scheduled);
   for (const auto& [from, to, message] : std::vector<std::array<std::string, 3>>{
            {"1173.0", "\"hot\"", "schedule.rows[1] is [60.0,\"hot\"], not a pair [time in s, temperature in K]"},
