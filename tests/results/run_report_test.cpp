@@ -243,6 +243,52 @@ TEST(RunReportFile, HeatTreatmentIsWrittenOnlyWhenTheRunHadOneAndReadsBack) {
                                                    "  output times      2, from 0.3 to 600 s\n");
 }
 
+// The cycles are kept as their description, the life and the scale's books
+// only by a life run; a life not reached is null and reads back as none, and
+// the summary reads the life alone from a report.
+TEST(RunReportFile, CyclesAndLifeAreWrittenOnlyForALifeRunAndReadBack) {
+  RunReport report = sampleReport();
+  const std::string plain = runReportText(report);
+  EXPECT_EQ(plain.find("\"life\""), std::string::npos);
+  EXPECT_EQ(plain.find("\"scale\""), std::string::npos);
+  report.heatTreatment.cycles = CyclesRecord{"10000:3600@1373,600@300", 0, 10000, 4200};
+  LifeRecord life;
+  life.condition = "N1<0.04";
+  life.lifeSeconds = 7200.5;
+  life.scale = true;
+  life.retainedThickness = 2e-4;
+  life.spalledMetal = 3e-6;
+  life.consumedMetal = 5e-6;
+  life.spalls = 12;
+  life.spallLaw = "0.005,1";
+  life.oxide = "1.5,15.999";
+  life.massChange = -0.01;
+  life.oxygenGain = 0.2;
+  life.spallLoss = -0.21;
+  report.life = life;
+  const std::string text = runReportText(report);
+  EXPECT_LT(text.size(), plain.size() + 1500) << "cycles and books take a few lines, whatever the count";
+  const RunReport back = parseRunReport(text, "run.json");
+  ASSERT_TRUE(back.heatTreatment.cycles && back.life);
+  EXPECT_EQ(back.heatTreatment.cycles->text, "10000:3600@1373,600@300");
+  EXPECT_EQ(back.heatTreatment.cycles->count, 10000);
+  EXPECT_EQ(back.life->lifeSeconds, 7200.5);
+  EXPECT_EQ(back.life->spalls, 12);
+  EXPECT_EQ(back.life->spallLoss, -0.21);
+  EXPECT_EQ(back.life->oxide, "1.5,15.999");
+  EXPECT_NE(describeHeatTreatment(back.heatTreatment, 3600)
+                .find("10000:3600@1373,600@300 from 0 s, period 4200 s, "
+                      "300 K at the final time"),
+            std::string::npos);
+  EXPECT_EQ(describeLife(*back.life), "7200.5 s (2.00013888888889 h)");
+
+  report.life->lifeSeconds.reset();
+  const std::string lasting = runReportText(report);
+  EXPECT_NE(lasting.find("\"life_s\": null"), std::string::npos);
+  EXPECT_FALSE(parseRunReport(lasting, "run.json").life->lifeSeconds);
+  EXPECT_EQ(describeLife(*report.life), "not reached");
+}
+
 TEST(RunReportFile, DamagedReportsAreRefusedNamingWhatIsWrong) {
   const std::string good = runReportText(sampleReport());
   const auto refusal = [](const std::string& text) {
