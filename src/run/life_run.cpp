@@ -71,7 +71,7 @@ void KeepLifeBooks(const Case& c, RunState& s) {
     // spalls now, and the records of this pass show what is retained.
     const ThermalCycles* cycles = cyclesOf(c);
     if (life.hasSpall && cycles != nullptr && cycles->cycleCooledDownAt(s.currentTime) >= 0) {
-      spallScale(s.life.ledger, life.spall, s.life.thinnestScale);
+      if (spallScale(s.life.ledger, life.spall, s.life.thinnestScale).removed > 0) s.life.lastSpallTime = s.currentTime;
       s.oxide.thickness = s.life.ledger.thickness;
     }
   }

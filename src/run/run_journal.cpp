@@ -300,7 +300,9 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
   std::vector<RunCheck> checks;
   checks.push_back(boundsCheck(bounds_));
   const bool open = c.boundaryFlux != BoundaryFlux::None;
-  const double hold = isothermalFrom(c, s);
+  // A scale that spalled grows parabolically again only from its last spall.
+  const double hold =
+      s.life.ledger.spalls > 0 ? std::max(isothermalFrom(c, s), s.life.lastSpallTime) : isothermalFrom(c, s);
   const std::vector<double> inventory = componentInventories(c, s);
   for (int i = 0; i < c.componentCount; ++i) {
     const auto component = static_cast<std::size_t>(i);
@@ -336,8 +338,10 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
         }
       if (times.size() >= 3)
         for (RunCheck& check : parabolicGrowthChecks(times, thickness, lastKp_)) {
-          check.meaning +=
-              " Under the temperature schedule, over the final hold from t = " + formatGeneral(hold) + " s.";
+          check.meaning += (s.life.ledger.spalls > 0 && hold == s.life.lastSpallTime
+                                ? " Since the scale last spalled, from t = "
+                                : " Under the temperature schedule, over the final hold from t = ") +
+                           formatGeneral(hold) + " s.";
           checks.push_back(std::move(check));
         }
     }

@@ -42,6 +42,7 @@ struct LifeRunState {
   bool active = false;
   ScaleLedger ledger;
   double thinnestScale = 0;  // cm, the thickness a run starts with, floor of a spalled scale
+  double lastSpallTime = 0;  // s, when the scale last spalled (ledger.spalls > 0)
   std::optional<EndOfLifeWatch> watch;
   double watchedContent = 0;   // the content the critical condition watches, after the last pass
   bool spent = false;          // the critical content has been reached: the run ends

@@ -164,6 +164,18 @@ TEST_F(LifeRun, ConstantFractionSpallingFollowsTheRecursionAndTheMassChangeCurve
             << " mg/cm^2 per cycle, steady " << formatGeneral(steady) << "; peak at " << formatGeneral(peak->time)
             << " s\n";
   EXPECT_NEAR(slope, steady, 0.01 * std::fabs(steady));
+
+  // The run's own check of parabolic growth looks at the scale since its
+  // last spall, where the law holds again.
+  const RunReport* report = model_.journal.lastReport();
+  ASSERT_TRUE(report);
+  int parabolic = 0;
+  for (const RunCheck& check : report->checks)
+    if (check.id.rfind("oxidation.parabolic", 0) == 0) {
+      ++parabolic;
+      EXPECT_FALSE(check.warn) << describeCheck(check);
+    }
+  EXPECT_EQ(parabolic, 2);
 }
 
 // Without spallation the books only grow: the consumed metal is the scale's
