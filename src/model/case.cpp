@@ -37,6 +37,16 @@ void Case::setShape(int r, int n) {
     values->assign(nSize, 0.0);
 }
 
+const char* integratorName(Integrator integrator) {
+  return integrator == Integrator::Bdf ? "bdf" : "rk";
+}
+
+std::optional<Integrator> integratorNamed(std::string_view name) {
+  if (name == "rk") return Integrator::RungeKutta;
+  if (name == "bdf") return Integrator::Bdf;
+  return std::nullopt;
+}
+
 // ---- Texts in front of the disk ----
 
 void CaseFiles::add(const std::string& path, std::string text) {
@@ -310,6 +320,27 @@ void checkLife(const Case& c) {
   checkLifeSettings(settings, {.componentCount = c.componentCount,
                                .boundaryFluxMode = keyValue(c.boundaryFlux),
                                .differenceScheme = keyValue(c.differenceScheme)});
+  // The implicit integrator carries the thickness in its own state, which a
+  // spall would have to restart it from.
+  if (settings.hasSpall && c.integrator == Integrator::Bdf)
+    throw InputError("--spall: spallation works with the explicit integrator (--integrator rk) only");
+}
+
+// The implicit integrator keeps a banded matrix of (r n + 1) rows and about
+// three times the half-bandwidth columns (its LU factors included) beside the
+// run's arrays; and it normalises the profile with the molar volumes.
+void checkImplicitIntegrator(const Case& c) {
+  if (c.integrator != Integrator::Bdf) return;
+  const double unknowns = static_cast<double>(c.componentCount) * c.pointCount + 1;
+  const double halfBandwidth = 4.0 * c.componentCount;
+  const double bytes = 2 * unknowns * (3 * halfBandwidth + 1) * sizeof(double);
+  if (bytes > Case::kMaxArrayBytes)
+    refuse(c, "keys D0 and D2",
+           "the implicit integrator would need " + formatGeneral(bytes / (1024.0 * 1024 * 1024)) +
+               " GiB for the banded Jacobian of " + formatInteger(c.componentCount) + " components on " +
+               formatInteger(c.pointCount) + " points; use fewer points or --integrator rk");
+  if (std::none_of(c.partialMolarVolume.begin(), c.partialMolarVolume.end(), [](double v) { return v > 0; }))
+    refuse(c, "key D11", "every molar volume is 0: the implicit integrator cannot normalise the profile");
 }
 
 }  // namespace
@@ -326,6 +357,7 @@ void Case::validate() const {
   checkOxideConstants(*this);
   checkOutputTimes(*this);
   checkLife(*this);
+  checkImplicitIntegrator(*this);
 }
 
 }  // namespace torvex
