@@ -151,6 +151,7 @@ const char* describeEnd(RunEnd end) {
       return "the time step shrank until it could no longer move the clock, before the end time";
     case RunEnd::NonFinite: return "the run stopped at a pass that started from a non-finite value";
     case RunEnd::Failed: return "the run failed";
+    case RunEnd::CriticalContent: return "the run reached its critical content (end of life)";
   }
   return "";
 }
@@ -239,12 +240,28 @@ void installHeatTreatment(Case& c, const BatchRunOptions& options) {
     c.heatTreatment.schedule = std::make_shared<const TemperatureSchedule>(readScheduleFile(options.schedulePath));
   if (!options.outputTimes.empty())
     c.heatTreatment.outputTimes = outputTimesWithin(parseOutputTimes(options.outputTimes), c.startTime, c.endTime);
+  installLifeOptions(c.heatTreatment, options.life, c.startTime);
+}
+
+// The life of a life run and its scale's books, after the summary.
+void printLife(const RunReport& report) {
+  if (!report.life) return;
+  const LifeRecord& life = *report.life;
+  if (!life.condition.empty())
+    std::cout << "  life              " << describeLife(life) << " (" << life.condition << ")\n";
+  if (!life.scale) return;
+  std::cout << "  scale             " << formatGeneral(life.retainedThickness) << " cm retained, "
+            << formatInteger(life.spalls) << " spalls, " << formatGeneral(life.spalledMetal)
+            << " mol/cm^2 of component 1 spalled, " << formatGeneral(life.consumedMetal) << " mol/cm^2 consumed\n";
+  if (!life.oxide.empty())
+    std::cout << "  mass change       " << formatGeneral(life.massChange) << " mg/cm^2 (oxygen "
+              << formatGeneral(life.oxygenGain) << ", spalled metal " << formatGeneral(life.spallLoss) << ")\n";
 }
 
 }  // namespace
 
 bool temperatureChosen(const BatchRunOptions& options) {
-  return !options.schedulePath.empty() ||
+  return !options.schedulePath.empty() || options.life.cycles.text ||
          std::any_of(options.overrides.begin(), options.overrides.end(),
                      [](const KeyOverride& override) { return override.key == DataKey::D8; });
 }
@@ -326,7 +343,10 @@ int runBatchCase(const BatchRunOptions& options) {
   if (const TemperatureEffect effect = temperatureEffect(c); !effect.acts())
     std::cout << "  effect of T       " << describeTemperatureEffect(effect, temperatureChosen(options)) << "\n";
   if (c.differenceScheme == DifferenceScheme::Conservative) printConservation(sim, startInventory);
-  if (const RunReport* report = sim.journal.lastReport()) printChecks(report->checks);
+  if (const RunReport* report = sim.journal.lastReport()) {
+    printLife(*report);
+    printChecks(report->checks);
+  }
   std::cout.flush();
   if (summary.failure) {
     if (const auto saveFailure = saveFailureOf(summary.failure))
@@ -374,6 +394,7 @@ int printRunReport(const std::string& resultsDirectory) {
             << " s)\n"
             << "  wall time         " << formatDuration(o.wallSeconds) << "\n"
             << describeHeatTreatment(report.heatTreatment, o.finalTime);
+  printLife(report);
   printChecks(report.checks);
   return kExitRunComplete;
 }

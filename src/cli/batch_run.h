@@ -8,6 +8,7 @@
 
 #include "cli/progress.h"
 #include "model/case.h"
+#include "model/life_options.h"
 #include "study/case_template.h"
 
 namespace torvex {
@@ -33,6 +34,8 @@ struct BatchRunOptions {
   std::string schedulePath;
   // --output-times: times (s) the run lands on and saves at; empty: none.
   std::string outputTimes;
+  // --cycles, --spall, --oxide, --critical: the life settings, as given.
+  LifeOptionTexts life;
   // --integrator: how the profile is integrated in time.
   Integrator integrator = Integrator::RungeKutta;
   // --sync-interval: a save waits for the disk at most this often (s); 0:
@@ -40,7 +43,7 @@ struct BatchRunOptions {
   double syncIntervalSeconds = 5.0;
 };
 
-// Whether the user chose the temperature of the run: a schedule, or an
+// Whether the user chose the temperature of the run: a schedule, cycles, or an
 // override of D8.
 bool temperatureChosen(const BatchRunOptions& options);
 

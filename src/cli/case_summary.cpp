@@ -66,13 +66,23 @@ std::string temperatureText(const Case& c) {
   const auto& schedule = c.heatTreatment.schedule;
   if (!schedule) return formatGeneral(c.temperature) + " K (D8)";
   const std::vector<ScheduleRow>& rows = schedule->rows();
-  std::string text = "schedule " + schedule->source() + " (D8 = " + formatGeneral(c.temperature) +
-                     " K is not used): " + formatInteger(static_cast<long long>(rows.size())) +
-                     (rows.size() == 1 ? " row" : " rows");
-  constexpr std::size_t kRowsShown = 8;
-  for (std::size_t k = 0; k < rows.size() && k < kRowsShown; ++k)
-    text += (k == 0 ? "; " : ", ") + formatGeneral(rows[k].temperature) + " K at " + formatGeneral(rows[k].time) + " s";
-  if (rows.size() > kRowsShown) text += ", ...";
+  const auto& cycles = schedule->cycles();
+  std::string text;
+  if (!rows.empty() || !cycles) {
+    text = "schedule " + schedule->source() + " (D8 = " + formatGeneral(c.temperature) +
+           " K is not used): " + formatInteger(static_cast<long long>(rows.size())) +
+           (rows.size() == 1 ? " row" : " rows");
+    constexpr std::size_t kRowsShown = 8;
+    for (std::size_t k = 0; k < rows.size() && k < kRowsShown; ++k)
+      text +=
+          (k == 0 ? "; " : ", ") + formatGeneral(rows[k].temperature) + " K at " + formatGeneral(rows[k].time) + " s";
+    if (rows.size() > kRowsShown) text += ", ...";
+  }
+  if (cycles) {
+    text += (text.empty() ? "cycles " : ", then cycles ") + cycles->text() + " from " + formatGeneral(cycles->start()) +
+            " s to " + formatGeneral(cycles->end()) + " s (period " + formatGeneral(cycles->period()) + " s)";
+    if (rows.empty()) text += " (D8 = " + formatGeneral(c.temperature) + " K is not used)";
+  }
   text += "; " + formatGeneral(schedule->temperatureAt(c.startTime)) + " K at the start, " +
           formatGeneral(schedule->temperatureAt(c.endTime)) + " K at the end";
   return text;
@@ -91,6 +101,17 @@ std::string outputTimesText(const Case& c) {
     }
     text += " " + formatGeneral(times[k]) + (k + 1 < times.size() ? "," : " s");
   }
+  return text;
+}
+
+// The life settings, one line; empty without any.
+std::string lifeText(const Case& c) {
+  const LifeSettings& life = c.heatTreatment.life;
+  std::string text;
+  const auto add = [&](const std::string& piece) { text += (text.empty() ? "" : ", ") + piece; };
+  if (life.hasSpall) add("spallation " + life.spall.text() + " at every cool-down");
+  if (life.hasOxide) add("oxide " + life.oxide.text());
+  if (life.hasCritical) add("ends at " + life.critical.text());
   return text;
 }
 
@@ -122,7 +143,8 @@ std::string describeCase(const Case& c, const std::string& path, bool temperatur
       << "  process time      " << formatGeneral(c.startTime) << " s to " << formatGeneral(c.endTime) << " s\n"
       << timeStepText(c) << "  temperature       " << temperatureText(c) << "\n"
       << (c.heatTreatment.outputTimes.empty() ? std::string() : "  output times      " + outputTimesText(c) + "\n")
-      << "  effect of T       " << describeTemperatureEffect(temperatureEffect(c), temperatureChosen) << "\n"
+      << (lifeText(c).empty() ? std::string() : "  life              " + lifeText(c) + "\n") << "  effect of T       "
+      << describeTemperatureEffect(temperatureEffect(c), temperatureChosen) << "\n"
       << "  diffusivities     " << diffusivityText(c) << ", correlation factor " << formatGeneral(c.correlationFactor)
       << "\n"
       << "  activities        " << activityText(c) << "\n"

@@ -36,10 +36,10 @@ constexpr int kExitUsage = 2;
 const std::string kHelp = std::string(R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
                     [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR]
                     [--schedule FILE] [--output-times LIST] [--integrator rk|bdf]
-                    [--sync-interval S] CASE.dat
+                    [--sync-interval S] [LIFE OPTIONS] CASE.dat
        torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]...
                     [--schedule FILE] [--output-times LIST] [--integrator rk|bdf]
-                    CASE.dat
+                    [LIFE OPTIONS] CASE.dat
        torvex-batch --report RESULTS_DIR
        torvex-batch sweep STUDY.toml [-j N] [--time-limit S] [--quiet]
        torvex-batch sweep STUDY.toml --slurm | --submit [--time T] [--mem M]
@@ -125,6 +125,25 @@ This is its headless runner.
                         not after the end of the run. )" +
                           std::string(torvex::kRunReportFile) +
                           R"( records them.
+  --cycles TEXT         Thermal cycling, COUNT:HOT_S@T_HOT,COLD_S@T_COLD
+                        [,ramp=UP_S[/DOWN_S]] (1000:3600@1373,600@300: 1000
+                        cycles of 1 h at 1373 K and 10 min at 300 K). The
+                        cycles follow the schedule's last row, or start at the
+                        start of the run; passes land on every corner. Kept
+                        as this text, so 10 000 cycles cost what one does.
+  --spall Q0[,ALPHA]    At every cool-down the retained oxide scale of
+                        thickness X loses the fraction Q0 (X / 1 um)^ALPHA of
+                        it (at most all); needs --cycles and D21 = 2.
+  --oxide NU[,M_OX]     The scale holds NU oxygen atoms per atom of component
+                        1 (1.5 for M2O3), M_OX g/mol each (default 15.999):
+                        series.csv and the report get the specific mass change
+                        (mg/cm^2, oxygen retained minus metal spalled).
+  --critical COND       End of life: the run stops when the condition first
+                        holds (N1<0.04: component 1 at the oxidising surface;
+                        min(N1)<0.04: anywhere; N3>0.5, max(N3)>0.5), with
+                        the time interpolated between passes; exit 0. The
+                        summary and the report give the life (life_s), or
+                        "not reached".
   --integrator rk|bdf   How the profile is integrated in time. rk (the
                         default): the explicit Cash-Karp loop, every pass
                         within the concentration error D4 at every point,
@@ -197,9 +216,10 @@ files that can be written are, the others keep their last complete version),
 
 // The options of a run, for suggestions after a typo.
 const std::vector<std::string_view> kRunOptions = {
-    "--pace",    "--max-passes",    "--quiet",        "--textual-formulas", "--set",   "--param",
-    "--results", "--schedule",      "--output-times", "--sync-interval",    "--check", "--report",
-    "--help",    "--write-samples", "--version",      "--integrator"};
+    "--pace",    "--max-passes",    "--quiet",        "--textual-formulas", "--set",    "--param",
+    "--results", "--schedule",      "--output-times", "--sync-interval",    "--check",  "--report",
+    "--help",    "--write-samples", "--version",      "--integrator",       "--cycles", "--spall",
+    "--oxide",   "--critical"};
 
 int usageError(const std::string& message) {
   std::cerr << "torvex-batch: " << message << "\nTry 'torvex-batch --help'.\n";
@@ -256,6 +276,14 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
       options.progress = torvex::ProgressStyle::Quiet;
     } else if (arg == "--textual-formulas") {
       options.textualFormulas = true;
+    } else if (arg == "--cycles" || arg == "--spall" || arg == "--oxide" || arg == "--critical") {
+      if (a + 1 >= args.size()) return arg + " needs a value";
+      torvex::LifeOptionTexts& life = options.life;
+      (arg == "--cycles"  ? life.cycles
+       : arg == "--spall" ? life.spall
+       : arg == "--oxide" ? life.oxide
+                          : life.critical)
+          .text = args[++a];
     } else if (arg == "--set" || arg == "--param" || arg == "--results" || arg == "--schedule" ||
                arg == "--output-times") {
       if (a + 1 >= args.size()) return arg + " needs a value";

@@ -11,6 +11,7 @@
 
 #include "model/errors.h"
 #include "model/formula.h"
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
 
 namespace torvex {
@@ -311,6 +312,20 @@ void checkOutputTimes(const Case& c) {
   }
 }
 
+// The life settings against the case; whether cycles are set is read from
+// the schedule, so the two cannot disagree.
+void checkLife(const Case& c) {
+  LifeSettings settings = c.heatTreatment.life;
+  settings.hasCycles = c.heatTreatment.schedule && c.heatTreatment.schedule->cycles();
+  checkLifeSettings(settings, {.componentCount = c.componentCount,
+                               .boundaryFluxMode = keyValue(c.boundaryFlux),
+                               .differenceScheme = keyValue(c.differenceScheme)});
+  // The implicit integrator carries the thickness in its own state, which a
+  // spall would have to restart it from.
+  if (settings.hasSpall && c.integrator == Integrator::Bdf)
+    throw InputError("--spall: spallation works with the explicit integrator (--integrator rk) only");
+}
+
 // The implicit integrator keeps a banded matrix of (r n + 1) rows and about
 // three times the half-bandwidth columns (its LU factors included) beside the
 // run's arrays; and it normalises the profile with the molar volumes.
@@ -341,6 +356,7 @@ void Case::validate() const {
   checkMinimalMolarFraction(*this);
   checkOxideConstants(*this);
   checkOutputTimes(*this);
+  checkLife(*this);
   checkImplicitIntegrator(*this);
 }
 

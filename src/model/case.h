@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/life_options.h"
 #include "model/table.h"
 #include "model/text_list.h"
 
@@ -128,10 +129,14 @@ struct InitialProfile {
 // A heat treatment beyond the data file: a temperature schedule T(t) that
 // replaces the temperature of D8 (null: D8 holds throughout), and times (s,
 // increasing, inside the run) at which passes land exactly and the results
-// are written, beside the saves every D17 passes.
+// are written, beside the saves every D17 passes. The life settings of a
+// coating-life run (spallation at the cool-downs of the schedule's cycles,
+// the oxide's composition, a critical content that ends the run) go with it;
+// none is set in a plain run.
 struct HeatTreatment {
   std::shared_ptr<const TemperatureSchedule> schedule;
   std::vector<double> outputTimes;
+  LifeSettings life;
 };
 
 class Case {
@@ -162,6 +167,7 @@ class Case {
   //     (D6) or a step multiplier of 1 or less (D7);
   //   - values that describe no physical case (see the list below);
   //   - output times that do not increase or lie outside the run;
+  //   - life settings the case cannot run with (checkLifeSettings);
   //   - with the BDF integrator, a case whose banded Jacobian would not fit
   //     in memory, or whose molar volumes are all 0 (the profile could not
   //     be normalised).

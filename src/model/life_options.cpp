@@ -4,8 +4,10 @@
 #include <cmath>
 #include <vector>
 
+#include "model/case.h"
 #include "model/errors.h"
 #include "model/formula.h"
+#include "model/heat_treatment.h"
 #include "model/number_format.h"
 
 namespace torvex {
@@ -134,6 +136,28 @@ void checkLifeSettings(const LifeSettings& settings, const LifeCase& lifeCase) {
     throw InputError("--critical: '" + settings.critical.text() + "': the case has " +
                      formatInteger(lifeCase.componentCount) + " components, N1 to N" +
                      formatInteger(lifeCase.componentCount));
+}
+
+void installLifeOptions(HeatTreatment& heat, const LifeOptionTexts& texts, double runStart) {
+  LifeSettings& life = heat.life;
+  if (texts.cycles.text) {
+    const ThermalCycles cycles = parseCycles(*texts.cycles.text, texts.cycles.place, runStart);
+    heat.schedule = std::make_shared<const TemperatureSchedule>(
+        TemperatureSchedule::withCycles(heat.schedule.get(), cycles, runStart));
+    life.hasCycles = true;
+  }
+  if (texts.spall.text) {
+    life.spall = parseSpall(*texts.spall.text, texts.spall.place);
+    life.hasSpall = true;
+  }
+  if (texts.oxide.text) {
+    life.oxide = parseOxide(*texts.oxide.text, texts.oxide.place);
+    life.hasOxide = true;
+  }
+  if (texts.critical.text) {
+    life.critical = parseCritical(*texts.critical.text, texts.critical.place);
+    life.hasCritical = true;
+  }
 }
 
 }  // namespace torvex

@@ -5,10 +5,13 @@
 // user gives (a command-line option or a study setting); every refusal names
 // where the text stands, the text and what is wrong.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace torvex {
+
+struct HeatTreatment;
 
 // The fraction of the retained scale that spalls at a cool-down:
 // Q0 · (ξ / 1 µm)^ALPHA of its thickness ξ, at most all of it. ALPHA = 0 is a
@@ -94,5 +97,29 @@ struct LifeCase {
 // conservative one (only it keeps every inventory while the grid moves), and
 // a critical content of a component the case does not have.
 void checkLifeSettings(const LifeSettings& settings, const LifeCase& lifeCase);
+
+// One life option as the user gave it: its text (none when not given) and
+// where it stands, for messages ("--cycles", "study.toml, line 7, cycles").
+struct LifeOptionText {
+  std::optional<std::string> text;
+  std::string place;
+};
+
+// The life options of a run as given: cycles, spallation, oxide and critical
+// content, each read by its parser.
+struct LifeOptionTexts {
+  LifeOptionText cycles{{}, "--cycles"};
+  LifeOptionText spall{{}, "--spall"};
+  LifeOptionText oxide{{}, "--oxide"};
+  LifeOptionText critical{{}, "--critical"};
+
+  [[nodiscard]] bool empty() const { return !cycles.text && !spall.text && !oxide.text && !critical.text; }
+};
+
+// Reads the options into a heat treatment: the cycles follow its schedule
+// (or start at `runStart`, s, without one) and the other settings go into
+// heat.life. Throws InputError naming the place, the text and what is wrong;
+// whether the settings suit the case is Case::validate's to say.
+void installLifeOptions(HeatTreatment& heat, const LifeOptionTexts& texts, double runStart);
 
 }  // namespace torvex

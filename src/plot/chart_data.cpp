@@ -7,7 +7,9 @@
 #include <limits>
 #include <optional>
 
+#include "model/errors.h"
 #include "model/heat_treatment.h"
+#include "model/life_options.h"
 #include "model/number_format.h"
 #include "plot/axis_ticks.h"
 #include "results/units.h"
@@ -471,6 +473,77 @@ ChartData SurfaceChart(const RunData& run, const ChartOptions& options) {
   return chart;
 }
 
+ChartData MassChangeChart(const RunData& run, const ChartOptions& options) {
+  ChartData chart;
+  chart.id = "mass_change";
+  chart.title = "Specific mass change";
+  chart.xTitle = timeAxisTitle(options.timeUnit);
+  chart.yTitle = "ΔW/A [mg/cm²]";
+  chart.xLog = options.logTime;
+  chart.yMargin = 0.05;
+  const auto series = [&](const char* name, std::uint32_t rgb, const std::vector<double>& y, bool dashed) {
+    ChartSeries line{name, rgb, false, dashed, run.massChangeTimeS, y};
+    Thin(line.x, line.y, kMaxDrawnPoints);
+    line.x = inUnit(std::move(line.x), options.timeUnit);
+    return line;
+  };
+  if (run.massChangeTimeS.empty()) return chart;
+  chart.series.push_back(series("mass change", 0x000000, run.massChange, false));
+  chart.series.push_back(series("oxygen in the retained scale", 0x1f77b4, run.massChangeOxygen, true));
+  chart.series.push_back(series("metal lost with spalled scale", 0xd62728, run.massChangeSpalled, true));
+  const auto peak = std::max_element(run.massChange.begin(), run.massChange.end());
+  if (peak != run.massChange.end())
+    chart.note =
+        "largest gain " + ShortNumber(*peak) + " mg/cm² at " +
+        TimeText(run.massChangeTimeS[static_cast<std::size_t>(peak - run.massChange.begin())], options.timeUnit) +
+        "; at the end " + ShortNumber(run.massChange.back()) + " mg/cm²";
+  return chart;
+}
+
+ChartData LifeChart(const RunData& run, const ChartOptions& options) {
+  ChartData chart;
+  chart.id = "life";
+  // In words: a chart title is rich text, where "<" would open a tag.
+  chart.title = "End of life: " + run.watchedName;
+  chart.xTitle = timeAxisTitle(options.timeUnit);
+  chart.yTitle = run.watchedName + " watched [molar ratio]";
+  chart.xLog = options.logTime;
+  chart.yMargin = 0.05;
+  if (run.watchedTimeS.empty()) return chart;
+  int component = 0;
+  std::optional<double> critical;
+  try {
+    const CriticalContent condition = parseCritical(run.lifeCondition, "run.json");
+    component = condition.component;
+    critical = condition.value;
+    chart.title += std::string(condition.below ? " below " : " above ") + ShortNumber(condition.value);
+  } catch (const InputError&) {
+    // No condition that reads: the content alone.
+  }
+  ChartSeries content{run.watchedName, ComponentColour(component), false, false, run.watchedTimeS, run.watchedContent};
+  Thin(content.x, content.y, kMaxDrawnPoints);
+  content.x = inUnit(std::move(content.x), options.timeUnit);
+  const double first = content.x.front();
+  const double last = content.x.back();
+  chart.series.push_back(std::move(content));
+  if (critical) {
+    chart.series.push_back(
+        {"critical " + ShortNumber(*critical), 0x7f7f7f, false, true, {first, last}, {*critical, *critical}});
+    if (run.lifeS) {
+      chart.series.push_back({"life " + TimeText(*run.lifeS, options.timeUnit),
+                              0xd62728,
+                              true,
+                              false,
+                              inUnit({*run.lifeS}, options.timeUnit),
+                              {*critical}});
+      chart.note = "life " + TimeText(*run.lifeS, options.timeUnit);
+    } else {
+      chart.note = "life not reached";
+    }
+  }
+  return chart;
+}
+
 double HoldStart(const RunData& run) {
   const double end = std::isfinite(run.endTimeS) ? run.endTimeS : std::numeric_limits<double>::infinity();
   return isothermalFrom(run.scheduleTimeS, run.scheduleTemperatureK, run.startTimeS, end);
@@ -620,6 +693,8 @@ std::vector<ChartData> AllCharts(const RunData& run, const MeasuredProfile* meas
     charts.push_back(SurfaceChart(run, options));
     charts.push_back(ScaleChart(run, options));
   }
+  if (!run.massChangeTimeS.empty()) charts.push_back(MassChangeChart(run, options));
+  if (!run.watchedTimeS.empty()) charts.push_back(LifeChart(run, options));
   if (measured != nullptr) charts.push_back(MeasuredOverlayChart(run, *measured, options));
   std::erase_if(charts, [](const ChartData& chart) { return !HasData(chart) && chart.unavailable.empty(); });
   return charts;

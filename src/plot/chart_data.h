@@ -134,6 +134,11 @@ ChartData ScaleChart(const RunData& run, const ChartOptions& options);
 // The time from which the run's temperature stayed constant to its end: the
 // end of the schedule's last ramp or step within the run, else the start.
 double HoldStart(const RunData& run);
+// A coating-life run: the specific mass change against time with its oxygen
+// and spalled-metal parts; and the content its critical condition watched,
+// with the critical value as a line and the life marked on it.
+ChartData MassChangeChart(const RunData& run, const ChartOptions& options);
+ChartData LifeChart(const RunData& run, const ChartOptions& options);
 // The measured points over the simulated profile, the RMS misfit in the
 // legend and the note. The save compared is the one nearest to
 // options.measuredTimeS when given, else the chosen save; the title and the

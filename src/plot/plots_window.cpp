@@ -65,6 +65,8 @@ QString tabTitle(const std::string& kind) {
   if (kind == "kirkendall") return QStringLiteral("Kirkendall plane");
   if (kind == "surface") return QStringLiteral("Surface");
   if (kind == "scale") return QStringLiteral("Scale growth");
+  if (kind == "mass_change") return QStringLiteral("Mass change");
+  if (kind == "life") return QStringLiteral("Life");
   if (kind == "measured_overlay") return QStringLiteral("Measured");
   return QString::fromStdString(kind);
 }
@@ -450,6 +452,10 @@ void PlotsWindow::rebuild() {
       charts.push_back(SurfaceChart(run_, o));
       charts.push_back(ScaleChart(run_, o));
     }
+    // A coating-life run's charts; without its series columns they hold no
+    // data and are left out below.
+    charts.push_back(MassChangeChart(run_, o));
+    charts.push_back(LifeChart(run_, o));
     if (measured_) {
       try {
         charts.push_back(MeasuredOverlayChart(run_, *measured_, o));

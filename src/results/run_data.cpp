@@ -253,6 +253,26 @@ void readSeries(const FileLines& file, RunData& run) {
       }
     }
   }
+  // A life run's columns.
+  const auto mass = header.find("mass_change_mg_cm2");
+  const auto oxygen = header.find("mass_change_oxygen_mg_cm2");
+  const auto spalled = header.find("mass_change_spalled_mg_cm2");
+  if (mass != header.end() && oxygen != header.end() && spalled != header.end())
+    for (const auto& row : rows) {
+      run.massChangeTimeS.push_back(row[cTime]);
+      run.massChange.push_back(row[mass->second]);
+      run.massChangeOxygen.push_back(row[oxygen->second]);
+      run.massChangeSpalled.push_back(row[spalled->second]);
+    }
+  for (const auto& [name, column] : header)
+    if (name.rfind("watched_", 0) == 0) {
+      run.watchedName = name.substr(8);
+      for (const auto& row : rows) {
+        run.watchedTimeS.push_back(row[cTime]);
+        run.watchedContent.push_back(row[column]);
+      }
+      break;
+    }
   run.filesRead.push_back(kSeriesFile);
 }
 
@@ -406,6 +426,10 @@ void readReport(const std::string& folder, RunData& run, bool startKnown) {
   }
   if (!startKnown && std::isfinite(report.outcome.startTime)) run.startTimeS = report.outcome.startTime;
   if (report.outcome.end != "running") run.endTimeS = report.outcome.finalTime;
+  if (report.life) {
+    run.lifeCondition = report.life->condition;
+    run.lifeS = report.life->lifeSeconds;
+  }
   const auto& schedule = report.heatTreatment.schedule;
   if (!schedule || schedule->rows.empty()) return;
   const std::string path = (fs::path(folder) / kRunReportFile).string();

@@ -50,6 +50,22 @@ struct RunData {
   std::vector<double> scaleThicknessCm;  // X
   std::vector<double> scaleKp;           // cm^2/s, as the run computed it
 
+  // A coating-life run (series columns written only with its options): the
+  // specific mass change after each accepted pass, mg/cm², with its two
+  // parts, oxygen in the retained scale and metal lost with spalled scale.
+  std::vector<double> massChangeTimeS;
+  std::vector<double> massChange;
+  std::vector<double> massChangeOxygen;
+  std::vector<double> massChangeSpalled;
+  // The content a critical condition watched (the series' watched_N<k>),
+  // the condition as the report gives it ("N1<0.05"), and the life (s) when
+  // it was reached.
+  std::vector<double> watchedTimeS;
+  std::vector<double> watchedContent;
+  std::string watchedName;  // "N1"
+  std::string lifeCondition;
+  std::optional<double> lifeS;
+
   // The temperature schedule the run followed: T (K) at the times (s) of its
   // rows, in time order, a step being two rows at one time; empty when the
   // run had none.

@@ -85,7 +85,46 @@ Json heatTreatmentJson(const HeatTreatmentRecord& record) {
   }
   Json times = Json::array();
   for (const double time : record.outputTimes) times.push_back(number(time));
-  return {{"schedule", schedule}, {"output_times_s", times}};
+  Json json = {{"schedule", schedule}};
+  // Only a run with cycles has the key.
+  if (const auto& cycles = record.cycles)
+    json["cycles"] = {{"text", cycles->text},
+                      {"start_s", number(cycles->start)},
+                      {"count", cycles->count},
+                      {"period_s", number(cycles->period)}};
+  json["output_times_s"] = times;
+  return json;
+}
+
+constexpr double kSecondsPerHour = 3600;
+
+Json lifeJson(const LifeRecord& life) {
+  const bool reached = life.lifeSeconds.has_value();
+  return {
+      {"condition", life.condition.empty() ? Json(nullptr) : Json(life.condition)},
+      {"result", life.condition.empty() ? "no condition"
+                 : reached              ? "reached"
+                                        : "not reached"},
+      {"life_s", reached ? number(*life.lifeSeconds) : Json(nullptr)},
+      {"life_h", reached ? number(*life.lifeSeconds / kSecondsPerHour) : Json(nullptr)},
+  };
+}
+
+Json scaleJson(const LifeRecord& life) {
+  Json json = {
+      {"retained_cm", number(life.retainedThickness)},
+      {"spalled_metal_mol_cm2", number(life.spalledMetal)},
+      {"consumed_metal_mol_cm2", number(life.consumedMetal)},
+      {"spalls", life.spalls},
+      {"spall_law", life.spallLaw.empty() ? Json(nullptr) : Json(life.spallLaw)},
+      {"oxide", life.oxide.empty() ? Json(nullptr) : Json(life.oxide)},
+  };
+  if (!life.oxide.empty()) {
+    json["mass_change_mg_cm2"] = number(life.massChange);
+    json["oxygen_gain_mg_cm2"] = number(life.oxygenGain);
+    json["spall_loss_mg_cm2"] = number(life.spallLoss);
+  }
+  return json;
 }
 
 Json outcomeJson(const RunOutcome& o) {
@@ -337,7 +376,39 @@ void readHeatTreatment(const Reader& in, const Json& json, HeatTreatmentRecord& 
     }
     record.schedule = std::move(read);
   }
+  if (const Json* cycles = in.member(json, "cycles", where)) {
+    const std::string inCycles = where + ".cycles";
+    CyclesRecord read;
+    in.text(*cycles, "text", inCycles, read.text);
+    in.real(*cycles, "start_s", inCycles, read.start);
+    in.integer(*cycles, "count", inCycles, read.count);
+    in.real(*cycles, "period_s", inCycles, read.period);
+    record.cycles = std::move(read);
+  }
   record.outputTimes = numbersOf(in, json, "output_times_s", where);
+}
+
+// The life and the scale's books; a life of null is "not reached".
+void readLife(const Reader& in, const Json* life, const Json* scale, LifeRecord& record) {
+  if (life != nullptr) {
+    in.text(*life, "condition", "life", record.condition);
+    double seconds = std::numeric_limits<double>::quiet_NaN();
+    in.real(*life, "life_s", "life", seconds);
+    if (std::isfinite(seconds)) record.lifeSeconds = seconds;
+  }
+  if (scale != nullptr) {
+    const std::string where = "scale";
+    record.scale = true;
+    in.real(*scale, "retained_cm", where, record.retainedThickness);
+    in.real(*scale, "spalled_metal_mol_cm2", where, record.spalledMetal);
+    in.real(*scale, "consumed_metal_mol_cm2", where, record.consumedMetal);
+    in.integer(*scale, "spalls", where, record.spalls);
+    in.text(*scale, "spall_law", where, record.spallLaw);
+    in.text(*scale, "oxide", where, record.oxide);
+    in.real(*scale, "mass_change_mg_cm2", where, record.massChange);
+    in.real(*scale, "oxygen_gain_mg_cm2", where, record.oxygenGain);
+    in.real(*scale, "spall_loss_mg_cm2", where, record.spallLoss);
+  }
 }
 
 Json integratorJson(const IntegratorRecord& record) {
@@ -436,15 +507,31 @@ std::string describeHeatTreatment(const HeatTreatmentRecord& record, double fina
     // gives no final temperature rather than a wrong one.
     const bool ordered =
         std::is_sorted(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.time < b.time; });
-    if (!rows.empty() && ordered)
+    if (!rows.empty() && ordered && !record.cycles)
       text += ", " + formatGeneral(TemperatureSchedule(rows, schedule->file).temperatureAt(finalTime)) +
               " K at the final time";
+    text += "\n";
+  }
+  if (const auto& cycles = record.cycles) {
+    text += "  cycles            " + cycles->text + " from " + formatGeneral(cycles->start) + " s, period " +
+            formatGeneral(cycles->period) + " s";
+    // The description gives the temperature; one that no longer reads gives none.
+    try {
+      text += ", " + formatGeneral(parseCycles(cycles->text, "cycles", cycles->start).temperatureAt(finalTime)) +
+              " K at the final time";
+    } catch (const InputError&) {
+    }
     text += "\n";
   }
   if (!record.outputTimes.empty())
     text += "  output times      " + formatInteger(static_cast<long long>(record.outputTimes.size())) + ", from " +
             formatGeneral(record.outputTimes.front()) + " to " + formatGeneral(record.outputTimes.back()) + " s\n";
   return text;
+}
+
+std::string describeLife(const LifeRecord& record) {
+  if (!record.lifeSeconds) return "not reached";
+  return formatGeneral(*record.lifeSeconds) + " s (" + formatGeneral(*record.lifeSeconds / kSecondsPerHour) + " h)";
 }
 
 std::string runReportText(const RunReport& report) {
@@ -460,6 +547,11 @@ std::string runReportText(const RunReport& report) {
   // Only a run of the implicit integrator has the key.
   if (report.integrator) json["integrator"] = integratorJson(*report.integrator);
   json["outcome"] = outcomeJson(report.outcome);
+  // Only a life run has these keys.
+  if (report.life) {
+    json["life"] = lifeJson(*report.life);
+    if (report.life->scale) json["scale"] = scaleJson(*report.life);
+  }
   json["checks"] = checks;
   json["files"] = {{"history", kHistoryFile}, {"series", kSeriesFile}};
   // Invalid UTF-8 in a path or message is replaced rather than refused.
@@ -486,6 +578,9 @@ RunReport parseRunReport(std::string_view text, const std::string& name) {
   if (const Json* integrator = in.member(json, "integrator", "the report"))
     report.integrator = readIntegrator(in, *integrator);
   if (const Json* outcome = in.member(json, "outcome", "the report")) readOutcome(in, *outcome, report.outcome);
+  const Json* life = in.member(json, "life", "the report");
+  const Json* scale = in.member(json, "scale", "the report");
+  if (life != nullptr || scale != nullptr) readLife(in, life, scale, report.life.emplace());
   if (const Json* checks = in.member(json, "checks", "the report")) {
     if (!checks->is_array()) in.wrongType("the report", "checks", *checks, "a list");
     for (std::size_t c = 0; c < checks->size(); ++c)
@@ -507,6 +602,8 @@ RunVerdicts readRunVerdicts(const std::string& resultsDirectory) {
   try {
     const Json json = Json::parse(text);
     verdicts.end = json.at("outcome").at("end").get<std::string>();
+    if (json.contains("life") && json.at("life").contains("life_s") && json.at("life").at("life_s").is_number())
+      verdicts.lifeSeconds = json.at("life").at("life_s").get<double>();
     if (json.contains("checks"))
       for (const auto& check : json.at("checks"))
         verdicts.checks.emplace_back(check.at("id").get<std::string>(), check.at("status").get<std::string>());

@@ -66,7 +66,8 @@ struct RunProvenance {
 // How a run ended.
 struct RunOutcome {
   // "running" (the run has not ended: it is in hand, or was killed),
-  // "completed", "stopped", "non_finite", "step_vanished", "no_pass", "failed".
+  // "completed", "critical_content" (a life run reached its critical content),
+  // "stopped", "non_finite", "step_vanished", "no_pass", "failed".
   std::string end = "running";
   std::string message;
   long long acceptedPasses = 0;
@@ -94,12 +95,42 @@ struct ScheduleRecord {
 // The heat treatment of a run beyond the data file. A run with neither a
 // schedule nor output times writes no record at all, so its report has the
 // keys every run had before schedules existed.
+// Thermal cycles a run followed, as their description (never as rows).
+struct CyclesRecord {
+  std::string text;  // as --cycles reads it
+  double start = 0;  // s, when the first cycle began
+  long long count = 0;
+  double period = 0;  // s
+};
+
 struct HeatTreatmentRecord {
   std::optional<ScheduleRecord> schedule;
   std::vector<double> outputTimes;  // s, increasing
+  std::optional<CyclesRecord> cycles;
 
-  [[nodiscard]] bool empty() const { return !schedule && outputTimes.empty(); }
+  [[nodiscard]] bool empty() const { return !schedule && !cycles && outputTimes.empty(); }
 };
+
+// What a coating-life run ended with: the critical condition and the time it
+// was first met (none: not reached), and the oxide scale's books. Only a run
+// with life settings has it.
+struct LifeRecord {
+  std::string condition;              // as --critical reads it; empty: no condition
+  std::optional<double> lifeSeconds;  // s; none: not reached
+  bool scale = false;                 // the books below are those of a scale
+  double retainedThickness = 0;       // cm
+  double spalledMetal = 0;            // mol of component 1 per cm^2, carried off by spalled scale
+  double consumedMetal = 0;           // mol/cm^2 the alloy gave up to the scale
+  long long spalls = 0;               // cool-downs at which scale spalled
+  std::string spallLaw;               // as --spall reads it; empty: none
+  std::string oxide;                  // as --oxide reads it; empty: none
+  double massChange = 0;              // mg/cm^2, with oxide data
+  double oxygenGain = 0;              // mg/cm^2
+  double spallLoss = 0;               // mg/cm^2, <= 0
+};
+
+// "1.2e+05 s (33.3 h)" or "not reached", for a terminal.
+std::string describeLife(const LifeRecord& record);
 
 // The summary lines of a heat treatment for a terminal, each starting with
 // two blanks and ending with a line end; empty without one. finalTime (s)
@@ -133,6 +164,7 @@ struct RunReport {
   HeatTreatmentRecord heatTreatment;
   std::optional<IntegratorRecord> integrator;
   RunOutcome outcome;
+  std::optional<LifeRecord> life;
   std::vector<RunCheck> checks;
 };
 
@@ -155,6 +187,8 @@ RunReport readRunReport(const std::string& resultsDirectory);
 // another version, or one a user cut down, still gives them).
 struct RunVerdicts {
   std::string end;
+  // A life run's life (s); none without a critical condition or when not reached.
+  std::optional<double> lifeSeconds;
   std::vector<std::pair<std::string, std::string>> checks;  // id, status
 };
 

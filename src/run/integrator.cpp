@@ -8,6 +8,7 @@
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "run/bdf_integrator.h"
+#include "run/life_run.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -326,6 +327,9 @@ double NextLanding(const Case& c, const RunState& s) {
 }
 
 void FinishAcceptedPass(const Case& c, RunState& s, RunHost& host) {
+  // The scale's books and the critical content, before the records take the
+  // pass (a spalled scale is the one they show).
+  KeepLifeBooks(c, s);
   // The end of the run saves anyway.
   const std::vector<double>& outputTimes = c.heatTreatment.outputTimes;
   s.atOutputTime =
@@ -443,7 +447,7 @@ namespace {
 void runImplicitLoop(const Case& c, RunState& s, RunHost& host, RunSummary& summary) {
   if (!(s.currentTime < c.endTime)) return;
   BdfIntegrator integrator(c, s);
-  while (s.currentTime < c.endTime && s.stopRequested == 0) {
+  while (s.currentTime < c.endTime && s.stopRequested == 0 && !s.life.spent) {
     host.pausePoint();
     if (s.stopRequested != 0) break;  // stopped while held at the pause point
     const BdfPass pass = integrator.pass(host);
@@ -476,6 +480,7 @@ RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
     s.atOutputTime = false;
     s.implicitWork = ImplicitWork();
     if (c.heatTreatment.schedule) s.temperature = c.heatTreatment.schedule->temperatureAt(s.currentTime);
+    BeginLifeBooks(c, s);
     if (implicit) {
       runImplicitLoop(c, s, host, summary);
     } else {
@@ -485,7 +490,7 @@ RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
       // would be accepted for ever with the clock standing still; so does one
       // the step control has cut far below anything the run could finish with.
       while (s.currentTime <= c.endTime && s.currentTime + s.timeStep != s.currentTime && !integrator.stepVanished() &&
-             s.stopRequested == 0) {
+             s.stopRequested == 0 && !s.life.spent) {
         host.pausePoint();
         if (s.stopRequested != 0) break;  // stopped while held at the pause point
         if (integrator.pass(host))
@@ -511,6 +516,8 @@ RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
     summary.end = RunEnd::Failed;
   else if (summary.nonFinite.seen)
     summary.end = RunEnd::NonFinite;
+  else if (s.life.spent)
+    summary.end = RunEnd::CriticalContent;
   else if (s.currentTime == c.endTime && summary.acceptedPasses > 0)
     summary.end = RunEnd::Completed;
   else if (stopped)

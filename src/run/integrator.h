@@ -50,12 +50,13 @@ class RunHost {
 
 // How a run ended.
 enum class RunEnd {
-  Completed,     // the clock reached endTime
-  NoPass,        // no pass could run: a zero time step or a start after the end
-  Stopped,       // stopRequested ended it before endTime
-  StepVanished,  // the step shrank until t + dt == t before endTime
-  NonFinite,     // a pass started from a non-finite value; see nonFinite
-  Failed,        // a hand-over threw; see failure
+  Completed,        // the clock reached endTime
+  NoPass,           // no pass could run: a zero time step or a start after the end
+  Stopped,          // stopRequested ended it before endTime
+  StepVanished,     // the step shrank until t + dt == t before endTime
+  NonFinite,        // a pass started from a non-finite value; see nonFinite
+  Failed,           // a hand-over threw; see failure
+  CriticalContent,  // the critical content of a life run was reached (s.life.spent)
 };
 
 struct RunSummary {
@@ -73,7 +74,9 @@ struct RunSummary {
 };
 
 // Runs the time loop to its end: clears stopRequested, InitRecords, passes
-// while t <= endTime, dt != 0 and no stop is requested, then EndOfRun.
+// while t <= endTime, dt != 0, no stop is requested and the critical content
+// of a life run has not been reached (life_run.h keeps the books after every
+// accepted pass, before Refresh), then EndOfRun.
 // The case's integrator makes the passes: the Cash-Karp loop below, or the
 // implicit loop of bdf_integrator.h (then the step vanished also when the
 // implicit integrator could take no step, and its other failures end the run
@@ -102,8 +105,9 @@ RunSummary Execute(const Case& c, RunState& s, RunHost& host);
 double NextLanding(const Case& c, const RunState& s);
 
 // The end of every accepted pass, with the clock at the time the pass
-// reached and timeStep the step it integrated: marks a pass that landed on
-// an output time (atOutputTime, during Refresh only), then Refresh.
+// reached and timeStep the step it integrated: the life books
+// (KeepLifeBooks, life_run.h), marks a pass that landed on an output time
+// (atOutputTime, during Refresh only), then Refresh.
 void FinishAcceptedPass(const Case& c, RunState& s, RunHost& host);
 
 // The lowest molar ratio a run lets a component fall to: 0.001 in a closed

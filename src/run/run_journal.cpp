@@ -19,6 +19,7 @@
 #include "results/continued_files.h"
 #include "results/units.h"
 #include "run/bdf_integrator.h"
+#include "run/life_run.h"
 #include "run/theory_checks.h"
 
 namespace torvex {
@@ -87,6 +88,8 @@ std::optional<ScaleColumns> scaleOf(const Case& c, const RunState& s) {
 double isothermalFrom(const Case& c, const RunState& s) {
   const auto& schedule = c.heatTreatment.schedule;
   if (!schedule) return c.startTime;
+  // Cycles bring their ramps and steps, and the step onto them.
+  if (schedule->cycles()) return schedule->constantFrom(c.startTime, s.currentTime);
   std::vector<double> times;
   std::vector<double> temperatures;
   for (const ScheduleRow& row : schedule->rows()) {
@@ -96,12 +99,45 @@ double isothermalFrom(const Case& c, const RunState& s) {
   return torvex::isothermalFrom(times, temperatures, c.startTime, s.currentTime);
 }
 
+// The life and the scale's books of a life run; none for another run.
+std::optional<LifeRecord> lifeRecordOf(const Case& c, const RunState& s) {
+  if (!s.life.active) return std::nullopt;
+  const LifeSettings& settings = c.heatTreatment.life;
+  LifeRecord life;
+  if (settings.hasCritical) {
+    life.condition = settings.critical.text();
+    if (s.life.watch) life.lifeSeconds = s.life.watch->life();
+  }
+  if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) {
+    const ScaleLedger& ledger = s.life.ledger;
+    life.scale = true;
+    life.retainedThickness = ledger.thickness;
+    life.spalledMetal = ledger.spalledMetal;
+    life.consumedMetal = consumedMetal(ledger);
+    life.spalls = ledger.spalls;
+    if (settings.hasSpall) life.spallLaw = settings.spall.text();
+    if (settings.hasOxide) {
+      life.oxide = settings.oxide.text();
+      const MassChange change = specificMassChange(ledger, settings.oxide, c.molarMass[0]);
+      life.massChange = change.total;
+      life.oxygenGain = change.oxygenGain;
+      life.spallLoss = change.spallLoss;
+    }
+  }
+  return life;
+}
+
 }  // namespace
 
 HeatTreatmentRecord HeatTreatmentOf(const Case& c) {
   HeatTreatmentRecord record;
-  if (const auto& schedule = c.heatTreatment.schedule)
-    record.schedule = ScheduleRecord{schedule->source(), schedule->sha256(), schedule->rows()};
+  if (const auto& schedule = c.heatTreatment.schedule) {
+    // Cycles alone have no rows and no file.
+    if (!schedule->rows().empty() || !schedule->cycles())
+      record.schedule = ScheduleRecord{schedule->source(), schedule->sha256(), schedule->rows()};
+    if (const auto& cycles = schedule->cycles())
+      record.cycles = CyclesRecord{cycles->text(), cycles->start(), cycles->count(), cycles->period()};
+  }
   record.outputTimes = c.heatTreatment.outputTimes;
   return record;
 }
@@ -134,6 +170,10 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
   report_.outcome.endTime = c.endTime;
   report_.outcome.finalTime = s.currentTime;
   seriesHeader_ = seriesHeader(c.componentCount, c.boundaryFlux == BoundaryFlux::SelectiveOxidation);
+  if (const std::string life = lifeSeriesHeader(c); !life.empty()) {
+    seriesHeader_.pop_back();  // the line end
+    seriesHeader_ += life + "\n";
+  }
   startInventory_ = componentInventories(c, s);
   inflow_.assign(static_cast<std::size_t>(c.componentCount), 0.0);
   startEndRatios_ = endRatios(c, s);
@@ -163,6 +203,11 @@ void RunJournal::acceptedPass(const Case& c, const RunState& s) {
   }
   if (!folder_) return;  // the series is a file's; in memory the pass times and shifts above serve
   appendSeriesRow(seriesRows_, s.currentTime, dt, s.kirkendallPosition, s.concentration, scale);
+  if (s.life.active) {
+    seriesRows_.pop_back();  // the line end
+    appendLifeSeriesFields(seriesRows_, c, s);
+    seriesRows_ += '\n';
+  }
   if (seriesRows_.size() > kSeriesFlushBytes && series_.started()) appendSeries(FileSync::Later);
 }
 
@@ -250,6 +295,10 @@ RunOutcome RunJournal::outcomeOf(const Case& c, const RunState& s) const {
   } else if (bounds_.nonFinite) {
     o.end = "non_finite";
     o.message = "the profile holds non-finite values";
+  } else if (s.life.spent) {
+    o.end = "critical_content";
+    o.message = "the critical content " + c.heatTreatment.life.critical.text() +
+                " was reached at t = " + formatGeneral(s.life.watch->life().value_or(s.currentTime)) + " s";
   } else if (s.currentTime == c.endTime && acceptedPasses_ > 0) {
     o.end = "completed";
     o.message = "the run reached its end time";
@@ -270,7 +319,9 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
   std::vector<RunCheck> checks;
   checks.push_back(boundsCheck(bounds_));
   const bool open = c.boundaryFlux != BoundaryFlux::None;
-  const double hold = isothermalFrom(c, s);
+  // A scale that spalled grows parabolically again only from its last spall.
+  const double hold =
+      s.life.ledger.spalls > 0 ? std::max(isothermalFrom(c, s), s.life.lastSpallTime) : isothermalFrom(c, s);
   const std::vector<double> inventory = componentInventories(c, s);
   for (int i = 0; i < c.componentCount; ++i) {
     const auto component = static_cast<std::size_t>(i);
@@ -306,8 +357,10 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
         }
       if (times.size() >= 3)
         for (RunCheck& check : parabolicGrowthChecks(times, thickness, lastKp_)) {
-          check.meaning +=
-              " Under the temperature schedule, over the final hold from t = " + formatGeneral(hold) + " s.";
+          check.meaning += (s.life.ledger.spalls > 0 && hold == s.life.lastSpallTime
+                                ? " Since the scale last spalled, from t = "
+                                : " Under the temperature schedule, over the final hold from t = ") +
+                           formatGeneral(hold) + " s.";
           checks.push_back(std::move(check));
         }
     }
@@ -333,6 +386,7 @@ void RunJournal::finish(const Case& c, const RunState& s, const RunRecords& reco
     work.convergenceFailures = s.implicitWork.convergenceFailures;
   }
   report_.checks = checksOf(c, s, records);
+  report_.life = lifeRecordOf(c, s);
   haveLastReport_ = true;
   // Each file is attempted; the first error is passed on.
   std::exception_ptr error;

@@ -78,6 +78,7 @@ void RunState::prepare(const Case& c) {
   atOutputTime = false;
   temperature = c.temperature;
   oxide = OxideScale();
+  life = LifeRunState();
   kirkendallPosition = 0.0;
   kirkendallVelocity = 0.0;
   kirkendallStagePosition = 0.0;

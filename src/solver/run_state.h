@@ -12,12 +12,14 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "model/case.h"
 #include "model/formula_evaluator.h"
 #include "model/table.h"
+#include "solver/oxide_scale.h"
 
 namespace torvex {
 
@@ -31,6 +33,20 @@ struct OxideScale {
   double innerPressure = 0.0;          // p', at the scale's inner face
   double externalPressure = 0.0;       // p'', at its outer face
   double fluxMultiplier = 0.0;
+};
+
+// A coating-life run's books (life_run.h keeps them): the oxide scale's
+// ledger under spallation, and the watch on the critical content. Inactive
+// in a run without life settings.
+struct LifeRunState {
+  bool active = false;
+  ScaleLedger ledger;
+  double thinnestScale = 0;  // cm, the thickness a run starts with, floor of a spalled scale
+  double lastSpallTime = 0;  // s, when the scale last spalled (ledger.spalls > 0)
+  std::optional<EndOfLifeWatch> watch;
+  double watchedContent = 0;   // the content the critical condition watches, after the last pass
+  bool spent = false;          // the critical content has been reached: the run ends
+  std::vector<double> ratios;  // [n], the watched component's molar ratios after a pass
 };
 
 // The work of the implicit integrator in a run so far; all 0 with the
@@ -113,6 +129,7 @@ class RunState {
   std::vector<double> wallInflowRate;     // [r], mol/(cm^2 s), in through the left end minus out through the right
   std::vector<double> wallInflow;         // [r], mol/cm^2, through both ends in the accepted passes of the run
   OxideScale oxide;
+  LifeRunState life;
 
   // ---- The Kirkendall plane ----
   double kirkendallPosition = 0.0;       // cm

@@ -179,6 +179,7 @@ std::string templateFolder(const FitConfig& config) {
 void loadRendered(Simulation& sim, const RenderedFitCase& rendered, const std::string& folder, Integrator integrator) {
   sim.load(loadRenderedCase(rendered.files, folder));
   sim.input.heatTreatment.schedule = rendered.heat.schedule;
+  installLifeOptions(sim.input.heatTreatment, rendered.heat.life, sim.input.startTime);
   sim.input.integrator = integrator;
 }
 
@@ -794,6 +795,9 @@ void writeFitReport(const FitConfig& config, const FitResult& result) {
     nlohmann::ordered_json times = nlohmann::ordered_json::array();
     for (const OutputTime& output : heat.outputTimes) times.push_back(output.time);
     treatment["output_times_s"] = times;
+    for (const auto& [key, life] : {std::pair{"cycles", &heat.life.cycles}, std::pair{"spall", &heat.life.spall},
+                                    std::pair{"oxide", &heat.life.oxide}})
+      if (life->text) treatment[key] = *life->text;
     json["heat_treatment"] = treatment;
   }
   json["cost"] = number(result.cost);

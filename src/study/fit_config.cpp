@@ -108,7 +108,7 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
   }
   read.onlyKeys(root, "",
                 {"case", "output", "concentration_error", "step", "max_iterations", "set", "schedule", "output_times",
-                 "parameter", "profile", "integrator"});
+                 "cycles", "spall", "oxide", "parameter", "profile", "integrator"});
 
   FitConfig config;
   config.fileName = fileName;

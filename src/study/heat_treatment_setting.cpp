@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "model/case.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
@@ -101,6 +102,17 @@ HeatTreatmentSetting readHeatTreatment(const toml::table& root, const std::strin
     }
     if (setting.outputTimes.empty()) fail(*node, "output_times", "holds no time");
   }
+  const std::pair<const char*, std::optional<LifeSettingText> HeatTreatmentSetting::*> lifeKeys[] = {
+      {"cycles", &HeatTreatmentSetting::cycles},
+      {"spall", &HeatTreatmentSetting::spall},
+      {"oxide", &HeatTreatmentSetting::oxide},
+      {"critical", &HeatTreatmentSetting::critical}};
+  for (const auto& [key, member] : lifeKeys)
+    if (const toml::node* node = root.get(key)) {
+      const std::optional<std::string> text = cellText(*node);
+      if (!text) fail(*node, key, std::string("needs a text as --") + key + " takes it (or a number)");
+      setting.*member = LifeSettingText{*text, static_cast<int>(node->source().begin.line)};
+    }
   // Without placeholders every case has the same heat treatment: check it now.
   if (placeholdersOf(setting).empty()) renderHeatTreatment(setting, {});
   return setting;
@@ -124,6 +136,8 @@ std::vector<PlaceholderUse> placeholdersOf(const HeatTreatmentSetting& setting) 
   }
   if (!setting.outputTimes.empty())
     collect(setting.outputTimes, setting.source + ", line " + std::to_string(setting.outputTimesLine));
+  for (const auto* life : {&setting.cycles, &setting.spall, &setting.oxide, &setting.critical})
+    if (*life) collect((*life)->text, setting.source + ", line " + std::to_string((*life)->line));
   return uses;
 }
 
@@ -156,7 +170,32 @@ RenderedHeatTreatment renderHeatTreatment(const HeatTreatmentSetting& setting,
     rendered.outputTimesText = fillPlaceholders(setting.outputTimes, values, where);
     rendered.outputTimes = parseOutputTimeList(rendered.outputTimesText, where + ", output_times");
   }
+  const auto renderLife = [&](const std::optional<LifeSettingText>& given, const char* key, LifeOptionText& out) {
+    if (!given) return;
+    const std::string where = setting.source + ", line " + std::to_string(given->line);
+    out.text = fillPlaceholders(given->text, values, where);
+    out.place = where + ", " + key;
+  };
+  renderLife(setting.cycles, "cycles", rendered.life.cycles);
+  renderLife(setting.spall, "spall", rendered.life.spall);
+  renderLife(setting.oxide, "oxide", rendered.life.oxide);
+  renderLife(setting.critical, "critical", rendered.life.critical);
+  // Read now, so that a wrong text is refused where it stands; the run reads
+  // it again from its options.
+  HeatTreatment check;
+  installLifeOptions(check, rendered.life, 0);
   return rendered;
+}
+
+std::vector<std::string> lifeRunOptions(const RenderedHeatTreatment& heat) {
+  std::vector<std::string> options;
+  const std::pair<const char*, const LifeOptionText*> given[] = {{"--cycles", &heat.life.cycles},
+                                                                 {"--spall", &heat.life.spall},
+                                                                 {"--oxide", &heat.life.oxide},
+                                                                 {"--critical", &heat.life.critical}};
+  for (const auto& [option, text] : given)
+    if (text->text) options.insert(options.end(), {option, *text->text});
+  return options;
 }
 
 void addScheduleFile(RenderedCase& rendered, const RenderedHeatTreatment& heat) {

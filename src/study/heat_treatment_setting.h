@@ -7,10 +7,15 @@
 //   schedule = "anneal.csv"                                   # a schedule file (time_s,T_K), beside the TOML file
 //   schedule = [[0, 1073], [3600, "{{T}}"], [7200, "{{T}}"]]  # or its rows: time (s), temperature (K)
 //   output_times = [600, 1800, 3600]                          # s; or a list as --output-times takes it: "0:7200:13"
+//   cycles = "1000:3600@{{T}},600@300"                        # thermal cycles, as --cycles takes them
+//   spall = "0.005,1"                                         # as --spall; likewise oxide and critical
+//   oxide = 1.5
+//   critical = "N1<0.05"
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,9 +23,17 @@
 #include <toml++/toml.h>
 
 #include "model/heat_treatment.h"
+#include "model/life_options.h"
 #include "study/case_template.h"
 
 namespace torvex {
+
+// A life setting as the file gives it (a number is kept as its shortest
+// text) and its line.
+struct LifeSettingText {
+  std::string text;
+  int line = 0;
+};
 
 struct HeatTreatmentSetting {
   std::string source;  // the TOML file, for messages
@@ -32,9 +45,12 @@ struct HeatTreatmentSetting {
   // The output times as a list text; empty: none.
   std::string outputTimes;
   int outputTimesLine = 0;
+  // cycles, spall, oxide, critical; none when not given.
+  std::optional<LifeSettingText> cycles, spall, oxide, critical;
 
   [[nodiscard]] bool hasSchedule() const { return !scheduleFile.empty() || !scheduleRows.empty(); }
-  [[nodiscard]] bool empty() const { return !hasSchedule() && outputTimes.empty(); }
+  [[nodiscard]] bool hasLife() const { return cycles || spall || oxide || critical; }
+  [[nodiscard]] bool empty() const { return !hasSchedule() && outputTimes.empty() && !hasLife(); }
 };
 
 // A placeholder of the setting and where it stands ("fit.toml, line 7").
@@ -50,12 +66,18 @@ struct RenderedHeatTreatment {
   std::string scheduleCsv;                              // the schedule file the case runs with
   std::vector<OutputTime> outputTimes;
   std::string outputTimesText;  // as --output-times takes it; empty: none
+  LifeOptionTexts life;         // filled in, each placed at its line of the file
 };
 
 // Throws in the caller's style: the node that is wrong, its key, and why.
 using TomlRefusal = std::function<void(const toml::node& node, const std::string& key, const std::string& what)>;
 
-// Reads the entries `schedule` and `output_times` of a study or fit file
+// The options that run a case with the rendered life settings
+// (--cycles TEXT ...), in the order torvex-batch reads them.
+std::vector<std::string> lifeRunOptions(const RenderedHeatTreatment& heat);
+
+// Reads the entries `schedule`, `output_times`, `cycles`, `spall`, `oxide` and
+// `critical` of a study or fit file
 // (relative file names from the folder of `tomlPath`). A schedule file is
 // read here; its rows are checked when a case is rendered, since they may
 // hold placeholders. Refuses, through `refuse`, a schedule that is neither a

@@ -309,8 +309,8 @@ Study loadStudy(const std::string& path) {
     return fs::path(name).is_absolute() || folder.empty() ? name : (folder / name).lexically_normal().string();
   };
   checkKeys(path, root,
-            {"case", "output", "combine", "table", "parameters", "set", "schedule", "output_times", "run", "summary",
-             "slurm"},
+            {"case", "output", "combine", "table", "parameters", "set", "schedule", "output_times", "cycles", "spall",
+             "oxide", "critical", "run", "summary", "slurm"},
             "the study");
 
   const toml::node* caseNode = root.get("case");
@@ -381,10 +381,16 @@ Study loadStudy(const std::string& path) {
         if (option == "--results" || option == "--set" || option == "--param" || option == "--check")
           refuse(path, lineOf(*options), "options cannot hold " + option + ": the study gives it to every case itself");
         else if ((option == "--schedule" && study.heatTreatment.hasSchedule()) ||
-                 (option == "--output-times" && !study.heatTreatment.outputTimes.empty()))
+                 (option == "--output-times" && !study.heatTreatment.outputTimes.empty()) ||
+                 (option == "--cycles" && study.heatTreatment.cycles) ||
+                 (option == "--spall" && study.heatTreatment.spall) ||
+                 (option == "--oxide" && study.heatTreatment.oxide) ||
+                 (option == "--critical" && study.heatTreatment.critical))
           refuse(path, lineOf(*options),
                  "options cannot hold " + option + ": the study gives it in " +
-                     (option == "--schedule" ? "schedule" : "output_times"));
+                     (option == "--schedule"       ? std::string("schedule")
+                      : option == "--output-times" ? std::string("output_times")
+                                                   : option.substr(2)));
     }
     if (const toml::node* limit = run.get("time_limit")) {
       const double seconds = numberOf(path, limit, "time_limit", lineOf(*limit));
@@ -467,6 +473,7 @@ RenderedCase renderStudyCase(const Study& study, std::size_t index) {
       if (heat.schedule) rendered.runOptions.insert(rendered.runOptions.end(), {"--schedule", kCaseScheduleFile});
       if (!heat.outputTimesText.empty())
         rendered.runOptions.insert(rendered.runOptions.end(), {"--output-times", heat.outputTimesText});
+      for (std::string& option : lifeRunOptions(heat)) rendered.runOptions.push_back(std::move(option));
     }
     return rendered;
   } catch (const InputError& error) {
@@ -531,7 +538,7 @@ std::string caseDirectory(const Study& study, std::size_t index) {
 }
 
 bool studyVariesTemperature(const Study& study) {
-  return study.heatTreatment.hasSchedule() ||
+  return study.heatTreatment.hasSchedule() || study.heatTreatment.cycles ||
          std::any_of(study.overrides.begin(), study.overrides.end(), [](const StudyOverride& o) {
            return o.key == DataKey::D8 && o.text.find("{{") != std::string::npos;
          });
@@ -558,6 +565,12 @@ void validateStudy(const Study& study, const std::function<void(std::size_t, std
     Case first;
     try {
       first = loadRenderedCase(rendered, "");
+      // The life settings are checked against the case as its run would.
+      if (study.heatTreatment.hasLife()) {
+        std::map<std::string, std::string> values;
+        for (std::size_t p = 0; p < study.parameters.size(); ++p) values[study.parameters[p].name] = study.values[0][p];
+        installLifeOptions(first.heatTreatment, renderHeatTreatment(study.heatTreatment, values).life, first.startTime);
+      }
       first.validate();
     } catch (const std::exception& error) {
       std::string message = error.what();

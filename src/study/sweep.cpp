@@ -80,6 +80,7 @@ struct ReportSummary {
   bool present = false;
   std::string end;  // completed, stopped, ...; "unreadable" when the file is not a report
   std::vector<std::pair<std::string, std::string>> checks;  // id, status
+  std::optional<double> lifeSeconds;                        // a life run's life; none: not reached, or none asked
 };
 
 // The folder a case's run writes its results to.
@@ -97,6 +98,7 @@ ReportSummary readReport(const std::string& caseDirectory) {
     RunVerdicts verdicts = readRunVerdicts(results);
     summary.end = std::move(verdicts.end);
     summary.checks = std::move(verdicts.checks);
+    summary.lifeSeconds = verdicts.lifeSeconds;
   } catch (const std::exception&) {
     summary.end = "unreadable";
     summary.checks.clear();
@@ -546,7 +548,7 @@ bool caseIsDone(const std::string& caseDirectory, const std::string& fingerprint
   // A run stopped by --max-passes among the study's options ends with status
   // 0 as asked: done as well.
   const ReportSummary report = readReport(caseDirectory);
-  return !report.present || report.end == "completed" || report.end == "stopped";
+  return !report.present || report.end == "completed" || report.end == "stopped" || report.end == "critical_content";
 }
 
 void writeSummary(const Study& study, std::vector<std::size_t>& missing) {
@@ -586,6 +588,11 @@ void writeSummary(const Study& study, std::vector<std::size_t>& missing) {
   std::string csv = "case";
   for (const StudyParameter& parameter : study.parameters) csv += "," + csvField(parameter.name);
   csv += ",status,exit_status,outcome";
+  // Only a study with a critical content has the life column (empty: not
+  // reached), so the summaries of other studies stay as they were.
+  const bool life = study.heatTreatment.critical.has_value() ||
+                    std::find(study.runOptions.begin(), study.runOptions.end(), "--critical") != study.runOptions.end();
+  if (life) csv += ",life_s";
   for (const std::string& id : checkIds) csv += "," + csvField("check_" + id);
   for (const StudyResult& result : study.results) csv += "," + csvField(result.name);
   csv += ",wall_time_s,message\n";
@@ -598,6 +605,7 @@ void writeSummary(const Study& study, std::vector<std::size_t>& missing) {
     } else {
       csv += "," + row.record->state + "," + std::to_string(row.record->exitStatus) + "," + csvField(row.report.end);
     }
+    if (life) csv += "," + (row.report.lifeSeconds ? formatGeneral(*row.report.lifeSeconds) : std::string());
     for (const std::string& id : checkIds) {
       std::string status;
       for (const auto& check : row.report.checks)

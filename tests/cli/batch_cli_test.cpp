@@ -713,5 +713,71 @@ TEST(BatchCli, CheckShowsTheTemperatureTheRunFollowsAndWhetherItCanAct) {
   EXPECT_TRUE(contains(run.output, "  effect of T       \u26A0 The temperature changes nothing")) << run.output;
 }
 
+// The life options: --check describes them, a run that reaches its critical
+// content ends with status 0 and its life in the summary, run.json and the
+// series' own columns; one that does not says "not reached" and keeps the
+// life null; settings that cannot run are refused with status 1, naming the
+// option and what is wrong.
+TEST(BatchCli, LifeOptionsRunToTheCriticalContentOrAreRefused) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const auto check = runBatch(dir.path(),
+                              "--check --cycles 10:3000@1123,600@300 --spall 0.1 --oxide 1.5 --critical 'N1<0.15' "
+                              "oxidation.dat");
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_TRUE(contains(check.output,
+                       "temperature       cycles 10:3000@1123,600@300 from 0 s to 36000 s (period "
+                       "3600 s)"))
+      << check.output;
+  EXPECT_TRUE(contains(check.output,
+                       "life              spallation 0.1,0 at every cool-down, oxide 1.5,15.999, ends "
+                       "at N1<0.15\n"))
+      << check.output;
+
+  const auto spent = runBatch(dir.path(),
+                              "--quiet --set 'D1=0 1000' --set D2=20 --cycles 2:300@1123,200@1123 "
+                              "--spall 0.2 --oxide 1.5 --critical 'N1<0.15' oxidation.dat");
+  EXPECT_EQ(spent.status, 0) << spent.output;
+  EXPECT_TRUE(contains(spent.output, "the run reached its critical content (end of life)")) << spent.output;
+  const RunReport report = readRunReport(dir.file("results"));
+  EXPECT_EQ(report.outcome.end, "critical_content");
+  ASSERT_TRUE(report.life && report.life->lifeSeconds);
+  EXPECT_GT(*report.life->lifeSeconds, 0);
+  EXPECT_LE(*report.life->lifeSeconds, report.outcome.finalTime);
+  ASSERT_TRUE(report.heatTreatment.cycles);
+  EXPECT_EQ(report.heatTreatment.cycles->text, "2:300@1123,200@1123");
+  EXPECT_FALSE(report.heatTreatment.schedule);
+  const std::string series = test::readBytes(dir.file("results/series.csv"));
+  EXPECT_EQ(series.substr(0, series.find('\n')),
+            "time_s,dt_s,kirkendall_cm,N1_left,N1_right,N2_left,N2_right,oxide_thickness_cm,kp_cm2_s,cycle,"
+            "spalled_metal_mol_cm2,consumed_metal_mol_cm2,mass_change_mg_cm2,mass_change_oxygen_mg_cm2,"
+            "mass_change_spalled_mg_cm2,watched_N1");
+
+  const auto lasting = runBatch(dir.path(), "--quiet --set 'D1=0 10' --set D2=20 --critical 'N1<0.001' oxidation.dat");
+  EXPECT_EQ(lasting.status, 0) << lasting.output;
+  EXPECT_TRUE(contains(lasting.output, "  life              not reached (N1<0.001)\n")) << lasting.output;
+  const std::string json = test::readBytes(dir.file("results/run.json"));
+  EXPECT_TRUE(contains(json, "\"life_s\": null")) << json;
+  EXPECT_TRUE(contains(json, "\"result\": \"not reached\"")) << json;
+
+  struct Refusal {
+    std::string arguments, message;
+  };
+  for (const Refusal& r : std::vector<Refusal>{
+           {"--spall 0.1 oxidation.dat", "--spall: the scale spalls when a cycle cools down"},
+           {"--critical 'N3<0.1' oxidation.dat", "--critical: 'N3<0.1': the case has 2 components, N1 to N2"},
+           {"--critical 'N1<1.5' oxidation.dat", "between 0 and 1, both excluded"},
+           {"--critical 'N1<0' oxidation.dat", "between 0 and 1, both excluded"},
+           {"--cycles 10:0@1373,600@300 oxidation.dat", "--cycles: '10:0@1373,600@300': the hot hold must last"},
+           {"--cycles 10:3600@1373,-5@300 oxidation.dat", "--cycles: '10:3600@1373,-5@300'"},
+           {"--cycles 2:1@1000,1@300 --spall 0.1 interdiffusion.dat", "spallation needs selective oxidation"}}) {
+    for (const char* mode : {"--quiet ", "--check "}) {
+      const auto refused = runBatch(dir.path(), mode + r.arguments);
+      EXPECT_EQ(refused.status, 1) << r.arguments << "\n" << refused.output;
+      EXPECT_TRUE(contains(refused.output, r.message)) << refused.output;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace torvex

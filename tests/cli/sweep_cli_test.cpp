@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -236,6 +237,38 @@ TEST_F(Sweep, EachCaseFollowsItsScheduleAndWritesAtTheOutputTimes) {
   ASSERT_EQ(run(dir_.path(), "sweep study.toml --task 1").status, 0);
   EXPECT_EQ(test::readBytes(path("runs/cases/0001/schedule.csv")), "time_s,T_K\n0,1273\n6,1373\n20,1373\n");
   EXPECT_TRUE(contains(test::readBytes(path("runs/cases/0001/results/history.csv")), "\n7,"));
+}
+
+// Cycles, spallation and a critical content as study settings, swept with a
+// placeholder: every case runs with them, the summary gets each case's life,
+// a case that reached its critical content counts as done, and a setting
+// that cannot be read or run is refused before anything runs.
+TEST_F(Sweep, LifeSettingsAreSweptAndTheSummaryGivesEachLife) {
+  const std::string head =
+      "case = \"oxidation.dat\"\noutput = \"runs\"\ncycles = \"2:{{H}}@1123,200@1123\"\nspall = 0.2\noxide = 1.5\n";
+  const std::string tail = "[parameters]\nH = [300, 400]\n[set]\nD1 = \"0 1000\"\nD2 = \"20\"\n";
+  study(head + "critical = \"N1<0.15\"\n" + tail);
+  const Outcome swept = run(dir_.path(), "sweep study.toml -j 2");
+  ASSERT_EQ(swept.status, 0) << swept.output;
+  const auto rows = summary();
+  ASSERT_EQ(rows.size(), 3u);
+  for (std::size_t row = 1; row <= 2; ++row) {
+    EXPECT_EQ(cell(rows, row, "outcome"), "critical_content");
+    const std::optional<double> life = parseReal(cell(rows, row, "life_s"));
+    ASSERT_TRUE(life) << cell(rows, row, "life_s");
+    EXPECT_GT(*life, 0);
+  }
+  EXPECT_TRUE(contains(test::readBytes(path("runs/cases/0001/results/run.json")), "\"text\": \"2:400@1123,200@1123\""));
+  EXPECT_TRUE(contains(run(dir_.path(), "sweep study.toml").output, "0 to run (2 done already)"));
+
+  study(head + "critical = \"N3<0.1\"\n" + tail);
+  const Outcome missing = run(dir_.path(), "sweep study.toml");
+  EXPECT_EQ(missing.status, 1) << missing.output;
+  EXPECT_TRUE(contains(missing.output, "--critical: 'N3<0.1': the case has 2 components")) << missing.output;
+  study(head + "critical = \"N1 below 0.1\"\n" + tail);
+  const Outcome unreadable = run(dir_.path(), "sweep study.toml");
+  EXPECT_EQ(unreadable.status, 1) << unreadable.output;
+  EXPECT_TRUE(contains(unreadable.output, "study.toml, line 6, critical: 'N1 below 0.1'")) << unreadable.output;
 }
 
 TEST_F(Sweep, BadStudiesAndOptionsRunNothing) {

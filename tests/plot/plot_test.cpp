@@ -346,6 +346,50 @@ class PlotTest : public QObject {
     QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("profiles_several_times"));
   }
 
+  // A coating-life run (the worked example) gives the mass-change chart with
+  // its two parts, and the watched content with the critical line and the
+  // life marked; torvex-plot draws both.
+  void aLifeRunGivesItsMassChangeAndLifeCharts() {
+    const QString work = dir_->path();
+    const QString results = work + "/results";
+    const QString example = QString(TORVEX_TEST_DATA_DIR) + "/../../examples/life/";
+    for (const char* name : {"coating.dat", "coating_diff.dfv", "coating_flux.flx"})
+      QVERIFY(QFile::copy(example + name, work + "/" + name));
+    QCOMPARE(runBatch(work, {"--quiet", "--cycles", "4000:3600@1373,600@300", "--spall", "0.005,1", "--oxide", "1.5",
+                             "--critical", "N1<0.05", "coating.dat"}),
+             0);
+    const RunData run = ReadRunData(results.toStdString());
+    QVERIFY(run.lifeS.has_value());
+    QCOMPARE(run.watchedName, std::string("N1"));
+    QCOMPARE(run.lifeCondition, std::string("N1<0.05"));
+    QVERIFY(!run.massChange.empty());
+    QVERIFY(std::abs(run.massChange.back() - run.massChangeOxygen.back() - run.massChangeSpalled.back()) <
+            1e-12 * std::abs(run.massChangeSpalled.back()));
+    QVERIFY(run.massChangeSpalled.back() < 0 && run.massChange.back() < 0);
+    QVERIFY(*std::max_element(run.massChange.begin(), run.massChange.end()) > 0);
+
+    ChartOptions hours;
+    hours.timeUnit = TimeUnit::Hour;
+    const ChartData life = LifeChart(run, hours);
+    QCOMPARE(life.series.size(), std::size_t(3));
+    QCOMPARE(life.series[1].y, (std::vector<double>{0.05, 0.05}));
+    QCOMPARE(life.series[2].x, std::vector<double>{*run.lifeS / 3600});
+    QVERIFY(life.series[0].y.back() < 0.05 && life.series[0].y.front() > 0.05);
+    const ChartData mass = MassChangeChart(run, hours);
+    QCOMPARE(mass.series.size(), std::size_t(3));
+    std::vector<std::string> ids;
+    for (const ChartData& chart : AllCharts(run, nullptr, ChartOptions())) ids.push_back(chart.id);
+    QVERIFY(std::find(ids.begin(), ids.end(), "mass_change") != ids.end());
+    QVERIFY(std::find(ids.begin(), ids.end(), "life") != ids.end());
+
+    QProcess plot;
+    plot.start(TORVEX_PLOT_PATH, {results, "--format", "png"});
+    QVERIFY(plot.waitForFinished(60000) && plot.exitCode() == 0);
+    QCOMPARE(readText(results + "/plots/mass_change.csv"), ChartCsv(MassChangeChart(run, ChartOptions())));
+    QCOMPARE(readText(results + "/plots/life.csv"), ChartCsv(LifeChart(run, ChartOptions())));
+    QVERIFY(QFile::exists(results + "/plots/life.png"));
+  }
+
   // A folder written by torvex-batch under a schedule gives the reader the
   // rows, digest and end of the run, and torvex-plot the chart. A damaged
   // run.json leaves that chart out with a note naming the file and what is

@@ -231,7 +231,8 @@ TEST(RunReportFile, HeatTreatmentIsWrittenOnlyWhenTheRunHadOneAndReadsBack) {
   EXPECT_EQ(runReportText(report).find("heat_treatment"), std::string::npos);
   report.heatTreatment = {
       ScheduleRecord{"ramp.csv", sha256Hex("r"), {{0, 1073, 2}, {3600, 1273, 3}, {7200, 1273, 4}, {7200, 973, 5}}},
-      {0.1 + 0.2, 600}};
+      {0.1 + 0.2, 600},
+      {}};
   const HeatTreatmentRecord back = parseRunReport(runReportText(report), "run.json").heatTreatment;
   ASSERT_TRUE(back.schedule && back.schedule->rows.size() == 4);
   EXPECT_EQ(back.schedule->sha256, sha256Hex("r"));
@@ -240,6 +241,52 @@ TEST(RunReportFile, HeatTreatmentIsWrittenOnlyWhenTheRunHadOneAndReadsBack) {
   EXPECT_EQ(describeHeatTreatment(back, 1800), "  schedule          ramp.csv (sha256 " + sha256Hex("r").substr(0, 12) +
                                                    "), 4 rows, T from 973 to 1273 K, 1173 K at the final time\n"
                                                    "  output times      2, from 0.3 to 600 s\n");
+}
+
+// The cycles are kept as their description, the life and the scale's books
+// only by a life run; a life not reached is null and reads back as none, and
+// the summary reads the life alone from a report.
+TEST(RunReportFile, CyclesAndLifeAreWrittenOnlyForALifeRunAndReadBack) {
+  RunReport report = sampleReport();
+  const std::string plain = runReportText(report);
+  EXPECT_EQ(plain.find("\"life\""), std::string::npos);
+  EXPECT_EQ(plain.find("\"scale\""), std::string::npos);
+  report.heatTreatment.cycles = CyclesRecord{"10000:3600@1373,600@300", 0, 10000, 4200};
+  LifeRecord life;
+  life.condition = "N1<0.04";
+  life.lifeSeconds = 7200.5;
+  life.scale = true;
+  life.retainedThickness = 2e-4;
+  life.spalledMetal = 3e-6;
+  life.consumedMetal = 5e-6;
+  life.spalls = 12;
+  life.spallLaw = "0.005,1";
+  life.oxide = "1.5,15.999";
+  life.massChange = -0.01;
+  life.oxygenGain = 0.2;
+  life.spallLoss = -0.21;
+  report.life = life;
+  const std::string text = runReportText(report);
+  EXPECT_LT(text.size(), plain.size() + 1500) << "cycles and books take a few lines, whatever the count";
+  const RunReport back = parseRunReport(text, "run.json");
+  ASSERT_TRUE(back.heatTreatment.cycles && back.life);
+  EXPECT_EQ(back.heatTreatment.cycles->text, "10000:3600@1373,600@300");
+  EXPECT_EQ(back.heatTreatment.cycles->count, 10000);
+  EXPECT_EQ(back.life->lifeSeconds, 7200.5);
+  EXPECT_EQ(back.life->spalls, 12);
+  EXPECT_EQ(back.life->spallLoss, -0.21);
+  EXPECT_EQ(back.life->oxide, "1.5,15.999");
+  EXPECT_NE(describeHeatTreatment(back.heatTreatment, 3600)
+                .find("10000:3600@1373,600@300 from 0 s, period 4200 s, "
+                      "300 K at the final time"),
+            std::string::npos);
+  EXPECT_EQ(describeLife(*back.life), "7200.5 s (2.00013888888889 h)");
+
+  report.life->lifeSeconds.reset();
+  const std::string lasting = runReportText(report);
+  EXPECT_NE(lasting.find("\"life_s\": null"), std::string::npos);
+  EXPECT_FALSE(parseRunReport(lasting, "run.json").life->lifeSeconds);
+  EXPECT_EQ(describeLife(*report.life), "not reached");
 }
 
 TEST(RunReportFile, DamagedReportsAreRefusedNamingWhatIsWrong) {
@@ -262,7 +309,7 @@ TEST(RunReportFile, DamagedReportsAreRefusedNamingWhatIsWrong) {
 
   // The heat treatment's values of the wrong kind, named by their key.
   RunReport scheduled = sampleReport();
-  scheduled.heatTreatment = {ScheduleRecord{"heat.csv", "", {{0, 1073, 2}, {60, 1173, 3}}}, {30}};
+  scheduled.heatTreatment = {ScheduleRecord{"heat.csv", "", {{0, 1073, 2}, {60, 1173, 3}}}, {30}, {}};
   const std::string withSchedule = runReportText(scheduled);
   for (const auto& [from, to, message] : std::vector<std::array<std::string, 3>>{
            {"1173.0", "\"hot\"", "schedule.rows[1] is [60.0,\"hot\"], not a pair [time in s, temperature in K]"},

@@ -32,7 +32,7 @@
 #include "model/number_format.h"
 #include "run/integrator.h"
 #include "run/life_closed_forms.h"
-#include "run/oxide_scale.h"
+#include "solver/oxide_scale.h"
 #include "run/run_records.h"
 #include "run/simulation.h"
 #include "solver/evaluate_derivative.h"

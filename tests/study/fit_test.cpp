@@ -211,6 +211,9 @@ TEST(FitConfigFile, RefusesWhatCannotMeanAFit) {
       {"schedule = [[0, \"{{Tx}}\"]]\n" + good, "f.toml, line 1: the placeholder {{Tx}} names no parameter"},
       {"output_times = { at = 5 }\n" + good, "key 'output_times': needs a list of times"},
       {"output_times = [5, \"soon\"]\n" + good, "output_times: 'soon': not a time in seconds"},
+      {"cycles = \"2:0@1273,5@300\"\n" + good, "f.toml, line 1, cycles: '2:0@1273,5@300'"},
+      // A fit runs to its measured times: a critical content has no place.
+      {"critical = \"N1<0.1\"\n" + good, "critical"},
   };
   for (const auto& c : cases) {
     try {

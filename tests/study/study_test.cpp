@@ -155,6 +155,36 @@ TEST_F(StudyFile, AScheduleAndOutputTimesFollowEachCase) {
   EXPECT_EQ(first.runOptions.back(), "20:60:3");
 }
 
+// The life settings take each case's values and run it with the options of
+// the same names; a text that cannot be read, a placeholder that names no
+// parameter, and an option the study gives twice are refused before any run,
+// naming the study's line.
+TEST_F(StudyFile, LifeSettingsFollowEachCaseOrAreRefused) {
+  const std::string head = "case = \"case.dat\"\n[parameters]\nT = [1273, 1373]\nD = [1e-9]\n";
+  const Study study = load("cycles = \"3:10@{{T}},5@300\"\noxide = 1.5\n" + head);
+  EXPECT_TRUE(study.heatTreatment.hasLife());
+  EXPECT_EQ(renderStudyCase(study, 1).runOptions,
+            (std::vector<std::string>{"--cycles", "3:10@1373,5@300", "--oxide", "1.5"}));
+  EXPECT_NE(inputFingerprint(renderStudyCase(study, 1), {}), inputFingerprint(renderStudyCase(study, 0), {}));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"cycles = \"3:0@{{T}},5@300\"\n" + head, "study.toml, line 1, cycles: '3:0@1273,5@300': the hot hold"},
+      {"spall = \"-1\"\n" + head, "study.toml, line 1, spall: '-1'"},
+      {"critical = \"N1<{{X}}\"\n" + head, "study.toml, line 1: the placeholder {{X}} is no parameter"},
+      {"critical = true\n" + head, "study.toml:1: needs a text as --critical takes it"},
+      {"cycles = \"3:10@1273,5@300\"\n" + head + "[run]\noptions = [\"--cycles\", \"1:1@1,1@1\"]\n",
+       "options cannot hold --cycles: the study gives it in cycles"},
+  };
+  for (const auto& [text, expected] : cases) {
+    try {
+      validateStudy(load(text));
+      ADD_FAILURE() << "accepted:\n" << text;
+    } catch (const InputError& error) {
+      EXPECT_NE(std::string(error.what()).find(expected), std::string::npos)
+          << "message: " << error.what() << "\nexpected: " << expected;
+    }
+  }
+}
+
 // Each refusal names the file and line of the heat treatment, and for a
 // value that only a case makes wrong, the case.
 TEST_F(StudyFile, AMalformedHeatTreatmentIsRefusedBeforeAnyRun) {

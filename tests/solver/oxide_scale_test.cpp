@@ -2,7 +2,7 @@
 // gave up, what spalled, the specific mass change a balance would weigh, and
 // the time a critical content is reached.
 
-#include "run/oxide_scale.h"
+#include "solver/oxide_scale.h"
 
 #include <limits>
 #include <vector>

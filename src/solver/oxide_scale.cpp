@@ -1,4 +1,4 @@
-#include "run/oxide_scale.h"
+#include "solver/oxide_scale.h"
 
 #include <algorithm>
 
@@ -46,7 +46,7 @@ MassChange specificMassChange(const ScaleLedger& ledger, const OxideComposition&
   // mol of component 1 × oxygen per metal × g/mol × mg/g
   change.oxygenGain =
       (ledger.retainedMetal - ledger.startMetal) * oxide.oxygenPerMetal * oxide.oxygenMolarMass * kMilligramsPerGram;
-  change.spallLoss = -ledger.spalledMetal * metalMolarMass * kMilligramsPerGram;
+  change.spallLoss = 0.0 - ledger.spalledMetal * metalMolarMass * kMilligramsPerGram;  // never -0
   change.total = change.oxygenGain + change.spallLoss;
   return change;
 }
