@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/case_summary.h"
+#include "model/component_names.h"
 #include "model/errors.h"
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
@@ -145,7 +146,8 @@ const char* describeEnd(RunEnd end) {
       return "no pass ran (the time step is 0 or the run starts after its end); "
              "the results hold the initial profile";
     case RunEnd::Stopped: return "the run was stopped before its end time";
-    case RunEnd::StepVanished: return "the time step shrank until it could no longer move the clock, before the end time";
+    case RunEnd::StepVanished:
+      return "the time step shrank until it could no longer move the clock, before the end time";
     case RunEnd::NonFinite: return "the run stopped at a pass that started from a non-finite value";
     case RunEnd::Failed: return "the run failed";
   }
@@ -270,6 +272,7 @@ RenderedCase loadBatchCase(Simulation& sim, const BatchRunOptions& options) {
     }
   }
   installHeatTreatment(sim.input, options);
+  sim.input.componentNames = parseComponentNames(options.componentNames, sim.input.componentCount, "--names");
   return rendered;
 }
 

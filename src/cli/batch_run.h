@@ -32,6 +32,8 @@ struct BatchRunOptions {
   std::string schedulePath;
   // --output-times: times (s) the run lands on and saves at; empty: none.
   std::string outputTimes;
+  // --names: the components' names, comma-separated; empty: numbered only.
+  std::string componentNames;
 };
 
 // Whether the user chose the temperature of the run: a schedule, or an

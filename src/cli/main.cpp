@@ -35,9 +35,11 @@ constexpr int kExitUsage = 2;
 // The help text; the results files are named as the results library names them.
 const std::string kHelp = std::string(R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
                     [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR]
-                    [--schedule FILE] [--output-times LIST] CASE.dat
+                    [--schedule FILE] [--output-times LIST] [--names LIST]
+                    CASE.dat
        torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]...
-                    [--schedule FILE] [--output-times LIST] CASE.dat
+                    [--schedule FILE] [--output-times LIST] [--names LIST]
+                    CASE.dat
        torvex-batch --report RESULTS_DIR
        torvex-batch sweep STUDY.toml [-j N] [--time-limit S] [--quiet]
        torvex-batch sweep STUDY.toml --slurm | --submit [--time T] [--mem M]
@@ -119,6 +121,17 @@ This is its headless runner.
                         not after the end of the run. )" +
                           std::string(torvex::kRunReportFile) +
                           R"( records them.
+  --names LIST          Name the components, in their order: --names Cu,Fe,Ni.
+                        The names go beside the numbers in )" +
+                          std::string(torvex::kHistoryFile) + R"( (a
+                        column "name"), into the headers of )" +
+                          std::string(torvex::kSeriesFile) + R"(, into
+                        )" +
+                          std::string(torvex::kRunReportFile) +
+                          R"( and onto the charts. Each starts with a
+                        letter and holds letters, digits and '_'; one per
+                        component, all different. The data file is not
+                        changed.
   --check CASE.dat      Load the input data file CASE.dat and the side files it
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
@@ -179,9 +192,10 @@ files that can be written are, the others keep their last complete version),
 )";
 
 // The options of a run, for suggestions after a typo.
-const std::vector<std::string_view> kRunOptions = {
-    "--pace",     "--max-passes",   "--quiet", "--textual-formulas", "--set",  "--param",         "--results",
-    "--schedule", "--output-times", "--check", "--report",           "--help", "--write-samples", "--version"};
+const std::vector<std::string_view> kRunOptions = {"--pace",          "--max-passes", "--quiet",   "--textual-formulas",
+                                                   "--set",           "--param",      "--results", "--schedule",
+                                                   "--output-times",  "--check",      "--report",  "--help",
+                                                   "--write-samples", "--version",    "--names"};
 
 int usageError(const std::string& message) {
   std::cerr << "torvex-batch: " << message << "\nTry 'torvex-batch --help'.\n";
@@ -239,7 +253,7 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
     } else if (arg == "--textual-formulas") {
       options.textualFormulas = true;
     } else if (arg == "--set" || arg == "--param" || arg == "--results" || arg == "--schedule" ||
-               arg == "--output-times") {
+               arg == "--output-times" || arg == "--names") {
       if (a + 1 >= args.size()) return arg + " needs a value";
       const std::string& value = args[++a];
       if (arg == "--set")
@@ -250,6 +264,8 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
         options.schedulePath = value;
       else if (arg == "--output-times")
         options.outputTimes = value;
+      else if (arg == "--names")
+        options.componentNames = value;
       else
         options.resultsDirectory = value;
     } else if (arg == "--check") {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/component_names.h"
 #include "model/errors.h"
 #include "model/formula.h"
 #include "model/number_format.h"
@@ -292,6 +293,9 @@ void Case::validate() const {
   checkMinimalMolarFraction(*this);
   checkOxideConstants(*this);
   checkOutputTimes(*this);
+  // The front ends check names where they are given; a case built in memory
+  // is held to the same rules here.
+  checkComponentNames(componentNames, componentCount, dataFileName + ", component names");
 }
 
 }  // namespace torvex

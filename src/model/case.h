@@ -141,7 +141,8 @@ class Case {
   //     (which corrects them), fewer than one pass between step increases
   //     (D6) or a step multiplier of 1 or less (D7);
   //   - values that describe no physical case (see the list below);
-  //   - output times that do not increase or lie outside the run.
+  //   - output times that do not increase or lie outside the run;
+  //   - component names that are not one valid name per component.
   // Throws InputError. The front ends, --check and every run call it once,
   // before anything runs; the solver does not check again.
   //
@@ -221,6 +222,8 @@ class Case {
 
   // ---- Beyond the data file ----
   HeatTreatment heatTreatment;
+  // The components' names (component_names.h), [r]; empty: numbered only.
+  std::vector<std::string> componentNames;
 };
 
 // The gas constant of the solver, J/(mol K). Exactly 8, not 8.314: results

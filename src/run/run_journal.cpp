@@ -126,11 +126,26 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
   report_.outcome.startTime = c.startTime;
   report_.outcome.endTime = c.endTime;
   report_.outcome.finalTime = s.currentTime;
-  seriesHeader_ = seriesHeader(c.componentCount, c.boundaryFlux == BoundaryFlux::SelectiveOxidation);
+  report_.componentNames = c.componentNames;
+  seriesHeader_ = seriesHeader(c.componentCount, c.boundaryFlux == BoundaryFlux::SelectiveOxidation, c.componentNames);
   startInventory_ = componentInventories(c, s);
   inflow_.assign(static_cast<std::size_t>(c.componentCount), 0.0);
   startEndRatios_ = endRatios(c, s);
   active_ = true;
+  // The profile the run starts from opens the history and the series, at
+  // the start time (the clock is set to it after the records are opened),
+  // with the plane where it starts; they are written with the first save,
+  // as everything else.
+  Table2<double> atomic = atomicPercent(s.concentration);
+  Table2<double> weight = weightPercent(s.concentration, c.molarMass);
+  if (folder_) {
+    appendHistoryBlock(startBlock_, c.startTime, s.position, atomic, weight, c.componentNames);
+    appendSeriesRow(seriesRows_, c.startTime, 0.0, c.initialKirkendallPosition, s.concentration, scaleOf(c, s));
+  } else {
+    saves_.push_back({c.startTime, std::move(atomic), std::move(weight)});
+  }
+  lastHistoryTime_ = c.startTime;
+  ++savesCount_;
 }
 
 void RunJournal::acceptedPass(const Case& c, const RunState& s) {
@@ -172,14 +187,19 @@ void RunJournal::save(const Case& c, const RunState& s) {
     Table2<double> atomic = atomicPercent(s.concentration);
     Table2<double> weight = weightPercent(s.concentration, c.molarMass);
     if (folder_) {
-      std::string block;
-      appendHistoryBlock(block, s.currentTime, s.position, atomic, weight);
-      history_.add(*folder_, historyHeader(), block);
+      std::string block = std::move(startBlock_);
+      startBlock_.clear();
+      appendHistoryBlock(block, s.currentTime, s.position, atomic, weight, c.componentNames);
+      history_.add(*folder_, historyHeader(!c.componentNames.empty()), block);
     } else {
       saves_.push_back({s.currentTime, std::move(atomic), std::move(weight)});
     }
     lastHistoryTime_ = s.currentTime;
     ++savesCount_;
+  } else if (folder_ && !startBlock_.empty()) {
+    // A save before the first pass: the start block alone.
+    history_.add(*folder_, historyHeader(!c.componentNames.empty()), startBlock_);
+    startBlock_.clear();
   }
   appendSeries();
   if (!reportStarted_) {

@@ -208,6 +208,9 @@ TEST(FitConfigFile, RefusesWhatCannotMeanAFit) {
       {"schedule = [[0, \"{{Tx}}\"]]\n" + good, "f.toml, line 1: the placeholder {{Tx}} names no parameter"},
       {"output_times = { at = 5 }\n" + good, "key 'output_times': needs a list of times"},
       {"output_times = [5, \"soon\"]\n" + good, "output_times: 'soon': not a time in seconds"},
+      {"names = \"Ni,Pt\"\n" + good, "f.toml, line 1, key 'names': needs a list of names"},
+      {"names = [\"Ni\", 3]\n" + good, "key 'names': needs quoted names, not 3"},
+      {"names = [\"Ni\", \"ni\"]\n" + good, "key 'names': the name of component 2, 'ni', repeats"},
   };
   for (const auto& c : cases) {
     try {
