@@ -366,8 +366,13 @@ int printRunReport(const std::string& resultsDirectory) {
             << formatInteger(o.acceptedPasses) << " accepted, " << formatInteger(o.rejectedPasses) << " rejected)\n"
             << "  final time        " << formatGeneral(o.finalTime) << " s (end time " << formatGeneral(o.endTime)
             << " s)\n"
-            << "  wall time         " << formatDuration(o.wallSeconds) << "\n"
-            << describeHeatTreatment(report.heatTreatment, o.finalTime);
+            << "  wall time         " << formatDuration(o.wallSeconds) << "\n";
+  if (!report.componentNames.empty()) {
+    std::string names;
+    for (const std::string& name : report.componentNames) names += (names.empty() ? "" : ", ") + name;
+    std::cout << "  components        " << names << "\n";
+  }
+  std::cout << describeHeatTreatment(report.heatTreatment, o.finalTime);
   printChecks(report.checks);
   return kExitRunComplete;
 }

@@ -159,6 +159,7 @@ TEST(BatchCli, ComponentNamesReachTheFilesTheChartsAndTheMeasuredColumns) {
   EXPECT_EQ(readRunReport(dir.file("results")).componentNames, (std::vector<std::string>{"Cu", "Fe", "Ni"}));
   EXPECT_TRUE(contains(runBatch(dir.path(), "--check --names Cu,Fe,Ni interdiffusion.dat").output,
                        "components        3 (Cu, Fe, Ni)"));
+  EXPECT_TRUE(contains(runBatch(dir.path(), "--report results").output, "components        Cu, Fe, Ni"));
 
   test::writeBytes(dir.file("scan.csv"), "x_um,Ni_at_pct\n-50,14.6\n0,40\n50,74\n");
   const auto plot = test::runProgram(TORVEX_PLOT_PATH, dir.path(), "results --measured scan.csv --format svg");
