@@ -126,7 +126,8 @@ class BatchHost : public DirectRunHost {
                         .point = k,
                         .value = s.concentration[i][k],
                         .time = s.currentTime,
-                        .pass = s.stepCount};
+                        .pass = s.stepCount,
+                        .formula = {}};
           return;
         }
   }
