@@ -169,9 +169,15 @@ void readHistory(const FileLines& file, RunData& run, std::optional<std::size_t>
   if (onlyBlock && (!file.endsWithLineEnd || (expectedPoints && n != *expectedPoints))) return;
   run.componentCount = r;
   if (cName != std::string::npos) {
+    // The names of the first point's rows (csvRows skipped blank lines and
+    // checked the cell count of every line it kept).
     run.componentNames.clear();
-    for (std::size_t i = 0; i < static_cast<std::size_t>(r); ++i)
-      run.componentNames.emplace_back(split(file.lines[1 + i], ',')[cName]);
+    for (std::size_t line = 1; line < file.lines.size() && run.componentNames.size() < static_cast<std::size_t>(r);
+         ++line) {
+      if (file.lines[line].empty()) continue;
+      const auto cells = split(file.lines[line], ',');
+      run.componentNames.emplace_back(cName < cells.size() ? cells[cName] : std::string_view());
+    }
   }
   run.positionCm.resize(n);
   for (std::size_t k = 0; k < n; ++k) run.positionCm[k] = rows[k * static_cast<std::size_t>(r)][cX];
