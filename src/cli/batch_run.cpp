@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/case_summary.h"
+#include "model/component_names.h"
 #include "model/errors.h"
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
@@ -290,6 +291,7 @@ RenderedCase loadBatchCase(Simulation& sim, const BatchRunOptions& options) {
     }
   }
   installHeatTreatment(sim.input, options);
+  sim.input.componentNames = parseComponentNames(options.componentNames, sim.input.componentCount, "--names");
   sim.input.integrator = options.integrator;
   return rendered;
 }
@@ -392,8 +394,13 @@ int printRunReport(const std::string& resultsDirectory) {
             << formatInteger(o.acceptedPasses) << " accepted, " << formatInteger(o.rejectedPasses) << " rejected)\n"
             << "  final time        " << formatGeneral(o.finalTime) << " s (end time " << formatGeneral(o.endTime)
             << " s)\n"
-            << "  wall time         " << formatDuration(o.wallSeconds) << "\n"
-            << describeHeatTreatment(report.heatTreatment, o.finalTime);
+            << "  wall time         " << formatDuration(o.wallSeconds) << "\n";
+  if (!report.componentNames.empty()) {
+    std::string names;
+    for (const std::string& name : report.componentNames) names += (names.empty() ? "" : ", ") + name;
+    std::cout << "  components        " << names << "\n";
+  }
+  std::cout << describeHeatTreatment(report.heatTreatment, o.finalTime);
   printLife(report);
   printChecks(report.checks);
   return kExitRunComplete;

@@ -36,6 +36,8 @@ struct BatchRunOptions {
   std::string outputTimes;
   // --cycles, --spall, --oxide, --critical: the life settings, as given.
   LifeOptionTexts life;
+  // --names: the components' names, comma-separated; empty: numbered only.
+  std::string componentNames;
   // --integrator: how the profile is integrated in time.
   Integrator integrator = Integrator::RungeKutta;
   // --sync-interval: a save waits for the disk at most this often (s); 0:

@@ -137,7 +137,13 @@ std::string describeCase(const Case& c, const std::string& path, bool temperatur
   std::ostringstream out;
   out.imbue(std::locale::classic());  // no digit grouping from the user's locale
   out << "Case " << path << ": valid input\n"
-      << "  components        " << c.componentCount << "\n"
+      << "  components        " << c.componentCount;
+  if (!c.componentNames.empty()) {
+    out << " (";
+    for (std::size_t i = 0; i < c.componentNames.size(); ++i) out << (i > 0 ? ", " : "") << c.componentNames[i];
+    out << ")";
+  }
+  out << "\n"
       << "  grid              " << c.pointCount << " points, x from " << formatGeneral(x.front()) << " to "
       << formatGeneral(x.back()) << " cm (sample width " << formatGeneral(c.initial.sampleWidth) << " cm)\n"
       << "  process time      " << formatGeneral(c.startTime) << " s to " << formatGeneral(c.endTime) << " s\n"

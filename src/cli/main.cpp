@@ -36,10 +36,10 @@ constexpr int kExitUsage = 2;
 const std::string kHelp = std::string(R"(Usage: torvex-batch [--pace] [--max-passes N] [--quiet] [--textual-formulas]
                     [--set KEY=VALUE]... [--param NAME=VALUE]... [--results DIR]
                     [--schedule FILE] [--output-times LIST] [--integrator rk|bdf]
-                    [--sync-interval S] [LIFE OPTIONS] CASE.dat
+                    [--sync-interval S] [--names LIST] [LIFE OPTIONS] CASE.dat
        torvex-batch --check [--set KEY=VALUE]... [--param NAME=VALUE]...
                     [--schedule FILE] [--output-times LIST] [--integrator rk|bdf]
-                    [LIFE OPTIONS] CASE.dat
+                    [--names LIST] [LIFE OPTIONS] CASE.dat
        torvex-batch --report RESULTS_DIR
        torvex-batch sweep STUDY.toml [-j N] [--time-limit S] [--quiet]
        torvex-batch sweep STUDY.toml --slurm | --submit [--time T] [--mem M]
@@ -155,6 +155,17 @@ This is its headless runner.
                         and D5 its largest, D6 and D7 are not used. )" +
                           std::string(torvex::kRunReportFile) + R"(
                         records it and its work.
+  --names LIST          Name the components, in their order: --names Cu,Fe,Ni.
+                        The names go beside the numbers in )" +
+                          std::string(torvex::kHistoryFile) + R"( (a
+                        column "name"), into the headers of )" +
+                          std::string(torvex::kSeriesFile) + R"(, into
+                        )" +
+                          std::string(torvex::kRunReportFile) +
+                          R"( and onto the charts. Each starts with a
+                        letter and holds letters, digits and '_'; one per
+                        component, all different. The data file is not
+                        changed.
   --check CASE.dat      Load the input data file CASE.dat and the side files it
                         names (relative names resolve against the current
                         working directory, as in the desktop program), then
@@ -219,7 +230,7 @@ const std::vector<std::string_view> kRunOptions = {
     "--pace",    "--max-passes",    "--quiet",        "--textual-formulas", "--set",    "--param",
     "--results", "--schedule",      "--output-times", "--sync-interval",    "--check",  "--report",
     "--help",    "--write-samples", "--version",      "--integrator",       "--cycles", "--spall",
-    "--oxide",   "--critical"};
+    "--oxide",   "--critical",      "--names"};
 
 int usageError(const std::string& message) {
   std::cerr << "torvex-batch: " << message << "\nTry 'torvex-batch --help'.\n";
@@ -285,7 +296,7 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
                           : life.critical)
           .text = args[++a];
     } else if (arg == "--set" || arg == "--param" || arg == "--results" || arg == "--schedule" ||
-               arg == "--output-times") {
+               arg == "--output-times" || arg == "--names") {
       if (a + 1 >= args.size()) return arg + " needs a value";
       const std::string& value = args[++a];
       if (arg == "--set")
@@ -296,6 +307,8 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
         options.schedulePath = value;
       else if (arg == "--output-times")
         options.outputTimes = value;
+      else if (arg == "--names")
+        options.componentNames = value;
       else
         options.resultsDirectory = value;
     } else if (arg == "--integrator") {

@@ -234,6 +234,7 @@ int main(int argc, char** argv) {
     if (options.measured) {
       MeasuredProfileOptions read;
       read.shiftCm = options.shiftUm * 1e-4;
+      read.componentNames = run.componentNames;  // columns may use the run's names (Ni_at_pct)
       measured = ReadMeasuredProfile(*options.measured, read);
     }
     ChartOptions chartOptions;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/component_names.h"
 #include "model/errors.h"
 #include "model/formula.h"
 #include "model/heat_treatment.h"
@@ -357,6 +358,9 @@ void Case::validate() const {
   checkOxideConstants(*this);
   checkOutputTimes(*this);
   checkLife(*this);
+  // The front ends check names where they are given; a case built in memory
+  // is held to the same rules here.
+  checkComponentNames(componentNames, componentCount, dataFileName + ", component names");
   checkImplicitIntegrator(*this);
 }
 

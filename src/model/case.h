@@ -168,6 +168,7 @@ class Case {
   //   - values that describe no physical case (see the list below);
   //   - output times that do not increase or lie outside the run;
   //   - life settings the case cannot run with (checkLifeSettings);
+  //   - component names that are not one valid name per component;
   //   - with the BDF integrator, a case whose banded Jacobian would not fit
   //     in memory, or whose molar volumes are all 0 (the profile could not
   //     be normalised).
@@ -251,6 +252,8 @@ class Case {
   // ---- Beyond the data file ----
   HeatTreatment heatTreatment;
   Integrator integrator = Integrator::RungeKutta;
+  // The components' names (component_names.h), [r]; empty: numbered only.
+  std::vector<std::string> componentNames;
 };
 
 // The gas constant of the solver, J/(mol K). Exactly 8, not 8.314: results

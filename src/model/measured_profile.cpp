@@ -7,6 +7,7 @@
 #include <limits>
 #include <sstream>
 
+#include "model/component_names.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/read_file.h"
@@ -110,6 +111,13 @@ std::optional<int> componentOf(std::string_view name) {
   return *number;
 }
 
+// The component columns a header may have, for messages.
+std::string componentColumnNames(const MeasuredProfileOptions& options) {
+  std::string names;
+  for (const std::string& name : options.componentNames) names += name + ", ";
+  return names + "N1, N2, ... or 1, 2, ...";
+}
+
 }  // namespace
 
 MeasuredProfile ParseMeasuredProfile(std::string_view text, const std::string& fileName,
@@ -172,10 +180,12 @@ MeasuredProfile ParseMeasuredProfile(std::string_view text, const std::string& f
           continue;
         }
         const std::optional<CompositionBasis> suffix = basisSuffix(name);
-        const std::optional<int> number = componentOf(name);
+        std::optional<int> number = componentOf(name);
+        if (!number)
+          if (const std::optional<int> named = componentOfLabel(name, options.componentNames)) number = *named + 1;
         if (!number)
           fail(fileName, lineNumber, column,
-               "unknown column " + quoted(names[i]) + " (x_um, x_mm, x_cm, N1, N2, ... or 1, 2, ...)");
+               "unknown column " + quoted(names[i]) + " (x_um, x_mm, x_cm, " + componentColumnNames(options) + ")");
         if (*number < 1 || *number > kMaxComponentNumber)
           fail(fileName, lineNumber, column,
                "component " + quoted(names[i]) + " out of range 1 to " + std::to_string(kMaxComponentNumber));
@@ -191,7 +201,7 @@ MeasuredProfile ParseMeasuredProfile(std::string_view text, const std::string& f
       }
       if (!havePosition) fail(fileName, lineNumber, 0, "the header has no position column (x_um, x_mm or x_cm)");
       if (profile.components.empty())
-        fail(fileName, lineNumber, 0, "the header names no component column (N1, N2, ... or 1, 2, ...)");
+        fail(fileName, lineNumber, 0, "the header names no component column (" + componentColumnNames(options) + ")");
       if (options.basis && fileBasis && *options.basis != *fileBasis)
         fail(fileName, lineNumber, 0, "the file gives the other composition basis than the one asked for");
       profile.basis = fileBasis.value_or(options.basis.value_or(CompositionBasis::Atomic));

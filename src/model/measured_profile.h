@@ -8,7 +8,8 @@
 // are skipped anywhere. The first other line is the header:
 //   - one position column named x_um, x_mm or x_cm: the name gives the unit;
 //   - one column per measured component, named N1, N2, ... or by the bare
-//     component number 1, 2, ...; a name may end in _at_pct or _wt_pct to say
+//     component number 1, 2, ..., or by the component's name when the case
+//     names its components (Ni, letter case ignored); a name may end in _at_pct or _wt_pct to say
 //     whether the values are atomic or weight percent (every column must then
 //     say the same); a column named at_pct or wt_pct alone is not a
 //     component but the flag for all of them (its cells are ignored).
@@ -33,6 +34,9 @@ struct MeasuredProfileOptions {
   // Added to every measured position (cm): the origin of a line scan is
   // arbitrary, the simulation's is the left end of the sample.
   double shiftCm = 0.0;
+  // The names of the case's components (component_names.h), which columns
+  // may use instead of the numbers; empty when it has none.
+  std::vector<std::string> componentNames;
 };
 
 struct MeasuredProfile {

@@ -119,6 +119,19 @@ std::string formatShortest(double value) {
   return std::string(buffer.data(), result.ptr);
 }
 
+std::string formatWithin(double value, double tolerance) {
+  if (!std::isfinite(value) || !(tolerance > 0)) return formatShortest(value);
+  std::array<char, 32> buffer{};
+  for (int digits = 1; digits <= 17; ++digits) {
+    const auto written =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific, digits - 1);
+    double rounded = 0;
+    std::from_chars(buffer.data(), written.ptr, rounded);
+    if (std::abs(rounded - value) <= tolerance) return formatShortest(rounded);
+  }
+  return formatShortest(value);
+}
+
 std::string formatLabel(double value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";

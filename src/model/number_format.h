@@ -27,6 +27,12 @@ void appendGeneral(std::string& text, double value);
 // such as a description it records and reparses. Finite values only.
 std::string formatShortest(double value);
 
+// The shortest decimal within `tolerance` of value, written as formatShortest
+// writes it: for values that carry known rounding, such as the points of a
+// grid built by adding its spacing ("-0.099" for -0.0990000000000002 within
+// 1e-15). formatShortest(value) when the tolerance is not positive.
+std::string formatWithin(double value, double tolerance);
+
 // The value labels of the main window: five significant digits in scientific
 // notation with the exponent's sign and at least two exponent digits
 // ("1.2346E+03", "-5.0000E-07").

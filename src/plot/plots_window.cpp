@@ -286,6 +286,7 @@ void PlotsWindow::addLiveSample(const LiveSample& sample) {
     run_.initialKirkendallCm = sample.initialKirkendallCm;
     setAsideForeignMeasured();
   }
+  if (run_.componentNames != sample.componentNames) run_.componentNames = sample.componentNames;
   if (!run_.frames.empty() && run_.frames.back().timeS == sample.timeS) run_.frames.pop_back();
   ProfileFrame frame;
   frame.timeS = sample.timeS;

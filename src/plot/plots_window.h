@@ -38,7 +38,8 @@ struct LiveSample {
   std::vector<double> molarMass;   // [r] g/mol
   double kirkendallCm = 0.0;
   double initialKirkendallCm = 0.0;
-  bool oxidation = false;  // component 1 leaves through the right end
+  bool oxidation = false;                   // component 1 leaves through the right end
+  std::vector<std::string> componentNames;  // [r], or empty when the case names none
 };
 
 class PlotsWindow : public QWidget {

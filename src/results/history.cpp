@@ -1,5 +1,10 @@
 #include "results/history.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "model/component_names.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
 #include "results/continued_files.h"
@@ -15,37 +20,54 @@ void field(std::string& row, double value) {
 
 }  // namespace
 
-std::string historyHeader() {
-  return "time_s,x_cm,component,at_pct,wt_pct\n";
+std::string historyHeader(bool named) {
+  return named ? "time_s,x_cm,component,at_pct,wt_pct,name\n" : "time_s,x_cm,component,at_pct,wt_pct\n";
+}
+
+std::vector<std::string> gridPositionTexts(const std::vector<double>& position) {
+  double largest = 0;
+  for (const double x : position) largest = std::max(largest, std::abs(x));
+  // Each point of a grid built by additions carries at most about one unit
+  // in the last place of the largest position per point before it.
+  const double tolerance = static_cast<double>(position.size()) * std::numeric_limits<double>::epsilon() * largest;
+  std::vector<std::string> texts;
+  texts.reserve(position.size());
+  for (const double x : position) texts.push_back(formatWithin(x, tolerance));
+  return texts;
 }
 
 void appendHistoryBlock(std::string& block, double time, const std::vector<double>& position,
-                        const Table2<double>& atomic, const Table2<double>& weight) {
+                        const Table2<double>& atomic, const Table2<double>& weight,
+                        const std::vector<std::string>& names) {
   const int r = atomic.rows();
   const int n = atomic.columns();
+  const bool named = static_cast<int>(names.size()) == r;
   const std::string clock = formatGeneral(time) + ",";
+  const std::vector<std::string> positions = gridPositionTexts(position);
   block.reserve(block.size() + static_cast<std::size_t>(n) * static_cast<std::size_t>(r) * 64);
-  std::string x;
   for (int k = 0; k < n; ++k) {
-    x.clear();
-    appendGeneral(x, position[static_cast<std::size_t>(k)]);
-    x += ',';
+    const std::string& x = positions[static_cast<std::size_t>(k)];
     for (int i = 0; i < r; ++i) {
       block += clock;
       block += x;
+      block += ',';
       block += formatInteger(i + 1);
       field(block, atomic[i][k]);
       field(block, weight[i][k]);
+      if (named) {
+        block += ',';
+        block += names[static_cast<std::size_t>(i)];
+      }
       block += '\n';
     }
   }
 }
 
-std::string seriesHeader(int componentCount, bool oxidation) {
+std::string seriesHeader(int componentCount, bool oxidation, const std::vector<std::string>& names) {
   std::string header = "time_s,dt_s,kirkendall_cm";
-  for (int i = 1; i <= componentCount; ++i) {
-    const std::string n = "N" + formatInteger(i);
-    header += "," + n + "_left," + n + "_right";
+  for (int i = 0; i < componentCount; ++i) {
+    const std::string label = componentLabel(names, i);
+    header += "," + label + "_left_at_pct," + label + "_right_at_pct";
   }
   if (oxidation) header += ",oxide_thickness_cm,kp_cm2_s";
   return header + "\n";
@@ -64,8 +86,8 @@ void appendSeriesRow(std::string& rows, double time, double step, double kirkend
   field(rows, step);
   field(rows, kirkendallPosition);
   for (int i = 0; i < concentration.rows(); ++i) {
-    field(rows, molarRatioAt(concentration, i, 0));
-    field(rows, molarRatioAt(concentration, i, last));
+    field(rows, 100 * molarRatioAt(concentration, i, 0));
+    field(rows, 100 * molarRatioAt(concentration, i, last));
   }
   if (scale) {
     field(rows, scale->thickness);
@@ -86,13 +108,14 @@ void GrowingFile::add(const std::string& folder, const std::string& header, cons
       AppendFileContent(path, content, sync);
     } else {
       if (earlier == EarlierFile::Unrelated) setEarlierFileAside(path);
-      ReplaceFileContent(path, header + content, sync);
+      ReplaceFileContent(path, header + opening_ + content, sync);
     }
     started_ = true;
   } else {
-    ReplaceFileContent(path, header + content, sync);
+    ReplaceFileContent(path, header + opening_ + content, sync);
     started_ = true;
   }
+  opening_.clear();
 }
 
 }  // namespace torvex

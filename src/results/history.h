@@ -2,10 +2,21 @@
 // What a run leaves beside the results files, besides its last profile:
 //
 //   history.csv  the profile at every save, one row per (time, grid point,
-//                component): time_s,x_cm,component,at_pct,wt_pct
+//                component): time_s,x_cm,component,at_pct,wt_pct, and
+//                when the components are named a last column name
 //   series.csv   one row per accepted pass: time_s,dt_s,kirkendall_cm, the
-//                molar ratios N<i>_left,N<i>_right of every component at both
-//                ends, and with selective oxidation oxide_thickness_cm,kp_cm2_s
+//                contents N<i>_left_at_pct,N<i>_right_at_pct of every
+//                component at both ends in at.% (the component's name for
+//                N<i> when it has one), and with selective oxidation
+//                oxide_thickness_cm,kp_cm2_s
+//
+// Both start with the profile the run starts from: a history block and a
+// series row (dt_s 0) at the start time, before the first pass. Positions are
+// written as the shortest decimal within the rounding the grid gathered when
+// it was built point by point (-0.099, not -0.0990000000000002).
+//
+// Files written before these rules hold N<i>_left,N<i>_right as molar ratios
+// and start at the first save; the readers take both.
 //
 // Both are replaced by their header and first rows at the first save of a
 // run, and then grow by appends only: a save's block (and the series rows
@@ -15,6 +26,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/table.h"
@@ -23,19 +35,27 @@
 
 namespace torvex {
 
-// The header line of history.csv.
-std::string historyHeader();
+// The header line of history.csv; with names, the name column too.
+std::string historyHeader(bool named);
 // Appends the block of one save: for every grid point, for every component,
-// "time,x,component,at_pct,wt_pct".
+// "time,x,component,at_pct,wt_pct" and ",name" with names (one per row of
+// atomic, or none).
 void appendHistoryBlock(std::string& block, double time, const std::vector<double>& position,
-                        const Table2<double>& atomic, const Table2<double>& weight);
+                        const Table2<double>& atomic, const Table2<double>& weight,
+                        const std::vector<std::string>& names = {});
 
-// The header line of series.csv for r components.
-std::string seriesHeader(int componentCount, bool oxidation);
-// Appends the row of one accepted pass: the clock and the step it
-// integrated (s), the Kirkendall plane (cm), the molar ratio of every
-// component at both ends (from the concentrations, mol/cm^3), and the scale
-// (thickness, then kp) when given.
+// The positions of a grid as history.csv writes them: each the shortest
+// decimal within the rounding a grid of that many points gathered when it
+// was built by adding its spacing point after point.
+std::vector<std::string> gridPositionTexts(const std::vector<double>& position);
+
+// The header line of series.csv for r components, labelled by their names
+// when given (else N1, N2, ...).
+std::string seriesHeader(int componentCount, bool oxidation, const std::vector<std::string>& names = {});
+// Appends the row of one pass: the clock and the step it integrated (s; 0
+// for the row of the start), the Kirkendall plane (cm), the content of every
+// component at both ends (at.%, from the concentrations, mol/cm^3), and the
+// scale (thickness, then kp) when given.
 void appendSeriesRow(std::string& rows, double time, double step, double kirkendallPosition,
                      const Table2<double>& concentration, const std::optional<ScaleColumns>& scale);
 
@@ -52,6 +72,10 @@ class GrowingFile {
   explicit GrowingFile(const char* name) : name_(name) {}
   // The run starts at `start` > 0 and goes on from an earlier one.
   void continueFrom(double start) { continueFrom_ = start; }
+  // What a file started afresh holds after its header, before the first
+  // content added (the profile the run starts from); a file the run
+  // continues holds it already.
+  void setOpening(std::string text) { opening_ = std::move(text); }
   // Flushed to disk when sync is Now. Throws FileWriteError naming the file.
   void add(const std::string& folder, const std::string& header, const std::string& content,
            FileSync sync = FileSync::Now);
@@ -61,6 +85,7 @@ class GrowingFile {
   const char* name_;
   bool started_ = false;
   std::optional<double> continueFrom_;
+  std::string opening_;
 };
 
 // The profile at one save, kept in memory by a run that writes no files.

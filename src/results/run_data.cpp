@@ -5,6 +5,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -136,8 +137,10 @@ std::size_t columnOf(const FileLines& file, const std::map<std::string, std::siz
 }
 
 // The rows of a CSV file as numbers. A last line without its line end is
-// torn (the run was killed while appending) and is dropped.
-std::vector<std::vector<double>> csvRows(const FileLines& file, std::size_t columns) {
+// torn (the run was killed while appending) and is dropped. The cells of
+// textColumn (a name) are not numbers and read as NaN.
+std::vector<std::vector<double>> csvRows(const FileLines& file, std::size_t columns,
+                                         std::size_t textColumn = std::string::npos) {
   std::vector<std::vector<double>> rows;
   std::size_t last = file.lines.size();
   if (!file.endsWithLineEnd && last > 1) --last;
@@ -150,6 +153,10 @@ std::vector<std::vector<double>> csvRows(const FileLines& file, std::size_t colu
       fail(file, i, std::to_string(cells.size()) + " cells where the header has " + std::to_string(columns));
     std::vector<double> row(cells.size());
     for (std::size_t c = 0; c < cells.size(); ++c) {
+      if (c == textColumn) {
+        row[c] = std::numeric_limits<double>::quiet_NaN();
+        continue;
+      }
       const std::optional<double> value = parseReal(cells[c]);
       if (!value)
         fail(file, i, "'" + std::string(cells[c]) + "' in column " + std::to_string(c + 1) + " is not a number");
@@ -174,7 +181,10 @@ void readHistory(const FileLines& file, RunData& run, std::optional<std::size_t>
   const std::size_t cComponent = columnOf(file, header, "component");
   const std::size_t cAt = columnOf(file, header, "at_pct");
   const std::size_t cWt = columnOf(file, header, "wt_pct");
-  const auto rows = csvRows(file, header.size());
+  // Written only when the run named its components.
+  const auto name = header.find("name");
+  const std::size_t cName = name == header.end() ? std::string::npos : name->second;
+  const auto rows = csvRows(file, header.size(), cName);
   if (rows.empty()) return;
 
   // r from the first block: the largest component number before the first
@@ -195,6 +205,17 @@ void readHistory(const FileLines& file, RunData& run, std::optional<std::size_t>
   const std::size_t n = firstBlock / static_cast<std::size_t>(r);
   if (onlyBlock && (!file.endsWithLineEnd || (expectedPoints && n != *expectedPoints))) return;
   run.componentCount = r;
+  if (cName != std::string::npos) {
+    // The names of the first point's rows (csvRows skipped blank lines and
+    // checked the cell count of every line it kept).
+    run.componentNames.clear();
+    for (std::size_t line = 1; line < file.lines.size() && run.componentNames.size() < static_cast<std::size_t>(r);
+         ++line) {
+      if (file.lines[line].empty()) continue;
+      const auto cells = split(file.lines[line], ',');
+      run.componentNames.emplace_back(cName < cells.size() ? cells[cName] : std::string_view());
+    }
+  }
   run.positionCm.resize(n);
   for (std::size_t k = 0; k < n; ++k) run.positionCm[k] = rows[k * static_cast<std::size_t>(r)][cX];
 
@@ -228,7 +249,19 @@ void readSeries(const FileLines& file, RunData& run) {
   const std::size_t cKirk = columnOf(file, header, "kirkendall_cm");
   const auto thickness = header.find("oxide_thickness_cm");
   const auto kp = header.find("kp_cm2_s");
-  const auto surface = header.find("N1_right");
+  // Component 1 at the right end: a molar ratio N1_right in files written
+  // before the contents were in at.%, else the fifth column, <label>_right_at_pct.
+  std::size_t surface = std::string::npos;
+  double surfaceScale = 1.0;
+  if (const auto ratio = header.find("N1_right"); ratio != header.end()) {
+    surface = ratio->second;
+  } else {
+    for (const auto& [column, index] : header)
+      if (index == 4 && column.ends_with("_right_at_pct")) {
+        surface = index;
+        surfaceScale = 0.01;
+      }
+  }
   const auto rows = csvRows(file, header.size());
   run.kirkendallTimeS.clear();
   run.kirkendallCm.clear();
@@ -247,9 +280,9 @@ void readSeries(const FileLines& file, RunData& run) {
       run.scaleTimeS.push_back(row[cTime]);
       run.scaleThicknessCm.push_back(row[thickness->second]);
       run.scaleKp.push_back(row[kp->second]);
-      if (surface != header.end()) {
+      if (surface != std::string::npos) {
         run.surfaceTimeS.push_back(row[cTime]);
-        run.surfaceRatio.push_back(row[surface->second]);
+        run.surfaceRatio.push_back(row[surface] * surfaceScale);
       }
     }
   }
@@ -425,6 +458,8 @@ void readReport(const std::string& folder, RunData& run, bool startKnown) {
     return;
   }
   if (!startKnown && std::isfinite(report.outcome.startTime)) run.startTimeS = report.outcome.startTime;
+  if (run.componentNames.empty() && report.componentNames.size() == static_cast<std::size_t>(run.componentCount))
+    run.componentNames = report.componentNames;
   if (report.outcome.end != "running") run.endTimeS = report.outcome.finalTime;
   if (report.life) {
     run.lifeCondition = report.life->condition;

@@ -542,7 +542,14 @@ std::string runReportText(const RunReport& report) {
       {"format_version", kFormatVersion},
       {"provenance", provenanceJson(report)},
   };
-  // Only a run that had a schedule or output times has the key.
+  // Only a run that named its components, or had a schedule or output
+  // times, has these keys.
+  if (!report.componentNames.empty()) {
+    Json components = Json::array();
+    for (std::size_t i = 0; i < report.componentNames.size(); ++i)
+      components.push_back({{"number", i + 1}, {"name", report.componentNames[i]}});
+    json["components"] = components;
+  }
   if (!report.heatTreatment.empty()) json["heat_treatment"] = heatTreatmentJson(report.heatTreatment);
   // Only a run of the implicit integrator has the key.
   if (report.integrator) json["integrator"] = integratorJson(*report.integrator);
@@ -573,6 +580,14 @@ RunReport parseRunReport(std::string_view text, const std::string& name) {
   if (format != kFormatName) refuse(name, "not a run report (format \"" + format + "\")");
   RunReport report;
   if (const Json* provenance = in.member(json, "provenance", "the report")) readProvenance(in, *provenance, report);
+  if (const Json* components = in.member(json, "components", "the report")) {
+    if (!components->is_array()) in.wrongType("the report", "components", *components, "a list");
+    for (std::size_t i = 0; i < components->size(); ++i) {
+      std::string name;
+      in.text((*components)[i], "name", "components[" + std::to_string(i) + "]", name);
+      report.componentNames.push_back(std::move(name));
+    }
+  }
   if (const Json* heat = in.member(json, "heat_treatment", "the report"))
     readHeatTreatment(in, *heat, report.heatTreatment);
   if (const Json* integrator = in.member(json, "integrator", "the report"))

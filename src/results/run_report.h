@@ -161,6 +161,9 @@ struct RunReport {
   std::string startedUtc;  // ISO 8601, "2026-12-08T22:41:07Z"
   std::string endedUtc;    // empty while running
   std::vector<InputFileDigest> inputFiles;
+  // The names of the components, when the run gave them (the key
+  // "components" appears only then).
+  std::vector<std::string> componentNames;
   HeatTreatmentRecord heatTreatment;
   std::optional<IntegratorRecord> integrator;
   RunOutcome outcome;

@@ -169,7 +169,8 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
   report_.outcome.startTime = c.startTime;
   report_.outcome.endTime = c.endTime;
   report_.outcome.finalTime = s.currentTime;
-  seriesHeader_ = seriesHeader(c.componentCount, c.boundaryFlux == BoundaryFlux::SelectiveOxidation);
+  report_.componentNames = c.componentNames;
+  seriesHeader_ = seriesHeader(c.componentCount, c.boundaryFlux == BoundaryFlux::SelectiveOxidation, c.componentNames);
   if (const std::string life = lifeSeriesHeader(c); !life.empty()) {
     seriesHeader_.pop_back();  // the line end
     seriesHeader_ += life + "\n";
@@ -184,6 +185,25 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
     series_.continueFrom(c.startTime);
   }
   active_ = true;
+  // The profile the run starts from opens the history and the series, at
+  // the start time (the clock is set to it after the records are opened),
+  // with the plane where it starts. They are written with the first save, as
+  // everything else, and only into files that start afresh: a history that
+  // a continuation goes on with holds them already.
+  Table2<double> atomic = atomicPercent(s.concentration);
+  Table2<double> weight = weightPercent(s.concentration, c.molarMass);
+  if (folder_) {
+    std::string block;
+    appendHistoryBlock(block, c.startTime, s.position, atomic, weight, c.componentNames);
+    history_.setOpening(std::move(block));
+    std::string row;
+    appendSeriesRow(row, c.startTime, 0.0, c.initialKirkendallPosition, s.concentration, scaleOf(c, s));
+    series_.setOpening(std::move(row));
+  } else {
+    saves_.push_back({c.startTime, std::move(atomic), std::move(weight)});
+  }
+  lastHistoryTime_ = c.startTime;
+  if (!continuing_) ++savesCount_;
 }
 
 void RunJournal::acceptedPass(const Case& c, const RunState& s) {
@@ -237,13 +257,16 @@ void RunJournal::save(const Case& c, const RunState& s, FileSync sync) {
     Table2<double> weight = weightPercent(s.concentration, c.molarMass);
     if (folder_) {
       std::string block;
-      appendHistoryBlock(block, s.currentTime, s.position, atomic, weight);
-      history_.add(*folder_, historyHeader(), block, sync);
+      appendHistoryBlock(block, s.currentTime, s.position, atomic, weight, c.componentNames);
+      history_.add(*folder_, historyHeader(!c.componentNames.empty()), block, sync);
     } else {
       saves_.push_back({s.currentTime, std::move(atomic), std::move(weight)});
     }
     lastHistoryTime_ = s.currentTime;
     ++savesCount_;
+  } else if (folder_ && !history_.started()) {
+    // A save before the first pass: the start block alone.
+    history_.add(*folder_, historyHeader(!c.componentNames.empty()), std::string(), sync);
   }
   appendSeries(sync);
   if (!reportStarted_) {

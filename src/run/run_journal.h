@@ -44,8 +44,9 @@ class RunJournal {
   // Once before the first pass (after the records are opened): starts the
   // journal of a run whose files go to `folder` (none: nothing is written);
   // the inventories and end compositions of the profile held are kept for
-  // the checks. Writes nothing: the run's files are started at its first
-  // save.
+  // the checks, and the profile held becomes the first block of the history
+  // and the first row of the series. Writes nothing: the run's files are
+  // started at its first save.
   void begin(const Case& c, const RunState& s, const std::optional<std::string>& folder);
 
   // After every accepted pass, with the clock, the step and the Kirkendall

@@ -230,7 +230,10 @@ Prepared prepare(const FitConfig& config) {
   p.caseTemplate = std::make_shared<const CaseTemplate>(config.casePath);
   for (const KeyOverride& o : config.overrides)
     if (o.key != DataKey::D1 && o.key != DataKey::D4) p.runOverrides.push_back(o);
-  for (const FitProfileSetting& setting : config.profiles) p.measured.push_back(ReadMeasuredProfile(setting.file));
+  MeasuredProfileOptions measuredOptions;
+  measuredOptions.componentNames = config.componentNames;
+  for (const FitProfileSetting& setting : config.profiles)
+    p.measured.push_back(ReadMeasuredProfile(setting.file, measuredOptions));
 
   std::vector<double> initial;
   for (const FitParameterSetting& setting : config.parameters) initial.push_back(setting.initial);
@@ -240,6 +243,7 @@ Prepared prepare(const FitConfig& config) {
     rendered = renderFitCase(*p.caseTemplate, config, config.overrides, parametersFor(config, initial));
     model = loadRenderedCase(rendered.files, templateFolder(config));
     model.integrator = config.integrator;
+    model.componentNames = config.componentNames;
     model.validate();
   } catch (const FatalModelError& error) {
     throw InputError(config.casePath + " does not load at the initial values: " + error.what() +
@@ -883,6 +887,7 @@ void runBestCase(const FitConfig& config, const FitResult& result, std::size_t p
   Simulation sim;
   sim.resultsDirectory = folder;
   loadRendered(sim, rendered, caseFolder, config.integrator);
+  sim.input.componentNames = config.componentNames;
   for (const OutputTime& output : rendered.heat.outputTimes)
     if (output.time < time) sim.input.heatTreatment.outputTimes.push_back(output.time);
   DirectRunHost host(sim);

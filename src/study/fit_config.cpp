@@ -9,6 +9,7 @@
 
 #include <toml++/toml.h>
 
+#include "model/component_names.h"
 #include "model/data_file_keys.h"
 #include "model/errors.h"
 #include "model/number_format.h"
@@ -108,7 +109,7 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
   }
   read.onlyKeys(root, "",
                 {"case", "output", "concentration_error", "step", "max_iterations", "set", "schedule", "output_times",
-                 "cycles", "spall", "oxide", "parameter", "profile", "integrator"});
+                 "cycles", "spall", "oxide", "parameter", "profile", "integrator", "names"});
 
   FitConfig config;
   config.fileName = fileName;
@@ -132,6 +133,19 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
   if (const auto step = read.number(root, "", "step")) {
     if (!(*step > 0 && *step <= 0.5)) read.fail(root.get("step"), "step", "must lie in (0, 0.5]");
     config.step = *step;
+  }
+  if (const toml::node* node = root.get("names")) {
+    const toml::array* list = node->as_array();
+    if (list == nullptr) read.fail(node, "names", "needs a list of names, [\"Cu\", \"Fe\", \"Ni\"]");
+    for (const toml::node& name : *list) {
+      if (!name.is_string()) read.fail(&name, "names", "needs quoted names, not " + Reader::quoted(name));
+      config.componentNames.push_back(*name.value<std::string>());
+    }
+    try {
+      checkComponentNames(config.componentNames, static_cast<int>(config.componentNames.size()), "names");
+    } catch (const InputError& error) {
+      read.fail(node, "names", std::string(error.what()).substr(std::string("names: ").size()));
+    }
   }
   if (const toml::node* node = root.get("max_iterations")) {
     const auto count = node->is_integer() ? node->value<long long>() : std::nullopt;

@@ -11,6 +11,9 @@
 //   schedule = "anneal.csv"        # a temperature schedule (time_s,T_K), or its rows inline:
 //                                  #   [[0, 1073], [3600, 1273], [7200, 1273]]; optional
 //   output_times = [3600]          # more times the best-fit case writes results at, optional
+//   names = ["Cu", "Fe", "Ni"]     # the components' names, optional: measured
+//                                  # columns may use them (Ni_at_pct), the
+//                                  # best-fit results carry them
 //   [set]                          # key overrides, as --set
 //   D2 = "200"
 //   [[parameter]]
@@ -71,6 +74,7 @@ struct FitConfig {
   int maxIterations = 50;
   std::vector<FitParameterSetting> parameters;
   std::vector<FitProfileSetting> profiles;
+  std::vector<std::string> componentNames;  // empty: none
 };
 
 // Parses the text of a fit file; `fileName` names it in messages and its

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "model/case.h"
+#include "model/component_names.h"
 #include "model/errors.h"
 #include "model/number_format.h"
 #include "model/sha256.h"
@@ -310,7 +311,7 @@ Study loadStudy(const std::string& path) {
   };
   checkKeys(path, root,
             {"case", "output", "combine", "table", "parameters", "set", "schedule", "output_times", "cycles", "spall",
-             "oxide", "critical", "run", "summary", "slurm"},
+             "oxide", "critical", "run", "summary", "slurm", "names"},
             "the study");
 
   const toml::node* caseNode = root.get("case");
@@ -405,6 +406,17 @@ Study loadStudy(const std::string& path) {
       // More than the cores are clamped when the sweep starts, with a note.
       study.jobs = static_cast<int>(std::min<std::int64_t>(jobs->as_integer()->get(), 1 << 30));
     }
+  }
+
+  // The components' names: every case gets them as --names.
+  if (const toml::node* node = root.get("names")) {
+    const std::vector<std::string> names = stringList(path, *node, "names");
+    const std::string where = path + ":" + std::to_string(lineOf(*node)) + ": names";
+    checkComponentNames(names, static_cast<int>(names.size()), where);
+    if (std::find(study.runOptions.begin(), study.runOptions.end(), "--names") != study.runOptions.end())
+      refuse(path, lineOf(*node), "names and the option --names in [run] options: give the names once");
+    study.componentNames = names;
+    if (!names.empty()) study.runOptions.insert(study.runOptions.end(), {"--names", joinComponentNames(names)});
   }
 
   if (const toml::node* node = root.get("summary")) {
@@ -565,6 +577,7 @@ void validateStudy(const Study& study, const std::function<void(std::size_t, std
     Case first;
     try {
       first = loadRenderedCase(rendered, "");
+      first.componentNames = study.componentNames;
       // The life settings are checked against the case as its run would.
       if (study.heatTreatment.hasLife()) {
         std::map<std::string, std::string> values;

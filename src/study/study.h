@@ -78,6 +78,9 @@ struct Study {
   // The temperature schedule and output times of every case (may use the
   // parameters); empty: the case's own temperature, saves every D17 passes.
   HeatTreatmentSetting heatTreatment;
+  // The components' names (names = ["Cu", "Fe", "Ni"]); empty: none. Every
+  // run gets them as --names (in runOptions).
+  std::vector<std::string> componentNames;
   std::vector<std::string> runOptions;  // passed to every run of torvex-batch
   std::optional<double> timeLimitSeconds;
   std::optional<int> jobs;

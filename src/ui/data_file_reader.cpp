@@ -5,10 +5,14 @@
 // happen where they would if the user typed the values.
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include "model/errors.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
 #include "ui/form_reader.h"
@@ -99,6 +103,32 @@ bool TForm2::ReadDataFileIntoForms(const QString& path) {
   }
 
   if (ComponentCount < 10) ApplyChoiceVisibility();
+  // The names beside the data file, when it has them.
+  QString names;
+  if (QFile file(namesFileOf(path)); file.open(QIODevice::ReadOnly))
+    names = QString::fromUtf8(file.read(4096)).split(QLatin1Char('\n')).value(0).trimmed();
+  ComponentNamesEdit->setText(names);
+  return true;
+}
+
+QString TForm2::namesFileOf(const QString& dataFile) {
+  const QFileInfo info(dataFile);
+  return info.dir().filePath(info.completeBaseName() + QStringLiteral(".names"));
+}
+
+bool TForm2::WriteNamesFile(const QString& dataFile) {
+  const QString path = namesFileOf(dataFile);
+  const QString names = ComponentNamesEdit->text().trimmed();
+  if (names.isEmpty()) {
+    if (QFile::exists(path)) QFile::remove(path);
+    return true;
+  }
+  try {
+    ReplaceFileContent(path.toStdString(), names.toStdString() + "\n");
+  } catch (const InputError& error) {
+    showMessage(QStringLiteral("Component names"), QString::fromStdString(error.what()));
+    return false;
+  }
   return true;
 }
 

@@ -156,6 +156,12 @@ void TForm2::buildComponentsPage() {
   QWidget* page = TabSheet1;
   Edit1 = makeBox(page, "3", kColumn, rowTop(0), kBoxWidth);
   Label8 = makeLabel(page, "Number of components", kLabelColumn, 0);
+  ComponentNamesEdit = makeBox(page, "", 240, rowTop(0), 150);
+  ComponentNamesEdit->setPlaceholderText(QStringLiteral("Cu,Fe,Ni"));
+  ComponentNamesEdit->setToolTip(QStringLiteral(
+      "Optional: one name per component, separated by commas. The names go into the results files, the run "
+      "report and the charts; they are saved beside the data file, which does not change."));
+  ComponentNamesLabel = makeLabel(page, "Component names (optional)", 395, 0);
   Edit13 = makeBox(page, "", kColumn, rowTop(1) + 10, 64);
   Label19 = makeLabel(page, "Molar Mass of components [g mol^-1]", kLabelColumn, 1);
   Label19->move(Label19->x(), Edit13->y() + 4);

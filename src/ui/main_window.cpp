@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "model/component_names.h"
 #include "model/errors.h"
 #include "model/measured_profile.h"
 #include "model/number_format.h"
@@ -233,6 +234,8 @@ void TForm2::Start1Click() {
       throw;
     }
     takeGraphSnapshot(false);
+    model_.input.componentNames =
+        parseComponentNames(ComponentNamesEdit->text().toStdString(), model_.input.componentCount, "Component names");
     model_.input.integrator = ImplicitIntegrator1->isChecked() ? Integrator::Bdf : Integrator::RungeKutta;
     // Settings the loop cannot run with are refused here, before a worker
     // exists, with the message naming the key.
@@ -505,6 +508,7 @@ void TForm2::Savedata1Click() {
   dialog.setDirectory(QString::fromStdString(model_.applicationDirectory));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   WriteDataFile(dialog.selectedFiles().constFirst());  // marks fields; the validity is not needed here
+  WriteNamesFile(dialog.selectedFiles().constFirst());
 }
 
 void TForm2::editmenuClick() {
@@ -555,8 +559,10 @@ void TForm2::Loadmeasuredprofile1Click() {
   if (path.isEmpty()) return;
   // Read as it is first: the prompt shows where the scan lies and proposes
   // the shift against the run the Plots window shows.
-  const MeasuredProfile asRead = ReadMeasuredProfile(path.toStdString());
   if (!plots_ || !plots_->isVisible()) Plots1Click();
+  MeasuredProfileOptions named;
+  named.componentNames = plots_->runData().componentNames;  // columns may use them (Ni_at_pct)
+  const MeasuredProfile asRead = ReadMeasuredProfile(path.toStdString(), named);
   plot::MeasuredProfileDialog dialog(plots_->runData(), asRead, plots_->shownFrame(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   LoadMeasuredProfile(path, dialog.shiftUm(), dialog.measuredTimeS());
@@ -565,6 +571,8 @@ void TForm2::Loadmeasuredprofile1Click() {
 void TForm2::LoadMeasuredProfile(const QString& path, double shiftUm, std::optional<double> measuredTimeS) {
   MeasuredProfileOptions options;
   options.shiftCm = shiftUm * 1e-4;  // µm to cm
+  if (!plots_) Plots1Click();
+  options.componentNames = plots_->runData().componentNames;
   MeasuredProfile measured = ReadMeasuredProfile(path.toStdString(), options);
   if (!plots_) Plots1Click();
   plots_->setMeasured(std::move(measured), measuredTimeS);
@@ -601,6 +609,7 @@ void TForm2::feedPlots() {
   sample.kirkendallCm = s.kirkendallPosition;
   sample.initialKirkendallCm = s.initialKirkendallPosition;
   sample.oxidation = model_.input.boundaryFlux == BoundaryFlux::SelectiveOxidation;
+  sample.componentNames = model_.input.componentNames;
   plots_->addLiveSample(sample);
 }
 

@@ -129,6 +129,12 @@ class TForm2 : public QMainWindow, public RunWindow {
   // control changed, when the file cannot be read as text; otherwise returns
   // true. The model is not touched.
   bool ReadDataFileIntoForms(const QString& path);
+  // The file beside a data file that keeps the components' names: the data
+  // file's name with the extension .names (couple.dat: couple.names).
+  static QString namesFileOf(const QString& dataFile);
+  // Writes the names box to the names file of dataFile, or removes that
+  // file when the box is empty; false (with a message) when it cannot.
+  bool WriteNamesFile(const QString& dataFile);
 
   // ---- Data file writer and its field checks ----
   // Writes the forms to path as an input data file (replacing it) and returns
@@ -221,6 +227,10 @@ class TForm2 : public QMainWindow, public RunWindow {
   QLabel* Label20 = nullptr;
   QLabel* Label31 = nullptr;
   QLabel* Label32 = nullptr;
+  // The components' names (optional, "Cu,Fe,Ni"): not part of the data file,
+  // kept in a names file beside it (namesFileOf).
+  QLineEdit* ComponentNamesEdit = nullptr;
+  QLabel* ComponentNamesLabel = nullptr;
   // Others
   QLineEdit* Edit2 = nullptr;
   QLineEdit* Edit3 = nullptr;

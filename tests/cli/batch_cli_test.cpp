@@ -142,6 +142,42 @@ TEST(BatchCli, RunsACaseToItsEndOrForAGivenNumberOfPasses) {
   EXPECT_EQ(runBatch(dir.path(), "run.dat other.dat").status, 2);
 }
 
+// --names puts the names into every results file that names components, and
+// torvex-plot takes a measured column by name; names that cannot stand in a
+// header are refused before anything runs, naming the option and the text.
+TEST(BatchCli, ComponentNamesReachTheFilesTheChartsAndTheMeasuredColumns) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const auto run = runBatch(dir.path(), "--quiet --max-passes 30 --names Cu,Fe,Ni interdiffusion.dat");
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string history = test::readBytes(dir.file("results/history.csv"));
+  EXPECT_TRUE(history.starts_with("time_s,x_cm,component,at_pct,wt_pct,name\n0,-0.1,1,85,")) << history.substr(0, 80);
+  EXPECT_TRUE(contains(history, "\n0,-0.099,3,14.5,")) << "positions without the grid's rounding";
+  EXPECT_TRUE(test::readBytes(dir.file("results/series.csv"))
+                  .starts_with("time_s,dt_s,kirkendall_cm,Cu_left_at_pct,Cu_right_at_pct,Fe_left_at_pct,"))
+      << test::readBytes(dir.file("results/series.csv")).substr(0, 120);
+  EXPECT_EQ(readRunReport(dir.file("results")).componentNames, (std::vector<std::string>{"Cu", "Fe", "Ni"}));
+  EXPECT_TRUE(contains(runBatch(dir.path(), "--check --names Cu,Fe,Ni interdiffusion.dat").output,
+                       "components        3 (Cu, Fe, Ni)"));
+  EXPECT_TRUE(contains(runBatch(dir.path(), "--report results").output, "components        Cu, Fe, Ni"));
+
+  test::writeBytes(dir.file("scan.csv"), "x_um,Ni_at_pct\n-50,14.6\n0,40\n50,74\n");
+  const auto plot = test::runProgram(TORVEX_PLOT_PATH, dir.path(), "results --measured scan.csv --format svg");
+  ASSERT_EQ(plot.status, 0) << plot.output;
+  EXPECT_TRUE(contains(test::readBytes(dir.file("results/plots/profiles.csv")), "Ni")) << "the legend's names";
+  EXPECT_TRUE(contains(test::readBytes(dir.file("results/plots/measured_overlay.svg")), "Ni measured"));
+
+  for (const auto& [names, message] : std::vector<std::pair<std::string, std::string>>{
+           {"Cu,Fe", "--names: 'Cu,Fe' gives 2 names for 3 components"},
+           {"Cu,Fe,Fe", "--names: the name of component 3, 'Fe', repeats the name of component 2 ('Fe')"},
+           {"Cu,Fe,3Ni", "--names: the name of component 3, '3Ni', is not a name"}}) {
+    const auto refused = runBatch(dir.path(), "--quiet --names " + names + " --results refused interdiffusion.dat");
+    EXPECT_EQ(refused.status, 1) << names;
+    EXPECT_TRUE(contains(refused.output, message)) << refused.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("refused/history.csv"))) << names;
+  }
+}
+
 // A schedule and output times from the command line: a run that lands on them
 // ends as usual; a bad schedule or an output time outside the run is refused
 // before anything runs, naming the file, the line and the text (status 1),

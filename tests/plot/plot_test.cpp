@@ -181,6 +181,39 @@ class PlotTest : public QObject {
     QCOMPARE(run.surfaceRatio.front(), 0.199);
   }
 
+  // Files of the tidy form: a start block, named components, contents at
+  // both ends in at.%. The names reach every legend; the surface ratio is
+  // the same number as from the older molar-ratio column.
+  void readsNamedFilesWithTheStartAndContentsInAtomicPercent() {
+    std::string history = "time_s,x_cm,component,at_pct,wt_pct,name\n";
+    for (const double t : {0.0, 100.0})
+      for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 2; ++i)
+          history += num(t) + "," + num(0.001 * k) + "," + std::to_string(i + 1) + "," + (i == 0 ? "30" : "70") + "," +
+                     (i == 0 ? "20" : "80") + "," + (i == 0 ? "Ni" : "Pt") + "\n";
+    writeText(folder_ + "/history.csv", history);
+    writeText(folder_ + "/series.csv",
+              "time_s,dt_s,kirkendall_cm,Ni_left_at_pct,Ni_right_at_pct,Pt_left_at_pct,Pt_right_at_pct,"
+              "oxide_thickness_cm,kp_cm2_s\n0,0,0.001,30,30,70,70,0,0\n4,4,0.001,30,19.9,70,80.1,1e-6,1e-12\n");
+    const RunData run = ReadRunData(folder_.toStdString());
+    QCOMPARE(run.componentNames, (std::vector<std::string>{"Ni", "Pt"}));
+    QCOMPARE(run.frames.size(), std::size_t{2});
+    QCOMPARE(run.frames[0].timeS, 0.0);
+    QCOMPARE(run.frames[1].atPct[1], 30.0);
+    QVERIFY(run.oxidation);
+    QCOMPARE(run.surfaceRatio.size(), std::size_t{2});
+    QCOMPARE(run.surfaceRatio[1], 0.199);
+    QCOMPARE(run.kirkendallTimeS.front(), 0.0);
+    const ChartData profiles = ProfilesChart(run, ChartOptions());
+    QCOMPARE(profiles.series[0].name, std::string("Ni"));
+    QCOMPARE(profiles.series[1].name, std::string("Pt"));
+    QVERIFY(SurfaceChart(run, ChartOptions()).title.find("selective oxidation of Ni") != std::string::npos);
+    // A scan may name its columns by the run's names.
+    MeasuredProfileOptions named;
+    named.componentNames = run.componentNames;
+    QCOMPARE(ParseMeasuredProfile("x_um,Pt_at_pct\n0,70\n", "scan.csv", named).components, (std::vector<int>{1}));
+  }
+
   void readsTheFilesEveryRunWritesWhenThereIsNoHistory() {
     struct Case {
       const char* folder;
@@ -489,7 +522,7 @@ class PlotTest : public QObject {
     // Last save: N1 = 30 + k at x = 10 k µm. Measured 1 above at two points
     // (RMS 1), and one point beyond the sample, left out.
     const MeasuredProfile measured =
-        ParseMeasuredProfile("x_um,N1\n0,31\n15,30.5\n40,1\n", "scan.csv", {std::nullopt, 0.0});
+        ParseMeasuredProfile("x_um,N1\n0,31\n15,30.5\n40,1\n", "scan.csv", {std::nullopt, 0.0, {}});
     ChartData overlay = MeasuredOverlayChart(run, measured, ChartOptions());
     QCOMPARE(overlay.series.size(), std::size_t{2});
     QVERIFY(!overlay.series[0].markers && overlay.series[1].markers);

@@ -127,8 +127,10 @@ TEST_F(Continuation, KeepsWhatItCannotContinueUnderAnotherName) {
   EXPECT_EQ(runContinuation().end, RunEnd::Completed);
   EXPECT_EQ(test::readBytes(results(kHistoryFile) + ".earlier"), first.at(kHistoryFile) + "25,0,1,50,50\n");
   EXPECT_EQ(test::readBytes(results(kSeriesFile) + ".earlier"), "time_s,something_else\n1,2\n");
-  // The new files are the continuation's own, from its start.
-  EXPECT_EQ(timesOf(kSeriesFile, ',').front() > 20, true);
+  // The new files are the continuation's own, from its start: they open
+  // with the profile it starts from, as every fresh history does.
+  EXPECT_EQ(timesOf(kSeriesFile, ',').front(), 20);
+  EXPECT_EQ(timesOf(kHistoryFile, ',').front(), 20);
   // The records, which it could continue, it did.
   EXPECT_EQ(test::readBytes(results(kKirkendallRecordFile)).substr(0, first.at(kKirkendallRecordFile).size()),
             first.at(kKirkendallRecordFile));

@@ -11,9 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include "model/errors.h"
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "model/sha256.h"
+#include "results/run_data.h"
 #include "run/refresh.h"
 #include "run/run_checks.h"
 #include "run/run_journal.h"
@@ -192,6 +194,11 @@ TEST_F(RunJournalFixture, HistoryHoldsEverySaveAndEndsWithTheProfileOfAtOut) {
   const long long saves = report().outcome.saves;
   EXPECT_GE(saves, 2);
   ASSERT_EQ(lines.size(), 1 + static_cast<std::size_t>(saves * n * r));
+  // The first block is the profile the run started from, at the start time.
+  const auto first = fieldsOf(lines[1], ',');
+  ASSERT_EQ(first.size(), 5u);
+  EXPECT_EQ(first[0], formatGeneral(model_.input.startTime));
+  EXPECT_NEAR(*parseReal(first[3]), 100 * model_.input.initial.molarRatio[0][0], 1e-12) << "the left end at the start";
 
   // The last block, point by point, is at_out.dat's current profile as printed.
   const auto atOut = linesOf(test::readBytes("results/at_out.dat"), '\r');
@@ -206,7 +213,9 @@ TEST_F(RunJournalFixture, HistoryHoldsEverySaveAndEndsWithTheProfileOfAtOut) {
       const auto row = fieldsOf(lines[lastBlock + static_cast<std::size_t>(k * r + i)], ',');
       ASSERT_EQ(row.size(), 5u);
       EXPECT_EQ(row[0], formatGeneral(model_.state.currentTime));
-      EXPECT_EQ(row[1], printed[0]) << "x of point " << k;
+      // The grid's rounding is not written: the same point, in fewest digits.
+      EXPECT_NEAR(*parseReal(row[1]), *parseReal(printed[0]), 1e-13) << "x of point " << k;
+      EXPECT_LE(row[1].size(), printed[0].size()) << "x of point " << k;
       EXPECT_EQ(row[2], formatInteger(i + 1));
       EXPECT_EQ(row[3], printed[static_cast<std::size_t>(1 + i)]) << "point " << k << " component " << i + 1;
     }
@@ -218,16 +227,67 @@ TEST_F(RunJournalFixture, SeriesHoldsOneRowPerAcceptedPass) {
   const RunSummary summary = run(model_);
   const auto lines = linesOf(test::readBytes("results/series.csv"));
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0], "time_s,dt_s,kirkendall_cm,N1_left,N1_right,N2_left,N2_right");
-  ASSERT_EQ(lines.size(), 1 + static_cast<std::size_t>(summary.acceptedPasses));
+  EXPECT_EQ(lines[0], "time_s,dt_s,kirkendall_cm,N1_left_at_pct,N1_right_at_pct,N2_left_at_pct,N2_right_at_pct");
+  // A row for the start, then one per pass.
+  ASSERT_EQ(lines.size(), 2 + static_cast<std::size_t>(summary.acceptedPasses));
+  const auto start = fieldsOf(lines[1], ',');
+  ASSERT_EQ(start.size(), 7u);
+  EXPECT_EQ(start[0] + "," + start[1] + "," + start[2], "0,0," + formatGeneral(model_.input.initialKirkendallPosition));
+  const Table2<double>& initial = model_.input.initial.molarRatio;
+  const int end = model_.input.pointCount - 1;
+  EXPECT_NEAR(*parseReal(start[3]), 100 * initial[0][0], 1e-12);
+  EXPECT_NEAR(*parseReal(start[4]), 100 * initial[0][end], 1e-12);
+  EXPECT_NEAR(*parseReal(start[6]), 100 * initial[1][end], 1e-12);
   const auto last = fieldsOf(lines.back(), ',');
   ASSERT_EQ(last.size(), 7u);
   EXPECT_EQ(last[0], "100");
   EXPECT_EQ(last[2], formatGeneral(model_.state.kirkendallPosition));
-  // The molar ratios of an end sum to 1.
-  EXPECT_NEAR(*parseReal(last[3]) + *parseReal(last[5]), 1.0, 1e-12);
+  // The contents of an end sum to 100 at.%.
+  EXPECT_NEAR(*parseReal(last[3]) + *parseReal(last[5]), 100.0, 1e-10);
   EXPECT_EQ(report().outcome.acceptedPasses, summary.acceptedPasses);
   EXPECT_EQ(report().outcome.rejectedPasses, summary.rejectedPasses);
+}
+
+// Named components: a name column in the history, the names in the series'
+// headers and in the report; the reader gives them back with the start.
+TEST_F(RunJournalFixture, NamedComponentsAppearInEveryFileAndReadBack) {
+  loadShortCase();
+  model_.input.componentNames = {"Cu", "Ni"};
+  run(model_);
+  const auto history = linesOf(test::readBytes("results/history.csv"));
+  ASSERT_GE(history.size(), 3u);
+  EXPECT_EQ(history[0], "time_s,x_cm,component,at_pct,wt_pct,name");
+  EXPECT_EQ(fieldsOf(history[1], ',').size(), 6u);
+  EXPECT_TRUE(history[1].ends_with(",Cu")) << history[1];
+  EXPECT_TRUE(history[2].ends_with(",Ni")) << history[2];
+  EXPECT_EQ(linesOf(test::readBytes("results/series.csv"))[0],
+            "time_s,dt_s,kirkendall_cm,Cu_left_at_pct,Cu_right_at_pct,Ni_left_at_pct,Ni_right_at_pct");
+  EXPECT_EQ(readRunReport("results").componentNames, (std::vector<std::string>{"Cu", "Ni"}));
+  EXPECT_NE(test::readBytes("results/run.json").find("\"name\": \"Ni\""), std::string::npos);
+
+  const RunData data = ReadRunData("results");
+  EXPECT_EQ(data.componentNames, (std::vector<std::string>{"Cu", "Ni"}));
+  ASSERT_GE(data.frames.size(), 2u);
+  EXPECT_EQ(data.frames.front().timeS, model_.input.startTime) << "the start is the first frame";
+  EXPECT_EQ(data.kirkendallTimeS.front(), model_.input.startTime);
+  EXPECT_EQ(data.kirkendallCm.front(), model_.input.initialKirkendallPosition);
+  EXPECT_EQ(data.positionCm[1], *parseReal(formatWithin(model_.input.initial.position[1], 1e-15)));
+
+  // Without names the files have no trace of them.
+  model_.load("case.dat");
+  run(model_);
+  EXPECT_EQ(linesOf(test::readBytes("results/history.csv"))[0], "time_s,x_cm,component,at_pct,wt_pct");
+  EXPECT_EQ(test::readBytes("results/run.json").find("\"components\""), std::string::npos);
+  EXPECT_TRUE(ReadRunData("results").componentNames.empty());
+}
+
+// A case built in memory is held to the rules of names as an option is.
+TEST_F(RunJournalFixture, ACaseWithNamesThatBreakTheRulesIsRefusedBeforeItRuns) {
+  loadShortCase();
+  model_.input.componentNames = {"Cu"};
+  EXPECT_THROW(model_.input.validate(), InputError);
+  model_.input.componentNames = {"Cu", "c,u"};
+  EXPECT_THROW(model_.input.validate(), InputError);
 }
 
 TEST_F(RunJournalFixture, ReportNamesTheInputsByDigestAndTheRunsEnd) {
@@ -269,9 +329,10 @@ TEST_F(RunJournalFixture, EveryRunStartsItsFilesAfreshAndSaysHowItEnded) {
   Execute(model_, host);
   const auto history = linesOf(test::readBytes("results/history.csv"));
   EXPECT_LT(history.size(), full);
-  // The first pass saves; the final save of the same profile adds no block.
-  EXPECT_EQ(history.size(), 1 + static_cast<std::size_t>(model_.input.pointCount * model_.input.componentCount));
-  EXPECT_EQ(linesOf(test::readBytes("results/series.csv")).size(), 2u);
+  // The start, then the first pass saves; the final save of the same profile
+  // adds no block.
+  EXPECT_EQ(history.size(), 1 + 2 * static_cast<std::size_t>(model_.input.pointCount * model_.input.componentCount));
+  EXPECT_EQ(linesOf(test::readBytes("results/series.csv")).size(), 3u);
   EXPECT_EQ(readRunReport("results").outcome.end, "stopped");
 }
 

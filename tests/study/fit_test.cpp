@@ -214,6 +214,9 @@ TEST(FitConfigFile, RefusesWhatCannotMeanAFit) {
       {"cycles = \"2:0@1273,5@300\"\n" + good, "f.toml, line 1, cycles: '2:0@1273,5@300'"},
       // A fit runs to its measured times: a critical content has no place.
       {"critical = \"N1<0.1\"\n" + good, "critical"},
+      {"names = \"Ni,Pt\"\n" + good, "f.toml, line 1, key 'names': needs a list of names"},
+      {"names = [\"Ni\", 3]\n" + good, "key 'names': needs quoted names, not 3"},
+      {"names = [\"Ni\", \"ni\"]\n" + good, "key 'names': the name of component 2, 'ni', repeats"},
   };
   for (const auto& c : cases) {
     try {

@@ -91,6 +91,18 @@ TEST_F(StudyFile, EachCaseRendersItsValuesIntoTheOverridesAndSideFiles) {
   EXPECT_NE(inputFingerprint(second, {}), inputFingerprint(second, {"--max-passes", "10"}));
 }
 
+// The names of a study reach every case as --names, and only with names does
+// the option appear (the fingerprints of studies without names stay).
+TEST_F(StudyFile, NamesGoToEveryRunAsAnOption) {
+  const Study named =
+      load("case = \"case.dat\"\nnames = [\"Ni\", \"Pt\"]\n[parameters]\nT = [1273, 1373]\nD = [1e-9]\n");
+  validateStudy(named);
+  EXPECT_EQ(named.componentNames, (std::vector<std::string>{"Ni", "Pt"}));
+  EXPECT_EQ(named.runOptions, (std::vector<std::string>{"--names", "Ni,Pt"}));
+  const Study plain = load("case = \"case.dat\"\n[parameters]\nT = [1273, 1373]\nD = [1e-9]\n");
+  EXPECT_TRUE(plain.runOptions.empty());
+}
+
 TEST_F(StudyFile, MalformedStudiesAreRefusedNamingTheLine) {
   const std::string head = "case = \"case.dat\"\n";
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -113,6 +125,13 @@ TEST_F(StudyFile, MalformedStudiesAreRefusedNamingTheLine) {
       {head + "[parameters\n", "study.toml:2:"},
       {"[parameters]\nT = [1]\n", "the study names no case"},
       {head + "table = \"missing.csv\"\n", "missing.csv: the table of cases cannot be read"},
+      {head + "names = [\"Ni\", \"N1\"]\n[parameters]\nT = [1273]\nD = [1e-9]\n",
+       "study.toml:2: names: the name of component 2, 'N1', reads as the number of a component"},
+      {head + "names = [\"Ni\", \"Pt\", \"Cr\"]\n[parameters]\nT = [1273]\nD = [1e-9]\n",
+       "the first case does not load: case.dat, component names: 3 names for 2 components"},
+      {head +
+           "names = [\"Ni\", \"Pt\"]\n[parameters]\nT = [1273]\nD = [1e-9]\n[run]\noptions = [\"--names\", \"a,b\"]\n",
+       "give the names once"},
   };
   for (const auto& [text, expected] : cases)
     EXPECT_NE(refusal(text).find(expected), std::string::npos) << text << "\n-> " << refusal(text);

@@ -38,6 +38,13 @@ QString lastHistoryTime() {
   return lines.size() < 2 ? QString() : QString::fromUtf8(lines.back().split(',').front());
 }
 
+// The first line of a file with LF line ends.
+QString firstLine(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(file.readAll().split('\n').front());
+}
+
 // The rows of results/history.csv at time `time`.
 int historyRowsAt(const QString& time) {
   QFile file(QStringLiteral("results/history.csv"));
@@ -256,6 +263,41 @@ class MainWindowTest : public torvex::test::WindowTest {
     for (int y = 0; y < image.height() && !coloured; ++y)
       for (int x = 0; x < image.width() && !coloured; ++x) coloured = image.pixelColor(x, y) == QColor(255, 0, 0);
     QVERIFY(coloured);
+  }
+
+  // The names box: names that do not fit stop START with a message naming
+  // the box and the text; names that fit go into the run's files; Save data
+  // keeps them beside the data file, and opening the file brings them back.
+  void componentNamesGoWithTheRunAndBesideTheDataFile() {
+    TForm2& w = window();
+    enterShortCase(w);
+    w.ComponentNamesEdit->setText(QStringLiteral("Cu,Fe"));
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QVERIFY(w.RunThread == nullptr);
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY2(messages_.front().contains(QStringLiteral("Component names: 'Cu,Fe' gives 2 names for 3 components")),
+             qPrintable(messages_.front()));
+    messages_.clear();
+
+    w.ComponentNamesEdit->setText(QStringLiteral("Cu, Fe, Ni"));
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(w.RunThread == nullptr, 60000);
+    QVERIFY(messages_.isEmpty());
+    QCOMPARE(firstLine(QStringLiteral("results/history.csv")),
+             QStringLiteral("time_s,x_cm,component,at_pct,wt_pct,name"));
+    QCOMPARE(torvex::readRunReport("results").componentNames, (std::vector<std::string>{"Cu", "Fe", "Ni"}));
+
+    QVERIFY(w.WriteDataFile(QStringLiteral("couple.dat")));
+    QVERIFY(w.WriteNamesFile(QStringLiteral("couple.dat")));
+    QCOMPARE(firstLine(QStringLiteral("couple.names")), QStringLiteral("Cu, Fe, Ni"));
+    QVERIFY2(!fileLines(QStringLiteral("couple.dat")).join(QLatin1Char('\n')).contains(QStringLiteral("Cu, Fe")),
+             "the data file holds no names");
+    w.ComponentNamesEdit->clear();
+    QVERIFY(w.ReadDataFileIntoForms(QStringLiteral("couple.dat")));
+    QCOMPARE(w.ComponentNamesEdit->text(), QStringLiteral("Cu, Fe, Ni"));
+    w.ComponentNamesEdit->clear();
+    QVERIFY(w.WriteNamesFile(QStringLiteral("couple.dat")));
+    QVERIFY(!QFile::exists(QStringLiteral("couple.names")));
   }
 
   // After a run the panel lists its checks in the words torvex-batch prints
