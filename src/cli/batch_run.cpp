@@ -125,7 +125,8 @@ class BatchHost : public DirectRunHost {
                         .point = k,
                         .value = s.concentration[i][k],
                         .time = s.currentTime,
-                        .pass = s.stepCount};
+                        .pass = s.stepCount,
+                        .formula = {}};
           return;
         }
   }
@@ -145,7 +146,8 @@ const char* describeEnd(RunEnd end) {
       return "no pass ran (the time step is 0 or the run starts after its end); "
              "the results hold the initial profile";
     case RunEnd::Stopped: return "the run was stopped before its end time";
-    case RunEnd::StepVanished: return "the time step shrank until it could no longer move the clock, before the end time";
+    case RunEnd::StepVanished:
+      return "the time step shrank until it could no longer move the clock, before the end time";
     case RunEnd::NonFinite: return "the run stopped at a pass that started from a non-finite value";
     case RunEnd::Failed: return "the run failed";
   }

@@ -1,6 +1,7 @@
 #include "model/case.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <optional>
@@ -93,10 +94,31 @@ void checkSolverModes(const Case& c) {
 
 // Settings the time loop cannot work with. The load corrects D6 and D7
 // itself; a case built in memory may not have.
+// A run needs at least (end - start) / D5 passes; beyond this many it would
+// not end in any reasonable time (at a tenth of a millisecond a pass, about
+// a day).
+constexpr double kMostPasses = 1e9;
+
 void checkRunSettings(const Case& c) {
+  if (!std::isfinite(c.startTime) || !std::isfinite(c.endTime))
+    refuse(c, "key D1",
+           "the start and end times (" + formatGeneral(c.startTime) + ", " + formatGeneral(c.endTime) +
+               ") must be finite numbers");
+  if (!(c.endTime > c.startTime))
+    refuse(c, "key D1",
+           "the run would end at " + formatGeneral(c.endTime) + " s, not after its start at " +
+               formatGeneral(c.startTime) + " s, so no pass would run (an end time below 0 or before the start reads " +
+               "as 0)");
   if (c.timeStep < 0) refuse(c, "key D3", "the initial time step " + formatGeneral(c.timeStep) + " is negative");
+  if (c.timeStep == 0) refuse(c, "key D3", "the initial time step is 0, so no pass would run");
   if (!(c.maxTimeStep > 0))
     refuse(c, "key D5", "the maximal time step " + formatGeneral(c.maxTimeStep) + " must be positive");
+  if ((c.endTime - c.startTime) / c.maxTimeStep > kMostPasses)
+    refuse(c, "key D1",
+           "the run from " + formatGeneral(c.startTime) + " s to " + formatGeneral(c.endTime) + " s needs at least " +
+               formatGeneral((c.endTime - c.startTime) / c.maxTimeStep) + " passes at the largest time step " +
+               formatGeneral(c.maxTimeStep) +
+               " s (key D5); a run of more than 10^9 passes would not end in any reasonable time");
   if (c.timeStepChangeInterval < 1)
     refuse(
         c, "key D6",

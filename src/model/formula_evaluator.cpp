@@ -1,5 +1,6 @@
 #include "model/formula_evaluator.h"
 
+#include <cmath>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,21 @@ void FormulaEvaluator::reset(int componentCount) {
   boundary_.resize(2, componentCount);
   activity_.resize(componentCount, componentCount);
   compiledFormulas_.reset();
+  nonFinite_ = NonFiniteFormula{};
+}
+
+void FormulaEvaluator::notice(double value, FormulaKind kind, int first, int second, std::string_view formula,
+                              int point, double temperature, double time) {
+  if (nonFinite_.seen) return;
+  nonFinite_ = NonFiniteFormula{.seen = true,
+                                .kind = kind,
+                                .first = first,
+                                .second = second,
+                                .point = point,
+                                .value = value,
+                                .temperature = temperature,
+                                .time = time,
+                                .text = std::string(formula)};
 }
 
 void FormulaEvaluator::outside(const char* what) {
@@ -36,8 +52,11 @@ double FormulaEvaluator::evaluate(FormulaKind kind, int first, int second, std::
     if (!compiledFormulas_) compiledFormulas_ = std::make_unique<CompiledFormulas>();
     const FormulaPoint at{molarRatio, componentCount_, point, temperature, time};
     if (const std::optional<double> value =
-            compiledFormulas_->evaluate(static_cast<int>(kind), first, second, formula, at))
+            compiledFormulas_->evaluate(static_cast<int>(kind), first, second, formula, at)) {
+      if (!std::isfinite(*value)) [[unlikely]]
+        notice(*value, kind, first, second, formula, point, temperature, time);
       return *value;
+    }
   }
 
   double value = 0.0;
@@ -49,8 +68,10 @@ double FormulaEvaluator::evaluate(FormulaKind kind, int first, int second, std::
   else
     std::cout << result.message << '\n';
   // A formula without variables keeps its value (a failure's 0 included)
-  // until the end of the run.
-  if (substituted.constant && kind != FormulaKind::Uncached) {
+  // until the end of the run; a non-finite one is noticed at every use.
+  const bool finite = std::isfinite(value);
+  if (!finite) notice(value, kind, first, second, formula, point, temperature, time);
+  if (substituted.constant && kind != FormulaKind::Uncached && finite) {
     CachedValue& cache = entry(kind, first, second);
     cache.value = value;
     cache.valid = true;

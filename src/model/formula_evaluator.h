@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,21 @@ enum class FormulaKind {
   OxidationConstant = 3,  // selective-oxidation constant: cache [second]
   BoundaryFlux = 4,       // boundary flux: cache [second][first]; second 0 left, 1 right
   Activity = 5,           // chemical-potential derivative: cache [first][second]
+};
+
+// The first formula of a run that gave NaN or an infinite value: which one
+// (its kind and cache indices, as for the caches), its text, the grid point
+// and the variables it was evaluated at.
+struct NonFiniteFormula {
+  bool seen = false;
+  FormulaKind kind = FormulaKind::Uncached;
+  int first = 0;
+  int second = 0;
+  int point = 0;
+  double value = 0.0;
+  double temperature = 0.0;  // K
+  double time = 0.0;         // s
+  std::string text;
 };
 
 // The value of a formula without variables.
@@ -54,7 +70,9 @@ class FormulaEvaluator {
   // of column `point` of molarRatio, T the temperature (K), t the time (s).
   // Returns 0 when the parser rejects the text; its message then goes to
   // standard output. A formula without variables is stored in its cache
-  // entry. Throws std::out_of_range for indices outside the caches.
+  // entry, unless its value is not finite: such a value is evaluated (and
+  // noticed, below) again at every use. Throws std::out_of_range for indices
+  // outside the caches.
   double evaluate(FormulaKind kind, int first, int second, std::string_view formula, const Table2<double>& molarRatio,
                   int point, double temperature, double time);
 
@@ -63,6 +81,13 @@ class FormulaEvaluator {
   // is parsed anew at every evaluation (false). Both give the same values,
   // caches and messages; the second is the slow reference.
   bool compiled = true;
+
+  // The first evaluation since the last forgetNonFinite() that gave NaN or
+  // an infinite value. The run looks here after evaluating the state a pass
+  // starts from: a stage of a step too long may meet values no formula is
+  // meant for, the accepted profile may not.
+  [[nodiscard]] const NonFiniteFormula& nonFinite() const { return nonFinite_; }
+  void forgetNonFinite() { nonFinite_.seen = false; }
 
   // Number of formulas compiled so far (for tests).
   [[nodiscard]] std::size_t compiledCount() const;
@@ -106,6 +131,11 @@ class FormulaEvaluator {
   Table2<CachedValue> boundary_;                        // [2][r], 0 left, 1 right
   Table2<CachedValue> activity_;                        // [r][r]
   std::unique_ptr<CompiledFormulas> compiledFormulas_;  // made on first use
+  NonFiniteFormula nonFinite_;
+
+  // Keeps the first non-finite value since the last forgetNonFinite().
+  void notice(double value, FormulaKind kind, int first, int second, std::string_view formula, int point,
+              double temperature, double time);
 };
 
 }  // namespace torvex

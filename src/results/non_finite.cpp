@@ -17,6 +17,10 @@ std::string positionOf(const NonFiniteValue& v, const std::vector<double>& posit
 
 std::string describeNonFinite(const NonFiniteValue& v, const std::vector<double>& position) {
   const char* kind = std::isnan(v.value) ? "NaN" : "an infinite value";
+  if (!v.formula.empty())
+    return v.formula + " gave " + kind + " at grid point " + formatInteger(v.point) + positionOf(v, position) +
+           " at the start of pass " + formatInteger(v.pass) + ", t = " + formatGeneral(v.time) +
+           " s; no smaller step can mend it, so the run ended there";
   return std::string(v.inRates ? "the rates of change dc/dt of the profile" : "the profile") +
          " turned non-finite: " + kind + " first appeared in component " + formatInteger(v.component + 1) +
          " at grid point " + formatInteger(v.point) + positionOf(v, position) + " at the start of pass " +

@@ -16,6 +16,10 @@ struct NonFiniteValue {
   double value = 0;
   double time = 0;  // s
   int pass = 0;     // 1-based
+  // When a side-file formula gave the value: which formula, its text and
+  // the temperature it was evaluated at (component and point are then the
+  // formula's and the point's it was evaluated at).
+  std::string formula;
 };
 
 // A pass that could not start: the profile it starts from, or its rates of

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/heat_treatment.h"
+#include "model/number_format.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -155,7 +156,48 @@ bool findNonFinite(const Table2<double>& table, int r, int n, NonFiniteValue& fo
   return false;
 }
 
+// Which side-file formula an evaluator's record names, with its file and
+// text.
+std::string formulaName(const Case& c, const NonFiniteFormula& f) {
+  const auto file = [](const SideFile& side) { return side.name.empty() ? std::string() : " (" + side.name + ")"; };
+  const std::string i = formatInteger(f.first + 1);
+  const std::string j = formatInteger(f.second + 1);
+  switch (f.kind) {
+    case FormulaKind::Diffusivity: return "the diffusivity formula of component " + i + file(c.diffusivityFile);
+    case FormulaKind::DiffusivityMatrix:
+      return "the diffusivity matrix entry " + i + ", " + j + file(c.diffusivityFile);
+    case FormulaKind::OxidationConstant: {
+      static const char* const kConstants[] = {"the oxide's diffusivity", "the oxide's molar concentration",
+                                               "the inner oxygen pressure", "the outer oxygen pressure",
+                                               "the flux multiplier"};
+      const std::string name = f.second >= 0 && f.second < 5 ? kConstants[f.second] : "oxidation constant " + j;
+      return name + file(c.boundaryFluxFile);
+    }
+    case FormulaKind::BoundaryFlux:
+      return std::string(f.second == 0 ? "the left" : "the right") + " boundary flux of component " + i +
+             file(c.boundaryFluxFile);
+    case FormulaKind::Activity: return "the chemical-potential derivative " + i + ", " + j + file(c.activityFile);
+    case FormulaKind::Uncached: break;
+  }
+  return "a formula";
+}
+
 }  // namespace
+
+void refuseNonFiniteFormula(const Case& c, const RunState& s) {
+  const NonFiniteFormula& f = s.formulas.nonFinite();
+  if (!f.seen) return;
+  NonFiniteValue found;
+  found.seen = true;
+  found.inRates = true;
+  found.component = f.first;
+  found.point = f.point;
+  found.value = f.value;
+  found.time = s.currentTime;
+  found.pass = s.stepCount + 1;
+  found.formula = formulaName(c, f) + ", \"" + f.text + "\" at T = " + formatGeneral(f.temperature) + " K,";
+  throw NonFinitePass(found);
+}
 
 RungeKuttaIntegrator::RungeKuttaIntegrator(const Case& c, RunState& s) : c_(c), s_(s) {
   const int r = c.componentCount;
@@ -293,6 +335,10 @@ void RungeKuttaIntegrator::clipToLanding() {
 void RungeKuttaIntegrator::refuseNonFiniteStart() {
   const int r = c_.componentCount;
   const int n = c_.pointCount;
+  if (s_.formulas.nonFinite().seen) {
+    copyTable(concentrationAtStepStart_, s_.concentration, r, n);
+    refuseNonFiniteFormula(c_, s_);
+  }
   NonFiniteValue found;
   if (!findNonFinite(concentrationAtStepStart_, r, n, found)) {
     if (!findNonFinite(s_.concentrationRate, r, n, found)) return;
@@ -306,6 +352,8 @@ void RungeKuttaIntegrator::refuseNonFiniteStart() {
 
 void RungeKuttaIntegrator::start() {
   stepBeforeLanding_ = 0;
+  smallestStep_ = std::min(s_.timeStep, 1e-15 * (c_.endTime - c_.startTime));
+  stepVanished_ = false;
   clipToLanding();
 }
 
@@ -325,6 +373,7 @@ bool RungeKuttaIntegrator::pass(RunHost& host) {
   if (conservative) kirkendallPositionAtStepStart_ = s.kirkendallStagePosition = s.kirkendallPosition;
   const double landing = nextLanding();
   setStageTemperature(c, s, 1, dt, landing);
+  s.formulas.forgetNonFinite();
   host.EvaluateDerivative();
   refuseNonFiniteStart();
   const double kp1 = s.oxide.parabolicRateConstant;  // kp of the first stage
@@ -343,6 +392,7 @@ bool RungeKuttaIntegrator::pass(RunHost& host) {
     copyTable(concentrationAtStepStart_, s.concentration, r, n);
     s.timeStep = dt / c.timeStepMultiplier;
     stepBeforeLanding_ = 0;  // the step control has taken a smaller step
+    if (s.timeStep < smallestStep_) stepVanished_ = true;
   }
   if (c.boundaryFlux == BoundaryFlux::Formulas || c.boundaryFlux == BoundaryFlux::SelectiveOxidation)
     ratiosOfStepStart(c, s, concentrationAtStepStart_);
@@ -393,8 +443,10 @@ RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
     if (c.heatTreatment.schedule) s.temperature = c.heatTreatment.schedule->temperatureAt(s.currentTime);
     integrator.start();  // a first step longer than the whole run, or past a landing
     // A step too small to move the clock (t + dt == t) ends the run: passes
-    // would be accepted for ever with the clock standing still.
-    while (s.currentTime <= c.endTime && s.currentTime + s.timeStep != s.currentTime && s.stopRequested == 0) {
+    // would be accepted for ever with the clock standing still; so does one
+    // the step control has cut far below anything the run could finish with.
+    while (s.currentTime <= c.endTime && s.currentTime + s.timeStep != s.currentTime && !integrator.stepVanished() &&
+           s.stopRequested == 0) {
       host.pausePoint();
       if (s.stopRequested != 0) break;  // stopped while held at the pause point
       if (integrator.pass(host))

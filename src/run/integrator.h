@@ -104,6 +104,13 @@ class NonFinitePass : public std::exception {
   NonFiniteValue value_;
 };
 
+// Throws NonFinitePass naming the formula when a side-file formula evaluated
+// since the state's last forgetNonFinite() gave NaN or an infinite value.
+// Called after the evaluation of the state a pass starts from: there every
+// formula meets an accepted profile, so such a value is the formula's own
+// (a logarithm of a negative number, an overflow), and no step can mend it.
+void refuseNonFiniteFormula(const Case& c, const RunState& s);
+
 // The Cash-Karp integrator of one run: the stages of the pass in hand, and
 // the increments of the Kirkendall plane and of the flows through the ends
 // that the conservative scheme integrates with them. Made once per run
@@ -125,6 +132,13 @@ class RungeKuttaIntegrator {
   // rejected like one whose error is too large. Throws NonFinitePass (before
   // the counter moves) when the first stage shows a non-finite value.
   bool pass(RunHost& host);
+
+  // Whether a rejected pass has cut the step below the smallest step the run
+  // may take: its first step (key D3) or 1e-15 of its length, whichever is
+  // smaller. Such a step would need more passes than any run can make (and
+  // is what a right-hand side that no step can satisfy leads to); the run
+  // ends there.
+  [[nodiscard]] bool stepVanished() const { return stepVanished_; }
 
   // The error estimate of the last pass, [r][n] (mol/cm^3).
   [[nodiscard]] const Table2<double>& errorEstimate() const { return errorEstimate_; }
@@ -151,6 +165,8 @@ class RungeKuttaIntegrator {
   // corner of the schedule or an output time (0: none); the pass after the
   // landing goes on from it.
   double stepBeforeLanding_ = 0.0;
+  double smallestStep_ = 0.0;  // s, see stepVanished()
+  bool stepVanished_ = false;
 };
 
 }  // namespace torvex

@@ -153,7 +153,7 @@ TEST_F(Sweep, AFailingAndAHangingCaseAreRecordedAndTheOthersGoOn) {
                    "dfv,speed\ninter_diff.dfv,0\nmissing.dfv,0\ninter_diff.dfv,100\ninter_diff.dfv,0\n");
   study(
       "case = \"interdiffusion.dat\"\noutput = \"runs\"\ntable = \"cases.csv\"\n[set]\nD9 = \"0 {{dfv}}\"\n"
-      "D18 = \"{{speed}}\"\nD1 = \"0 {{speed}}0\"\n[run]\noptions = [\"--pace\"]\ntime_limit = 1.5\n");
+      "D18 = \"{{speed}}\"\nD1 = \"0 {{speed}}1\"\n[run]\noptions = [\"--pace\"]\ntime_limit = 1.5\n");
   const Outcome swept = run(dir_.path(), "sweep study.toml -j 2");
   EXPECT_EQ(swept.status, 3) << swept.output;
   const auto rows = summary();

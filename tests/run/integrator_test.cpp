@@ -68,6 +68,7 @@ class IntegratorTest : public ::testing::Test {
     test::setProfile(m_, [r](int i, double) { return i == 0 ? 0.4 : 0.6 / (r - 1); });
     m_.input.startTime = 0;
     m_.input.endTime = 1e6;
+    m_.input.timeStep = 1;
     m_.state.timeStep = 1;
     m_.input.maxTimeStep = 10;
     m_.input.timeStepChangeInterval = 25;
@@ -244,6 +245,20 @@ TEST_F(IntegratorTest, HugeFirstStepIsDividedUntilItsPassesAreAccepted) {
   EXPECT_EQ(m_.state.currentTime, 100);
   for (int i = 0; i < 2; ++i)
     for (int k = 0; k < m_.input.pointCount; ++k) EXPECT_TRUE(std::isfinite(m_.state.concentration[i][k]));
+}
+
+// Rates that no step can satisfy (here NaN beyond the first stage, at the
+// start time where t + dt moves the clock for any dt above 0) used to halve
+// the step about a thousand times, down to the smallest subnormal number; the
+// run ends as soon as the step falls below 1e-15 of the run's length.
+TEST_F(IntegratorTest, AStepCutFarBelowTheRunsScaleEndsTheRun) {
+  ScriptedHost host(m_);
+  host.rate = [&](int evaluation, int, int) { return evaluation % 6 != 0 ? std::nan("") : 0.0; };
+  const RunSummary summary = Execute(m_, host);
+  EXPECT_EQ(summary.end, RunEnd::StepVanished);
+  EXPECT_EQ(summary.acceptedPasses, 0);
+  EXPECT_EQ(summary.rejectedPasses, 30) << "1 s halved 30 times is the first step below 1e-15 of 1e6 s";
+  EXPECT_EQ(m_.state.currentTime, 0);
 }
 
 // The first stage is the profile at the start of the pass and its rates at

@@ -3,10 +3,12 @@
 // must agree with an uninterrupted run, and the records that accumulate.
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "model/errors.h"
 #include "model/number_format.h"
 #include "run/refresh.h"
 #include "support/case_file.h"
@@ -104,18 +106,30 @@ TEST_F(RunCase, ContinuationAgreesWithAnUninterruptedRun) {
   EXPECT_LT(worst, 1e-4) << "at.%";
 }
 
-// A zero first step runs no pass, but the run still opens its records and
-// saves the initial profile once.
-TEST_F(RunCase, ZeroTimeStepWritesTheInitialProfileOnce) {
-  CaseFile file;
-  file.value("D3") = "0";
-  file.value("D9") = "2";  // no diffusivity file is needed: no pass runs
-  loadCase(file);
-  const RunSummary summary = run(model_);
-  EXPECT_EQ(summary.end, RunEnd::NoPass);
-  const std::string atomic = test::readBytes("results/at_out.dat");
-  EXPECT_NE(atomic.find("Current time:       0\r\n\r\n\r\n   0   20   80   0   0   0   0\r\n"), std::string::npos);
-  EXPECT_EQ(model_.records.kirkendall.count(), 5u) << "header lines only";
+// A case that would run no pass (a zero first step, an end time not after
+// the start, which the loader reads as 0) or more passes than any run can
+// make is refused before the run opens its records: nothing is written.
+TEST_F(RunCase, CasesThatCannotRunToAnEndAreRefusedBeforeAnythingIsWritten) {
+  const auto refusal = [&](const char* key, const char* value) -> std::string {
+    CaseFile file;
+    file.value(key) = value;
+    file.value("D9") = "2";  // no diffusivity file is needed: no pass runs
+    loadCase(file);
+    try {
+      run(model_);
+    } catch (const InputError& error) {
+      return error.what();
+    }
+    return "(ran)";
+  };
+  EXPECT_EQ(refusal("D3", "0"), "case.dat, key D3: the initial time step is 0, so no pass would run");
+  EXPECT_EQ(refusal("D1", "100   -5"),
+            "case.dat, key D1: the run would end at 0 s, not after its start at 100 s, so no pass would run (an end "
+            "time below 0 or before the start reads as 0)");
+  EXPECT_NE(refusal("D1", "100   100").find("the run would end at 100 s, not after its start at 100 s"),
+            std::string::npos);
+  EXPECT_NE(refusal("D1", "0   1e300").find("key D1: the run from 0 s to 1E300 s needs at least "), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists("results/at_out.dat"));
 }
 
 // Two runs of one model: the Kirkendall and flux-comparison records hold both

@@ -427,7 +427,7 @@ class MainWindowTest : public torvex::test::WindowTest {
     w.Edit28->setText(QStringLiteral("nan.dfv"));
     QTest::mouseClick(w.START, Qt::LeftButton);
     QTRY_COMPARE(messages_.size(), 1);
-    QVERIFY2(messages_.front().contains(QStringLiteral("NaN first appeared in component 1")),
+    QVERIFY2(messages_.front().contains(QStringLiteral("the diffusivity formula of component 1 (nan.dfv)")),
              qPrintable(messages_.front()));
     QVERIFY(messages_.front().contains(QStringLiteral("at the start of pass 1, t = 0 s")));
     QTRY_VERIFY(w.RunThread == nullptr);
