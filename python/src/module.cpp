@@ -192,14 +192,7 @@ class PythonRunHost : public DirectRunHost {
       RunState& s;
       ~RaiseStopFlag() { s.stopRequested = 1; }
     } raise{sim_.state};
-    RecordEnding(sim_, summary);
-    std::vector<std::string> failures = WriteEveryResultsFile(sim_);
-    if (!failures.empty()) sim_.journal.recordFailure(std::make_exception_ptr(FileWriteError(failures.front())));
-    try {
-      sim_.journal.finish(sim_.input, sim_.state, sim_.records);
-    } catch (const FileWriteError& error) {
-      failures.emplace_back(error.what());
-    }
+    const std::vector<std::string> failures = EndOfRunWritingEveryFile(sim_, summary);
     if (!failures.empty()) throw FileWriteError(failures.front());
   }
 
