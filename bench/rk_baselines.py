@@ -7,7 +7,9 @@ Whole torvex-batch runs, each in a fresh folder, the median of --runs runs:
   molar volumes 10 and 10 cm^3/mol, 90/10 at.% over 0.1 cm, classic form with
   the Darken velocity, D4 = 1e-6, D5 = 1e5) for 100 h at 400 and 1600 points,
   with central differences (D16 = 0) and the conservative scheme (D16 = 3);
-- oxidation.dat to its 612 000 s and to 3e6 s.
+- oxidation.dat to its 612 000 s and to 3e6 s (with --oxidation-ends, to the
+  ends given, e.g. 612000,6.12e6: a run ten times as long should cost ten
+  times as much per run, the same per pass).
 
 For each: passes, processor time (user + system of the process), wall time,
 and their ratio, which shows the time spent waiting for the disk. The machine's
@@ -36,9 +38,9 @@ def oxidation(end):
     return f"oxidation.dat to {end:g} s", ["--set", f"D1=0 {end:g}", "oxidation.dat"]
 
 
-def run_once(batch, arguments):
+def run_once(batch, arguments, where=None):
     """(passes, processor seconds, wall seconds) of one run in a fresh folder."""
-    folder = tempfile.mkdtemp(prefix="torvex-rk-")
+    folder = tempfile.mkdtemp(prefix="torvex-rk-", dir=where)
     try:
         subprocess.run([batch, "--write-samples", folder], check=True, capture_output=True)
         with open(os.path.join(folder, "couple.dfv"), "w", encoding="ascii") as file:
@@ -61,18 +63,24 @@ def main():
     parser.add_argument("--batch", default="build/bin/torvex-batch", help="the torvex-batch to time")
     parser.add_argument("--runs", type=int, default=3, help="runs per case (default 3)")
     parser.add_argument("--quick", action="store_true", help="leave out the n = 1600 couples and 3e6 s")
+    parser.add_argument("--oxidation-ends", help="only oxidation.dat, to these end times (s, comma-separated)")
+    parser.add_argument("--folder", help="where the runs' folders go (default: the system's temporary folder, "
+                        "which may be in memory: give a folder on the disk to see the waits for it)")
     args = parser.parse_args()
-    cases = [couple(400, 0), couple(400, 3)]
-    if not args.quick:
-        cases += [couple(1600, 0), couple(1600, 3)]
-    cases.append(oxidation(612000))
-    if not args.quick:
-        cases.append(oxidation(3e6))
+    if args.oxidation_ends:
+        cases = [oxidation(float(end)) for end in args.oxidation_ends.split(",")]
+    else:
+        cases = [couple(400, 0), couple(400, 3)]
+        if not args.quick:
+            cases += [couple(1600, 0), couple(1600, 3)]
+        cases.append(oxidation(612000))
+        if not args.quick:
+            cases.append(oxidation(3e6))
     batch = os.path.abspath(args.batch)
     print(f"{batch}, median of {args.runs} runs, load average before {os.getloadavg()[0]:.2f}")
     print(f"{'case':<34} {'passes':>8} {'CPU s':>8} {'wall s':>8} {'wall/CPU':>9} {'ms/pass':>8}")
     for name, arguments in cases:
-        results = [run_once(batch, arguments) for _ in range(args.runs)]
+        results = [run_once(batch, arguments, args.folder) for _ in range(args.runs)]
         passes = results[0][0]
         cpu = statistics.median(r[1] for r in results)
         wall = statistics.median(r[2] for r in results)

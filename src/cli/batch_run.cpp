@@ -263,12 +263,14 @@ RenderedCase loadBatchCase(Simulation& sim, const BatchRunOptions& options) {
     }
   }
   installHeatTreatment(sim.input, options);
+  sim.input.integrator = options.integrator;
   return rendered;
 }
 
 int runBatchCase(const BatchRunOptions& options) {
   Simulation sim;
   sim.state.formulas.compiled = !options.textualFormulas;
+  sim.writer.sync.setInterval(options.syncIntervalSeconds);
   RenderedCase rendered;
   try {
     rendered = loadBatchCase(sim, options);

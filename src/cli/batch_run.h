@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/progress.h"
+#include "model/case.h"
 #include "study/case_template.h"
 
 namespace torvex {
@@ -32,6 +33,11 @@ struct BatchRunOptions {
   std::string schedulePath;
   // --output-times: times (s) the run lands on and saves at; empty: none.
   std::string outputTimes;
+  // --integrator: how the profile is integrated in time.
+  Integrator integrator = Integrator::RungeKutta;
+  // --sync-interval: a save waits for the disk at most this often (s); 0:
+  // every save does. The end of the run always does.
+  double syncIntervalSeconds = 5.0;
 };
 
 // Whether the user chose the temperature of the run: a schedule, or an
@@ -60,7 +66,8 @@ int runBatchCase(const BatchRunOptions& options);
 // writes nothing). Sets where results go. Throws what the rendering or the
 // load throws. Returns the rendered case, for writing beside the results of a
 // run. Installs the temperature schedule and the output times of the options
-// (refused with an InputError naming the file, the line and the text).
+// (refused with an InputError naming the file, the line and the text) and the
+// integrator.
 RenderedCase loadBatchCase(Simulation& sim, const BatchRunOptions& options);
 
 // `torvex-batch --report RESULTS_DIR`: prints the outcome and the checks of

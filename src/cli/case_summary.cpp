@@ -5,6 +5,7 @@
 
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
+#include "run/bdf_integrator.h"
 #include "run/temperature_effect.h"
 
 namespace torvex {
@@ -93,6 +94,20 @@ std::string outputTimesText(const Case& c) {
   return text;
 }
 
+// The explicit loop's step control, or the implicit integrator's tolerances.
+std::string timeStepText(const Case& c) {
+  if (c.integrator == Integrator::Bdf) {
+    const BdfTolerances tolerances = bdfTolerances(c);
+    return "  time step         initial " + formatGeneral(c.timeStep) + " s (0: estimated), largest " +
+           formatGeneral(c.maxTimeStep) + " s\n  integrator        bdf, from the error " +
+           formatGeneral(c.concentrationError) + ": relative tolerance " + formatGeneral(tolerances.relative) +
+           ", absolute " + formatGeneral(tolerances.absolute) + " mol/cm3 (D6 and D7 not used)\n";
+  }
+  return "  time step         initial " + formatGeneral(c.timeStep) + " s, largest " + formatGeneral(c.maxTimeStep) +
+         " s, error " + formatGeneral(c.concentrationError) + ", changed every " +
+         std::to_string(c.timeStepChangeInterval) + " passes by " + formatGeneral(c.timeStepMultiplier) + "\n";
+}
+
 }  // namespace
 
 std::string describeCase(const Case& c, const std::string& path, bool temperatureChosen) {
@@ -105,10 +120,7 @@ std::string describeCase(const Case& c, const std::string& path, bool temperatur
       << "  grid              " << c.pointCount << " points, x from " << formatGeneral(x.front()) << " to "
       << formatGeneral(x.back()) << " cm (sample width " << formatGeneral(c.initial.sampleWidth) << " cm)\n"
       << "  process time      " << formatGeneral(c.startTime) << " s to " << formatGeneral(c.endTime) << " s\n"
-      << "  time step         initial " << formatGeneral(c.timeStep) << " s, largest " << formatGeneral(c.maxTimeStep)
-      << " s, error " << formatGeneral(c.concentrationError) << ", changed every " << c.timeStepChangeInterval
-      << " passes by " << formatGeneral(c.timeStepMultiplier) << "\n"
-      << "  temperature       " << temperatureText(c) << "\n"
+      << timeStepText(c) << "  temperature       " << temperatureText(c) << "\n"
       << (c.heatTreatment.outputTimes.empty() ? std::string() : "  output times      " + outputTimesText(c) + "\n")
       << "  effect of T       " << describeTemperatureEffect(temperatureEffect(c), temperatureChosen) << "\n"
       << "  diffusivities     " << diffusivityText(c) << ", correlation factor " << formatGeneral(c.correlationFactor)

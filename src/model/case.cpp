@@ -36,6 +36,16 @@ void Case::setShape(int r, int n) {
     values->assign(nSize, 0.0);
 }
 
+const char* integratorName(Integrator integrator) {
+  return integrator == Integrator::Bdf ? "bdf" : "rk";
+}
+
+std::optional<Integrator> integratorNamed(std::string_view name) {
+  if (name == "rk") return Integrator::RungeKutta;
+  if (name == "bdf") return Integrator::Bdf;
+  return std::nullopt;
+}
+
 // ---- Texts in front of the disk ----
 
 void CaseFiles::add(const std::string& path, std::string text) {
@@ -301,6 +311,23 @@ void checkOutputTimes(const Case& c) {
   }
 }
 
+// The implicit integrator keeps a banded matrix of (r n + 1) rows and about
+// three times the half-bandwidth columns (its LU factors included) beside the
+// run's arrays; and it normalises the profile with the molar volumes.
+void checkImplicitIntegrator(const Case& c) {
+  if (c.integrator != Integrator::Bdf) return;
+  const double unknowns = static_cast<double>(c.componentCount) * c.pointCount + 1;
+  const double halfBandwidth = 4.0 * c.componentCount;
+  const double bytes = 2 * unknowns * (3 * halfBandwidth + 1) * sizeof(double);
+  if (bytes > Case::kMaxArrayBytes)
+    refuse(c, "keys D0 and D2",
+           "the implicit integrator would need " + formatGeneral(bytes / (1024.0 * 1024 * 1024)) +
+               " GiB for the banded Jacobian of " + formatInteger(c.componentCount) + " components on " +
+               formatInteger(c.pointCount) + " points; use fewer points or --integrator rk");
+  if (std::none_of(c.partialMolarVolume.begin(), c.partialMolarVolume.end(), [](double v) { return v > 0; }))
+    refuse(c, "key D11", "every molar volume is 0: the implicit integrator cannot normalise the profile");
+}
+
 }  // namespace
 
 void Case::validate() const {
@@ -314,6 +341,7 @@ void Case::validate() const {
   checkMinimalMolarFraction(*this);
   checkOxideConstants(*this);
   checkOutputTimes(*this);
+  checkImplicitIntegrator(*this);
 }
 
 }  // namespace torvex

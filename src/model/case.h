@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/table.h"
@@ -63,6 +65,24 @@ enum class BoundaryFlux : std::uint8_t {
   Formulas = 1,            // a left and a right formula per component
   SelectiveOxidation = 2,  // component 1 into an oxide scale at the right end
 };
+
+// How a run integrates the profile in time. Not a key of the data file: the
+// run chooses it (torvex-batch --integrator, a study's or fit's settings, the
+// desktop program's Calculation menu).
+enum class Integrator : std::uint8_t {
+  // The explicit Cash-Karp loop: a pass keeps its error estimate within D4
+  // (mol/cm^3) at every point; steps from D3, grown by D7 every D6 passes up
+  // to D5.
+  RungeKutta = 0,
+  // Implicit variable-order BDF with a banded Jacobian: one pass is one step
+  // of the integrator, held to the tolerances D4 maps to (bdf_integrator.h);
+  // D3 is the first step and D5 the largest, D6 and D7 are not used.
+  Bdf = 1,
+};
+// "rk", "bdf": the names the command line and the settings files use.
+const char* integratorName(Integrator integrator);
+// The integrator of that name, or none.
+std::optional<Integrator> integratorNamed(std::string_view name);
 
 // The value of a key as the data file gave it.
 template <class Choice>
@@ -141,7 +161,10 @@ class Case {
   //     (which corrects them), fewer than one pass between step increases
   //     (D6) or a step multiplier of 1 or less (D7);
   //   - values that describe no physical case (see the list below);
-  //   - output times that do not increase or lie outside the run.
+  //   - output times that do not increase or lie outside the run;
+  //   - with the BDF integrator, a case whose banded Jacobian would not fit
+  //     in memory, or whose molar volumes are all 0 (the profile could not
+  //     be normalised).
   // Throws InputError. The front ends, --check and every run call it once,
   // before anything runs; the solver does not check again.
   //
@@ -221,6 +244,7 @@ class Case {
 
   // ---- Beyond the data file ----
   HeatTreatment heatTreatment;
+  Integrator integrator = Integrator::RungeKutta;
 };
 
 // The gas constant of the solver, J/(mol K). Exactly 8, not 8.314: results

@@ -1,6 +1,7 @@
 #include "model/text_list.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include <cerrno>
 #include <cstdio>
@@ -84,6 +85,11 @@ std::string trimmed(std::string_view text) {
   return std::string(text);
 }
 
+std::uint64_t TextList::newRevision() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 void TextList::loadFromText(std::string_view text, const std::string& name) {
   const std::string_view asRead = text;
   if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF")
@@ -109,6 +115,7 @@ void TextList::loadFromText(std::string_view text, const std::string& name) {
   if (!current.empty()) lines.push_back(std::move(current));
   sha256_ = sha256Hex(asRead);
   lines_ = std::move(lines);
+  revision_ = newRevision();
   if (keepText_) {
     text_ = joined();
     textStale_ = false;
@@ -181,11 +188,11 @@ void TextList::saveToFile(const std::string& path) const {
     ReplaceFileContent(path, joined());
 }
 
-void ReplaceFileContent(const std::string& path, std::string_view content) {
+void ReplaceFileContent(const std::string& path, std::string_view content, FileSync sync) {
   const std::string temporary = temporaryPathOf(path, ::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) throw FileWriteError(path + ": cannot write the file (" + systemReason() + ")");
-  const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
+  const bool written = writeAll(fd, content) && (sync == FileSync::Later || ::fsync(fd) == 0);
   const std::string reason = written ? std::string() : systemReason();
   if (::close(fd) != 0 && written) {
     const std::string closeReason = systemReason();
@@ -203,13 +210,20 @@ void ReplaceFileContent(const std::string& path, std::string_view content) {
   }
 }
 
-void AppendFileContent(const std::string& path, std::string_view content) {
+void AppendFileContent(const std::string& path, std::string_view content, FileSync sync) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) throw FileWriteError(path + ": cannot write the file (" + systemReason() + ")");
-  const bool written = writeAll(fd, content);
+  const bool written = writeAll(fd, content) && (sync == FileSync::Later || ::fdatasync(fd) == 0);
   const std::string reason = written ? std::string() : systemReason();
   if (::close(fd) != 0 && written) throw FileWriteError(path + ": cannot write the file (" + systemReason() + ")");
   if (!written) throw FileWriteError(path + ": cannot write the file (" + reason + ")");
+}
+
+void SyncFolder(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 void MakeWritableFolder(const std::string& path) {

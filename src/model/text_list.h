@@ -3,18 +3,40 @@
 // file of the program is read and written.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace torvex {
 
 class TextList {
  public:
+  TextList() = default;
+  // A copy grows on its own from here: it takes a revision of its own.
+  TextList(const TextList& other)
+      : lines_(other.lines_),
+        sha256_(other.sha256_),
+        text_(other.text_),
+        keepText_(other.keepText_),
+        textStale_(other.textStale_) {}
+  TextList& operator=(const TextList& other) {
+    if (this != &other) {
+      *this = TextList(other);
+    }
+    return *this;
+  }
+  TextList(TextList&&) noexcept = default;
+  TextList& operator=(TextList&&) noexcept = default;
+  ~TextList() = default;
+
   // Files larger than this are refused when loading: no input of the program
   // comes near it, and reading a huge file by mistake must not exhaust memory.
   static constexpr std::size_t kMaxFileBytes = 256u * 1024u * 1024u;
 
   void clear() {
+    revision_ = newRevision();
     lines_.clear();
     sha256_.clear();
     text_.clear();
@@ -28,6 +50,7 @@ class TextList {
   // on the next add.
   [[nodiscard]] std::string& operator[](std::size_t index) {
     textStale_ = textStale_ || keepText_;
+    revision_ = newRevision();
     return lines_[index];
   }
 
@@ -36,6 +59,17 @@ class TextList {
   // every save) is saved without joining all its lines again. Costs a
   // second copy of the list's characters.
   void keepText();
+  // The kept text as it stands, without a copy; none unless keepText is on
+  // and the text is up to date.
+  [[nodiscard]] std::optional<std::string_view> keptText() const {
+    if (!textKept()) return std::nullopt;
+    return std::string_view(text_);
+  }
+  // Changes whenever the list changes other than by add (cleared, loaded,
+  // a line reached for change), to a number no other list had: while it
+  // stays the same, the text of the list only grew at its end, so a file
+  // holding an earlier text can be brought up to date by appending the rest.
+  [[nodiscard]] std::uint64_t revision() const { return revision_; }
   [[nodiscard]] const std::vector<std::string>& lines() const { return lines_; }
   [[nodiscard]] auto begin() const { return lines_.begin(); }
   [[nodiscard]] auto end() const { return lines_.end(); }
@@ -69,6 +103,7 @@ class TextList {
   [[nodiscard]] std::string text() const;
 
  private:
+  static std::uint64_t newRevision();
   [[nodiscard]] std::string joined() const;
   [[nodiscard]] bool textKept() const { return keepText_ && !textStale_; }
 
@@ -78,19 +113,30 @@ class TextList {
   std::string text_;
   bool keepText_ = false;
   bool textStale_ = false;
+  std::uint64_t revision_ = newRevision();
 };
 
+// Whether a write waits until its data is on the disk (fsync). A process
+// that is killed loses nothing either way (the system keeps what was
+// written); only a power cut or a system crash can lose writes not yet
+// synced.
+enum class FileSync { Now, Later };
+
 // Replaces the file at path by content, atomically, as TextList::saveToFile
-// does (temporary file beside it, flushed to disk, renamed over it); the same
-// FileWriteError when it cannot.
-void ReplaceFileContent(const std::string& path, std::string_view content);
+// does (temporary file beside it, flushed to disk unless sync is Later,
+// renamed over it); the same FileWriteError when it cannot.
+void ReplaceFileContent(const std::string& path, std::string_view content, FileSync sync = FileSync::Now);
 
 // Appends content to the file at path (created when missing) with one write
 // call, so that a process killed meanwhile leaves the file with all of
 // content or, at worst, a part of it at its end, never in front of earlier
-// appends. Not flushed to disk. Throws FileWriteError naming the file and the
-// system's reason.
-void AppendFileContent(const std::string& path, std::string_view content);
+// appends. Flushed to disk (the whole file) only when sync is Now. Throws
+// FileWriteError naming the file and the system's reason.
+void AppendFileContent(const std::string& path, std::string_view content, FileSync sync = FileSync::Later);
+
+// Flushes the folder at path to disk, so that the files renamed into it
+// since survive a power cut; errors are ignored (not every file system can).
+void SyncFolder(const std::string& path);
 
 // Removes the temporary files that saveToFile left beside the files `names`
 // of `directory` when its process was killed while saving: those named after

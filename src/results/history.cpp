@@ -2,6 +2,7 @@
 
 #include "model/number_format.h"
 #include "model/text_list.h"
+#include "results/continued_files.h"
 #include "results/results_files.h"
 
 namespace torvex {
@@ -73,11 +74,23 @@ void appendSeriesRow(std::string& rows, double time, double step, double kirkend
   rows += '\n';
 }
 
-void GrowingFile::add(const std::string& folder, const std::string& header, const std::string& content) {
+void GrowingFile::add(const std::string& folder, const std::string& header, const std::string& content, FileSync sync) {
+  const std::string path = resultsFilePath(folder, name_);
   if (started_) {
-    AppendFileContent(resultsFilePath(folder, name_), content);
+    AppendFileContent(path, content, sync);
+  } else if (continueFrom_) {
+    std::string_view firstLine(header);
+    if (!firstLine.empty() && firstLine.back() == '\n') firstLine.remove_suffix(1);
+    const EarlierFile earlier = continueEarlierFile(path, firstLine, ',', *continueFrom_);
+    if (earlier == EarlierFile::Continues) {
+      AppendFileContent(path, content, sync);
+    } else {
+      if (earlier == EarlierFile::Unrelated) setEarlierFileAside(path);
+      ReplaceFileContent(path, header + content, sync);
+    }
+    started_ = true;
   } else {
-    ReplaceFileContent(resultsFilePath(folder, name_), header + content);
+    ReplaceFileContent(path, header + content, sync);
     started_ = true;
   }
 }

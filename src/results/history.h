@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/table.h"
+#include "model/text_list.h"
 #include "results/records.h"
 
 namespace torvex {
@@ -42,17 +43,24 @@ void appendSeriesRow(std::string& rows, double time, double step, double kirkend
 double molarRatioAt(const Table2<double>& concentration, int i, int k);
 
 // A file of the results folder that a run grows: replaced by its header and
-// first content at the run's first write, appended to afterwards.
+// first content at the run's first write, appended to afterwards. A
+// continuation appends to the earlier run's file instead when it holds this
+// header and times up to the continuation's start (continued_files.h), and
+// keeps any other file under another name.
 class GrowingFile {
  public:
   explicit GrowingFile(const char* name) : name_(name) {}
-  // Throws FileWriteError naming the file.
-  void add(const std::string& folder, const std::string& header, const std::string& content);
+  // The run starts at `start` > 0 and goes on from an earlier one.
+  void continueFrom(double start) { continueFrom_ = start; }
+  // Flushed to disk when sync is Now. Throws FileWriteError naming the file.
+  void add(const std::string& folder, const std::string& header, const std::string& content,
+           FileSync sync = FileSync::Now);
   [[nodiscard]] bool started() const { return started_; }
 
  private:
   const char* name_;
   bool started_ = false;
+  std::optional<double> continueFrom_;
 };
 
 // The profile at one save, kept in memory by a run that writes no files.

@@ -159,17 +159,32 @@ void buildDiffusivities(TextList& out, const Case& c, const ProfileState& s) {
   }
 }
 
-// The seven files in the order they are saved, with the list each one holds.
+// The seven files in the order they are saved, with the list each one holds
+// and, for a record, the writer that appends to it.
 struct NamedList {
   const char* name;
   const TextList& lines;
+  RecordFile* record;
 };
 
-std::vector<NamedList> sevenFiles(const ProfileFiles& profiles, const RunRecords& records) {
-  return {{kAtomicProfileFile, profiles.atomic},        {kWeightProfileFile, profiles.weight},
-          {kContinuationFile, profiles.continuation},   {kKirkendallRecordFile, records.kirkendall},
-          {kBoundaryRecordFile, records.boundary},      {kDiffusivitiesFile, profiles.diffusivities},
-          {kFluxComparisonFile, records.fluxComparison}};
+std::vector<NamedList> sevenFiles(const ProfileFiles& profiles, const RunRecords& records, ResultsWriter& writer) {
+  return {{kAtomicProfileFile, profiles.atomic, nullptr},
+          {kWeightProfileFile, profiles.weight, nullptr},
+          {kContinuationFile, profiles.continuation, nullptr},
+          {kKirkendallRecordFile, records.kirkendall, &writer.kirkendall},
+          {kBoundaryRecordFile, records.boundary, &writer.boundary},
+          {kDiffusivitiesFile, profiles.diffusivities, nullptr},
+          {kFluxComparisonFile, records.fluxComparison, &writer.fluxComparison}};
+}
+
+void writeOne(const std::string& folder, const NamedList& file, FileSync sync) {
+  const std::string path = resultsFilePath(folder, file.name);
+  if (file.record != nullptr)
+    file.record->write(path, file.lines, sync);
+  else if (const auto kept = file.lines.keptText())
+    ReplaceFileContent(path, *kept, sync);
+  else
+    ReplaceFileContent(path, file.lines.text(), sync);
 }
 
 }  // namespace
@@ -216,21 +231,36 @@ void prepareResultsFolder(const std::string& folder) {
                                      kBoundaryRecordFile, kDiffusivitiesFile, kFluxComparisonFile, kRunReportFile});
 }
 
+void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, const RunRecords& records,
+                       ResultsWriter& writer, FileSync sync) {
+  for (const NamedList& file : sevenFiles(profiles, records, writer)) writeOne(folder, file, sync);
+  // The renames reach the disk with the folder.
+  if (sync == FileSync::Now) SyncFolder(folder);
+}
+
 void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, const RunRecords& records) {
-  for (const NamedList& file : sevenFiles(profiles, records)) file.lines.saveToFile(resultsFilePath(folder, file.name));
+  ResultsWriter writer;
+  writeResultsFiles(folder, profiles, records, writer, FileSync::Now);
 }
 
 std::vector<std::string> writeEveryResultsFile(const std::string& folder, const ProfileFiles& profiles,
-                                               const RunRecords& records) {
+                                               const RunRecords& records, ResultsWriter& writer, FileSync sync) {
   std::vector<std::string> failures;
-  for (const NamedList& file : sevenFiles(profiles, records)) {
+  for (const NamedList& file : sevenFiles(profiles, records, writer)) {
     try {
-      file.lines.saveToFile(resultsFilePath(folder, file.name));
+      writeOne(folder, file, sync);
     } catch (const FileWriteError& error) {
       failures.emplace_back(error.what());
     }
   }
+  if (sync == FileSync::Now) SyncFolder(folder);
   return failures;
+}
+
+std::vector<std::string> writeEveryResultsFile(const std::string& folder, const ProfileFiles& profiles,
+                                               const RunRecords& records) {
+  ResultsWriter writer;
+  return writeEveryResultsFile(folder, profiles, records, writer, FileSync::Now);
 }
 
 }  // namespace torvex

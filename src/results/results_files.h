@@ -14,8 +14,9 @@
 //   history.csv, series.csv  the profile at every save, a row per pass (history.h)
 //   run.json                 the run report (run_report.h)
 //
-// The seven are rewritten completely at every save and replaced atomically,
-// so a reader never finds a half-written file.
+// The four profile files are rewritten completely at every save and replaced
+// atomically, so a reader never finds a half-written one. The three records
+// only grow during a run: a save appends their new lines (record_file.h).
 
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "model/case.h"
 #include "model/table.h"
 #include "model/text_list.h"
+#include "results/record_file.h"
 #include "results/records.h"
 
 namespace torvex {
@@ -78,15 +80,33 @@ ProfileFiles buildProfileFiles(const Case& c, const ProfileState& s);
 // naming the folder when it cannot be made.
 void prepareResultsFolder(const std::string& folder);
 
-// Writes the seven files in the order of the table above. Throws
+// How the saves of a run reach its results folder: the writers of the three
+// records, which append what a record gained since the last save, and when a
+// save waits for the disk. A run keeps one for all its saves.
+struct ResultsWriter {
+  RecordFile kirkendall;
+  RecordFile boundary;
+  RecordFile fluxComparison;
+  SyncSchedule sync;
+};
+
+// Writes the seven files in the order of the table above: the profile files
+// replaced atomically, the records brought up to date by `writer` (appended
+// to). Flushed to disk when sync is Now (then the folder too). Throws
 // FileWriteError naming the file that cannot be written: the files before it
-// are written, the later ones are not; each file is either its earlier
-// version or the new one, whole.
+// are written, the later ones are not; each profile file is either its
+// earlier version or the new one, whole, and each record its earlier lines
+// and at worst a part of the new ones.
+void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, const RunRecords& records,
+                       ResultsWriter& writer, FileSync sync);
+// The same with every file replaced whole and synced.
 void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, const RunRecords& records);
 
 // The same for a run that ends after a failed save: a file that cannot be
 // written does not stop the later ones. Returns the messages of the files
 // that could not be written, in order (empty when all were).
+std::vector<std::string> writeEveryResultsFile(const std::string& folder, const ProfileFiles& profiles,
+                                               const RunRecords& records, ResultsWriter& writer, FileSync sync);
 std::vector<std::string> writeEveryResultsFile(const std::string& folder, const ProfileFiles& profiles,
                                                const RunRecords& records);
 

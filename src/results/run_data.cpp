@@ -50,6 +50,12 @@ std::optional<FileLines> readLines(const fs::path& path) {
   return file;
 }
 
+// The lines of a file that are whole: all but a torn last one (a run killed
+// while appending to a record may leave a part of a line at its end).
+std::size_t wholeLines(const FileLines& file) {
+  return file.endsWithLineEnd ? file.lines.size() : file.lines.size() - 1;
+}
+
 [[noreturn]] void fail(const FileLines& file, std::size_t index, const std::string& what) {
   throw InputError(file.path + ", line " + std::to_string(index + 1) + ": " + what);
 }
@@ -320,10 +326,11 @@ void readAtOut(const FileLines& file, RunData& run) {
 // The Kirkendall record collects every run since the program started: only
 // the lines after its last header belong to this run.
 void readKirkendallRecord(const FileLines& file, RunData& run) {
+  const std::size_t whole = wholeLines(file);
   std::size_t start = 0;
-  for (std::size_t i = 0; i < file.lines.size(); ++i)
+  for (std::size_t i = 0; i < whole; ++i)
     if (file.lines[i].starts_with("The calculation of the Kirkendall plane")) start = i + 1;
-  for (std::size_t i = start; i < file.lines.size(); ++i) {
+  for (std::size_t i = start; i < whole; ++i) {
     const auto row = numbers(file.lines[i]);
     if (!row || row->size() != 2) continue;  // the header lines
     run.kirkendallTimeS.push_back((*row)[0]);
@@ -336,7 +343,7 @@ void readKirkendallRecord(const FileLines& file, RunData& run) {
 // the right end; under selective oxidation kp and the scale thickness.
 void readBoundaryRecord(const FileLines& file, RunData& run) {
   const auto r = static_cast<std::size_t>(run.componentCount);
-  for (std::size_t i = 2; i < file.lines.size(); ++i) {
+  for (std::size_t i = 2; i < wholeLines(file); ++i) {
     const auto row = numbers(file.lines[i]);
     if (!row || row->size() < 1 + 4 * r) continue;
     run.surfaceTimeS.push_back((*row)[0]);
@@ -437,15 +444,15 @@ FinalResults ReadFinalResults(const std::string& folder) {
     }
   }
   if (const auto file = linesIfReadable(dir / kKirkendallRecordFile)) {
-    for (std::size_t i = file->lines.size(); i-- > 0;)
+    for (std::size_t i = wholeLines(*file); i-- > 0;)
       if (const auto row = numbers(file->lines[i]); row && !row->empty()) {
         if (row->size() >= 2) results.kirkendallPosition = (*row)[1];
         break;
       }
   }
   if (const auto file = linesIfReadable(dir / kBoundaryRecordFile))
-    for (const std::string& line : file->lines)
-      if (const auto row = numbers(line); row && !row->empty())
+    for (std::size_t i = 0; i < wholeLines(*file); ++i)
+      if (const auto row = numbers(file->lines[i]); row && !row->empty())
         if (const auto parsed = boundaryRow(*row)) results.boundary.push_back(*parsed);
   return results;
 }

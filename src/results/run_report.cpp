@@ -286,6 +286,33 @@ void readHeatTreatment(const Reader& in, const Json& json, HeatTreatmentRecord& 
   record.outputTimes = numbersOf(in, json, "output_times_s", where);
 }
 
+Json integratorJson(const IntegratorRecord& record) {
+  return {{"name", record.name},
+          {"relative_tolerance", number(record.relativeTolerance)},
+          {"absolute_tolerance_mol_cm3", number(record.absoluteTolerance)},
+          {"steps", record.steps},
+          {"rhs_evaluations", record.rightHandSideEvaluations},
+          {"jacobian_evaluations", record.jacobianEvaluations},
+          {"factorisations", record.factorisations},
+          {"error_test_failures", record.errorTestFailures},
+          {"convergence_failures", record.convergenceFailures}};
+}
+
+IntegratorRecord readIntegrator(const Reader& in, const Json& json) {
+  const std::string where = "integrator";
+  IntegratorRecord record;
+  in.text(json, "name", where, record.name);
+  in.real(json, "relative_tolerance", where, record.relativeTolerance);
+  in.real(json, "absolute_tolerance_mol_cm3", where, record.absoluteTolerance);
+  in.integer(json, "steps", where, record.steps);
+  in.integer(json, "rhs_evaluations", where, record.rightHandSideEvaluations);
+  in.integer(json, "jacobian_evaluations", where, record.jacobianEvaluations);
+  in.integer(json, "factorisations", where, record.factorisations);
+  in.integer(json, "error_test_failures", where, record.errorTestFailures);
+  in.integer(json, "convergence_failures", where, record.convergenceFailures);
+  return record;
+}
+
 void readOutcome(const Reader& in, const Json& json, RunOutcome& o) {
   const std::string where = "outcome";
   in.text(json, "end", where, o.end);
@@ -376,6 +403,8 @@ std::string runReportText(const RunReport& report) {
   };
   // Only a run that had a schedule or output times has the key.
   if (!report.heatTreatment.empty()) json["heat_treatment"] = heatTreatmentJson(report.heatTreatment);
+  // Only a run of the implicit integrator has the key.
+  if (report.integrator) json["integrator"] = integratorJson(*report.integrator);
   json["outcome"] = outcomeJson(report.outcome);
   json["checks"] = checks;
   json["files"] = {{"history", kHistoryFile}, {"series", kSeriesFile}};
@@ -399,6 +428,8 @@ RunReport parseRunReport(std::string_view text, const std::string& name) {
   if (const Json* provenance = in.member(json, "provenance", "the report")) readProvenance(in, *provenance, report);
   if (const Json* heat = in.member(json, "heat_treatment", "the report"))
     readHeatTreatment(in, *heat, report.heatTreatment);
+  if (const Json* integrator = in.member(json, "integrator", "the report"))
+    report.integrator = readIntegrator(in, *integrator);
   if (const Json* outcome = in.member(json, "outcome", "the report")) readOutcome(in, *outcome, report.outcome);
   if (const Json* checks = in.member(json, "checks", "the report")) {
     if (!checks->is_array()) in.wrongType("the report", "checks", *checks, "a list");

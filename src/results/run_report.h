@@ -106,6 +106,21 @@ struct HeatTreatmentRecord {
 // gives the temperature the run ended at.
 std::string describeHeatTreatment(const HeatTreatmentRecord& record, double finalTime);
 
+// The implicit integrator a run used, its tolerances and its work. A run of
+// the explicit loop writes no record, so its report has the keys every run
+// had before the implicit integrator existed.
+struct IntegratorRecord {
+  std::string name = "bdf";
+  double relativeTolerance = 0;
+  double absoluteTolerance = 0;  // mol/cm^3
+  long long steps = 0;
+  long long rightHandSideEvaluations = 0;
+  long long jacobianEvaluations = 0;
+  long long factorisations = 0;
+  long long errorTestFailures = 0;
+  long long convergenceFailures = 0;
+};
+
 struct RunReport {
   RunProvenance provenance;
   std::string version;      // of the program
@@ -116,6 +131,7 @@ struct RunReport {
   std::string endedUtc;    // empty while running
   std::vector<InputFileDigest> inputFiles;
   HeatTreatmentRecord heatTreatment;
+  std::optional<IntegratorRecord> integrator;
   RunOutcome outcome;
   std::vector<RunCheck> checks;
 };

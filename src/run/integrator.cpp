@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
+#include "run/bdf_integrator.h"
 #include "solver/evaluate_derivative.h"
 
 namespace torvex {
@@ -53,9 +55,11 @@ void copyTable(const Table2<double>& from, Table2<double>& to, int r, int n) {
   for (int i = 0; i < r; ++i) std::copy(from[i], from[i] + n, to[i]);
 }
 
-// Step 1: c_i := N_i / Omega, so that the profile is consistent with the
-// molar volumes before the stages start.
-void normaliseProfile(const Case& c, RunState& s) {
+}  // namespace
+
+// Step 1 of a pass: c_i := N_i / Omega, so that the profile is consistent
+// with the molar volumes before the stages start.
+void NormaliseProfile(const Case& c, RunState& s) {
   SumConcentrations(c, s);
   ComputeMolarRatios(c, s);
   ComputeMixtureVolume(c, s);
@@ -66,12 +70,16 @@ void normaliseProfile(const Case& c, RunState& s) {
   }
 }
 
+double MolarRatioFloor(const Case& c) {
+  return c.boundaryFlux == BoundaryFlux::None ? kClosedSampleMinimalFraction : c.minimalMolarFraction;
+}
+
 // Step 2: no molar ratio below theta. A low component is raised to
 // theta * C and the others give up the difference in equal shares; the
 // profile is not renormalised (N and C are those of step 1).
-void applyMolarRatioFloor(const Case& c, RunState& s) {
+void ApplyMolarRatioFloor(const Case& c, RunState& s) {
   const int r = c.componentCount;
-  const double theta = c.boundaryFlux == BoundaryFlux::None ? kClosedSampleMinimalFraction : c.minimalMolarFraction;
+  const double theta = MolarRatioFloor(c);
   for (int k = 0; k < c.pointCount; ++k) {
     const double total = s.totalConcentration[k];
     for (int j = 0; j < r; ++j) {
@@ -83,6 +91,8 @@ void applyMolarRatioFloor(const Case& c, RunState& s) {
     }
   }
 }
+
+namespace {
 
 // The conservative scheme moves the Kirkendall plane with the lattice drift
 // at its current position, dx_K/dt = v(x_K, t), integrated by the same
@@ -305,23 +315,30 @@ bool RungeKuttaIntegrator::accepted(double kp1) const {
   return accepted;
 }
 
-// The next time after the clock a pass must land on exactly: the end of the
-// run, or before it a corner of the temperature schedule (where T(t) bends
-// or steps, so no stage straddles it) or an output time.
-double RungeKuttaIntegrator::nextLanding() const {
-  double landing = c_.endTime;
-  const HeatTreatment& heat = c_.heatTreatment;
-  if (heat.schedule) landing = std::min(landing, heat.schedule->nextCorner(s_.currentTime));
-  const auto output = std::upper_bound(heat.outputTimes.begin(), heat.outputTimes.end(), s_.currentTime);
+// No stage straddles a corner of the schedule: T(t) bends or steps there.
+double NextLanding(const Case& c, const RunState& s) {
+  double landing = c.endTime;
+  const HeatTreatment& heat = c.heatTreatment;
+  if (heat.schedule) landing = std::min(landing, heat.schedule->nextCorner(s.currentTime));
+  const auto output = std::upper_bound(heat.outputTimes.begin(), heat.outputTimes.end(), s.currentTime);
   if (output != heat.outputTimes.end()) landing = std::min(landing, *output);
   return landing;
+}
+
+void FinishAcceptedPass(const Case& c, RunState& s, RunHost& host) {
+  // The end of the run saves anyway.
+  const std::vector<double>& outputTimes = c.heatTreatment.outputTimes;
+  s.atOutputTime =
+      s.currentTime != c.endTime && std::binary_search(outputTimes.begin(), outputTimes.end(), s.currentTime);
+  host.Refresh();
+  s.atOutputTime = false;
 }
 
 // Landing clipping: no step goes past the end of the run, a corner of the
 // schedule or an output time. A step clipped short of the end is remembered,
 // so that the step control goes on from its own step after the landing.
 void RungeKuttaIntegrator::clipToLanding() {
-  const double landing = nextLanding();
+  const double landing = NextLanding(c_, s_);
   if (s_.timeStep + s_.currentTime > landing && s_.timeStep != 0) {
     if (landing != c_.endTime) stepBeforeLanding_ = s_.timeStep;
     s_.timeStep = landing - s_.currentTime;
@@ -363,15 +380,15 @@ bool RungeKuttaIntegrator::pass(RunHost& host) {
   const int r = c.componentCount;
   const int n = c.pointCount;
 
-  normaliseProfile(c, s);
-  applyMolarRatioFloor(c, s);
+  NormaliseProfile(c, s);
+  ApplyMolarRatioFloor(c, s);
   s.stageTimeStep = s.timeStep;
   copyTable(s.concentration, concentrationAtStepStart_, r, n);
 
   const double dt = s.timeStep;  // the step this pass integrates
   const bool conservative = conservativeScheme(c);
   if (conservative) kirkendallPositionAtStepStart_ = s.kirkendallStagePosition = s.kirkendallPosition;
-  const double landing = nextLanding();
+  const double landing = NextLanding(c_, s_);
   setStageTemperature(c, s, 1, dt, landing);
   s.formulas.forgetNonFinite();
   host.EvaluateDerivative();
@@ -406,12 +423,7 @@ bool RungeKuttaIntegrator::pass(RunHost& host) {
     // step lands exactly on the end time, the corner or the output time.
     s.currentTime = dt == landing - s.currentTime ? landing : s.currentTime + dt;
     if (conservative) finishConservativePass();
-    // The end of the run saves anyway.
-    const std::vector<double>& outputTimes = c.heatTreatment.outputTimes;
-    s.atOutputTime =
-        s.currentTime != c.endTime && std::binary_search(outputTimes.begin(), outputTimes.end(), s.currentTime);
-    host.Refresh();
-    s.atOutputTime = false;
+    FinishAcceptedPass(c, s, host);
     if (stepBeforeLanding_ != 0 && s.currentTime == landing) {
       s.timeStep = stepBeforeLanding_;
       stepBeforeLanding_ = 0;
@@ -424,13 +436,35 @@ bool RungeKuttaIntegrator::pass(RunHost& host) {
   return passed;
 }
 
+namespace {
+
+// The implicit loop: passes until the clock reaches the end time, a stop is
+// requested or no step can be taken.
+void runImplicitLoop(const Case& c, RunState& s, RunHost& host, RunSummary& summary) {
+  if (!(s.currentTime < c.endTime)) return;
+  BdfIntegrator integrator(c, s);
+  while (s.currentTime < c.endTime && s.stopRequested == 0) {
+    host.pausePoint();
+    if (s.stopRequested != 0) break;  // stopped while held at the pause point
+    const BdfPass pass = integrator.pass(host);
+    summary.acceptedPasses += pass.accepted ? 1 : 0;
+    summary.rejectedPasses += pass.rejected;
+    host.afterPass(std::max(c.calculationDelay, 0));
+    if (pass.vanished) break;
+  }
+}
+
+}  // namespace
+
 RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
   c.validate();
 
   RunSummary summary;
   s.stopRequested = 0;
   try {
-    RungeKuttaIntegrator integrator(c, s);
+    const bool implicit = c.integrator == Integrator::Bdf;
+    std::optional<RungeKuttaIntegrator> explicitLoop;
+    if (!implicit) explicitLoop.emplace(c, s);
     host.InitRecords();
     s.stepCount = 0;
     s.largestTimeStep = 0;
@@ -440,20 +474,26 @@ RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
       std::fill(s.wallInflow.begin(), s.wallInflow.end(), 0.0);
     }
     s.atOutputTime = false;
+    s.implicitWork = ImplicitWork();
     if (c.heatTreatment.schedule) s.temperature = c.heatTreatment.schedule->temperatureAt(s.currentTime);
-    integrator.start();  // a first step longer than the whole run, or past a landing
-    // A step too small to move the clock (t + dt == t) ends the run: passes
-    // would be accepted for ever with the clock standing still; so does one
-    // the step control has cut far below anything the run could finish with.
-    while (s.currentTime <= c.endTime && s.currentTime + s.timeStep != s.currentTime && !integrator.stepVanished() &&
-           s.stopRequested == 0) {
-      host.pausePoint();
-      if (s.stopRequested != 0) break;  // stopped while held at the pause point
-      if (integrator.pass(host))
-        ++summary.acceptedPasses;
-      else
-        ++summary.rejectedPasses;
-      host.afterPass(std::max(c.calculationDelay, 0));
+    if (implicit) {
+      runImplicitLoop(c, s, host, summary);
+    } else {
+      RungeKuttaIntegrator& integrator = *explicitLoop;
+      integrator.start();  // a first step longer than the whole run, or past a landing
+      // A step too small to move the clock (t + dt == t) ends the run: passes
+      // would be accepted for ever with the clock standing still; so does one
+      // the step control has cut far below anything the run could finish with.
+      while (s.currentTime <= c.endTime && s.currentTime + s.timeStep != s.currentTime && !integrator.stepVanished() &&
+             s.stopRequested == 0) {
+        host.pausePoint();
+        if (s.stopRequested != 0) break;  // stopped while held at the pause point
+        if (integrator.pass(host))
+          ++summary.acceptedPasses;
+        else
+          ++summary.rejectedPasses;
+        host.afterPass(std::max(c.calculationDelay, 0));
+      }
     }
   } catch (const NonFinitePass& pass) {
     summary.nonFinite = pass.value();

@@ -74,7 +74,10 @@ struct RunSummary {
 
 // Runs the time loop to its end: clears stopRequested, InitRecords, passes
 // while t <= endTime, dt != 0 and no stop is requested, then EndOfRun.
-// Resets currentTime, stepCount and largestTimeStep (and, with the
+// The case's integrator makes the passes: the Cash-Karp loop below, or the
+// implicit loop of bdf_integrator.h (then the step vanished also when the
+// implicit integrator could take no step, and its other failures end the run
+// as Failed). Resets currentTime, stepCount and largestTimeStep (and, with the
 // conservative scheme, puts the Kirkendall plane at its initial position and
 // the flows through the ends at 0); takes the first step from the state's
 // timeStep. After an accepted pass the clock advances by the step that
@@ -90,6 +93,32 @@ struct RunSummary {
 // Throws (before any hand-over) the errors of Case::validate. A pass
 // allocates nothing.
 RunSummary Execute(const Case& c, RunState& s, RunHost& host);
+
+// ---- Shared by the explicit and the implicit loop ----
+
+// The next time after the clock a pass must land on exactly: the end of the
+// run, or before it a corner of the temperature schedule (where T(t) bends
+// or steps) or an output time.
+double NextLanding(const Case& c, const RunState& s);
+
+// The end of every accepted pass, with the clock at the time the pass
+// reached and timeStep the step it integrated: marks a pass that landed on
+// an output time (atOutputTime, during Refresh only), then Refresh.
+void FinishAcceptedPass(const Case& c, RunState& s, RunHost& host);
+
+// The lowest molar ratio a run lets a component fall to: 0.001 in a closed
+// sample, the minimal molar fraction of D21 in an open one.
+double MolarRatioFloor(const Case& c);
+
+// c_i := N_i / Omega at every point, so that the profile is consistent with
+// the molar volumes; leaves the totals, molar ratios and molar volumes of the
+// profile before it in the state.
+void NormaliseProfile(const Case& c, RunState& s);
+
+// No molar ratio below MolarRatioFloor: a low component is raised to the
+// floor times the total and the others give up the difference in equal
+// shares; the ratios and totals are those NormaliseProfile left.
+void ApplyMolarRatioFloor(const Case& c, RunState& s);
 
 // Thrown by a pass that cannot run at any step: the profile it starts from,
 // or that profile's rates of change, hold a non-finite value. The profile is
@@ -150,7 +179,6 @@ class RungeKuttaIntegrator {
   void refuseNonFiniteStart();
   void finishConservativePass();
   [[nodiscard]] bool accepted(double kpOfFirstStage) const;
-  [[nodiscard]] double nextLanding() const;
   void clipToLanding();
 
   const Case& c_;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "model/errors.h"
+#include "results/continued_files.h"
 #include "run/run_records.h"
 #include "solver/evaluate_derivative.h"
 
@@ -10,6 +11,9 @@ namespace torvex {
 
 void BeginRun(Simulation& sim) {
   InitRecords(sim.input, sim.state, sim.records);
+  // A continuation goes on with the records of the run it continues.
+  if (sim.resultsDirectory && sim.input.startTime > 0)
+    continueEarlierRecords(*sim.resultsDirectory, sim.input.startTime, sim.records);
   sim.journal.begin(sim.input, sim.state, sim.resultsDirectory);
 }
 
@@ -37,7 +41,7 @@ void EndOfRun(Simulation& sim, const RunSummary& summary) {
   } raise{sim.state};
   RecordEnding(sim, summary);
   try {
-    WriteResults(sim);
+    WriteResults(sim, /*final=*/true);
   } catch (...) {
     const std::exception_ptr saveError = std::current_exception();
     sim.journal.recordFailure(saveError);

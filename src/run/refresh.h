@@ -21,7 +21,9 @@ class RunView {
 };
 
 // Once before the first pass: the records (InitRecords), then the run's
-// journal, for the simulation's results folder.
+// journal, for the simulation's results folder. A run that starts later than
+// t = 0 (a continuation) continues the records, history and series that the
+// folder holds up to its start (continued_files.h).
 void BeginRun(Simulation& sim);
 
 // After an accepted pass, in this order: move the Kirkendall plane and add

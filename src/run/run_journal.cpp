@@ -16,7 +16,9 @@
 #include "model/heat_treatment.h"
 #include "model/number_format.h"
 #include "model/text_list.h"
+#include "results/continued_files.h"
 #include "results/units.h"
+#include "run/bdf_integrator.h"
 #include "run/theory_checks.h"
 
 namespace torvex {
@@ -125,6 +127,11 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
   report_.startedUtc = utcNow();
   report_.inputFiles = c.inputFiles;
   report_.heatTreatment = HeatTreatmentOf(c);
+  if (c.integrator == Integrator::Bdf) {
+    const BdfTolerances tolerances = bdfTolerances(c);
+    report_.integrator =
+        IntegratorRecord{.relativeTolerance = tolerances.relative, .absoluteTolerance = tolerances.absolute};
+  }
   report_.outcome.startTime = c.startTime;
   report_.outcome.endTime = c.endTime;
   report_.outcome.finalTime = s.currentTime;
@@ -132,6 +139,12 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
   startInventory_ = componentInventories(c, s);
   inflow_.assign(static_cast<std::size_t>(c.componentCount), 0.0);
   startEndRatios_ = endRatios(c, s);
+  if (c.startTime > 0) {
+    // A continuation: the history and series go on from the earlier run's.
+    continuing_ = true;
+    history_.continueFrom(c.startTime);
+    series_.continueFrom(c.startTime);
+  }
   active_ = true;
 }
 
@@ -152,21 +165,27 @@ void RunJournal::acceptedPass(const Case& c, const RunState& s) {
   }
   if (!folder_) return;  // the series is a file's; in memory the pass times and shifts above serve
   appendSeriesRow(seriesRows_, s.currentTime, dt, s.kirkendallPosition, s.concentration, scale);
-  if (seriesRows_.size() > kSeriesFlushBytes && series_.started()) appendSeries();
+  if (seriesRows_.size() > kSeriesFlushBytes && series_.started()) appendSeries(FileSync::Later);
 }
 
-void RunJournal::appendSeries() {
+void RunJournal::appendSeries(FileSync sync) {
   if (!folder_) return;
   if (series_.started() && seriesRows_.empty()) return;
-  series_.add(*folder_, seriesHeader_, seriesRows_);
+  series_.add(*folder_, seriesHeader_, seriesRows_, sync);
   seriesRows_.clear();
 }
 
-void RunJournal::writeReport() const {
-  if (folder_) ReplaceFileContent(resultsFilePath(*folder_, kRunReportFile), runReportText(report_));
+void RunJournal::writeReport() {
+  if (!folder_) return;
+  const std::string path = resultsFilePath(*folder_, kRunReportFile);
+  if (continuing_ && !reportStarted_ && std::filesystem::exists(path)) {
+    // The report of the run this one continues is kept.
+    setEarlierFileAside(path);
+  }
+  ReplaceFileContent(path, runReportText(report_));
 }
 
-void RunJournal::save(const Case& c, const RunState& s) {
+void RunJournal::save(const Case& c, const RunState& s, FileSync sync) {
   if (!active_) return;
   const OwnTime own(ownSeconds_);
   scanBounds(c, s, bounds_);
@@ -176,13 +195,13 @@ void RunJournal::save(const Case& c, const RunState& s) {
     if (folder_) {
       std::string block;
       appendHistoryBlock(block, s.currentTime, s.position, atomic, weight);
-      history_.add(*folder_, historyHeader(), block);
+      history_.add(*folder_, historyHeader(), block, sync);
     }
     if (!folder_ || keepSaves_) saves_.push_back({s.currentTime, std::move(atomic), std::move(weight)});
     lastHistoryTime_ = s.currentTime;
     ++savesCount_;
   }
-  appendSeries();
+  appendSeries(sync);
   if (!reportStarted_) {
     writeReport();  // "running", until the run ends
     reportStarted_ = true;
@@ -305,6 +324,15 @@ void RunJournal::finish(const Case& c, const RunState& s, const RunRecords& reco
   scanBounds(c, s, bounds_);
   report_.endedUtc = utcNow();
   report_.outcome = outcomeOf(c, s);
+  if (report_.integrator) {
+    IntegratorRecord& work = *report_.integrator;
+    work.steps = s.implicitWork.steps;
+    work.rightHandSideEvaluations = s.implicitWork.rightHandSideEvaluations;
+    work.jacobianEvaluations = s.implicitWork.jacobianEvaluations;
+    work.factorisations = s.implicitWork.factorisations;
+    work.errorTestFailures = s.implicitWork.errorTestFailures;
+    work.convergenceFailures = s.implicitWork.convergenceFailures;
+  }
   report_.checks = checksOf(c, s, records);
   haveLastReport_ = true;
   // Each file is attempted; the first error is passed on.
@@ -315,7 +343,7 @@ void RunJournal::finish(const Case& c, const RunState& s, const RunRecords& reco
     error = std::current_exception();
   }
   try {
-    appendSeries();
+    appendSeries(FileSync::Now);
   } catch (const FileWriteError&) {
     if (!error) error = std::current_exception();
   }

@@ -59,9 +59,10 @@ class RunJournal {
 
   // At a save while a run is in hand: the profile's block of the history,
   // with the atomic and weight percentages the results files hold (unless
-  // the last block has the same time), and the series rows held back. Throws
-  // FileWriteError naming the file that cannot be written.
-  void save(const Case& c, const RunState& s);
+  // the last block has the same time), and the series rows held back, synced
+  // to disk when sync is Now. Throws FileWriteError naming the file that
+  // cannot be written.
+  void save(const Case& c, const RunState& s, FileSync sync = FileSync::Now);
 
   // The error that ended the run, for its outcome.
   void recordFailure(const std::exception_ptr& failure);
@@ -72,7 +73,7 @@ class RunJournal {
   void recordNonFinite(const NonFiniteValue& value, const std::vector<double>& position);
 
   // At the end of a run, after its final save: appends the series rows held
-  // back, computes the checks and writes the report. Ends the journal
+  // back, computes the checks and writes the report, synced to disk. Ends the journal
   // (further saves add nothing). Throws FileWriteError naming a file that
   // cannot be written; the report is kept all the same.
   void finish(const Case& c, const RunState& s, const RunRecords& records);
@@ -85,8 +86,8 @@ class RunJournal {
   [[nodiscard]] const std::vector<SavedProfile>& saves() const { return saves_; }
 
  private:
-  void appendSeries();
-  void writeReport() const;
+  void appendSeries(FileSync sync);
+  void writeReport();
   [[nodiscard]] RunOutcome outcomeOf(const Case& c, const RunState& s) const;
   [[nodiscard]] std::vector<RunCheck> checksOf(const Case& c, const RunState& s, const RunRecords& records) const;
 
@@ -103,6 +104,7 @@ class RunJournal {
   GrowingFile history_{kHistoryFile};
   GrowingFile series_{kSeriesFile};
   bool reportStarted_ = false;
+  bool continuing_ = false;  // the run goes on from an earlier one (start time > 0)
   std::vector<SavedProfile> saves_;
   double lastHistoryTime_ = std::numeric_limits<double>::quiet_NaN();
   long long savesCount_ = 0;

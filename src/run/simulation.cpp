@@ -39,17 +39,21 @@ ProfileState profileStateOf(const RunState& s) {
                       .pressure = s.pressure};
 }
 
-void WriteResults(Simulation& sim) {
-  if (sim.resultsDirectory) {
-    const ProfileFiles files = buildProfileFiles(sim.input, profileStateOf(sim.state));
-    prepareResultsFolder(*sim.resultsDirectory);
-    writeResultsFiles(*sim.resultsDirectory, files, sim.records);
+void WriteResults(Simulation& sim, bool final) {
+  if (!sim.resultsDirectory) {
+    sim.journal.save(sim.input, sim.state, FileSync::Later);
+    return;
   }
-  sim.journal.save(sim.input, sim.state);
+  const ProfileFiles files = buildProfileFiles(sim.input, profileStateOf(sim.state));
+  const FileSync sync = sim.writer.sync.next(final);
+  prepareResultsFolder(*sim.resultsDirectory);
+  writeResultsFiles(*sim.resultsDirectory, files, sim.records, sim.writer, sync);
+  sim.journal.save(sim.input, sim.state, sync);
 }
 
-std::vector<std::string> WriteEveryResultsFile(Simulation& sim) {
+std::vector<std::string> WriteEveryResultsFile(Simulation& sim, bool final) {
   std::vector<std::string> failures;
+  const FileSync sync = sim.resultsDirectory ? sim.writer.sync.next(final) : FileSync::Later;
   if (sim.resultsDirectory) {
     const ProfileFiles files = buildProfileFiles(sim.input, profileStateOf(sim.state));
     try {
@@ -57,10 +61,10 @@ std::vector<std::string> WriteEveryResultsFile(Simulation& sim) {
     } catch (const FileWriteError& error) {
       return {error.what()};
     }
-    failures = writeEveryResultsFile(*sim.resultsDirectory, files, sim.records);
+    failures = writeEveryResultsFile(*sim.resultsDirectory, files, sim.records, sim.writer, sync);
   }
   try {
-    sim.journal.save(sim.input, sim.state);
+    sim.journal.save(sim.input, sim.state, sync);
   } catch (const FileWriteError& error) {
     failures.emplace_back(error.what());
   }

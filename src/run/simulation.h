@@ -29,6 +29,9 @@ class Simulation {
   // none: nothing is written, and the run keeps its saves in memory
   // (journal.saves()).
   std::optional<std::string> resultsDirectory = std::string(kDefaultResultsFolder);
+  // How the saves reach that folder: the records appended to, and how often
+  // a save waits for the disk (writer.sync.setInterval).
+  ResultsWriter writer;
 
   // Loads the case at path and prepares the state from it. After a failed
   // load the simulation holds no case and no arrays (r = n = 0), so a
@@ -46,16 +49,19 @@ class Simulation {
 // The state a save describes, as the results files take it.
 ProfileState profileStateOf(const RunState& s);
 
-// Writes the results of the state held: the seven results files (replaced
-// atomically; results_files.h) into the results folder, then the save's
-// block of the history while a run is in hand (run_journal.h). Without a
+// Writes the results of the state held: the seven results files (the
+// profiles replaced atomically, the records appended to; results_files.h)
+// into the results folder, then the save's block of the history while a run
+// is in hand (run_journal.h). The files are synced to disk when the
+// simulation's sync schedule says so, and always at a final save (the end of
+// a run, or a save the user asked for). Without a
 // results folder only the journal keeps the save. Throws InputError naming
 // the data file and the key when its lines end before a value the
 // continuation file replaces (then no file is written), FileWriteError
 // naming the file that cannot be written (the files before it in the order
 // of results_files.h are written, the later ones are not). Temporary files
 // that a process killed while saving left in the folder are removed first.
-void WriteResults(Simulation& sim);
+void WriteResults(Simulation& sim, bool final = false);
 
 // WriteResults for a run that ends after a failed save: a file that cannot
 // be written does not stop the later ones, so every file that can be written
@@ -63,7 +69,7 @@ void WriteResults(Simulation& sim);
 // the files that could not be written, in order and the history last (empty
 // when all were); throws the InputError of the continuation walk as
 // WriteResults does.
-std::vector<std::string> WriteEveryResultsFile(Simulation& sim);
+std::vector<std::string> WriteEveryResultsFile(Simulation& sim, bool final = true);
 
 // Runs the simulation's case on its state (integrator.h).
 inline RunSummary Execute(Simulation& sim, RunHost& host) {

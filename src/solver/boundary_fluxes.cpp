@@ -1,6 +1,7 @@
 #include "solver/boundary_fluxes.h"
 
 #include <cmath>
+#include <limits>
 #include <string_view>
 
 #include "model/formula.h"
@@ -122,6 +123,10 @@ void startOxidation(const Case& c, RunState& s) {
 // the surface flux is already bounded by Y.
 void finishOxidation(const Case& c, RunState& s, double Y) {
   const int last = c.pointCount - 1;
+  // The limit is a step limiter of the explicit loop: it makes the rates
+  // depend on the step. The implicit integrator's rates are a function of
+  // the state alone, held physical by its tolerances and the floor.
+  if (c.integrator == Integrator::Bdf) Y = std::numeric_limits<double>::infinity();
   const double surfaceRatio = s.molarRatio[0][last];
   const double xi = s.oxide.thickness;
   double& surfaceFlux = s.rightBoundaryFlux[0];

@@ -25,14 +25,15 @@ void UpdateOxidationConstants(const Case& c, RunState& s);
 // surface. Sets the five oxidation constants, the parabolic rate constant kp
 // of the scale and the surface flux c_ox kp / xi, reduced where it would
 // deplete the surface point below 1 % of the total concentration within one
-// stage step.
+// stage step (with the explicit integrator only: with Integrator::Bdf the
+// surface flux is c_ox kp / xi as it stands).
 void ComputeBoundaryFluxOxidation(const Case& c, RunState& s);
 
 // Boundary flux mode 2 for the conservative scheme (D16 = 3): as above, but
 // the limit comes from the balance of the half cell at the surface, into
 // which component 1 arrives with innerFlux (mol/(cm^2 s), toward +x) through
 // its inner face: the cell keeps at least 1 % of the total concentration
-// over one stage step.
+// over one stage step (again with the explicit integrator only).
 void ComputeBoundaryFluxOxidationHalfCell(const Case& c, RunState& s, double innerFlux);
 
 }  // namespace torvex

@@ -33,6 +33,17 @@ struct OxideScale {
   double fluxMultiplier = 0.0;
 };
 
+// The work of the implicit integrator in a run so far; all 0 with the
+// explicit loop.
+struct ImplicitWork {
+  long steps = 0;
+  long rightHandSideEvaluations = 0;  // those of difference Jacobians included
+  long jacobianEvaluations = 0;
+  long factorisations = 0;
+  long errorTestFailures = 0;
+  long convergenceFailures = 0;
+};
+
 class RunState {
  public:
   RunState() = default;
@@ -107,6 +118,8 @@ class RunState {
   double kirkendallPosition = 0.0;       // cm
   double kirkendallVelocity = 0.0;       // cm/s, lattice drift at kirkendallStagePosition
   double kirkendallStagePosition = 0.0;  // cm, the plane as the current stage sees it
+
+  ImplicitWork implicitWork;
 
   // Set to end the run after the pass in hand (any thread).
   std::atomic<std::uint8_t> stopRequested{0};

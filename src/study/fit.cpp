@@ -173,11 +173,13 @@ std::string templateFolder(const FitConfig& config) {
   return fs::path(config.casePath).parent_path().string();
 }
 
-// Loads the rendered case from memory into `sim`, with the schedule in force;
+// Loads the rendered case from memory into `sim`, with the schedule and the
+// integrator in force;
 // the output times are the caller's to set.
-void loadRendered(Simulation& sim, const RenderedFitCase& rendered, const std::string& folder) {
+void loadRendered(Simulation& sim, const RenderedFitCase& rendered, const std::string& folder, Integrator integrator) {
   sim.load(loadRenderedCase(rendered.files, folder));
   sim.input.heatTreatment.schedule = rendered.heat.schedule;
+  sim.input.integrator = integrator;
 }
 
 // One run to the latest measured time that writes its profile at exactly
@@ -190,7 +192,7 @@ RunProfiles runOnce(const Prepared& p, const std::vector<double>& values, long l
   Simulation sim;
   sim.resultsDirectory.reset();
   loadRendered(sim, renderFitCase(*p.caseTemplate, p.config, overridesFor(p, end), parametersFor(p.config, values)),
-               templateFolder(p.config));
+               templateFolder(p.config), p.config.integrator);
   sim.input.heatTreatment.outputTimes.assign(p.times.begin(), p.times.end() - 1);
   FitRunHost host(sim, passLimit);
   const RunSummary summary = Execute(sim, host);
@@ -236,6 +238,7 @@ Prepared prepare(const FitConfig& config) {
   try {
     rendered = renderFitCase(*p.caseTemplate, config, config.overrides, parametersFor(config, initial));
     model = loadRenderedCase(rendered.files, templateFolder(config));
+    model.integrator = config.integrator;
     model.validate();
   } catch (const FatalModelError& error) {
     throw InputError(config.casePath + " does not load at the initial values: " + error.what() +
@@ -875,7 +878,7 @@ void runBestCase(const FitConfig& config, const FitResult& result, std::size_t p
   writeRenderedCase(rendered.files, caseFolder);
   Simulation sim;
   sim.resultsDirectory = folder;
-  loadRendered(sim, rendered, caseFolder);
+  loadRendered(sim, rendered, caseFolder, config.integrator);
   for (const OutputTime& output : rendered.heat.outputTimes)
     if (output.time < time) sim.input.heatTreatment.outputTimes.push_back(output.time);
   DirectRunHost host(sim);

@@ -108,7 +108,7 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
   }
   read.onlyKeys(root, "",
                 {"case", "output", "concentration_error", "step", "max_iterations", "set", "schedule", "output_times",
-                 "parameter", "profile"});
+                 "parameter", "profile", "integrator"});
 
   FitConfig config;
   config.fileName = fileName;
@@ -122,6 +122,12 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
   if (const auto error = read.number(root, "", "concentration_error")) {
     if (!(*error > 0)) read.fail(root.get("concentration_error"), "concentration_error", "must be positive");
     config.concentrationError = *error;
+  }
+  if (const auto integrator = read.string(root, "", "integrator")) {
+    const std::optional<Integrator> chosen = integratorNamed(*integrator);
+    if (!chosen)
+      read.fail(root.get("integrator"), "integrator", "must be \"rk\" or \"bdf\", not \"" + *integrator + "\"");
+    config.integrator = *chosen;
   }
   if (const auto step = read.number(root, "", "step")) {
     if (!(*step > 0 && *step <= 0.5)) read.fail(root.get("step"), "step", "must lie in (0, 0.5]");

@@ -66,6 +66,7 @@ struct FitConfig {
   // best-fit case's runs; may use the parameters.
   HeatTreatmentSetting heatTreatment;
   std::optional<double> concentrationError;
+  Integrator integrator = Integrator::RungeKutta;  // of every run
   double step = 0.01;
   int maxIterations = 50;
   std::vector<FitParameterSetting> parameters;
@@ -78,7 +79,8 @@ struct FitConfig {
 // key, a value of the wrong type, a missing case, parameter or profile, a
 // repeated parameter, a bound that excludes the initial value, a log-scale
 // parameter that is not positive, a non-positive time, uncertainty or weight,
-// a schedule or output times that are not of their form or use a placeholder
+// an integrator other than "rk" and "bdf", a schedule or output times that
+// are not of their form or use a placeholder
 // that names no fitted parameter.
 FitConfig parseFitConfig(std::string_view text, const std::string& fileName);
 

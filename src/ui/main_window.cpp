@@ -66,6 +66,12 @@ void TForm2::buildMenus() {
   Start1 = calculation->addAction(QStringLiteral("Start"));
   Pause1 = calculation->addAction(QStringLiteral("Pause"));
   Stop1 = calculation->addAction(QStringLiteral("Stop"));
+  calculation->addSeparator();
+  ImplicitIntegrator1 = calculation->addAction(QStringLiteral("Implicit integrator (BDF)"));
+  ImplicitIntegrator1->setCheckable(true);
+  ImplicitIntegrator1->setToolTip(
+      QStringLiteral("For fine grids and long anneals: steps limited by accuracy alone, tolerances from the "
+                     "concentration error; the data file does not change"));
   QMenu* results = menuBar()->addMenu(QStringLiteral("Results"));
   Plots1 = results->addAction(QStringLiteral("Plots..."));
   Loadmeasuredprofile1 = results->addAction(QStringLiteral("Load measured profile..."));
@@ -227,6 +233,7 @@ void TForm2::Start1Click() {
       throw;
     }
     takeGraphSnapshot(false);
+    model_.input.integrator = ImplicitIntegrator1->isChecked() ? Integrator::Bdf : Integrator::RungeKutta;
     // Settings the loop cannot run with are refused here, before a worker
     // exists, with the message naming the key.
     model_.input.validate();
@@ -259,7 +266,7 @@ void TForm2::Stop1Click() {
     // the worker writes them at its end, after the pass in hand, so that no
     // file ever holds a half-done pass.
     try {
-      run->whileBetweenPasses([this] { WriteResults(model_); });
+      run->whileBetweenPasses([this] { WriteResults(model_, /*final=*/true); });
     } catch (...) {
       saveError = std::current_exception();
     }
@@ -276,6 +283,7 @@ void TForm2::UpdateRunControls() {
   Pause1->setEnabled(active);
   Pause1->setText(active && RunThread->isPaused() ? QStringLiteral("Continue") : QStringLiteral("Pause"));
   Stop1->setEnabled(active);
+  ImplicitIntegrator1->setEnabled(!active);
   START->setText(active ? QStringLiteral("STOP") : QStringLiteral("START"));
   SizeMemo();
 }

@@ -196,6 +196,9 @@ class TForm2 : public QMainWindow, public RunWindow {
   QAction* Start1 = nullptr;
   QAction* Pause1 = nullptr;
   QAction* Stop1 = nullptr;
+  // Checked: runs integrate with the implicit BDF method instead of the
+  // explicit loop (torvex-batch --integrator bdf); not a key of the data file.
+  QAction* ImplicitIntegrator1 = nullptr;
   QAction* About2 = nullptr;
   QAction* Plots1 = nullptr;
   QAction* Loadmeasuredprofile1 = nullptr;

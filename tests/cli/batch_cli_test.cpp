@@ -251,6 +251,41 @@ TEST(BatchCli, RunReportRecordsTheScheduleAndTheOutputTimes) {
   EXPECT_FALSE(contains(test::readBytes(dir.file("results/run.json")), "heat_treatment"));
 }
 
+// --integrator chooses the loop: a name other than rk and bdf is a usage
+// error; --check tells the tolerances D4 maps to; a bdf run records its
+// integrator and work in run.json (an rk run's report keeps its keys), and a
+// profile whose rates are NaN from the start ends it as the explicit loop's.
+TEST(BatchCli, TheIntegratorIsChosenOnTheCommandLineAndRecordedForBdfRuns) {
+  ScratchDirectory dir;
+  writeDiffusivities(dir, "1e-7");
+  shortRun().write(dir.file("run.dat"));
+  const auto unknown = runBatch(dir.path(), "--integrator euler run.dat");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(contains(unknown.output, "--integrator needs rk or bdf, not 'euler'")) << unknown.output;
+  EXPECT_EQ(runBatch(dir.path(), "run.dat --integrator").status, 2);
+  const auto check = runBatch(dir.path(), "--check --integrator bdf run.dat");
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_TRUE(contains(check.output, "  integrator        bdf, from the error 0.0001: relative tolerance "))
+      << check.output;
+
+  const auto run = runBatch(dir.path(), "--quiet --integrator bdf --output-times 1 run.dat");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "final time        2 s (end time 2 s)")) << run.output;
+  const RunReport report = readRunReport(dir.file("results"));
+  ASSERT_TRUE(report.integrator.has_value());
+  EXPECT_EQ(report.integrator->name, "bdf");
+  EXPECT_EQ(report.integrator->steps, report.outcome.acceptedPasses);
+  EXPECT_GT(report.integrator->rightHandSideEvaluations, report.integrator->steps);
+  EXPECT_GT(report.integrator->absoluteTolerance, 0);
+  ASSERT_EQ(runBatch(dir.path(), "--quiet run.dat").status, 0);
+  EXPECT_FALSE(contains(test::readBytes(dir.file("results/run.json")), "\"integrator\""));
+
+  writeDiffusivities(dir, "log(N1-2)");
+  const auto nan = runBatch(dir.path(), "--quiet --integrator bdf run.dat");
+  EXPECT_EQ(nan.status, 3) << nan.output;
+  EXPECT_TRUE(contains(nan.output, "at the start of pass 1, t = 0 s")) << nan.output;
+}
+
 // The summary ends with what the chosen equations do differently from the
 // closed-form theory a reader may compare with: the oxidation sample (volume-
 // fixed form, unequal molar volumes, an open end that lets the lattice in)

@@ -92,6 +92,17 @@ TEST(FinalResults, ReadsTheLastProfileThePlaneAndEveryBoundaryLine) {
   EXPECT_FALSE(read.boundary[1].oxideThicknessCm);
   EXPECT_EQ(read.boundary[1].leftRatio, (std::vector<double>{0.2, 0.8}));
 
+  // A run killed while appending may leave a torn last line: it is not read
+  // (here it would give the plane as 0.0006 and a boundary line of a
+  // different length).
+  const std::string kirkendall = test::readBytes(resultsFilePath(folder, kKirkendallRecordFile));
+  test::writeBytes(resultsFilePath(folder, kKirkendallRecordFile), kirkendall + "3 0.0006");
+  const std::string boundary = test::readBytes(resultsFilePath(folder, kBoundaryRecordFile));
+  test::writeBytes(resultsFilePath(folder, kBoundaryRecordFile), boundary + "3   0.2   0   0.3   0   0.8   0");
+  const FinalResults torn = ReadFinalResults(folder);
+  EXPECT_EQ(torn.kirkendallPosition, 0.00051);
+  EXPECT_EQ(torn.boundary.size(), 2u);
+
   // A folder without results reads as empty, not as an error.
   const FinalResults none = ReadFinalResults((dir.path() / "absent").string());
   EXPECT_TRUE(none.atomicPercent.empty() && none.boundary.empty() && !none.kirkendallPosition);

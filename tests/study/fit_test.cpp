@@ -132,6 +132,7 @@ output = "out"
 concentration_error = 1e-8
 step = 0.02
 max_iterations = 7
+integrator = "bdf"
 [set]
 D2 = "200"
 [[parameter]]
@@ -157,6 +158,7 @@ weight = 2
   EXPECT_EQ(config.concentrationError, 1e-8);
   EXPECT_EQ(config.step, 0.02);
   EXPECT_EQ(config.maxIterations, 7);
+  EXPECT_EQ(config.integrator, Integrator::Bdf);
   ASSERT_EQ(config.overrides.size(), 1u);
   EXPECT_EQ(config.overrides[0].key, DataKey::D2);
   ASSERT_EQ(config.parameters.size(), 2u);
@@ -200,6 +202,7 @@ TEST(FitConfigFile, RefusesWhatCannotMeanAFit) {
       {good + "[set]\nD99 = \"1\"\n", "key 'set.D99'"},
       {"step = 2\n" + good, "key 'step': must lie in (0, 0.5]"},
       {"max_iterations = 1.5\n" + good, "key 'max_iterations'"},
+      {"integrator = \"euler\"\n" + good, "key 'integrator': must be \"rk\" or \"bdf\", not \"euler\""},
       {"schedule = 1273\n" + good, "f.toml, line 1, key 'schedule': needs a file name"},
       {"schedule = [[0, 1273, 5]]\n" + good, "key 'schedule': a row is [time_s, T_K]"},
       {"schedule = [[0, true]]\n" + good, "key 'schedule': a row holds numbers or texts"},
@@ -439,6 +442,16 @@ TEST_F(SlowFitRecovery, BinaryDiffusivities) {
   EXPECT_LT(result.profiles[0].rmsPercent, 0.01);
   EXPECT_EQ(result.profiles[0].points, 60u);  // 30 points, two components
   EXPECT_GT(result.runs, 4);
+}
+
+// The same with every run made by the implicit integrator.
+TEST_F(SlowFitRecovery, BinaryDiffusivitiesWithTheImplicitIntegrator) {
+  writeText("fit.toml", "integrator = \"bdf\"\n" + std::string(kBinaryFit));
+  const FitResult result = runFit(readFitConfig("fit.toml"), {2, nullptr, {}});
+  ASSERT_EQ(result.values.size(), 2u);
+  EXPECT_TRUE(result.converged) << result.termination;
+  EXPECT_NEAR(result.values[0].value / 1e-10, 1.0, 0.01);
+  EXPECT_NEAR(result.values[1].value / 3e-11, 1.0, 0.01);
 }
 
 // With 0.3 at.% noise: truth within 3 standard errors, RMS near 0.3.

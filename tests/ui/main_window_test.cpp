@@ -261,6 +261,31 @@ class MainWindowTest : public torvex::test::WindowTest {
   // After a run the panel lists its checks in the words torvex-batch prints
   // (run.json's checks, one line each); a new START hides them until that
   // run has ended, and Hide puts them away.
+  // The Calculation menu's choice of the implicit integrator: off by default,
+  // locked while a run is in hand, and recorded in the run's report.
+  void theImplicitIntegratorIsChosenInTheCalculationMenu() {
+    TForm2& w = window();
+    QVERIFY(w.ImplicitIntegrator1->isCheckable() && !w.ImplicitIntegrator1->isChecked());
+    enterShortCase(w);
+    w.ImplicitIntegrator1->setChecked(true);
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QVERIFY(w.RunThread != nullptr);
+    QVERIFY(!w.ImplicitIntegrator1->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(w.RunThread == nullptr, 60000);
+    QVERIFY(w.ImplicitIntegrator1->isEnabled());
+    QVERIFY(messages_.isEmpty());
+    const torvex::RunReport report = torvex::readRunReport("results");
+    QCOMPARE(report.outcome.end, std::string("completed"));
+    QVERIFY(report.integrator.has_value());
+    QCOMPARE(report.integrator->steps, report.outcome.acceptedPasses);
+    QVERIFY(fileLines(QStringLiteral("datafil.dat")).join('\n').indexOf(QStringLiteral("bdf")) < 0);
+
+    w.ImplicitIntegrator1->setChecked(false);
+    QTest::mouseClick(w.START, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(w.RunThread == nullptr, 60000);
+    QVERIFY(!torvex::readRunReport("results").integrator.has_value());
+  }
+
   void theChecksOfARunAreShownWhenItEnds() {
     TForm2& w = window();
     QVERIFY(!w.ChecksPanel->isVisible());
