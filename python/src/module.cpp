@@ -254,6 +254,7 @@ struct RunRequest {
   std::optional<std::string> schedule;     // a schedule file, as --schedule
   std::optional<std::string> outputTimes;  // a list of times, as --output-times
   std::optional<std::string> resultsDirectory;
+  Integrator integrator = Integrator::RungeKutta;
   py::object progress;
   std::vector<std::string> commandLine;  // for the report: how the run was asked for
 };
@@ -269,6 +270,7 @@ py::object runCase(const PyCase& pc, RunRequest request) {
     // results when it was rendered.
     Case c = request.resultsDirectory && pc.rendered ? loadRendered(pc, renderedFolderOf(*request.resultsDirectory))
                                                      : *pc.loaded;
+    c.integrator = request.integrator;
     c.heatTreatment = HeatTreatment();
     if (request.schedule)
       c.heatTreatment.schedule = std::make_shared<const TemperatureSchedule>(readScheduleFile(*request.schedule));
@@ -427,15 +429,19 @@ PYBIND11_MODULE(_torvex, m) {
       .def(
           "run",
           [](const PyCase& pc, std::optional<std::string> schedule, std::optional<std::string> outputTimes,
-             std::optional<std::string> resultsDirectory, py::object progress, std::vector<std::string> commandLine) {
+             const std::string& integrator, std::optional<std::string> resultsDirectory, py::object progress,
+             std::vector<std::string> commandLine) {
+            const std::optional<Integrator> chosen = integratorNamed(integrator);
+            if (!chosen) throw py::value_error("integrator needs 'rk' or 'bdf', not '" + integrator + "'");
             return runCase(pc, {.schedule = std::move(schedule),
                                 .outputTimes = std::move(outputTimes),
                                 .resultsDirectory = std::move(resultsDirectory),
+                                .integrator = *chosen,
                                 .progress = std::move(progress),
                                 .commandLine = std::move(commandLine)});
           },
-          py::arg("schedule"), py::arg("output_times"), py::arg("results_dir"), py::arg("progress"),
-          py::arg("command_line"));
+          py::arg("schedule"), py::arg("output_times"), py::arg("integrator"), py::arg("results_dir"),
+          py::arg("progress"), py::arg("command_line"));
 
   py::class_<PyResult>(m, "_Result")
       .def_property_readonly("components", [](const PyResult& r) { return r.components; })

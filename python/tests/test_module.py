@@ -177,8 +177,17 @@ def test_missing_files_and_bad_run_options(samples, batch, tmp_path):
     case = torvex.Case.load(samples / "interdiffusion.dat", set={"D1": "0 10"})
     with pytest.raises(torvex.CaseError, match="increase"):
         case.run(output_times=[5, 2])
-    with pytest.raises(ValueError, match="'rk'"):
-        case.run(integrator="bdf")
+    with pytest.raises(ValueError, match="'rk' or 'bdf'"):
+        case.run(integrator="euler")
+
+
+def test_the_implicit_integrator_gives_the_profile_of_the_explicit_one(samples):
+    case = torvex.Case.load(samples / "interdiffusion.dat", set={"D1": "0 2000"})
+    explicit, implicit = case.run(integrator="rk"), case.run(integrator="bdf")
+    assert implicit.outcome == "completed" and implicit.times_s[-1] == 2000
+    # Both are held to the case's error bound: the profiles agree to well
+    # under a percent of the composition range.
+    assert np.max(np.abs(implicit.at_pct[-1] - explicit.at_pct[-1])) < 0.5
 
 
 def test_a_run_that_meets_a_nan_ends_with_its_outcome(samples):

@@ -30,9 +30,8 @@ __all__ = ["Case", "CaseError", "Result", "fit", "sweep", "write_samples", "__ve
 
 PathLike = Union[str, "os.PathLike[str]"]
 
-# The integrators a run can be given. The Cash-Karp Runge-Kutta scheme with
-# adaptive steps is the one every case runs with today.
-INTEGRATORS = ("rk",)
+# The integrators a run can be given, as torvex-batch --integrator names them.
+INTEGRATORS = ("rk", "bdf")
 
 
 def write_samples(folder: PathLike) -> None:
@@ -244,8 +243,9 @@ class Case:
         output_times: times (s) the run lands on exactly and saves at, beside
             the saves every D17 passes: a sequence of numbers, or a text as
             ``--output-times`` takes ("0:3600:7").
-        integrator: "rk", the adaptive Cash-Karp Runge-Kutta scheme (the only
-            one so far).
+        integrator: "rk", the adaptive Cash-Karp Runge-Kutta scheme, or "bdf",
+            the implicit variable-order BDF integrator, as
+            ``torvex-batch --integrator``.
         results_dir: a folder the results files, history.csv, series.csv and
             run.json are written to, as torvex-batch writes them; None writes no
             file at all.
@@ -258,9 +258,6 @@ class Case:
         up to there. A run that stops at a non-finite value, or whose step
         vanished, returns normally: see :attr:`Result.outcome`.
         """
-        if integrator not in INTEGRATORS:
-            raise ValueError(f"integrator {integrator!r}: the runs integrate with 'rk' (the adaptive Cash-Karp "
-                             f"Runge-Kutta scheme); no other integrator is available in this version")
         times_text = None
         if output_times is not None:
             if isinstance(output_times, str):
@@ -272,7 +269,7 @@ class Case:
                 times_text = ",".join(repr(t) for t in times)
         command = ["torvex.Case.load", self.path]
         command += [f"--set={t}" for t in _texts(self._set)] + [f"--param={t}" for t in _texts(self._params)]
-        command += ["run"]
+        command += ["run", "--integrator", integrator]
         if schedule is not None:
             command += ["--schedule", os.fspath(schedule)]
         if times_text is not None:
@@ -283,6 +280,7 @@ class Case:
             core = self._core.run(
                 None if schedule is None else os.fspath(schedule),
                 times_text,
+                integrator,
                 None if results_dir is None else os.fspath(results_dir),
                 progress,
                 command,

@@ -76,7 +76,8 @@ class Case:
         results_dir: Optional[PathLike] = ...,
         progress: Optional[Callable[[float, float], Any]] = ...,
     ) -> Result:
-        """Runs the case in this thread with the GIL released."""
+        """Runs the case in this thread with the GIL released; integrator is
+        "rk" (explicit Cash-Karp) or "bdf" (implicit), as --integrator."""
 
 class Result:
     """The arrays, report and checks of a run."""
