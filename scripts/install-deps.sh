@@ -15,6 +15,10 @@ packages=(
   eatmydata  # the tests' runs need not wait for the disk at every save
   desktop-file-utils appstream
   python3-pandas  # the README's commands are run by the tests, among them reading a run's history with pandas
+  # The Python module: built with pybind11 against Debian's interpreter, its
+  # results handed over as NumPy arrays, its tests run by pytest.
+  python3-dev python3-pybind11 python3-numpy python3-pytest
+  python3-matplotlib python3-scipy  # the Python examples
 )
 
 missing=()

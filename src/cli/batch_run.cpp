@@ -82,22 +82,13 @@ class BatchHost : public DirectRunHost {
   }
 
   // A save that fails ends the run (its error leaves Refresh). The final save
-  // writes every file it still can: each file then holds, whole, either the
-  // state the run ended in or its last complete version.
+  // writes every file it still can (EndOfRunWritingEveryFile).
   void EndOfRun(const RunSummary& summary) override {
     struct RaiseStopFlag {
       RunState& s;
       ~RaiseStopFlag() { s.stopRequested = 1; }
     } raise{sim_.state};
-    RecordEnding(sim_, summary);
-    saveFailures_ = WriteEveryResultsFile(sim_);
-    if (!saveFailures_.empty())
-      sim_.journal.recordFailure(std::make_exception_ptr(FileWriteError(saveFailures_.front())));
-    try {
-      sim_.journal.finish(sim_.input, sim_.state, sim_.records);
-    } catch (const FileWriteError& error) {
-      saveFailures_.emplace_back(error.what());
-    }
+    saveFailures_ = EndOfRunWritingEveryFile(sim_, summary);
     if (!saveFailures_.empty()) throw FileWriteError(saveFailures_.front());
     // The case as it was run, beside its results: running this copy repeats
     // the run. Written after the results, so a full disk names those first.

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "model/errors.h"
 #include "results/continued_files.h"
 #include "run/run_records.h"
 #include "solver/evaluate_derivative.h"
@@ -52,6 +53,18 @@ void EndOfRun(Simulation& sim, const RunSummary& summary) {
     std::rethrow_exception(saveError);
   }
   sim.journal.finish(sim.input, sim.state, sim.records);
+}
+
+std::vector<std::string> EndOfRunWritingEveryFile(Simulation& sim, const RunSummary& summary) {
+  RecordEnding(sim, summary);
+  std::vector<std::string> failures = WriteEveryResultsFile(sim);
+  if (!failures.empty()) sim.journal.recordFailure(std::make_exception_ptr(FileWriteError(failures.front())));
+  try {
+    sim.journal.finish(sim.input, sim.state, sim.records);
+  } catch (const FileWriteError& error) {
+    failures.emplace_back(error.what());
+  }
+  return failures;
 }
 
 void DirectRunHost::InitRecords() {

@@ -2,6 +2,9 @@
 // The run's side of the hand-overs (integrator.h) on a Simulation, and a
 // RunHost that makes them as direct calls on one thread.
 
+#include <string>
+#include <vector>
+
 #include "run/integrator.h"
 #include "run/simulation.h"
 
@@ -40,6 +43,14 @@ void RecordEnding(Simulation& sim, const RunSummary& summary);
 // (also when the save failed), then stopRequested := 1 (set even when a save
 // fails; the first error is passed on).
 void EndOfRun(Simulation& sim, const RunSummary& summary);
+
+// At the end of a headless run, whose final save writes every file it still
+// can (each file then holds, whole, either the state the run ended in or its
+// last complete version): RecordEnding, WriteEveryResultsFile, then the
+// journal's report, which records the first file that could not be written
+// as the run's failure. Returns the messages of the files that could not be
+// written, the report's last; empty when all were.
+std::vector<std::string> EndOfRunWritingEveryFile(Simulation& sim, const RunSummary& summary);
 
 // The hand-overs as direct calls, for the batch runner and the tests. The
 // view hooks of Refresh go to the object itself.

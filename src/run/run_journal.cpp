@@ -149,8 +149,10 @@ void RunJournal::setProvenance(RunProvenance provenance) {
 void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std::string>& folder) {
   // What the front end told is kept for every run.
   RunProvenance provenance = provenance_;
+  const bool keepSaves = keepSaves_;
   *this = RunJournal();
   provenance_ = provenance;
+  keepSaves_ = keepSaves;
   folder_ = folder;
   began_ = std::chrono::steady_clock::now();
   report_.provenance = std::move(provenance);
@@ -259,9 +261,8 @@ void RunJournal::save(const Case& c, const RunState& s, FileSync sync) {
       std::string block;
       appendHistoryBlock(block, s.currentTime, s.position, atomic, weight, c.componentNames);
       history_.add(*folder_, historyHeader(!c.componentNames.empty()), block, sync);
-    } else {
-      saves_.push_back({s.currentTime, std::move(atomic), std::move(weight)});
     }
+    if (!folder_ || keepSaves_) saves_.push_back({s.currentTime, std::move(atomic), std::move(weight)});
     lastHistoryTime_ = s.currentTime;
     ++savesCount_;
   } else if (folder_ && !history_.started()) {

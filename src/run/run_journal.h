@@ -40,6 +40,10 @@ class RunJournal {
  public:
   // What the front end tells about the runs from now on.
   void setProvenance(RunProvenance provenance);
+  // Whether the runs from now on keep the profile of every save in memory
+  // (saves()) also when they write files; a run without a results folder
+  // always keeps them.
+  void setKeepSaves(bool keep) { keepSaves_ = keep; }
 
   // Once before the first pass (after the records are opened): starts the
   // journal of a run whose files go to `folder` (none: nothing is written);
@@ -89,6 +93,7 @@ class RunJournal {
   [[nodiscard]] std::vector<RunCheck> checksOf(const Case& c, const RunState& s, const RunRecords& records) const;
 
   RunProvenance provenance_;
+  bool keepSaves_ = false;
   bool active_ = false;
   std::optional<std::string> folder_;
   std::string nonFiniteMessage_;  // the run stopped at a pass it could not start

@@ -11,9 +11,10 @@ The runnable blocks of a page run in order, as one shell session (functions
 and variables carry over), in a scratch folder that holds copies of the
 checkout's examples/ and scripts/, so that commands written for the top of a
 checkout work and nothing is written into it. The programs of the build come
-first on the PATH, then the system's own (a fresh Debian's python3), and $src
-names the scratch folder, which stands for the checkout. A block fails the
-test when it exits non-zero; an untagged block, a tag without a block, and a
+first on the PATH, then the system's own (a fresh Debian's python3), the
+build's Python module is on the PYTHONPATH, and $src names the scratch
+folder, which stands for the checkout. A block fails the test when it exits
+non-zero; an untagged block, a tag without a block, and a
 command in an indented code block fail it too.
 
     doc_commands.py --list PAGE             the blocks and their tags
@@ -173,6 +174,10 @@ def main(argv):
         env = dict(os.environ)
         env["PATH"] = bin_dir + os.pathsep + "/usr/bin" + os.pathsep + env.get("PATH", "")
         env["src"] = scratch
+        # The Python module of the same build, as an installed one would be.
+        module_dir = os.path.join(os.path.dirname(os.path.abspath(bin_dir)), "python")
+        if os.path.isdir(module_dir):
+            env["PYTHONPATH"] = module_dir + (os.pathsep + env["PYTHONPATH"] if env.get("PYTHONPATH") else "")
         env.pop("TORVEX_VECTOR_BITS", None)
         try:
             done = subprocess.run(["bash", "-c", script_of(page, blocks)], cwd=scratch, env=env, timeout=timeout)
