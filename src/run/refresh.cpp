@@ -4,6 +4,7 @@
 
 #include "model/errors.h"
 #include "results/continued_files.h"
+#include "run/life_run.h"
 #include "run/run_records.h"
 #include "solver/evaluate_derivative.h"
 
@@ -14,6 +15,12 @@ void BeginRun(Simulation& sim) {
   // A continuation goes on with the records of the run it continues.
   if (sim.resultsDirectory && sim.input.startTime > 0)
     continueEarlierRecords(*sim.resultsDirectory, sim.input.startTime, sim.records);
+  // The life books as they stand at the start time, for the start row of the
+  // records (the run opens them again when its clock is set).
+  const double clock = sim.state.currentTime;
+  sim.state.currentTime = sim.input.startTime;
+  BeginLifeBooks(sim.input, sim.state);
+  sim.state.currentTime = clock;
   sim.journal.begin(sim.input, sim.state, sim.resultsDirectory);
 }
 

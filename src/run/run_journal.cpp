@@ -200,10 +200,14 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
     history_.setOpening(std::move(block));
     std::string row;
     appendSeriesRow(row, c.startTime, 0.0, c.initialKirkendallPosition, s.concentration, scaleOf(c, s));
+    if (s.life.active) {
+      row.pop_back();  // the line end
+      appendLifeSeriesFields(row, c, s);
+      row += '\n';
+    }
     series_.setOpening(std::move(row));
-  } else {
-    saves_.push_back({c.startTime, std::move(atomic), std::move(weight)});
   }
+  if (!folder_ || keepSaves_) saves_.push_back({c.startTime, std::move(atomic), std::move(weight)});
   lastHistoryTime_ = c.startTime;
   if (!continuing_) ++savesCount_;
 }

@@ -784,10 +784,12 @@ TEST(BatchCli, LifeOptionsRunToTheCriticalContentOrAreRefused) {
   EXPECT_EQ(report.heatTreatment.cycles->text, "2:300@1123,200@1123");
   EXPECT_FALSE(report.heatTreatment.schedule);
   const std::string series = test::readBytes(dir.file("results/series.csv"));
-  EXPECT_EQ(series.substr(0, series.find('\n')),
-            "time_s,dt_s,kirkendall_cm,N1_left,N1_right,N2_left,N2_right,oxide_thickness_cm,kp_cm2_s,cycle,"
-            "spalled_metal_mol_cm2,consumed_metal_mol_cm2,mass_change_mg_cm2,mass_change_oxygen_mg_cm2,"
-            "mass_change_spalled_mg_cm2,watched_N1");
+  EXPECT_EQ(
+      series.substr(0, series.find('\n')),
+      "time_s,dt_s,kirkendall_cm,N1_left_at_pct,N1_right_at_pct,N2_left_at_pct,N2_right_at_pct,oxide_thickness_cm,"
+      "kp_cm2_s,cycle,"
+      "spalled_metal_mol_cm2,consumed_metal_mol_cm2,mass_change_mg_cm2,mass_change_oxygen_mg_cm2,"
+      "mass_change_spalled_mg_cm2,watched_N1");
 
   const auto lasting = runBatch(dir.path(), "--quiet --set 'D1=0 10' --set D2=20 --critical 'N1<0.001' oxidation.dat");
   EXPECT_EQ(lasting.status, 0) << lasting.output;
