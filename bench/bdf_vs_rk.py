@@ -21,14 +21,9 @@ with the table: on a shared machine the times depend on it.
 """
 import argparse
 import os
-import re
-import shutil
 import statistics
-import subprocess
-import tempfile
-import time
 
-from rk_baselines import COUPLE_DFV
+import rk_baselines
 
 
 def couple_arguments(points, scheme, error, hours=100):
@@ -67,25 +62,9 @@ def final_profile(folder):
     return rows
 
 
-def run_once(batch, integrator, arguments, keep=None):
+def run_once(batch, integrator, arguments):
     """(passes, processor seconds, wall seconds, profile) of one run in a fresh folder."""
-    folder = tempfile.mkdtemp(prefix="torvex-bdf-")
-    try:
-        subprocess.run([batch, "--write-samples", folder], check=True, capture_output=True)
-        with open(os.path.join(folder, "couple.dfv"), "w", encoding="ascii") as file:
-            file.write(COUPLE_DFV)
-        started = time.perf_counter()
-        process = subprocess.Popen([batch, "--quiet", "--integrator", integrator, *arguments], cwd=folder,
-                                   stdout=subprocess.PIPE, text=True)
-        output = process.stdout.read()
-        _, status, usage = os.wait4(process.pid, 0)
-        wall = time.perf_counter() - started
-        if status != 0:
-            raise SystemExit(f"torvex-batch {' '.join(arguments)} failed:\n{output}")
-        passes = int(re.search(r"passes\s+(\d+)", output).group(1))
-        return passes, usage.ru_utime + usage.ru_stime, wall, final_profile(folder)
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
+    return rk_baselines.run_once(batch, ["--integrator", integrator, *arguments], inspect=final_profile)
 
 
 def largest_difference(a, b):

@@ -38,8 +38,9 @@ def oxidation(end):
     return f"oxidation.dat to {end:g} s", ["--set", f"D1=0 {end:g}", "oxidation.dat"]
 
 
-def run_once(batch, arguments, where=None):
-    """(passes, processor seconds, wall seconds) of one run in a fresh folder."""
+def run_once(batch, arguments, where=None, inspect=None):
+    """(passes, processor seconds, wall seconds) of one run in a fresh folder;
+    with inspect, what inspect(folder) returns is appended before the folder goes."""
     folder = tempfile.mkdtemp(prefix="torvex-rk-", dir=where)
     try:
         subprocess.run([batch, "--write-samples", folder], check=True, capture_output=True)
@@ -53,7 +54,8 @@ def run_once(batch, arguments, where=None):
         if status != 0:
             raise SystemExit(f"torvex-batch {' '.join(arguments)} failed:\n{output}")
         passes = int(re.search(r"passes\s+(\d+)", output).group(1))
-        return passes, usage.ru_utime + usage.ru_stime, wall
+        measured = (passes, usage.ru_utime + usage.ru_stime, wall)
+        return measured + (inspect(folder),) if inspect else measured
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
