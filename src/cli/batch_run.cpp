@@ -241,6 +241,10 @@ void printLife(const RunReport& report) {
   const LifeRecord& life = *report.life;
   if (!life.condition.empty())
     std::cout << "  life              " << describeLife(life) << " (" << life.condition << ")\n";
+  if (life.receding)
+    std::cout << "  receding surface  " << formatGeneral(life.startLength - life.length)
+              << " cm consumed, sample length " << formatGeneral(life.length) << " cm (from "
+              << formatGeneral(life.startLength) << " cm)\n";
   if (!life.scale) return;
   std::cout << "  scale             " << formatGeneral(life.retainedThickness) << " cm retained, "
             << formatInteger(life.spalls) << " spalls, " << formatGeneral(life.spalledMetal)

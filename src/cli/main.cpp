@@ -144,6 +144,13 @@ This is its headless runner.
                         the time interpolated between passes; exit 0. The
                         summary and the report give the life (life_s), or
                         "not reached".
+  --receding            The oxidising surface recedes: the sample's length
+                        shrinks by the volume of the metal the scale takes,
+                        the grid contracts with it, and no alloy refills the
+                        surface. Every inventory is kept to round-off;
+                        series.csv gets length_cm and the report the final
+                        length. Needs D21 = 2, D16 = 3, D15 = 1 and
+                        --integrator rk.
   --integrator rk|bdf   How the profile is integrated in time. rk (the
                         default): the explicit Cash-Karp loop, every pass
                         within the concentration error D4 at every point,
@@ -230,7 +237,7 @@ const std::vector<std::string_view> kRunOptions = {
     "--pace",    "--max-passes",    "--quiet",        "--textual-formulas", "--set",    "--param",
     "--results", "--schedule",      "--output-times", "--sync-interval",    "--check",  "--report",
     "--help",    "--write-samples", "--version",      "--integrator",       "--cycles", "--spall",
-    "--oxide",   "--critical",      "--names"};
+    "--oxide",   "--critical",      "--names",        "--receding"};
 
 int usageError(const std::string& message) {
   std::cerr << "torvex-batch: " << message << "\nTry 'torvex-batch --help'.\n";
@@ -287,6 +294,8 @@ std::string parseRunOptions(const std::vector<std::string>& args, torvex::BatchR
       options.progress = torvex::ProgressStyle::Quiet;
     } else if (arg == "--textual-formulas") {
       options.textualFormulas = true;
+    } else if (arg == "--receding") {
+      options.life.receding = true;
     } else if (arg == "--cycles" || arg == "--spall" || arg == "--oxide" || arg == "--critical") {
       if (a + 1 >= args.size()) return arg + " needs a value";
       torvex::LifeOptionTexts& life = options.life;

@@ -325,6 +325,16 @@ void checkLife(const Case& c) {
   // spall would have to restart it from.
   if (settings.hasSpall && c.integrator == Integrator::Bdf)
     throw InputError("--spall: spallation works with the explicit integrator (--integrator rk) only");
+  if (settings.receding && c.integrator == Integrator::Bdf)
+    throw InputError(
+        "--receding: a receding surface works with the explicit integrator (--integrator rk) only, "
+        "not with --integrator bdf");
+  // Without the Darken velocity the face fluxes do not balance in volume, and
+  // the cells would not keep the volume the moving grid gives them.
+  if (settings.receding && c.darkenVelocityOn == 0)
+    throw InputError(
+        "--receding: a receding surface needs the Darken velocity (D15 = 1, the case has D15 = 0): "
+        "without it the cells do not keep their volume while the grid follows the surface");
 }
 
 // The implicit integrator keeps a banded matrix of (r n + 1) rows and about

@@ -158,6 +158,7 @@ void installLifeOptions(HeatTreatment& heat, const LifeOptionTexts& texts, doubl
     life.critical = parseCritical(*texts.critical.text, texts.critical.place);
     life.hasCritical = true;
   }
+  if (texts.receding) life.receding = true;
 }
 
 }  // namespace torvex

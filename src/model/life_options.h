@@ -112,8 +112,9 @@ struct LifeOptionTexts {
   LifeOptionText spall{{}, "--spall"};
   LifeOptionText oxide{{}, "--oxide"};
   LifeOptionText critical{{}, "--critical"};
+  bool receding = false;  // --receding, a switch
 
-  [[nodiscard]] bool empty() const { return !cycles.text && !spall.text && !oxide.text && !critical.text; }
+  [[nodiscard]] bool empty() const { return !cycles.text && !spall.text && !oxide.text && !critical.text && !receding; }
 };
 
 // Reads the options into a heat treatment: the cycles follow its schedule

@@ -93,6 +93,8 @@ Json heatTreatmentJson(const HeatTreatmentRecord& record) {
                       {"count", cycles->count},
                       {"period_s", number(cycles->period)}};
   json["output_times_s"] = times;
+  // Only a run with a receding surface has the key.
+  if (record.receding) json["receding"] = true;
   return json;
 }
 
@@ -386,6 +388,10 @@ void readHeatTreatment(const Reader& in, const Json& json, HeatTreatmentRecord& 
     record.cycles = std::move(read);
   }
   record.outputTimes = numbersOf(in, json, "output_times_s", where);
+  if (const Json* receding = in.member(json, "receding", where)) {
+    if (!receding->is_boolean()) in.wrongType(where, "receding", *receding, "true or false");
+    record.receding = receding->get<bool>();
+  }
 }
 
 // The life and the scale's books; a life of null is "not reached".
@@ -558,6 +564,10 @@ std::string runReportText(const RunReport& report) {
   if (report.life) {
     json["life"] = lifeJson(*report.life);
     if (report.life->scale) json["scale"] = scaleJson(*report.life);
+    if (report.life->receding)
+      json["receding"] = {{"start_length_cm", number(report.life->startLength)},
+                          {"length_cm", number(report.life->length)},
+                          {"recession_cm", number(report.life->startLength - report.life->length)}};
   }
   json["checks"] = checks;
   json["files"] = {{"history", kHistoryFile}, {"series", kSeriesFile}};
@@ -595,7 +605,13 @@ RunReport parseRunReport(std::string_view text, const std::string& name) {
   if (const Json* outcome = in.member(json, "outcome", "the report")) readOutcome(in, *outcome, report.outcome);
   const Json* life = in.member(json, "life", "the report");
   const Json* scale = in.member(json, "scale", "the report");
-  if (life != nullptr || scale != nullptr) readLife(in, life, scale, report.life.emplace());
+  const Json* receding = in.member(json, "receding", "the report");
+  if (life != nullptr || scale != nullptr || receding != nullptr) readLife(in, life, scale, report.life.emplace());
+  if (receding != nullptr) {
+    report.life->receding = true;
+    in.real(*receding, "start_length_cm", "receding", report.life->startLength);
+    in.real(*receding, "length_cm", "receding", report.life->length);
+  }
   if (const Json* checks = in.member(json, "checks", "the report")) {
     if (!checks->is_array()) in.wrongType("the report", "checks", *checks, "a list");
     for (std::size_t c = 0; c < checks->size(); ++c)

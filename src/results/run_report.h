@@ -107,8 +107,9 @@ struct HeatTreatmentRecord {
   std::optional<ScheduleRecord> schedule;
   std::vector<double> outputTimes;  // s, increasing
   std::optional<CyclesRecord> cycles;
+  bool receding = false;  // the oxidising surface recedes (--receding)
 
-  [[nodiscard]] bool empty() const { return !schedule && !cycles && outputTimes.empty(); }
+  [[nodiscard]] bool empty() const { return !schedule && !cycles && outputTimes.empty() && !receding; }
 };
 
 // What a coating-life run ended with: the critical condition and the time it
@@ -127,6 +128,10 @@ struct LifeRecord {
   double massChange = 0;              // mg/cm^2, with oxide data
   double oxygenGain = 0;              // mg/cm^2
   double spallLoss = 0;               // mg/cm^2, <= 0
+  // A receding surface: the sample's length at the start and at the end.
+  bool receding = false;
+  double startLength = 0;  // cm
+  double length = 0;       // cm
 };
 
 // "1.2e+05 s (33.3 h)" or "not reached", for a terminal.

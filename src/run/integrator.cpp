@@ -10,6 +10,7 @@
 #include "run/bdf_integrator.h"
 #include "run/life_run.h"
 #include "solver/evaluate_derivative.h"
+#include "solver/face_fluxes.h"
 
 namespace torvex {
 
@@ -217,6 +218,17 @@ RungeKuttaIntegrator::RungeKuttaIntegrator(const Case& c, RunState& s) : c_(c), 
   errorEstimate_.resize(r, n);
   for (int stage = 1; stage <= 6; ++stage) increment_[static_cast<std::size_t>(stage)].resize(r, n);
   wallInflowIncrement_.resize(7, r);
+  if (s.receding) amount_.resize(r, n);
+}
+
+// A receding run's grid at `length` and its concentrations c = q / w from
+// the amounts q.
+void RungeKuttaIntegrator::setRecedingProfile(const Table2<double>& amounts, double length) {
+  placeRecedingGrid(c_, s_, length);
+  for (int k = 0; k < c_.pointCount; ++k) {
+    const double width = cellWidth(c_, s_, k);
+    for (int i = 0; i < c_.componentCount; ++i) s_.concentration[i][k] = amounts[i][k] / width;
+  }
 }
 
 // Input of stage `stage`: c := c0 + sum_{j<stage} b_sj K_j, the terms added
@@ -243,6 +255,14 @@ void RungeKuttaIntegrator::setStageInput(int stage) {
       plane += static_cast<double>(kStageWeight[stage][j]) * kirkendallIncrement_[static_cast<std::size_t>(j)];
     s_.kirkendallStagePosition = plane;
   }
+  if (s_.receding) {
+    double length = lengthAtStepStart_;
+    for (int j = 1; j < stage; ++j)
+      length += static_cast<double>(kStageWeight[stage][j]) * lengthIncrement_[static_cast<std::size_t>(j)];
+    s_.stageSampleLength = length;
+    // The stage input just formed holds amounts.
+    setRecedingProfile(s_.concentration, length);
+  }
 }
 
 // K_s := dt * F, and with the conservative scheme the increments of the
@@ -256,17 +276,20 @@ void RungeKuttaIntegrator::storeIncrements(int stage, double dt) {
   }
   if (!conservativeScheme(c_)) return;
   kirkendallIncrement_[static_cast<std::size_t>(stage)] = dt * s_.kirkendallVelocity;
+  lengthIncrement_[static_cast<std::size_t>(stage)] = dt * s_.sampleLengthRate;
   for (int i = 0; i < c_.componentCount; ++i)
     wallInflowIncrement_[stage][i] = dt * s_.wallInflowRate[static_cast<std::size_t>(i)];
 }
 
 // Fifth-order solution and the difference to the fourth-order one; every
 // term is formed, the zero weights included, so that an infinite stage
-// shows up in both.
+// shows up in both. A receding run combines amounts and its length, and
+// holds the error of each amount to the tolerance in concentration.
 void RungeKuttaIntegrator::combineStages() {
+  Table2<double>& result = s_.receding ? amount_ : s_.concentration;
   for (int i = 0; i < c_.componentCount; ++i) {
     const double* c0 = concentrationAtStepStart_[i];
-    double* ci = s_.concentration[i];
+    double* ci = result[i];
     double* E = errorEstimate_[i];
     const double* K[7] = {nullptr};
     for (int stage = 1; stage <= 6; ++stage) K[stage] = increment_[static_cast<std::size_t>(stage)][i];
@@ -278,6 +301,16 @@ void RungeKuttaIntegrator::combineStages() {
       ci[k] = value;
       E[k] = error;
     }
+  }
+  if (!s_.receding) return;
+  double length = lengthAtStepStart_;
+  for (int stage = 1; stage <= 6; ++stage)
+    length += static_cast<double>(kFifthOrderWeight[stage]) * lengthIncrement_[static_cast<std::size_t>(stage)];
+  s_.sampleLength = s_.stageSampleLength = length;
+  setRecedingProfile(amount_, length);
+  for (int k = 0; k < c_.pointCount; ++k) {
+    const double width = cellWidth(c_, s_, k);
+    for (int i = 0; i < c_.componentCount; ++i) errorEstimate_[i][k] /= width;
   }
 }
 
@@ -356,8 +389,10 @@ void RungeKuttaIntegrator::clipToLanding() {
 void RungeKuttaIntegrator::refuseNonFiniteStart() {
   const int r = c_.componentCount;
   const int n = c_.pointCount;
+  // (A receding run's profile is still the one the pass started from.)
+  const bool restore = !s_.receding;
   if (s_.formulas.nonFinite().seen) {
-    copyTable(concentrationAtStepStart_, s_.concentration, r, n);
+    if (restore) copyTable(concentrationAtStepStart_, s_.concentration, r, n);
     refuseNonFiniteFormula(c_, s_);
   }
   NonFiniteValue found;
@@ -367,11 +402,18 @@ void RungeKuttaIntegrator::refuseNonFiniteStart() {
   }
   found.time = s_.currentTime;
   found.pass = s_.stepCount + 1;
-  copyTable(concentrationAtStepStart_, s_.concentration, r, n);
+  if (restore) copyTable(concentrationAtStepStart_, s_.concentration, r, n);
   throw NonFinitePass(found);
 }
 
 void RungeKuttaIntegrator::start() {
+  if (s_.receding) {
+    s_.stageSampleLength = s_.sampleLength;
+    for (int k = 0; k < c_.pointCount; ++k) {
+      const double width = cellWidth(c_, s_, k);
+      for (int i = 0; i < c_.componentCount; ++i) amount_[i][k] = width * s_.concentration[i][k];
+    }
+  }
   stepBeforeLanding_ = 0;
   smallestStep_ = std::min(s_.timeStep, 1e-15 * (c_.endTime - c_.startTime));
   stepVanished_ = false;
@@ -384,10 +426,18 @@ bool RungeKuttaIntegrator::pass(RunHost& host) {
   const int r = c.componentCount;
   const int n = c.pointCount;
 
-  NormaliseProfile(c, s);
-  ApplyMolarRatioFloor(c, s);
   s.stageTimeStep = s.timeStep;
-  copyTable(s.concentration, concentrationAtStepStart_, r, n);
+  if (s.receding) {
+    // Neither the normalisation nor the floor: both would add or take
+    // matter, and the cell balances keep the profile consistent with the
+    // molar volumes by themselves. The pass starts from the amounts.
+    copyTable(amount_, concentrationAtStepStart_, r, n);
+    lengthAtStepStart_ = s.stageSampleLength = s.sampleLength;
+  } else {
+    NormaliseProfile(c, s);
+    ApplyMolarRatioFloor(c, s);
+    copyTable(s.concentration, concentrationAtStepStart_, r, n);
+  }
 
   const double dt = s.timeStep;  // the step this pass integrates
   const bool conservative = conservativeScheme(c);
@@ -410,7 +460,13 @@ bool RungeKuttaIntegrator::pass(RunHost& host) {
 
   const bool passed = accepted(kp1);
   if (!passed) {
-    copyTable(concentrationAtStepStart_, s.concentration, r, n);
+    if (s.receding) {
+      copyTable(concentrationAtStepStart_, amount_, r, n);
+      s.sampleLength = s.stageSampleLength = lengthAtStepStart_;
+      setRecedingProfile(amount_, lengthAtStepStart_);
+    } else {
+      copyTable(concentrationAtStepStart_, s.concentration, r, n);
+    }
     s.timeStep = dt / c.timeStepMultiplier;
     stepBeforeLanding_ = 0;  // the step control has taken a smaller step
     if (s.timeStep < smallestStep_) stepVanished_ = true;
@@ -460,8 +516,17 @@ void runImplicitLoop(const Case& c, RunState& s, RunHost& host, RunSummary& summ
 
 }  // namespace
 
+void BeginRecedingSurface(const Case& c, RunState& s) {
+  s.receding = c.heatTreatment.life.receding;
+  s.sampleLengthRate = 0;
+  if (!s.receding) return;
+  std::copy(s.position.begin(), s.position.end(), s.startPosition.begin());
+  s.sampleLength = s.stageSampleLength = s.position[static_cast<std::size_t>(c.pointCount) - 1] - s.position[0];
+}
+
 RunSummary Execute(const Case& c, RunState& s, RunHost& host) {
   c.validate();
+  BeginRecedingSurface(c, s);
 
   RunSummary summary;
   s.stopRequested = 0;

@@ -137,6 +137,10 @@ class NonFinitePass : public std::exception {
   NonFiniteValue value_;
 };
 
+// Before a run: whether the oxidising surface recedes (the case's life
+// setting); if so, the grid it starts from and its length.
+void BeginRecedingSurface(const Case& c, RunState& s);
+
 // Throws NonFinitePass naming the formula when a side-file formula evaluated
 // since the state's last forgetNonFinite() gave NaN or an infinite value.
 // Called after the evaluation of the state a pass starts from: there every
@@ -184,6 +188,7 @@ class RungeKuttaIntegrator {
   void finishConservativePass();
   [[nodiscard]] bool accepted(double kpOfFirstStage) const;
   void clipToLanding();
+  void setRecedingProfile(const Table2<double>& amounts, double length);
 
   const Case& c_;
   RunState& s_;
@@ -193,6 +198,12 @@ class RungeKuttaIntegrator {
   double kirkendallPositionAtStepStart_ = 0.0;   // cm
   std::array<double, 7> kirkendallIncrement_{};  // cm, dt times the drift of stages 1..6
   Table2<double> wallInflowIncrement_;           // [7][r], mol/cm^2, dt times the flows through the ends of stages 1..6
+  // A receding surface: the amounts w_k c_ik the passes advance (the tables
+  // above then hold amounts too), the sample length at the start of the pass
+  // and dt times dL/dt of each stage.
+  Table2<double> amount_;                    // [r][n], mol/cm^2, at the end of the last pass
+  double lengthAtStepStart_ = 0.0;           // cm
+  std::array<double, 7> lengthIncrement_{};  // cm
   // The step the step control chose when a pass was clipped to land on a
   // corner of the schedule or an output time (0: none); the pass after the
   // landing goes on from it.

@@ -42,7 +42,7 @@ void field(std::string& row, double value) {
 
 bool keepsLifeBooks(const Case& c) {
   const LifeSettings& life = c.heatTreatment.life;
-  return cyclesOf(c) != nullptr || life.hasSpall || life.hasOxide || life.hasCritical;
+  return cyclesOf(c) != nullptr || life.hasSpall || life.hasOxide || life.hasCritical || life.receding;
 }
 
 void BeginLifeBooks(const Case& c, RunState& s) {
@@ -90,6 +90,7 @@ std::string lifeSeriesHeader(const Case& c) {
   if (growsScale(c) && life.hasOxide)
     header += ",mass_change_mg_cm2,mass_change_oxygen_mg_cm2,mass_change_spalled_mg_cm2";
   if (life.hasCritical) header += ",watched_N" + formatInteger(life.critical.component + 1);
+  if (life.receding) header += ",length_cm";
   return header;
 }
 
@@ -111,6 +112,7 @@ void appendLifeSeriesFields(std::string& row, const Case& c, const RunState& s) 
     field(row, change.spallLoss);
   }
   if (life.hasCritical) field(row, s.life.watchedContent);
+  if (s.receding) field(row, s.sampleLength);
 }
 
 }  // namespace torvex

@@ -124,6 +124,11 @@ std::optional<LifeRecord> lifeRecordOf(const Case& c, const RunState& s) {
       life.spallLoss = change.spallLoss;
     }
   }
+  if (s.receding) {
+    life.receding = true;
+    life.startLength = s.startPosition.back() - s.startPosition.front();
+    life.length = s.sampleLength;
+  }
   return life;
 }
 
@@ -139,6 +144,7 @@ HeatTreatmentRecord HeatTreatmentOf(const Case& c) {
       record.cycles = CyclesRecord{cycles->text(), cycles->start(), cycles->count(), cycles->period()};
   }
   record.outputTimes = c.heatTreatment.outputTimes;
+  record.receding = c.heatTreatment.life.receding;
   return record;
 }
 

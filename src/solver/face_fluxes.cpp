@@ -198,7 +198,49 @@ void pointDarkenVelocities(const Case& c, RunState& s) {
   }
 }
 
+// The cell balances of a receding run, in amounts (see RunState::receding).
+// The surface moves in at dL/dt = -Omega_1 J; every face k+1/2 of the
+// uniformly contracting grid moves with it at u = (x_f - x_0) (dL/dt) / L,
+// so what crosses a moving face is G = F - c_f u, c_f the face's mean
+// concentration. The left end stands still; through the surface, which
+// moves with the metal it consumes, only the scale's flux passes. Then
+//   d(w_k c_ik)/dt = G_i,k-1/2 - G_i,k+1/2
+// telescopes: an inventory changes by what crosses the ends alone. Since
+// sum_i Omega_i F_i = 0 and sum_i Omega_i c_i = 1 at every face, each
+// cell's volume sum_i Omega_i w_k c_ik changes as its width does, w_k L'/L,
+// and the profile stays consistent with the molar volumes without being
+// renormalised.
+template <class LeftFlux, class RightFlux>
+void recedingCellBalances(const Case& c, RunState& s, const LeftFlux& leftWallFlux, const RightFlux& rightWallFlux) {
+  const int r = c.componentCount;
+  const int last = c.pointCount - 1;
+  const double* x = s.position.data();
+  const double J = s.rightBoundaryFlux[0];
+  s.sampleLengthRate = -c.partialMolarVolume[0] * J;
+  const double strain = s.sampleLengthRate / s.stageSampleLength;  // 1/s, L'/L
+  for (int i = 0; i < r; ++i) {
+    const double* F = s.faceFlux[i];
+    const double* ci = s.concentration[i];
+    double* rate = s.concentrationRate[i];
+    double inflow = leftWallFlux(i);  // G through the left face of cell k
+    for (int k = 0; k < last; ++k) {
+      const double faceSpeed = (0.5 * (x[k] + x[k + 1]) - x[0]) * strain;
+      const double outflow = F[k] - 0.5 * (ci[k] + ci[k + 1]) * faceSpeed;
+      rate[k] = inflow - outflow;
+      inflow = outflow;
+    }
+    rate[last] = inflow - rightWallFlux(i);
+  }
+}
+
 }  // namespace
+
+void placeRecedingGrid(const Case& c, RunState& s, double length) {
+  const double* start = s.startPosition.data();
+  double* x = s.position.data();
+  const double ratio = length / (start[c.pointCount - 1] - start[0]);
+  for (int k = 0; k < c.pointCount; ++k) x[k] = start[0] + (start[k] - start[0]) * ratio;
+}
 
 bool faceHasGradient(const Case& c, const RunState& s, int k) {
   for (int i = 0; i < c.componentCount; ++i)
@@ -244,15 +286,19 @@ void EvaluateDerivativeConservative(const Case& c, RunState& s) {
     if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation && i == 0) return s.rightBoundaryFlux[0];
     return 0.0;
   };
-  for (int i = 0; i < r; ++i) {
-    const double* F = s.faceFlux[i];
-    double* rate = s.concentrationRate[i];
-    // The balance of each cell: dc/dt = -(F_out - F_in) / w.
-    rate[0] = -(F[0] - leftWallFlux(i)) / cellWidth(c, s, 0);
-    for (int k = 1; k < last; ++k) rate[k] = -(F[k] - F[k - 1]) / cellWidth(c, s, k);
-    rate[last] = -(rightWallFlux(i) - F[last - 1]) / cellWidth(c, s, last);
-    s.wallInflowRate[static_cast<std::size_t>(i)] = leftWallFlux(i) - rightWallFlux(i);
+  if (s.receding) {
+    recedingCellBalances(c, s, leftWallFlux, rightWallFlux);
+  } else {
+    for (int i = 0; i < r; ++i) {
+      const double* F = s.faceFlux[i];
+      double* rate = s.concentrationRate[i];
+      // The balance of each cell: dc/dt = -(F_out - F_in) / w.
+      rate[0] = -(F[0] - leftWallFlux(i)) / cellWidth(c, s, 0);
+      for (int k = 1; k < last; ++k) rate[k] = -(F[k] - F[k - 1]) / cellWidth(c, s, k);
+      rate[last] = -(rightWallFlux(i) - F[last - 1]) / cellWidth(c, s, last);
+    }
   }
+  for (int i = 0; i < r; ++i) s.wallInflowRate[static_cast<std::size_t>(i)] = leftWallFlux(i) - rightWallFlux(i);
 
   if (c.darkenVelocityOn != 0) pointDarkenVelocities(c, s);
   s.kirkendallVelocity = latticeDriftAt(c, s, s.kirkendallStagePosition);

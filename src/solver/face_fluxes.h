@@ -42,6 +42,10 @@ double inventory(const Case& c, const RunState& s, int i);
 // than 3.
 void EvaluateDerivativeConservative(const Case& c, RunState& s);
 
+// The grid of a receding run at sample length `length` (cm): the start grid
+// (RunState::startPosition) contracted uniformly toward its first point.
+void placeRecedingGrid(const Case& c, RunState& s, double length);
+
 // The drift of the lattice at x (cm/s): the Darken velocity of the last
 // evaluation, linear between the faces (and toward 0 at a closed end, held
 // at an open one), plus the sigma velocity of the input, linear between the

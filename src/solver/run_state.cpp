@@ -27,7 +27,8 @@ constexpr std::array kPointArrays = {&RunState::position,
                                      &RunState::darkenVelocity,
                                      &RunState::darkenVelocityGradient,
                                      &RunState::sigmaVelocity,
-                                     &RunState::faceDarkenVelocity};
+                                     &RunState::faceDarkenVelocity,
+                                     &RunState::startPosition};
 constexpr std::array kComponentArrays = {&RunState::leftBoundaryFlux, &RunState::rightBoundaryFlux,
                                          &RunState::wallInflowRate, &RunState::wallInflow};
 constexpr std::array kPairTables = {&RunState::activityDerivative, &RunState::diffusivityMatrix};
@@ -79,6 +80,8 @@ void RunState::prepare(const Case& c) {
   temperature = c.temperature;
   oxide = OxideScale();
   life = LifeRunState();
+  receding = false;
+  sampleLength = stageSampleLength = sampleLengthRate = 0.0;
   kirkendallPosition = 0.0;
   kirkendallVelocity = 0.0;
   kirkendallStagePosition = 0.0;

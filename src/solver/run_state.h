@@ -131,6 +131,20 @@ class RunState {
   OxideScale oxide;
   LifeRunState life;
 
+  // ---- A receding oxidising surface (life setting `receding`) ----
+  // The right end moves in by the volume of the metal the scale takes,
+  // dL/dt = -Omega_1 J, and the grid contracts uniformly toward the left end
+  // with it: x_k = x_0 + (x_k(0) - x_0) L / L(0). In such a run the
+  // conservative evaluation leaves in concentrationRate the rate of each
+  // cell's amount, d(w_k c_ik)/dt (mol/(cm^2 s)), rather than dc/dt, so that
+  // the integrator advances amounts and every inventory changes only by what
+  // crosses the ends.
+  bool receding = false;
+  double sampleLength = 0.0;          // cm, L: from the first grid point to the last
+  double stageSampleLength = 0.0;     // cm, L as the current stage sees it
+  double sampleLengthRate = 0.0;      // cm/s, dL/dt of the last evaluation
+  std::vector<double> startPosition;  // [n], cm, the grid at the start of the run
+
   // ---- The Kirkendall plane ----
   double kirkendallPosition = 0.0;       // cm
   double kirkendallVelocity = 0.0;       // cm/s, lattice drift at kirkendallStagePosition

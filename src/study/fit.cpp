@@ -802,6 +802,7 @@ void writeFitReport(const FitConfig& config, const FitResult& result) {
     for (const auto& [key, life] : {std::pair{"cycles", &heat.life.cycles}, std::pair{"spall", &heat.life.spall},
                                     std::pair{"oxide", &heat.life.oxide}})
       if (life->text) treatment[key] = *life->text;
+    if (heat.life.receding) treatment["receding"] = true;
     json["heat_treatment"] = treatment;
   }
   json["cost"] = number(result.cost);

@@ -109,7 +109,7 @@ FitConfig parseFitConfig(std::string_view text, const std::string& fileName) {
   }
   read.onlyKeys(root, "",
                 {"case", "output", "concentration_error", "step", "max_iterations", "set", "schedule", "output_times",
-                 "cycles", "spall", "oxide", "parameter", "profile", "integrator", "names"});
+                 "cycles", "spall", "oxide", "receding", "parameter", "profile", "integrator", "names"});
 
   FitConfig config;
   config.fileName = fileName;

@@ -113,6 +113,11 @@ HeatTreatmentSetting readHeatTreatment(const toml::table& root, const std::strin
       if (!text) fail(*node, key, std::string("needs a text as --") + key + " takes it (or a number)");
       setting.*member = LifeSettingText{*text, static_cast<int>(node->source().begin.line)};
     }
+  if (const toml::node* node = root.get("receding")) {
+    const auto* flag = node->as_boolean();
+    if (flag == nullptr) fail(*node, "receding", "needs true or false (receding = true, as --receding)");
+    setting.receding = flag->get();
+  }
   // Without placeholders every case has the same heat treatment: check it now.
   if (placeholdersOf(setting).empty()) renderHeatTreatment(setting, {});
   return setting;
@@ -180,6 +185,7 @@ RenderedHeatTreatment renderHeatTreatment(const HeatTreatmentSetting& setting,
   renderLife(setting.spall, "spall", rendered.life.spall);
   renderLife(setting.oxide, "oxide", rendered.life.oxide);
   renderLife(setting.critical, "critical", rendered.life.critical);
+  rendered.life.receding = setting.receding;
   // Read now, so that a wrong text is refused where it stands; the run reads
   // it again from its options.
   HeatTreatment check;
@@ -195,6 +201,7 @@ std::vector<std::string> lifeRunOptions(const RenderedHeatTreatment& heat) {
                                                                  {"--critical", &heat.life.critical}};
   for (const auto& [option, text] : given)
     if (text->text) options.insert(options.end(), {option, *text->text});
+  if (heat.life.receding) options.emplace_back("--receding");
   return options;
 }
 

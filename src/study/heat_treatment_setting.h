@@ -11,6 +11,7 @@
 //   spall = "0.005,1"                                         # as --spall; likewise oxide and critical
 //   oxide = 1.5
 //   critical = "N1<0.05"
+//   receding = true                                           # as --receding
 
 #include <functional>
 #include <map>
@@ -47,9 +48,10 @@ struct HeatTreatmentSetting {
   int outputTimesLine = 0;
   // cycles, spall, oxide, critical; none when not given.
   std::optional<LifeSettingText> cycles, spall, oxide, critical;
+  bool receding = false;  // `receding = true`
 
   [[nodiscard]] bool hasSchedule() const { return !scheduleFile.empty() || !scheduleRows.empty(); }
-  [[nodiscard]] bool hasLife() const { return cycles || spall || oxide || critical; }
+  [[nodiscard]] bool hasLife() const { return cycles || spall || oxide || critical || receding; }
   [[nodiscard]] bool empty() const { return !hasSchedule() && outputTimes.empty() && !hasLife(); }
 };
 
@@ -76,8 +78,8 @@ using TomlRefusal = std::function<void(const toml::node& node, const std::string
 // (--cycles TEXT ...), in the order torvex-batch reads them.
 std::vector<std::string> lifeRunOptions(const RenderedHeatTreatment& heat);
 
-// Reads the entries `schedule`, `output_times`, `cycles`, `spall`, `oxide` and
-// `critical` of a study or fit file
+// Reads the entries `schedule`, `output_times`, `cycles`, `spall`, `oxide`,
+// `critical` and `receding` (true or false) of a study or fit file
 // (relative file names from the folder of `tomlPath`). A schedule file is
 // read here; its rows are checked when a case is rendered, since they may
 // hold placeholders. Refuses, through `refuse`, a schedule that is neither a

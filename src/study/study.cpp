@@ -311,7 +311,7 @@ Study loadStudy(const std::string& path) {
   };
   checkKeys(path, root,
             {"case", "output", "combine", "table", "parameters", "set", "schedule", "output_times", "cycles", "spall",
-             "oxide", "critical", "run", "summary", "slurm", "names"},
+             "oxide", "critical", "receding", "run", "summary", "slurm", "names"},
             "the study");
 
   const toml::node* caseNode = root.get("case");
@@ -386,7 +386,8 @@ Study loadStudy(const std::string& path) {
                  (option == "--cycles" && study.heatTreatment.cycles) ||
                  (option == "--spall" && study.heatTreatment.spall) ||
                  (option == "--oxide" && study.heatTreatment.oxide) ||
-                 (option == "--critical" && study.heatTreatment.critical))
+                 (option == "--critical" && study.heatTreatment.critical) ||
+                 (option == "--receding" && study.heatTreatment.receding))
           refuse(path, lineOf(*options),
                  "options cannot hold " + option + ": the study gives it in " +
                      (option == "--schedule"       ? std::string("schedule")
