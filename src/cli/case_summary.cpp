@@ -112,6 +112,7 @@ std::string lifeText(const Case& c) {
   if (life.hasSpall) add("spallation " + life.spall.text() + " at every cool-down");
   if (life.hasOxide) add("oxide " + life.oxide.text());
   if (life.hasCritical) add("ends at " + life.critical.text());
+  if (life.receding) add("receding surface");
   return text;
 }
 

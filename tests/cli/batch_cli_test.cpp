@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/number_format.h"
 #include "model/sha256.h"
 #include "results/run_report.h"
 #include "support/batch_process.h"
@@ -702,6 +703,55 @@ TEST(BatchCli, RefusesOverridesAndParametersThatMeanNothing) {
       EXPECT_EQ(outcome.status, 1) << refusal.arguments << "\n" << outcome.output;
       EXPECT_TRUE(contains(outcome.output, refusal.message)) << refusal.arguments << "\n" << outcome.output;
       EXPECT_FALSE(std::filesystem::exists(dir.file("results/at_out.dat"))) << refusal.arguments;
+    }
+  }
+}
+
+// A receding surface: the run keeps component 2 to round-off, records the
+// length it ends with in the summary, run.json and the series' own column,
+// and is refused by name where it cannot run.
+TEST(BatchCli, RecedingSurfaceRecordsItsLengthOrIsRefused) {
+  ScratchDirectory dir;
+  ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);
+  const auto check = runBatch(dir.path(), "--check --receding --set D16=3 oxidation.dat");
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_TRUE(contains(check.output, "life              receding surface\n")) << check.output;
+
+  const auto run = runBatch(dir.path(), "--quiet --receding --set D16=3 --set 'D1=0 2000' --set D2=40 oxidation.dat");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "  receding surface  ")) << run.output;
+  const RunReport report = readRunReport(dir.file("results"));
+  EXPECT_TRUE(report.heatTreatment.receding);
+  ASSERT_TRUE(report.life && report.life->receding);
+  EXPECT_NEAR(report.life->startLength, 0.002 * 39 / 40, 1e-15);
+  EXPECT_LT(report.life->length, report.life->startLength);
+  const std::string series = test::readBytes(dir.file("results/series.csv"));
+  const std::string header = series.substr(0, series.find('\n'));
+  EXPECT_EQ(header.substr(header.rfind(',')), ",length_cm") << header;
+  const std::string lastRow = series.substr(series.rfind('\n', series.size() - 2) + 1);
+  const std::optional<double> lastLength =
+      parseReal(lastRow.substr(lastRow.rfind(',') + 1, lastRow.size() - lastRow.rfind(',') - 2));
+  ASSERT_TRUE(lastLength) << lastRow;
+  EXPECT_NEAR(*lastLength, report.life->length, 1e-12 * report.life->length) << lastRow;
+  // The profile's last point is the moved surface.
+  const std::string profile = test::readBytes(dir.file("results/at_out.dat"));
+  EXPECT_TRUE(contains(profile, formatGeneral(report.life->length).substr(0, 8))) << "no point at the surface";
+
+  // Without the option the report and the series have none of it.
+  ASSERT_EQ(runBatch(dir.path(), "--quiet --set D16=3 --set 'D1=0 2000' --set D2=40 oxidation.dat").status, 0);
+  const std::string json = test::readBytes(dir.file("results/run.json"));
+  EXPECT_FALSE(contains(json, "receding")) << json;
+  EXPECT_FALSE(contains(test::readBytes(dir.file("results/series.csv")), "length_cm"));
+
+  for (const auto& [arguments, message] : std::vector<std::pair<std::string, std::string>>{
+           {"--receding interdiffusion.dat", "--receding: no surface is consumed"},
+           {"--receding oxidation.dat", "--receding: works with the conservative scheme only (D16 = 3"},
+           {"--receding --set D16=3 --integrator bdf oxidation.dat", "not with --integrator bdf"},
+           {"--receding --set D16=3 --set D15=0 oxidation.dat", "needs the Darken velocity (D15 = 1"}}) {
+    for (const char* mode : {"--quiet ", "--check "}) {
+      const auto refused = runBatch(dir.path(), mode + arguments);
+      EXPECT_EQ(refused.status, 1) << arguments << "\n" << refused.output;
+      EXPECT_TRUE(contains(refused.output, message)) << refused.output;
     }
   }
 }

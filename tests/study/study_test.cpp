@@ -185,7 +185,14 @@ TEST_F(StudyFile, LifeSettingsFollowEachCaseOrAreRefused) {
   EXPECT_EQ(renderStudyCase(study, 1).runOptions,
             (std::vector<std::string>{"--cycles", "3:10@1373,5@300", "--oxide", "1.5"}));
   EXPECT_NE(inputFingerprint(renderStudyCase(study, 1), {}), inputFingerprint(renderStudyCase(study, 0), {}));
+  const Study receding = load("receding = true\n" + head);
+  EXPECT_TRUE(receding.heatTreatment.hasLife());
+  EXPECT_EQ(renderStudyCase(receding, 0).runOptions, (std::vector<std::string>{"--receding"}));
+  EXPECT_TRUE(load("receding = false\n" + head).heatTreatment.empty());
   const std::vector<std::pair<std::string, std::string>> cases = {
+      {"receding = \"yes\"\n" + head, "study.toml:1: needs true or false"},
+      {"receding = true\n" + head + "[run]\noptions = [\"--receding\"]\n",
+       "options cannot hold --receding: the study gives it in receding"},
       {"cycles = \"3:0@{{T}},5@300\"\n" + head, "study.toml, line 1, cycles: '3:0@1273,5@300': the hot hold"},
       {"spall = \"-1\"\n" + head, "study.toml, line 1, spall: '-1'"},
       {"critical = \"N1<{{X}}\"\n" + head, "study.toml, line 1: the placeholder {{X}} is no parameter"},
