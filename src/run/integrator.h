@@ -161,7 +161,8 @@ class RungeKuttaIntegrator {
   void start();
 
   // One pass at the state's current time and step: normalisation, the
-  // molar-ratio floor, six stages (which also move the Kirkendall plane with
+  // molar-ratio floor (neither with a receding surface, whose passes
+  // advance the cells' amounts and the sample's length), six stages (which also move the Kirkendall plane with
   // the conservative scheme), the error test, and on acceptance the oxide
   // scale, the clock, Refresh and the step increase; then end clipping and
   // the pass counter. Returns whether the pass was accepted. A pass whose

@@ -707,9 +707,10 @@ TEST(BatchCli, RefusesOverridesAndParametersThatMeanNothing) {
   }
 }
 
-// A receding surface: the run keeps component 2 to round-off, records the
-// length it ends with in the summary, run.json and the series' own column,
-// and is refused by name where it cannot run.
+// A receding surface: the run records the length it ends with in the
+// summary, run.json, the series' own column and the profile's last point;
+// a run without the option writes none of it; and it is refused by name
+// where it cannot run.
 TEST(BatchCli, RecedingSurfaceRecordsItsLengthOrIsRefused) {
   ScratchDirectory dir;
   ASSERT_EQ(runBatch(dir.path(), "--write-samples .").status, 0);

@@ -125,6 +125,10 @@ TEST_F(RecedingSurface, KeepsEveryInventoryAndTheLengthToRoundOff) {
   ASSERT_GT(passes_, 1000);
   const double taken = -s.wallInflow[0];  // mol/cm^2 of component 1 into the scale
   EXPECT_GT(taken, 1e-3 * start[0]) << "the scale took a measurable amount";
+  std::cout << passes_ << " passes; relative changes: component 2 "
+            << formatGeneral((inventory(c, s, 1) - start[1]) / start[1]) << ", component 1 with the scale's "
+            << formatGeneral((inventory(c, s, 0) + taken - start[0]) / start[0]) << ", length against L0 - Omega_1 n "
+            << formatGeneral((s.sampleLength - (startLength - omega1 * taken)) / startLength) << "\n";
   EXPECT_NEAR(inventory(c, s, 1), start[1], 1e-12 * start[1]);
   EXPECT_NEAR(inventory(c, s, 0) + taken, start[0], 1e-12 * start[0]);
   EXPECT_EQ(s.wallInflow[1], 0.0);

@@ -212,12 +212,16 @@ TEST(FitConfigFile, RefusesWhatCannotMeanAFit) {
       {"output_times = { at = 5 }\n" + good, "key 'output_times': needs a list of times"},
       {"output_times = [5, \"soon\"]\n" + good, "output_times: 'soon': not a time in seconds"},
       {"cycles = \"2:0@1273,5@300\"\n" + good, "f.toml, line 1, cycles: '2:0@1273,5@300'"},
+      {"receding = \"yes\"\n" + good, "f.toml, line 1, key 'receding': needs true or false"},
       // A fit runs to its measured times: a critical content has no place.
       {"critical = \"N1<0.1\"\n" + good, "critical"},
       {"names = \"Ni,Pt\"\n" + good, "f.toml, line 1, key 'names': needs a list of names"},
       {"names = [\"Ni\", 3]\n" + good, "key 'names': needs quoted names, not 3"},
       {"names = [\"Ni\", \"ni\"]\n" + good, "key 'names': the name of component 2, 'ni', repeats"},
   };
+  // A receding surface fits as it runs: the measured positions are the
+  // lab's, the profile's the moved grid's.
+  EXPECT_TRUE(parseFitConfig("receding = true\n" + good, "f.toml").heatTreatment.receding);
   for (const auto& c : cases) {
     try {
       parseFitConfig(c.text, "f.toml");
