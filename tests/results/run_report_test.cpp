@@ -289,6 +289,31 @@ TEST(RunReportFile, CyclesAndLifeAreWrittenOnlyForALifeRunAndReadBack) {
   EXPECT_EQ(describeLife(*report.life), "not reached");
 }
 
+// A receding surface is recorded in the heat treatment and with the lengths
+// it started and ended with; a report without it has neither key, and one
+// of the wrong kind is refused by name.
+TEST(RunReportFile, RecedingSurfaceIsWrittenOnlyForARecedingRunAndReadBack) {
+  RunReport report = sampleReport();
+  EXPECT_EQ(runReportText(report).find("receding"), std::string::npos);
+  report.heatTreatment.receding = true;
+  report.life.emplace();
+  report.life->receding = true;
+  report.life->startLength = 0.002;
+  report.life->length = 0.0019;
+  const std::string text = runReportText(report);
+  EXPECT_NE(text.find("\"recession_cm\": 0.0001"), std::string::npos) << text;
+  const RunReport back = parseRunReport(text, "run.json");
+  EXPECT_TRUE(back.heatTreatment.receding);
+  ASSERT_TRUE(back.life && back.life->receding);
+  EXPECT_EQ(back.life->startLength, 0.002);
+  EXPECT_EQ(back.life->length, 0.0019);
+  std::string damaged = text;
+  damaged.replace(damaged.find("\"receding\": true"), 16, "\"receding\": 1");
+  EXPECT_NE(test::messageOf<InputError>([&] { parseRunReport(damaged, "run.json"); })
+                .find("heat_treatment.receding is 1, not true or false"),
+            std::string::npos);
+}
+
 TEST(RunReportFile, DamagedReportsAreRefusedNamingWhatIsWrong) {
   const std::string good = runReportText(sampleReport());
   const auto refusal = [](const std::string& text) {
