@@ -269,6 +269,10 @@ std::optional<StudyResult> parseStudyResult(const std::string& name) {
     result.kind = StudyResult::Kind::OxideThickness;
     return result;
   }
+  if (name == "recession_cm") {
+    result.kind = StudyResult::Kind::Recession;
+    return result;
+  }
   // N<i>_left | N<i>_right, or time_N<i>_<end>_below_<value>
   std::string rest = name;
   const bool time = rest.rfind("time_", 0) == 0;
@@ -429,7 +433,7 @@ Study loadStudy(const std::string& path) {
         if (!result)
           refuse(path, lineOf(*results),
                  "there is no result \"" + name +
-                     "\" (kirkendall_shift_cm, oxide_thickness_cm, N<i>_left, N<i>_right, "
+                     "\" (kirkendall_shift_cm, oxide_thickness_cm, recession_cm, N<i>_left, N<i>_right, "
                      "time_N<i>_left_below_<value>, time_N<i>_right_below_<value>)");
         study.results.push_back(*result);
       }

@@ -35,6 +35,7 @@ struct StudyResult {
     KirkendallShift,  // kirkendall_shift_cm: final plane position minus its start
     MolarRatio,       // N<i>_left / N<i>_right: final molar ratio at that end
     OxideThickness,   // oxide_thickness_cm: final scale thickness
+    Recession,        // recession_cm: how far a receding surface moved in (empty without one)
     FirstTimeBelow,   // time_N<i>_<end>_below_<value>: first time that ratio fell below value
   };
   std::string name;  // the column title, as the study file spells it

@@ -156,6 +156,17 @@ std::vector<std::string> scalarResults(const Study& study, const std::string& ca
         if (!boundary.empty() && boundary.back().oxideThicknessCm)
           cells[r] = formatGeneral(*boundary.back().oxideThicknessCm);
         break;
+      case StudyResult::Kind::Recession:
+        // The run's report holds the lengths a receding surface started and
+        // ended with; a run without one, or one without a readable report,
+        // leaves the cell empty.
+        try {
+          const RunReport report = readRunReport(resultsOf(caseDirectory));
+          if (report.life && report.life->receding)
+            cells[r] = formatGeneral(report.life->startLength - report.life->length);
+        } catch (const std::exception&) {
+        }
+        break;
       case StudyResult::Kind::MolarRatio: {
         if (final.atomicPercent.empty()) break;
         const std::vector<double>& percent = result.left ? final.atomicPercent.front() : final.atomicPercent.back();

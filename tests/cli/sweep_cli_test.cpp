@@ -271,6 +271,33 @@ TEST_F(Sweep, LifeSettingsAreSweptAndTheSummaryGivesEachLife) {
   EXPECT_TRUE(contains(unreadable.output, "study.toml, line 6, critical: 'N1 below 0.1'")) << unreadable.output;
 }
 
+// A receding surface is a study setting like the others, and the summary
+// gives how far each case's surface moved in: under a parabolic scale about
+// twice as far in four times as long.
+TEST_F(Sweep, RecedingSurfaceGivesEachCaseItsRecession) {
+  study(
+      "case = \"oxidation.dat\"\noutput = \"runs\"\nreceding = true\n[parameters]\nend = [1000, 4000]\n"
+      "[set]\nD1 = \"0 {{end}}\"\nD2 = \"30\"\nD16 = \"3\"\n[summary]\nresults = [\"recession_cm\", "
+      "\"oxide_thickness_cm\"]\n");
+  const Outcome swept = run(dir_.path(), "sweep study.toml -j 2");
+  ASSERT_EQ(swept.status, 0) << swept.output;
+  const auto rows = summary();
+  ASSERT_EQ(rows.size(), 3u);
+  const std::optional<double> shorter = parseReal(cell(rows, 1, "recession_cm"));
+  const std::optional<double> longer = parseReal(cell(rows, 2, "recession_cm"));
+  ASSERT_TRUE(shorter && longer) << cell(rows, 1, "recession_cm") << " " << cell(rows, 2, "recession_cm");
+  EXPECT_GT(*shorter, 0);
+  // Parabolic growth: four times as long, about twice as deep.
+  EXPECT_NEAR(*longer / *shorter, 2.0, 0.2);
+  EXPECT_TRUE(contains(test::readBytes(path("runs/cases/0001/results/run.json")), "\"receding\": true"));
+
+  study(
+      "case = \"oxidation.dat\"\noutput = \"runs\"\n[set]\nD1 = \"0 10\"\n[summary]\nresults = "
+      "[\"recession_cm\"]\n");
+  ASSERT_EQ(run(dir_.path(), "sweep study.toml").status, 0);
+  EXPECT_EQ(cell(summary(), 1, "recession_cm"), "") << "a fixed surface has no recession";
+}
+
 TEST_F(Sweep, BadStudiesAndOptionsRunNothing) {
   study("case = \"interdiffusion.dat\"\noutput = \"runs\"\n[parameters]\nT = [1273]\n[set]\nD8 = \"{{Temp}}\"\n");
   const Outcome bad = run(dir_.path(), "sweep study.toml");
