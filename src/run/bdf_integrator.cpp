@@ -331,8 +331,17 @@ BdfPass BdfIntegrator::pass(RunHost& host) {
   const bool atCorner = step.reachedStop && c.heatTreatment.schedule && c.heatTreatment.schedule->nextCorner(t0) == t1;
   FinishAcceptedPass(c, s, host);
   // T(t) steps or bends at a corner: the integrator's history, a polynomial
-  // in t, does not reach across it.
-  if (atCorner && t1 < c.endTime) stepper_->restart();
+  // in t, does not reach across it. A cool-down may also have spalled the
+  // scale (the books set the run's thickness), and the thickness is one of
+  // the unknowns: the integrator starts again from the thinner scale, which
+  // then regrows at the faster rate kp / X of a thin one.
+  const bool thicknessChanged = oxidation_ && s.oxide.thickness != stepper_->state()[profileSize_];
+  if ((atCorner || thicknessChanged) && t1 < c.endTime) {
+    const std::span<const double> reached = stepper_->state();
+    std::copy(reached.begin(), reached.end(), buffer_.begin());
+    if (oxidation_) buffer_[profileSize_] = s.oxide.thickness;
+    stepper_->restart(t1, buffer_);
+  }
   ++s.stepCount;
   result.accepted = true;
   return result;

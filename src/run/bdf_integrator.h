@@ -34,7 +34,8 @@
 //     profile they are written with.
 // A pass lands exactly on the end time, a corner of the schedule and an
 // output time; after a corner the integrator starts afresh (the rates may
-// jump there).
+// jump there), and after a cool-down that spalled the scale it starts from
+// the thinner scale the life books left.
 
 #include <cstddef>
 #include <optional>
