@@ -82,6 +82,10 @@ BdfIntegrator::BdfIntegrator(const Case& c, RunState& s)
     settings.absoluteTolerance = tolerances.absolute;
   }
   settings.firstStep = c.timeStep;
+  // After a corner the rates have jumped (a temperature step, a spalled
+  // scale): D3, the first step of the run, would make every cycle creep up
+  // from it again, so the integrator estimates the step from the new rates.
+  settings.firstStepAfterRestart = 0;
   settings.largestStep = c.maxTimeStep;
   stepStart_ = s.currentTime;
   landing_ = NextLanding(c, s);

@@ -142,6 +142,10 @@ void checkBdfSystem(const BandedSystem& system, const BdfSettings& settings) {
   }
   if (!(settings.firstStep >= 0 && settings.firstStep < kInfinity))
     refuse("first step", settings.firstStep, "0 (estimated) or a positive, finite step is needed");
+  if (settings.firstStepAfterRestart &&
+      !(*settings.firstStepAfterRestart >= 0 && *settings.firstStepAfterRestart < kInfinity))
+    refuse("first step after a restart", *settings.firstStepAfterRestart,
+           "0 (estimated) or a positive, finite step is needed");
   if (!(settings.largestStep > 0)) refuse("largest step", settings.largestStep, "a positive step is needed");
   if (settings.maxOrder < 1 || settings.maxOrder > 5)
     refuse("highest BDF order", settings.maxOrder, "an order from 1 to 5 is needed");
@@ -158,6 +162,7 @@ struct BdfStepper::Impl {
   SolverPtr solver;
   IntegratorPtr cvode;
   double time = 0;
+  double firstStepAfterRestart = 0;  // 0: estimated
   // The counters of CVODE restart at every restart; those of the earlier
   // stretches are kept here. The current stretch counts from its first step.
   BdfStatistics earlier;
@@ -267,6 +272,7 @@ BdfStepper::BdfStepper(BandedSystem system, const BdfSettings& settings, double 
   Impl& impl = *impl_;
   impl.system = std::move(system);
   impl.time = t0;
+  impl.firstStepAfterRestart = settings.firstStepAfterRestart.value_or(settings.firstStep);
   const auto n = static_cast<sunindextype>(impl.system.size);
   const auto lower = static_cast<sunindextype>(impl.system.lowerBandwidth);
   const auto upper = static_cast<sunindextype>(impl.system.upperBandwidth);
@@ -376,6 +382,9 @@ void BdfStepper::restart(double t, std::span<const double> y) {
     if (!std::isfinite(y[i])) refuse("value of unknown " + std::to_string(i), y[i], "a finite number is needed");
   const BdfStatistics now = impl.current();
   std::copy(y.begin(), y.end(), N_VGetArrayPointer(impl.y.get()));
+  // CVODE takes the first step it is given at the first step after every
+  // (re)initialisation.
+  impl.check(CVodeSetInitStep(impl.cvode.get(), impl.firstStepAfterRestart), "the first step");
   impl.check(CVodeReInit(impl.cvode.get(), t, impl.y.get()), "the restart");
   accumulate(impl.earlier, now);
   impl.earlier.restarts += 1;

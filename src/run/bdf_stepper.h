@@ -21,6 +21,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -116,6 +117,11 @@ struct BdfSettings {
   // The first step (and the first after each restart); 0 lets the
   // integrator estimate it from the rates and the tolerances.
   double firstStep = 0;
+  // The first step after a restart; when empty, firstStep again. A restart
+  // follows a jump of the rates or of the state, which the steps before it
+  // say little about: 0 lets the integrator estimate the step from the
+  // rates at the new state.
+  std::optional<double> firstStepAfterRestart;
   // No step is longer.
   double largestStep = std::numeric_limits<double>::infinity();
   // The highest order of the BDF formulas, 1 to 5. Every order is stable
@@ -171,7 +177,8 @@ class BdfError : public std::runtime_error {
 // Refuses a system or settings the stepper cannot work with: no unknowns, a
 // half-bandwidth of size or more, no right-hand side; a relative or absolute
 // tolerance that is not positive and finite, a per-unknown list of the wrong
-// length; a first step that is negative or not finite, a largest step that is
+// length; a first step (also after a restart) that is negative or not
+// finite, a largest step that is
 // not positive; an order outside 1-5. Throws std::invalid_argument naming the
 // setting and its value.
 void checkBdfSystem(const BandedSystem& system, const BdfSettings& settings);

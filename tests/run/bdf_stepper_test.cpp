@@ -285,6 +285,37 @@ TEST(BdfDecay, RestartsAfterTheRateJumpsAndAfterTheStateIsSet) {
   EXPECT_GE(after.rightHandSideEvaluations, before.rightHandSideEvaluations);
 }
 
+// After a restart the first step is the one the settings give for it: by
+// default the run's first step again; 0 lets the integrator estimate it
+// from the rates at the restart, which for a smooth decay is far longer than
+// a tiny first step, and the solution is as accurate.
+TEST(BdfDecay, TheFirstStepAfterARestartIsGivenOrEstimated) {
+  for (const bool estimated : {false, true}) {
+    SCOPED_TRACE(estimated ? "estimated" : "the first step again");
+    Decay decay;
+    const std::vector<double> y0{1.0};
+    BdfSettings settings = tolerances(1e-6, 1e-10);
+    settings.firstStep = 1e-7;
+    if (estimated) settings.firstStepAfterRestart = 0;
+    BdfStepper stepper(decay.system(), settings, 0.0, y0);
+    EXPECT_EQ(stepper.step(1.0).stepSize, 1e-7);
+    stepTo(stepper, 0.5);
+    stepper.restart();
+    const BdfStep first = stepper.step(1.0);
+    if (estimated) {
+      EXPECT_GT(first.stepSize, 1e-5);
+    } else {
+      EXPECT_EQ(first.stepSize, 1e-7);
+    }
+    stepTo(stepper, 1.0);
+    EXPECT_NEAR(stepper.state()[0], std::exp(-decay.k), 1e-4 * std::exp(-decay.k));
+  }
+  BdfSettings negative = tolerances(1e-6, 1e-10);
+  negative.firstStepAfterRestart = -1;
+  Decay decay;
+  EXPECT_THROW(BdfStepper(decay.system(), negative, 0.0, std::vector<double>{1.0}), std::invalid_argument);
+}
+
 TEST(BdfDecay, InterpolatesWithinTheLastStep) {
   Decay decay;
   const std::vector<double> y0{1.0};
