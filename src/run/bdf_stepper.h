@@ -130,6 +130,12 @@ struct BdfSettings {
   // the order-reducing detection of the stability limit helps.
   int maxOrder = 5;
   bool detectStabilityLimit = false;
+  // Keep the Jacobians formed during stretches named by a key (see
+  // BdfStepper::setJacobianKey), and offer them after a restart into a
+  // stretch of the same key, so that a restart need not form the Jacobian
+  // anew. Without a Jacobian of the system's own, the stepper then forms it
+  // from differences of the rates itself (as the integrator would).
+  bool keepJacobians = false;
 };
 
 // Counters of the work done since the stepper was made (restarts included).
@@ -143,6 +149,7 @@ struct BdfStatistics {
   long nonlinearConvergenceFailures = 0;
   long projections = 0;
   long restarts = 0;
+  long jacobiansReused = 0;  // kept Jacobians taken after a restart instead of new ones
 };
 
 // One internal step taken.
@@ -215,6 +222,18 @@ class BdfStepper {
   void restart(double t, std::span<const double> y);
   // The same at the current time and state.
   void restart();
+
+  // With BdfSettings::keepJacobians: the key of the stretch from now on (a
+  // constant the rates depend on besides t and y, such as the temperature
+  // of a hold), or none for a stretch whose Jacobians are not to be kept.
+  // The Jacobians formed in a stretch with a key are kept under it (the
+  // last one of each of the two most recent keys); the first Jacobian the
+  // integrator asks for after the next restart is the one kept under the
+  // key, if any. A Jacobian from a nearby state is good enough for Newton's
+  // iteration; where it is not, the iteration fails to converge and the
+  // integrator asks again, and gets a new one. Without keepJacobians this
+  // does nothing.
+  void setJacobianKey(std::optional<double> key);
 
   // The time reached and the state there.
   [[nodiscard]] double time() const;
