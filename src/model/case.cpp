@@ -321,10 +321,8 @@ void checkLife(const Case& c) {
   checkLifeSettings(settings, {.componentCount = c.componentCount,
                                .boundaryFluxMode = keyValue(c.boundaryFlux),
                                .differenceScheme = keyValue(c.differenceScheme)});
-  // The implicit integrator carries the thickness in its own state, which a
-  // spall would have to restart it from.
-  if (settings.hasSpall && c.integrator == Integrator::Bdf)
-    throw InputError("--spall: spallation works with the explicit integrator (--integrator rk) only");
+  // The implicit integrator's Newton iterations keep the inventories only to
+  // their own tolerance, not to round-off as the explicit stages do.
   if (settings.receding && c.integrator == Integrator::Bdf)
     throw InputError(
         "--receding: a receding surface works with the explicit integrator (--integrator rk) only, "
