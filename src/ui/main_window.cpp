@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -30,6 +31,7 @@
 #include "ui/about_box.h"
 #include "ui/paint_box.h"
 #include "ui/text_editor.h"
+#include "ui/treatment_dialog.h"
 
 namespace torvex {
 namespace {
@@ -68,6 +70,10 @@ void TForm2::buildMenus() {
   Pause1 = calculation->addAction(QStringLiteral("Pause"));
   Stop1 = calculation->addAction(QStringLiteral("Stop"));
   calculation->addSeparator();
+  Heattreatment1 = calculation->addAction(QStringLiteral("Heat treatment..."));
+  Heattreatment1->setToolTip(
+      QStringLiteral("Temperature schedule or cycles, spallation, oxide, receding surface and the critical content; "
+                     "kept beside the data file"));
   ImplicitIntegrator1 = calculation->addAction(QStringLiteral("Implicit integrator (BDF)"));
   ImplicitIntegrator1->setCheckable(true);
   ImplicitIntegrator1->setToolTip(
@@ -90,6 +96,7 @@ void TForm2::buildMenus() {
   bind(Start1, &TForm2::Start1Click);
   bind(Pause1, &TForm2::Pause1Click);
   bind(Stop1, &TForm2::Stop1Click);
+  bind(Heattreatment1, &TForm2::Heattreatment1Click);
   bind(About2, &TForm2::About2Click);
   bind(Plots1, &TForm2::Plots1Click);
   bind(Loadmeasuredprofile1, &TForm2::Loadmeasuredprofile1Click);
@@ -237,6 +244,14 @@ void TForm2::Start1Click() {
     model_.input.componentNames =
         parseComponentNames(ComponentNamesEdit->text().toStdString(), model_.input.componentCount, "Component names");
     model_.input.integrator = ImplicitIntegrator1->isChecked() ? Integrator::Bdf : Integrator::RungeKutta;
+    // The heat treatment as torvex-batch installs its options: the schedule
+    // file is read now, so a run follows the file as it is at START.
+    TreatmentPlaces places;
+    places.cycles = "Heat treatment, cycles";
+    places.spall = "Heat treatment, spallation";
+    places.oxide = "Heat treatment, oxide";
+    places.critical = "Heat treatment, critical content";
+    model_.input.heatTreatment = heatTreatmentOf(Treatment, model_.input.startTime, places);
     // Settings the loop cannot run with are refused here, before a worker
     // exists, with the message naming the key.
     model_.input.validate();
@@ -287,8 +302,23 @@ void TForm2::UpdateRunControls() {
   Pause1->setText(active && RunThread->isPaused() ? QStringLiteral("Continue") : QStringLiteral("Pause"));
   Stop1->setEnabled(active);
   ImplicitIntegrator1->setEnabled(!active);
+  Heattreatment1->setEnabled(!active);
   START->setText(active ? QStringLiteral("STOP") : QStringLiteral("START"));
   SizeMemo();
+}
+
+void TForm2::Heattreatment1Click() {
+  if (RunThread != nullptr) return;  // a run in hand keeps the settings it started with
+  // What the data page says now: the dialog refuses settings this case
+  // could not run with, as START would.
+  LifeCase lifeCase;
+  lifeCase.componentCount = ComponentCount;
+  lifeCase.boundaryFluxMode = integerOr(Edit25C->currentText().toStdString(), -1);
+  lifeCase.differenceScheme = integerOr(Edit19C->currentText().toStdString(), -1);
+  TreatmentDialog dialog(Treatment, lifeCase, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  Treatment = dialog.settings();
+  WriteTreatmentFile(DataFileName);
 }
 
 void TForm2::finishPreviousWorker() {
@@ -509,6 +539,8 @@ void TForm2::Savedata1Click() {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   WriteDataFile(dialog.selectedFiles().constFirst());  // marks fields; the validity is not needed here
   WriteNamesFile(dialog.selectedFiles().constFirst());
+  DataFileName = dialog.selectedFiles().constFirst();
+  WriteTreatmentFile(DataFileName);
 }
 
 void TForm2::editmenuClick() {

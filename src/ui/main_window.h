@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "study/treatment_file.h"
 #include "ui/desktop_model.h"
 #include "ui/draw_graphs.h"
 #include "ui/gui_thread.h"
@@ -132,6 +133,29 @@ class TForm2 : public QMainWindow, public RunWindow {
   // The file beside a data file that keeps the components' names: the data
   // file's name with the extension .names (couple.dat: couple.names).
   static QString namesFileOf(const QString& dataFile);
+
+  // ---- The heat treatment (not part of the data file) ----
+  // What the runs follow beyond the data page: a schedule, cycles, the life
+  // settings. Set by the Heat treatment dialog and by Open data from the
+  // side file beside the data file (treatmentFileOf).
+  TreatmentSettings Treatment;
+  // The data file the forms were last opened from or saved to: the side
+  // file the dialog writes is beside it (datafil.dat, the working input
+  // file, until one is opened or saved).
+  QString DataFileName = QStringLiteral("datafil.dat");
+  // Calculation menu: edits Treatment in the dialog and, on OK, writes the
+  // side file of DataFileName.
+  void Heattreatment1Click();
+  // Reads the side file of dataFile into Treatment: none when there is no
+  // such file; a file that cannot be read is shown with the message naming
+  // it, the line, the key and the text, and leaves Treatment none (the file
+  // stays as it is). Returns whether the settings were read (or absent).
+  bool ReadTreatmentFile(const QString& dataFile);
+  // Writes Treatment to the side file of dataFile, or removes that file
+  // when there is no treatment. A side file there that cannot be read is
+  // never replaced unseen: it is kept under the name <file>.unread first,
+  // and a notice says so. False (with a message) when it cannot be written.
+  bool WriteTreatmentFile(const QString& dataFile);
   // Writes the names box to the names file of dataFile, or removes that
   // file when the box is empty; false (with a message) when it cannot.
   bool WriteNamesFile(const QString& dataFile);
@@ -205,6 +229,8 @@ class TForm2 : public QMainWindow, public RunWindow {
   // Checked: runs integrate with the implicit BDF method instead of the
   // explicit loop (torvex-batch --integrator bdf); not a key of the data file.
   QAction* ImplicitIntegrator1 = nullptr;
+  // Opens the heat-treatment dialog; locked while a run is in hand.
+  QAction* Heattreatment1 = nullptr;
   QAction* About2 = nullptr;
   QAction* Plots1 = nullptr;
   QAction* Loadmeasuredprofile1 = nullptr;
