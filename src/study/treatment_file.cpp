@@ -2,6 +2,7 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -155,6 +156,11 @@ TreatmentSettings parseTreatment(std::string_view text, const std::string& path)
     settings.receding = flag->get();
   }
   checkTreatmentTexts(settings, places);
+  // A NUL cannot stand in a path, and other control characters come from
+  // a damaged file rather than a name someone gave a schedule.
+  if (std::any_of(settings.schedule.begin(), settings.schedule.end(),
+                  [](char ch) { return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f; }))
+    throw InputError(places.schedule + ": a file name holds no control characters");
   if (!settings.schedule.empty()) {
     const fs::path given(settings.schedule);
     const fs::path folder = folderOf(path);

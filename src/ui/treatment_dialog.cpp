@@ -326,6 +326,8 @@ void TreatmentDialog::accept() {
     settings_ = s;
   } catch (const InputError& error) {
     MessageLabel->setText(QString::fromStdString(error.what()));
+    // Room for the message below the controls, not squeezed out of them.
+    adjustSize();
     return;
   }
   MessageLabel->clear();

@@ -98,6 +98,8 @@ TEST(TreatmentFile, RefusalsNameTheFileTheLineTheKeyAndTheText) {
   EXPECT_EQ(refusal("receding = 1"), "/w/couple.treatment.toml, line 1, receding: needs true or false");
   EXPECT_EQ(refusal("critical = [\"N1<0.04\"]"),
             "/w/couple.treatment.toml, line 1, critical: needs a text as the option --critical takes it");
+  EXPECT_EQ(refusal("schedule = \"pre\\u0000.csv\""),
+            "/w/couple.treatment.toml, line 1, schedule: a file name holds no control characters");
   EXPECT_EQ(refusal("schedule = \"  \""),
             "/w/couple.treatment.toml, line 1, schedule: is empty; leave the key out for none");
 }
