@@ -130,11 +130,12 @@ TreatmentSettings parseTreatment(std::string_view text, const std::string& path)
 
   TreatmentSettings settings;
   TreatmentPlaces places;
+  // An option's text; a lone number (oxide = 1.5) stands for its text, as
+  // the study files allow.
   const auto textOf = [&](const char* key, std::string& into, std::string& place) {
     const toml::node* node = root.get(key);
     if (node == nullptr) return;
     place = placeOf(path, *node, key);
-    // A lone number (oxide = 1.5) is its own text, as the study files allow.
     if (const auto* value = node->as_string())
       into = trimmed(value->get());
     else if (const auto* integer = node->as_integer())
@@ -145,7 +146,15 @@ TreatmentSettings parseTreatment(std::string_view text, const std::string& path)
       throw InputError(place + ": needs a text as the option --" + key + " takes it");
     if (into.empty()) throw InputError(place + ": is empty; leave the key out for none");
   };
-  textOf("schedule", settings.schedule, places.schedule);
+  // The schedule's name as written: a blank may begin a file name, as in
+  // the study files.
+  if (const toml::node* node = root.get("schedule")) {
+    places.schedule = placeOf(path, *node, "schedule");
+    const auto* name = node->as_string();
+    if (name == nullptr) throw InputError(places.schedule + ": needs the name of a schedule file");
+    if (trimmed(name->get()).empty()) throw InputError(places.schedule + ": is empty; leave the key out for none");
+    settings.schedule = name->get();
+  }
   textOf("cycles", settings.cycles, places.cycles);
   textOf("spall", settings.spall, places.spall);
   textOf("oxide", settings.oxide, places.oxide);

@@ -100,6 +100,7 @@ TEST(TreatmentFile, RefusalsNameTheFileTheLineTheKeyAndTheText) {
             "/w/couple.treatment.toml, line 1, critical: needs a text as the option --critical takes it");
   EXPECT_EQ(refusal("schedule = \"pre\\u0000.csv\""),
             "/w/couple.treatment.toml, line 1, schedule: a file name holds no control characters");
+  EXPECT_EQ(refusal("schedule = 5"), "/w/couple.treatment.toml, line 1, schedule: needs the name of a schedule file");
   EXPECT_EQ(refusal("schedule = \"  \""),
             "/w/couple.treatment.toml, line 1, schedule: is empty; leave the key out for none");
 }
