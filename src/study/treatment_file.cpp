@@ -97,7 +97,7 @@ std::string treatmentText(const TreatmentSettings& settings, const std::string& 
     const fs::path folder = folderOf(path);
     if (fs::path(name).is_absolute() && !folder.empty()) {
       const fs::path relative = fs::path(name).lexically_normal().lexically_relative(folder);
-      if (!relative.empty() && *relative.begin() != "..") name = relative.generic_string();
+      if (!relative.empty() && *relative.begin() != ".." && relative != ".") name = relative.generic_string();
     }
     text += "schedule = " + tomlString(name) + "\n";
   }
@@ -173,8 +173,9 @@ TreatmentSettings parseTreatment(std::string_view text, const std::string& path)
   if (!settings.schedule.empty()) {
     const fs::path given(settings.schedule);
     const fs::path folder = folderOf(path);
-    settings.schedule =
-        given.is_absolute() || folder.empty() ? given.string() : (folder / given).lexically_normal().string();
+    // In full and without . and .. steps, so that the name a file is
+    // written with reads back as the same one.
+    settings.schedule = (given.is_absolute() ? given : folder / given).lexically_normal().string();
   }
   return settings;
 }
