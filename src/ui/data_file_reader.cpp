@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 
 #include "model/errors.h"
 #include "model/number_format.h"
@@ -147,6 +148,8 @@ void TForm2::Fi1Click() {
 bool TForm2::ReadTreatmentFile(const QString& dataFile) {
   Treatment = TreatmentSettings();
   const QString path = QString::fromStdString(treatmentFileOf(dataFile.toStdString()));
+  // The status row says what the next START runs with, whatever happens here.
+  const auto shown = qScopeGuard([this] { ShowTreatment(); });
   if (!QFileInfo::exists(path)) return true;
   try {
     Treatment = readTreatmentFile(path.toStdString());

@@ -52,6 +52,16 @@ TForm2::TForm2(DesktopModel& model, QWidget* parent) : QMainWindow(parent), mode
   ApplyChoiceVisibility();
   UpdateRunControls();
   plot::FitToScreen(*this, QSize(1000, 720));
+  ShowTreatment();
+}
+
+void TForm2::ShowTreatment() {
+  treatmentText_ = QStringLiteral("Heat treatment: ") + describeTreatment(Treatment);
+  TreatmentLabel->setToolTip(treatmentText_ + QStringLiteral(" (Calculation > Heat treatment...)"));
+  // Cut with an ellipsis where the row has no room: a number cut short
+  // ("cycles 5" of 500) would say something else.
+  TreatmentLabel->setText(
+      TreatmentLabel->fontMetrics().elidedText(treatmentText_, Qt::ElideRight, std::max(TreatmentLabel->width(), 60)));
 }
 
 TForm2::~TForm2() {
@@ -146,7 +156,12 @@ void TForm2::buildPages() {
        {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Time_Label), static_cast<QWidget*>(Label3),
         static_cast<QWidget*>(Kirkendall_Label), static_cast<QWidget*>(Label2), static_cast<QWidget*>(Time_step_label)})
     status->addWidget(item);
-  status->addStretch();
+  TreatmentLabel = new QLabel;
+  TreatmentLabel->setObjectName(QStringLiteral("TreatmentLabel"));
+  TreatmentLabel->setMinimumWidth(60);
+  TreatmentLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  status->addWidget(TreatmentLabel, 1);
+  TreatmentLabel->installEventFilter(this);
   status->addWidget(START);
   ChecksPanel = new QGroupBox(QStringLiteral("Checks of the last run"));
   ChecksPanel->setObjectName(QStringLiteral("ChecksPanel"));
@@ -185,6 +200,7 @@ QSize TForm2::pageSize() const {
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize && watched == PageControl1->widget(0)->parentWidget())
     command([this] { PageControl1Resize(); });
+  if (event->type() == QEvent::Resize && watched == TreatmentLabel) ShowTreatment();
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -318,6 +334,7 @@ void TForm2::Heattreatment1Click() {
   TreatmentDialog dialog(Treatment, lifeCase, this);
   if (dialog.exec() != QDialog::Accepted) return;
   Treatment = dialog.settings();
+  ShowTreatment();
   WriteTreatmentFile(DataFileName);
 }
 

@@ -214,6 +214,11 @@ class TForm2 : public QMainWindow, public RunWindow {
   QLabel* Kirkendall_Label = nullptr;
   QLabel* Time_step_label = nullptr;
   QPushButton* START = nullptr;
+  // The heat treatment the next START runs with (describeTreatment).
+  QLabel* TreatmentLabel = nullptr;
+  void ShowTreatment();
+  // The whole line TreatmentLabel shows, cut to its width.
+  [[nodiscard]] const QString& treatmentLine() const { return treatmentText_; }
   // The checks of the last run, with the words torvex-batch prints; hidden
   // until a run has ended, and again when the next one starts.
   QGroupBox* ChecksPanel = nullptr;
@@ -340,6 +345,7 @@ class TForm2 : public QMainWindow, public RunWindow {
   void editSideFile(QLineEdit* box);
 
   DesktopModel& model_;
+  QString treatmentText_;
   std::unique_ptr<TGUIThread> worker_;  // the latest worker, active or ending
   GraphSnapshot snapshot_;
   RedrawClock clock_;

@@ -52,6 +52,19 @@ std::string trimmedText(const QLineEdit* box) {
 
 }  // namespace
 
+QString describeTreatment(const TreatmentSettings& settings) {
+  if (settings.empty()) return QStringLiteral("none: the temperature of D8");
+  QStringList parts;
+  if (!settings.schedule.empty())
+    parts << QStringLiteral("schedule ") + QFileInfo(QString::fromStdString(settings.schedule)).fileName();
+  if (!settings.cycles.empty()) parts << QStringLiteral("cycles ") + text(settings.cycles);
+  if (!settings.spall.empty()) parts << QStringLiteral("spallation ") + text(settings.spall);
+  if (!settings.oxide.empty()) parts << QStringLiteral("oxide ") + text(settings.oxide);
+  if (settings.receding) parts << QStringLiteral("receding surface");
+  if (!settings.critical.empty()) parts << QStringLiteral("ends at ") + text(settings.critical);
+  return parts.join(QStringLiteral(", "));
+}
+
 TreatmentDialog::TreatmentDialog(const TreatmentSettings& settings, const LifeCase& lifeCase, QWidget* parent)
     : QDialog(parent), settings_(settings), lifeCase_(lifeCase) {
   setWindowTitle(QStringLiteral("Heat treatment"));

@@ -20,6 +20,10 @@ class QPushButton;
 
 namespace torvex {
 
+// One line for the status row: what the runs follow beyond the data page
+// ("none: the temperature of D8" when nothing).
+QString describeTreatment(const TreatmentSettings& settings);
+
 class TreatmentDialog : public QDialog {
   Q_OBJECT
 

@@ -50,6 +50,14 @@ QJsonObject runReport(const QString& folder) {
   return QJsonDocument::fromJson(bytesOf(folder + QStringLiteral("/run.json"))).object();
 }
 
+// The status row shows the heat treatment whole, or cut short with an
+// ellipsis, never in the middle of a number ("cycles 5" of 500).
+bool cutOnlyWithAnEllipsis(const TForm2& w) {
+  const QString shown = w.TreatmentLabel->text();
+  return shown == w.treatmentLine() ||
+         (shown.endsWith(QChar(0x2026)) && w.treatmentLine().startsWith(shown.chopped(1)));
+}
+
 // Fills every part of the dialog as a user does.
 void fillEveryPart(TreatmentDialog& d, const QString& schedule) {
   d.ScheduleEdit->setText(schedule);
@@ -114,6 +122,10 @@ class TreatmentDialogTest : public torvex::test::WindowTest {
     QVERIFY(w.ReadTreatmentFile(QStringLiteral("coat.dat")));
     QVERIFY(w.Treatment == s);
     QVERIFY(messages_.isEmpty());
+    QCOMPARE(w.treatmentLine(),
+             QStringLiteral("Heat treatment: schedule pre.csv, cycles 5:3600@1373,600@300,ramp=300/900, spallation "
+                            "0.01,0, oxide 1.5,15.999, receding surface, ends at min(N1)<0.04"));
+    QVERIFY2(cutOnlyWithAnEllipsis(w), qPrintable(w.TreatmentLabel->text()));
 
     TreatmentDialog again(w.Treatment, kOxidationCase);
     QCOMPARE(again.HeatingSecondsEdit->text(), QStringLiteral("300"));
@@ -127,6 +139,8 @@ class TreatmentDialogTest : public torvex::test::WindowTest {
     w.Treatment.cycles = "1:1@1000,1@300";
     QVERIFY(w.ReadTreatmentFile(QStringLiteral("coat.dat")));
     QVERIFY(w.Treatment.empty());
+    QCOMPARE(w.treatmentLine(), QStringLiteral("Heat treatment: none: the temperature of D8"));
+    QVERIFY2(cutOnlyWithAnEllipsis(w), qPrintable(w.TreatmentLabel->text()));
   }
 
   // What the batch options refuse, the dialog refuses in the same words and
@@ -235,6 +249,7 @@ class TreatmentDialogTest : public torvex::test::WindowTest {
     });
     w.Heattreatment1->trigger();
     QCOMPARE(w.Treatment.cycles, std::string("3:100@1373,50@1273"));
+    QCOMPARE(w.treatmentLine(), QStringLiteral("Heat treatment: cycles 3:100@1373,50@1273"));
     QVERIFY(bytesOf(QStringLiteral("datafil.treatment.toml")).contains("cycles = \"3:100@1373,50@1273\"\n"));
 
     QTest::mouseClick(w.START, Qt::LeftButton);
