@@ -571,7 +571,12 @@ void TForm2::editmenuClick() {
   editor->AskForFileName = false;
   editor->Saved = false;
   editor->exec();
-  if (editor->Saved) ReadDataFileIntoForms(path);
+  if (!editor->Saved) return;
+  // The names and the heat treatment are not in the data file: the file
+  // just edited has neither beside it, and the forms keep their own.
+  const QString names = ComponentNamesEdit->text();
+  ReadDataFileIntoForms(path);
+  ComponentNamesEdit->setText(names);
 }
 
 void TForm2::Generatesampleinputfiles1Click() {
