@@ -1,5 +1,6 @@
 #include "plot/plots_window.h"
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
@@ -88,7 +89,18 @@ bool updateInPlace(ChartView& view, const ChartData& data) {
   if (xAxis == nullptr || yAxis == nullptr || (xAxis->scale() == AxisScale::Log10) != data.xLog) return false;
   chart.setTitle(QString::fromStdString(data.title));
   for (qsizetype i = 0; i < series.size(); ++i)
-    static_cast<QXYSeries*>(series[i])->replace(DrawnPoints(data.series[static_cast<std::size_t>(i)], data.xLog));
+    if ((series[i]->type() == QAbstractSeries::SeriesTypeArea) !=
+        !data.series[static_cast<std::size_t>(i)].yLow.empty())
+      return false;
+  for (qsizetype i = 0; i < series.size(); ++i) {
+    const ChartSeries& source = data.series[static_cast<std::size_t>(i)];
+    if (auto* band = qobject_cast<QAreaSeries*>(series[i])) {
+      band->upperSeries()->replace(DrawnPoints(source, data.xLog));
+      band->lowerSeries()->replace(DrawnPoints(LowerEdge(source), data.xLog));
+    } else {
+      static_cast<QXYSeries*>(series[i])->replace(DrawnPoints(source, data.xLog));
+    }
+  }
   xAxis->setTitleText(QString::fromStdString(data.xTitle));
   yAxis->setTitleText(QString::fromStdString(data.yTitle));
   view.setHome(RangeOf(data, false), RangeOf(data, true));
