@@ -363,6 +363,7 @@ ChartData TemperatureChart(const RunData& run, const ChartOptions& options) {
     band.yLow = {cycles->coldKelvin(), cycles->coldKelvin()};
     curve.x = inUnit(std::move(curve.x), options.timeUnit);
     if (!curve.x.empty()) chart.series.push_back(std::move(curve));
+    const std::size_t bandIndex = chart.series.size();
     chart.series.push_back(std::move(band));
     if (end > cyclesTo) {
       ChartSeries after{"T(t) after the cycles", 0xD55E00, false, false, {}, {}};
@@ -371,6 +372,25 @@ ChartData TemperatureChart(const RunData& run, const ChartOptions& options) {
       after.inLegend = false;
       chart.series.push_back(std::move(after));
     }
+    ChartSeries detail{"T(t) in view", 0xD55E00, false, false, {}, {}};
+    detail.inLegend = false;
+    if (const auto& view = options.temperatureViewS) {
+      const double from = std::max(view->first, cyclesFrom), to = std::min(view->second, cyclesTo);
+      if (to > from &&
+          4.0 * (std::ceil((to - from) / cycles->period()) + 1.0) <= static_cast<double>(kMaxTemperatureCorners)) {
+        corners(detail, from, to);
+        detail.x = inUnit(std::move(detail.x), options.timeUnit);
+        // The band closes over the span drawn cycle by cycle, so that the
+        // cycles there are not lost in its shade.
+        ChartSeries& band = chart.series[bandIndex];
+        const double cold = cycles->coldKelvin(), hot = cycles->hotKelvin();
+        const double a = detail.x.front(), b = detail.x.back();
+        band.x = {band.x.front(), a, a, b, b, band.x.back()};
+        band.y = {hot, hot, cold, cold, hot, hot};
+        band.yLow = {cold, cold, cold, cold, cold, cold};
+      }
+    }
+    chart.series.push_back(std::move(detail));
   }
 
   ChartSeries saves{"saves", 0x0072B2, true, false, {}, {}};

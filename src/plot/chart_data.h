@@ -78,6 +78,10 @@ struct ChartOptions {
   // When the measured profile was taken (s): the overlay and its misfit use
   // the save nearest to it whatever save the other charts show.
   std::optional<double> measuredTimeS;
+  // The span of time (s, low < high) a zoomed temperature chart shows: the
+  // cycles drawn as their envelope are drawn corner by corner within it
+  // when they fit there.
+  std::optional<std::pair<double, double>> temperatureViewS;
 };
 
 // A number for a title, a legend or a note: `digits` significant digits,
@@ -126,7 +130,9 @@ ChartData SeveralTimesChart(const RunData& run, const ChartOptions& options);
 // their envelope, a band from the cold to the hot temperature over the time
 // they run (at a thousand pixels across, thousands of cycles look like that
 // band anyway), with the rows before them and the cold hold after them as
-// lines.
+// lines. Then a last series, "T(t) in view", holds the corners of the cycles
+// within options.temperatureViewS when they fit (none otherwise), drawn over
+// the band: zooming in shows each cycle.
 ChartData TemperatureChart(const RunData& run, const ChartOptions& options);
 inline constexpr std::size_t kMaxTemperatureCorners = 4000;
 ChartData EvolutionChart(const RunData& run, const ChartOptions& options);

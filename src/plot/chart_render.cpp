@@ -202,8 +202,10 @@ QChart* BuildChart(const ChartData& data) {
       chart->addSeries(area);
       area->attachAxis(xAxis);
       area->attachAxis(yAxis);
-      if (!source.inLegend)
-        for (QLegendMarker* marker : chart->legend()->markers(area)) marker->setVisible(false);
+      for (QLegendMarker* marker : chart->legend()->markers(area)) {
+        marker->setShape(QLegend::MarkerShapeRectangle);  // the shade, not a line
+        marker->setVisible(source.inLegend);
+      }
       continue;
     }
     QXYSeries* series = nullptr;

@@ -450,7 +450,19 @@ class PlotTest : public QObject {
     QCOMPARE(after.series[1].y, (std::vector<double>{300, 300}));
     // The band is drawn as an area whose range the axes contain.
     std::unique_ptr<QChart> drawn(BuildChart(after));
-    QCOMPARE(drawn->series().size(), qsizetype{4});
+    QCOMPARE(drawn->series().size(), qsizetype{5});
+    // Zoomed onto two cycles, those are drawn corner by corner over the band.
+    ChartOptions zoomed;
+    zoomed.temperatureViewS = std::pair{4200.0 * 100 + 10, 4200.0 * 102};
+    const ChartSeries detail = TemperatureChart(run, zoomed).series[2];
+    QCOMPARE(detail.name, std::string("T(t) in view"));
+    QCOMPARE(detail.x, (std::vector<double>{420010, 423600, 423600, 424200, 424200, 427800, 427800, 428400}));
+    QCOMPARE(detail.y, (std::vector<double>{1373, 1373, 300, 300, 1373, 1373, 300, 300}));
+    const ChartSeries closed = TemperatureChart(run, zoomed).series[0];  // no shade over them
+    QCOMPARE(closed.x, (std::vector<double>{0, 420010, 420010, 428400, 428400, 4.2e7}));
+    QCOMPARE(closed.y, (std::vector<double>{1373, 1373, 300, 300, 1373, 1373}));
+    zoomed.temperatureViewS = std::pair{0.0, 4200.0 * 2000};
+    QVERIFY(TemperatureChart(run, zoomed).series[2].x.empty());  // too many to draw: the band alone
     QCOMPARE(RangeOf(after, true).low < 300 && RangeOf(after, true).high > 1373, true);
   }
 
