@@ -26,8 +26,7 @@ using fuzz::require;
 void checkMap(const ValueMap& map) {
   for (const std::vector<double>* axis : {&map.xs, &map.ys}) {
     require(axis->size() <= kMaxMapValues);
-    require(std::adjacent_find(axis->begin(), axis->end(), [](double a, double b) { return !(a < b); }) ==
-            axis->end());
+    require(std::adjacent_find(axis->begin(), axis->end(), [](double a, double b) { return !(a < b); }) == axis->end());
     require(std::all_of(axis->begin(), axis->end(), [](double v) { return std::isfinite(v); }));
   }
   require(map.cells.size() == map.xs.size() * map.ys.size());
