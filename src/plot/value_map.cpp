@@ -105,6 +105,7 @@ SummaryTable ParseSummary(std::string_view text, const std::string& file) {
   std::vector<std::size_t> rowStarts;
   int line = 1;
   std::size_t i = 0;
+  std::size_t fields = 0;
   while (i < text.size()) {
     // One record from i.
     const int first = line;
@@ -140,6 +141,9 @@ SummaryTable ParseSummary(std::string_view text, const std::string& file) {
         continue;
       }
       if (c == ',') {
+        if (++fields >= kMaxSummaryFields)
+          throw InputError(file + ": more than " + std::to_string(kMaxSummaryFields) +
+                           " fields; a sweep's summary holds far fewer");
         cells.emplace_back();
       } else if (c == '\n') {
         lineEnd = true;
@@ -153,6 +157,7 @@ SummaryTable ParseSummary(std::string_view text, const std::string& file) {
     }
     for (std::string& cell : cells) cell = std::string(trim(cell));
     if (cells.size() == 1 && cells.front().empty()) continue;  // a blank line
+    ++fields;
     rows.push_back(std::move(cells));
     rowLines.push_back(first);
     rowStarts.push_back(start);

@@ -28,10 +28,16 @@ struct SummaryTable {
   std::vector<Record> records;
 };
 
+// Most fields a summary may hold, all records together: a sweep of 20 000
+// cases with 200 columns; more would take memory out of proportion to a
+// file of a few megabytes (an empty field costs a string).
+inline constexpr std::size_t kMaxSummaryFields = 4000000;
+
 // Reads the CSV text (RFC 4180: quoted fields with "" for a quote; LF or
 // CR LF line ends; blank lines skipped). Throws InputError naming `file`,
 // the line and its text for an empty text, a quote left open, text after a
-// closing quote, or a record with more fields than the header.
+// closing quote, or a record with more fields than the header; and naming
+// the file when it holds more than kMaxSummaryFields fields.
 SummaryTable ParseSummary(std::string_view text, const std::string& file);
 // ParseSummary of the file at path; a file that cannot be read, is no
 // regular file or is larger than 64 MiB is an InputError naming it.

@@ -136,6 +136,8 @@ class ValueMapTest : public QObject {
     QVERIFY(has(refusal("a,b,c\n1,\"2,3\n"), "summary.csv, line 2: a quote is opened and never closed"));
     QVERIFY(has(refusal("a,b,c\n1,\"2\"x,3\n"), "summary.csv, line 2: text follows a closing quote"));
     QVERIFY(has(refusal("\n\n"), "summary.csv: the file is empty"));
+    // A file of separators alone would cost a string each: bounded.
+    QVERIFY(has(refusal(std::string(kMaxSummaryFields, ',')), "summary.csv: more than 4000000 fields"));
     std::string wide = "x,y,z\n";
     for (std::size_t k = 0; k <= kMaxMapValues; ++k) wide += std::to_string(k) + ",1,2\n";
     QVERIFY(has(refusal(wide, "x,y,z"), "x takes 101 values; a map shows at most 100"));
