@@ -8,6 +8,7 @@
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "model/errors.h"
 #include "plot/axis_ticks.h"
@@ -128,7 +129,22 @@ void PaintValueMap(QPainter& painter, QSizeF size, const ValueMap& map) {
   if (map.has(CellState::NotReached)) keys << QStringLiteral("not reached: the life outlasted the run");
   if (map.has(CellState::Failed)) keys << QStringLiteral("the case did not complete");
   if (map.has(CellState::Blank)) keys << QStringLiteral("blank: no case in the summary");
-  const double keyHeight = keys.isEmpty() ? 0.0 : labels.height() + 10.0;
+  // Laid out in rows that fit the width: each entry a swatch and its words.
+  const double swatch = labels.height();
+  const double rowHeight = swatch + 6.0;
+  std::vector<QRectF> swatches;
+  double keyX = kMargin;
+  int keyRows = keys.isEmpty() ? 0 : 1;
+  for (const QString& key : keys) {
+    const double width = swatch * 1.6 + 6.0 + labels.horizontalAdvance(key);
+    if (keyX > kMargin && keyX + width > size.width() - kMargin) {
+      ++keyRows;
+      keyX = kMargin;
+    }
+    swatches.emplace_back(keyX, (keyRows - 1) * rowHeight, swatch * 1.6, swatch);
+    keyX += width + 24.0;
+  }
+  const double keyHeight = keyRows * rowHeight + (keys.isEmpty() ? 0.0 : 4.0);
 
   double yLabelWidth = 0.0;
   for (const std::string& label : map.yLabels)
@@ -222,25 +238,21 @@ void PaintValueMap(QPainter& painter, QSizeF size, const ValueMap& map) {
   }
 
   // The key, each entry with a swatch as its cells are drawn.
-  if (!keys.isEmpty()) {
-    painter.setFont(font(labelSize));
-    double x = area.left();
-    const double y = size.height() - kMargin - labels.height();
-    const double swatch = labels.height();
-    for (const QString& key : keys) {
-      const QRectF box(x, y, swatch * 1.6, swatch);
-      if (key.startsWith(QLatin1String("not reached")))
-        hatch(painter, box, kNotReachedFill, kNotReachedHatch);
-      else if (key.startsWith(QLatin1String("the case")))
-        hatch(painter, box, 0xFFFFFF, kFailedHatch);
-      else
-        painter.fillRect(box, Qt::white);
-      painter.setPen(QPen(QColor::fromRgb(0x404040), 1.0));
-      painter.drawRect(box);
-      painter.setPen(Qt::black);
-      painter.drawText(QPointF(box.right() + 6.0, y + labels.ascent()), key);
-      x = box.right() + 6.0 + labels.horizontalAdvance(key) + 24.0;
-    }
+  painter.setFont(font(labelSize));
+  const double keyTop = size.height() - kMargin - keyRows * rowHeight + 6.0;
+  for (qsizetype k = 0; k < keys.size(); ++k) {
+    const QRectF box = swatches[static_cast<std::size_t>(k)].translated(0.0, keyTop);
+    const QString& key = keys[k];
+    if (key.startsWith(QLatin1String("not reached")))
+      hatch(painter, box, kNotReachedFill, kNotReachedHatch);
+    else if (key.startsWith(QLatin1String("the case")))
+      hatch(painter, box, 0xFFFFFF, kFailedHatch);
+    else
+      painter.fillRect(box, Qt::white);
+    painter.setPen(QPen(QColor::fromRgb(0x404040), 1.0));
+    painter.drawRect(box);
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(box.right() + 6.0, box.top() + labels.ascent()), key);
   }
   painter.restore();
 }
