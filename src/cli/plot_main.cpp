@@ -43,8 +43,9 @@ const std::string kHelp =
 
 Writes every chart that applies to the run whose results are in RESULTS_DIR:
 the concentration profiles at the last save (or at each time of --times),
-every component at several times on one chart, the temperature schedule the
-run followed with its saves marked on it (when )") +
+every component at several times on one chart, the temperature schedule or
+thermal cycles the run followed with its saves marked on it (when
+)") +
     std::string(torvex::kRunReportFile) + R"( records one), the
 evolution of each component's profile, the diffusion path (three components
 or more), the Kirkendall plane against the square root of time with its fit
@@ -287,11 +288,27 @@ std::string stemTime(double timeS) {
   return "_t" + text + "s";
 }
 
+// Runs draw; whatever goes wrong is told on standard error, with exit
+// status 1. `source` and `what` name what was read, for a lack of memory.
+template <class Draw>
+int drawing(const std::string& source, const char* what, Draw draw) {
+  try {
+    draw();
+  } catch (const std::bad_alloc&) {
+    std::cerr << "torvex-plot: " << source << ": not enough memory to read and draw " << what << "\n";
+    return kExitInvalidInput;
+  } catch (const std::exception& error) {
+    std::cerr << "torvex-plot: " << error.what() << "\n";
+    return kExitInvalidInput;
+  }
+  return kExitOk;
+}
+
 // The maps of a sweep's summary; the exit status.
 int drawSummary(const SummaryOptions& options) {
   using namespace torvex;
   using namespace torvex::plot;
-  try {
+  return drawing(options.summary, "the summary", [&] {
     const SummaryTable table = ReadSummary(options.summary);
     // Every map is checked before any file is written.
     std::vector<ValueMap> maps;
@@ -311,14 +328,7 @@ int drawSummary(const SummaryOptions& options) {
       for (const QString& path : ExportValueMap(map, stem, options.size, formats))
         std::cout << path.toStdString() << "\n";
     }
-  } catch (const std::bad_alloc&) {
-    std::cerr << "torvex-plot: " << options.summary << ": not enough memory to read and draw the summary\n";
-    return kExitInvalidInput;
-  } catch (const std::exception& error) {
-    std::cerr << "torvex-plot: " << error.what() << "\n";
-    return kExitInvalidInput;
-  }
-  return kExitOk;
+  });
 }
 
 }  // namespace
@@ -337,7 +347,7 @@ int main(int argc, char** argv) {
   const Options options = parse(argc, argv);
   previousHandler = qInstallMessageHandler(quietHandler);
   QApplication application(argc, argv);
-  try {
+  return drawing(options.folder, "the results", [&] {
     const RunData run = ReadRunData(options.folder);
     for (const std::string& note : run.notes) std::cerr << "torvex-plot: " << note << "\n";
     std::optional<MeasuredProfile> measured;
@@ -408,12 +418,5 @@ int main(int argc, char** argv) {
         std::cout << path.toStdString() << "\n";
       if (!chart.note.empty()) std::cerr << chart.id << ": " << chart.note << "\n";
     }
-  } catch (const std::bad_alloc&) {
-    std::cerr << "torvex-plot: " << options.folder << ": not enough memory to read and draw the results\n";
-    return kExitInvalidInput;
-  } catch (const std::exception& error) {
-    std::cerr << "torvex-plot: " << error.what() << "\n";
-    return kExitInvalidInput;
-  }
-  return kExitOk;
+  });
 }
