@@ -38,9 +38,10 @@ def oxidation(end):
     return f"oxidation.dat to {end:g} s", ["--set", f"D1=0 {end:g}", "oxidation.dat"]
 
 
-def run_once(batch, arguments, where=None, inspect=None):
+def run_once(batch, arguments, where=None, inspect=None, memory=False):
     """(passes, processor seconds, wall seconds) of one run in a fresh folder;
-    with inspect, what inspect(folder) returns is appended before the folder goes."""
+    with memory, the process's peak resident memory (kB) is appended; with
+    inspect, what inspect(folder) returns is appended before the folder goes."""
     folder = tempfile.mkdtemp(prefix="torvex-rk-", dir=where)
     try:
         subprocess.run([batch, "--write-samples", folder], check=True, capture_output=True)
@@ -55,6 +56,8 @@ def run_once(batch, arguments, where=None, inspect=None):
             raise SystemExit(f"torvex-batch {' '.join(arguments)} failed:\n{output}")
         passes = int(re.search(r"passes\s+(\d+)", output).group(1))
         measured = (passes, usage.ru_utime + usage.ru_stime, wall)
+        if memory:
+            measured += (usage.ru_maxrss,)
         return measured + (inspect(folder),) if inspect else measured
     finally:
         shutil.rmtree(folder, ignore_errors=True)

@@ -321,10 +321,6 @@ void checkLife(const Case& c) {
   checkLifeSettings(settings, {.componentCount = c.componentCount,
                                .boundaryFluxMode = keyValue(c.boundaryFlux),
                                .differenceScheme = keyValue(c.differenceScheme)});
-  // The implicit integrator carries the thickness in its own state, which a
-  // spall would have to restart it from.
-  if (settings.hasSpall && c.integrator == Integrator::Bdf)
-    throw InputError("--spall: spallation works with the explicit integrator (--integrator rk) only");
 }
 
 // The implicit integrator keeps a banded matrix of (r n + 1) rows and about

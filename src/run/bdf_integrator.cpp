@@ -42,6 +42,17 @@ std::size_t halfBandwidth(const Case& c, std::size_t size) {
   return std::min(band, size - 1);
 }
 
+// The temperature of the stretch from t to the next corner of the schedule
+// when it holds, none when it ramps or there is no schedule.
+std::optional<double> holdTemperature(const Case& c, double t) {
+  const auto& schedule = c.heatTreatment.schedule;
+  if (!schedule) return std::nullopt;
+  const double T = schedule->temperatureAt(t);
+  const double next = schedule->nextCorner(t);
+  if (std::isfinite(next) && schedule->temperatureBefore(next) != T) return std::nullopt;
+  return T;
+}
+
 }  // namespace
 
 BdfTolerances bdfTolerances(const Case& c) {
@@ -82,10 +93,20 @@ BdfIntegrator::BdfIntegrator(const Case& c, RunState& s)
     settings.absoluteTolerance = tolerances.absolute;
   }
   settings.firstStep = c.timeStep;
+  // After a corner the rates have jumped (a temperature step, a spalled
+  // scale): D3, the first step of the run, would make every cycle creep up
+  // from it again, so the integrator estimates the step from the new rates.
+  settings.firstStepAfterRestart = 0;
+  // Under a schedule the integrator restarts at every corner; in a hold it
+  // keeps its Jacobian for the next hold at the same temperature (thermal
+  // cycles come back to the same two), where a new one would cost
+  // 2 (half-bandwidth) + 1 evaluations of the rates.
+  settings.keepJacobians = c.heatTreatment.schedule != nullptr;
   settings.largestStep = c.maxTimeStep;
   stepStart_ = s.currentTime;
   landing_ = NextLanding(c, s);
   stepper_.emplace(system(), settings, s.currentTime, start);
+  stepper_->setJacobianKey(holdTemperature(c, s.currentTime));
 }
 
 BandedSystem BdfIntegrator::system() {
@@ -331,8 +352,18 @@ BdfPass BdfIntegrator::pass(RunHost& host) {
   const bool atCorner = step.reachedStop && c.heatTreatment.schedule && c.heatTreatment.schedule->nextCorner(t0) == t1;
   FinishAcceptedPass(c, s, host);
   // T(t) steps or bends at a corner: the integrator's history, a polynomial
-  // in t, does not reach across it.
-  if (atCorner && t1 < c.endTime) stepper_->restart();
+  // in t, does not reach across it. A cool-down may also have spalled the
+  // scale (the books set the run's thickness), and the thickness is one of
+  // the unknowns: the integrator starts again from the thinner scale, which
+  // then regrows at the faster rate kp / X of a thin one.
+  const bool thicknessChanged = oxidation_ && s.oxide.thickness != stepper_->state()[profileSize_];
+  if ((atCorner || thicknessChanged) && t1 < c.endTime) {
+    const std::span<const double> reached = stepper_->state();
+    std::copy(reached.begin(), reached.end(), buffer_.begin());
+    if (oxidation_) buffer_[profileSize_] = s.oxide.thickness;
+    stepper_->setJacobianKey(holdTemperature(c, t1));
+    stepper_->restart(t1, buffer_);
+  }
   ++s.stepCount;
   result.accepted = true;
   return result;

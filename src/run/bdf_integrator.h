@@ -13,7 +13,8 @@
 //
 // What a pass does differently from a Runge-Kutta pass:
 //   - the step is the integrator's, held to the tolerances D4 maps to
-//     (bdfTolerances); D3 is its first step and D5 its largest; D6 and D7
+//     (bdfTolerances); D3 is its first step and D5 its largest (the first
+//     step after a corner is estimated from the rates there); D6 and D7
 //     are not used;
 //   - the normalisation and the molar-ratio floor are applied after every
 //     step as a projection that keeps the integrator's history (the
@@ -34,7 +35,8 @@
 //     profile they are written with.
 // A pass lands exactly on the end time, a corner of the schedule and an
 // output time; after a corner the integrator starts afresh (the rates may
-// jump there).
+// jump there), and after a cool-down that spalled the scale it starts from
+// the thinner scale the life books left.
 
 #include <cstddef>
 #include <optional>

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <limits>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -77,6 +79,9 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // The smallest step, in units of the rounding of the clock.
 constexpr double kStepsInTimeResolution = 10;
 
+// How many keys keep a Jacobian: the two temperatures of thermal cycles.
+constexpr std::size_t kKeptJacobians = 2;
+
 void accumulate(BdfStatistics& sum, const BdfStatistics& more) {
   sum.steps += more.steps;
   sum.rightHandSideEvaluations += more.rightHandSideEvaluations;
@@ -87,6 +92,7 @@ void accumulate(BdfStatistics& sum, const BdfStatistics& more) {
   sum.nonlinearConvergenceFailures += more.nonlinearConvergenceFailures;
   sum.projections += more.projections;
   sum.restarts += more.restarts;
+  sum.jacobiansReused += more.jacobiansReused;
 }
 
 bool positiveFinite(double value) {
@@ -142,6 +148,10 @@ void checkBdfSystem(const BandedSystem& system, const BdfSettings& settings) {
   }
   if (!(settings.firstStep >= 0 && settings.firstStep < kInfinity))
     refuse("first step", settings.firstStep, "0 (estimated) or a positive, finite step is needed");
+  if (settings.firstStepAfterRestart &&
+      !(*settings.firstStepAfterRestart >= 0 && *settings.firstStepAfterRestart < kInfinity))
+    refuse("first step after a restart", *settings.firstStepAfterRestart,
+           "0 (estimated) or a positive, finite step is needed");
   if (!(settings.largestStep > 0)) refuse("largest step", settings.largestStep, "a positive step is needed");
   if (settings.maxOrder < 1 || settings.maxOrder > 5)
     refuse("highest BDF order", settings.maxOrder, "an order from 1 to 5 is needed");
@@ -158,6 +168,7 @@ struct BdfStepper::Impl {
   SolverPtr solver;
   IntegratorPtr cvode;
   double time = 0;
+  double firstStepAfterRestart = 0;  // 0: estimated
   // The counters of CVODE restart at every restart; those of the earlier
   // stretches are kept here. The current stretch counts from its first step.
   BdfStatistics earlier;
@@ -165,6 +176,19 @@ struct BdfStepper::Impl {
   // Set by a callback that threw, rethrown by step().
   std::exception_ptr callbackFailure;
   std::string integratorMessage;
+  // BdfSettings::keepJacobians: the Jacobians kept, most recent first, the
+  // key of the stretch in hand, whether the next request may take a kept
+  // one; the stepper's own evaluations of the rates for Jacobians.
+  struct KeptJacobian {
+    double key = 0;
+    MatrixPtr matrix;
+  };
+  std::vector<KeptJacobian> kept;
+  std::optional<double> stretchKey;
+  bool offerKept = false;
+  VectorPtr weights;
+  long differenceEvaluations = 0;
+  long jacobiansReused = 0;
 
   [[nodiscard]] std::span<double> span(N_Vector vector) const { return {N_VGetArrayPointer(vector), system.size}; }
 
@@ -181,6 +205,10 @@ struct BdfStepper::Impl {
   static int rightHandSideCallback(sunrealtype t, N_Vector y, N_Vector ydot, void* data);
   static int jacobianCallback(sunrealtype t, N_Vector y, N_Vector ydot, SUNMatrix matrix, void* data, N_Vector,
                               N_Vector, N_Vector);
+  static int keptJacobianCallback(sunrealtype t, N_Vector y, N_Vector ydot, SUNMatrix matrix, void* data,
+                                  N_Vector work1, N_Vector work2, N_Vector);
+  int differenceJacobian(double t, N_Vector y, N_Vector ydot, SUNMatrix matrix, N_Vector rates, N_Vector shifted);
+  void keep(double key, SUNMatrix matrix);
   static int projectionCallback(sunrealtype t, N_Vector y, N_Vector correction, sunrealtype, N_Vector, void* data);
   static void errorCallback(int code, const char*, const char*, char* message, void* data);
 };
@@ -210,6 +238,92 @@ int BdfStepper::Impl::jacobianCallback(sunrealtype t, N_Vector y, N_Vector ydot,
     impl.callbackFailure = std::current_exception();
     return -1;
   }
+}
+
+// The Jacobian of a stepper that keeps them: after a restart into a stretch
+// whose key has one kept, that one; else formed from differences of the rates
+// and kept under the stretch's key.
+int BdfStepper::Impl::keptJacobianCallback(sunrealtype t, N_Vector y, N_Vector ydot, SUNMatrix matrix, void* data,
+                                           N_Vector work1, N_Vector work2, N_Vector) {
+  auto& impl = *static_cast<Impl*>(data);
+  try {
+    if (std::exchange(impl.offerKept, false) && impl.stretchKey)
+      for (const KeptJacobian& kept : impl.kept)
+        if (kept.key == *impl.stretchKey) {
+          if (SUNMatCopy(kept.matrix.get(), matrix) != 0) break;
+          ++impl.jacobiansReused;
+          return 0;
+        }
+    const int result = impl.differenceJacobian(t, y, ydot, matrix, work1, work2);
+    if (result == 0 && impl.stretchKey) impl.keep(*impl.stretchKey, matrix);
+    return result;
+  } catch (...) {
+    impl.callbackFailure = std::current_exception();
+    return -1;
+  }
+}
+
+// Difference quotients of the rates by columns, grouped as the band allows:
+// columns lower + upper + 1 apart touch no common row, so one evaluation
+// perturbs them all. The increments are those of the integrator's own banded
+// quotients: sqrt(unit roundoff) |y_j|, at least a floor from the step, the
+// size and the weighted norm of the rates, over the error weight of y_j.
+int BdfStepper::Impl::differenceJacobian(double t, N_Vector y, N_Vector ydot, SUNMatrix matrix, N_Vector rates,
+                                         N_Vector shifted) {
+  void* memory = cvode.get();
+  if (CVodeGetErrWeights(memory, weights.get()) != CV_SUCCESS) return -1;
+  double h = 0;
+  CVodeGetCurrentStep(memory, &h);
+  const std::size_t n = system.size;
+  constexpr double roundoff = std::numeric_limits<double>::epsilon();
+  const double root = std::sqrt(roundoff);
+  const double norm = N_VWrmsNorm(ydot, weights.get());
+  double floor = norm != 0 ? 1000 * std::fabs(h) * roundoff * static_cast<double>(n) * norm : 1.0;
+  if (!(floor > 0)) floor = 1.0;
+  const double* w = N_VGetArrayPointer(weights.get());
+  const double* y0 = N_VGetArrayPointer(y);
+  const double* f0 = N_VGetArrayPointer(ydot);
+  const double* f1 = N_VGetArrayPointer(rates);
+  double* y1 = N_VGetArrayPointer(shifted);
+  std::copy(y0, y0 + n, y1);
+  const std::size_t lower = system.lowerBandwidth;
+  const std::size_t upper = system.upperBandwidth;
+  const std::size_t width = lower + upper + 1;
+  const auto increment = [&](std::size_t j) { return std::max(root * std::fabs(y0[j]), floor / w[j]); };
+  for (std::size_t group = 0; group < std::min(width, n); ++group) {
+    for (std::size_t j = group; j < n; j += width) y1[j] += increment(j);
+    ++differenceEvaluations;
+    if (system.rightHandSide(t, {y1, n}, span(rates)) != BdfCallbackResult::Ok) return 1;
+    for (std::size_t j = group; j < n; j += width) {
+      y1[j] = y0[j];
+      const double inverse = 1.0 / increment(j);
+      double* column = SUNBandMatrix_Column(matrix, static_cast<sunindextype>(j));
+      const std::size_t first = j > upper ? j - upper : 0;
+      const std::size_t last = std::min(j + lower, n - 1);
+      for (std::size_t i = first; i <= last; ++i)
+        column[static_cast<sunindextype>(i) - static_cast<sunindextype>(j)] = inverse * (f1[i] - f0[i]);
+    }
+  }
+  return 0;
+}
+
+void BdfStepper::Impl::keep(double key, SUNMatrix matrix) {
+  auto found = std::find_if(kept.begin(), kept.end(), [&](const KeptJacobian& k) { return k.key == key; });
+  if (found == kept.end()) {
+    if (kept.size() < kKeptJacobians) {
+      MatrixPtr copy(SUNMatClone(matrix));
+      if (!copy) return;
+      kept.push_back({key, std::move(copy)});
+    } else {
+      kept.back().key = key;  // the least recent key gives way
+    }
+    found = kept.end() - 1;
+  }
+  if (SUNMatCopy(matrix, found->matrix.get()) != 0) {
+    kept.erase(found);
+    return;
+  }
+  std::rotate(kept.begin(), found, found + 1);  // most recent first
 }
 
 int BdfStepper::Impl::projectionCallback(sunrealtype t, N_Vector y, N_Vector correction, sunrealtype, N_Vector error,
@@ -267,6 +381,7 @@ BdfStepper::BdfStepper(BandedSystem system, const BdfSettings& settings, double 
   Impl& impl = *impl_;
   impl.system = std::move(system);
   impl.time = t0;
+  impl.firstStepAfterRestart = settings.firstStepAfterRestart.value_or(settings.firstStep);
   const auto n = static_cast<sunindextype>(impl.system.size);
   const auto lower = static_cast<sunindextype>(impl.system.lowerBandwidth);
   const auto upper = static_cast<sunindextype>(impl.system.upperBandwidth);
@@ -301,7 +416,12 @@ BdfStepper::BdfStepper(BandedSystem system, const BdfSettings& settings, double 
     impl.check(CVodeSVtolerances(memory, settings.relativeTolerance, impl.absoluteTolerances.get()), "the tolerances");
   }
   impl.check(CVodeSetLinearSolver(memory, impl.solver.get(), impl.matrix.get()), "the band solver");
-  if (impl.system.jacobian) impl.check(CVodeSetJacFn(memory, Impl::jacobianCallback), "the Jacobian");
+  if (impl.system.jacobian) {
+    impl.check(CVodeSetJacFn(memory, Impl::jacobianCallback), "the Jacobian");
+  } else if (settings.keepJacobians) {
+    impl.weights.reset(made(N_VNew_Serial(n, context), "weight vector"));
+    impl.check(CVodeSetJacFn(memory, Impl::keptJacobianCallback), "the Jacobian");
+  }
   if (impl.system.projection) {
     impl.check(CVodeSetProjFn(memory, Impl::projectionCallback), "the projection");
     // The callback projects the error estimate too: left pointing off the
@@ -376,11 +496,19 @@ void BdfStepper::restart(double t, std::span<const double> y) {
     if (!std::isfinite(y[i])) refuse("value of unknown " + std::to_string(i), y[i], "a finite number is needed");
   const BdfStatistics now = impl.current();
   std::copy(y.begin(), y.end(), N_VGetArrayPointer(impl.y.get()));
+  // CVODE takes the first step it is given at the first step after every
+  // (re)initialisation.
+  impl.check(CVodeSetInitStep(impl.cvode.get(), impl.firstStepAfterRestart), "the first step");
   impl.check(CVodeReInit(impl.cvode.get(), t, impl.y.get()), "the restart");
   accumulate(impl.earlier, now);
   impl.earlier.restarts += 1;
   impl.stretchStarted = false;
   impl.time = t;
+  impl.offerKept = impl.weights != nullptr && impl.stretchKey.has_value();
+}
+
+void BdfStepper::setJacobianKey(std::optional<double> key) {
+  impl_->stretchKey = key;
 }
 
 void BdfStepper::restart() {
@@ -417,6 +545,11 @@ BdfStatistics BdfStepper::statistics() const {
   const BdfStatistics now = impl_->current();
   BdfStatistics sum = impl_->earlier;
   accumulate(sum, now);
+  // CVODE counts a kept Jacobian as evaluated, and not the stepper's own
+  // evaluations of the rates for the ones it forms.
+  sum.jacobianEvaluations -= impl_->jacobiansReused;
+  sum.jacobiansReused = impl_->jacobiansReused;
+  sum.rightHandSideEvaluations += impl_->differenceEvaluations;
   return sum;
 }
 

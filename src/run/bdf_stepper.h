@@ -21,6 +21,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -116,6 +117,11 @@ struct BdfSettings {
   // The first step (and the first after each restart); 0 lets the
   // integrator estimate it from the rates and the tolerances.
   double firstStep = 0;
+  // The first step after a restart; when empty, firstStep again. A restart
+  // follows a jump of the rates or of the state, which the steps before it
+  // say little about: 0 lets the integrator estimate the step from the
+  // rates at the new state.
+  std::optional<double> firstStepAfterRestart;
   // No step is longer.
   double largestStep = std::numeric_limits<double>::infinity();
   // The highest order of the BDF formulas, 1 to 5. Every order is stable
@@ -124,6 +130,12 @@ struct BdfSettings {
   // the order-reducing detection of the stability limit helps.
   int maxOrder = 5;
   bool detectStabilityLimit = false;
+  // Keep the Jacobians formed during stretches named by a key (see
+  // BdfStepper::setJacobianKey), and offer them after a restart into a
+  // stretch of the same key, so that a restart need not form the Jacobian
+  // anew. Without a Jacobian of the system's own, the stepper then forms it
+  // from differences of the rates itself (as the integrator would).
+  bool keepJacobians = false;
 };
 
 // Counters of the work done since the stepper was made (restarts included).
@@ -137,6 +149,7 @@ struct BdfStatistics {
   long nonlinearConvergenceFailures = 0;
   long projections = 0;
   long restarts = 0;
+  long jacobiansReused = 0;  // kept Jacobians taken after a restart instead of new ones
 };
 
 // One internal step taken.
@@ -171,7 +184,8 @@ class BdfError : public std::runtime_error {
 // Refuses a system or settings the stepper cannot work with: no unknowns, a
 // half-bandwidth of size or more, no right-hand side; a relative or absolute
 // tolerance that is not positive and finite, a per-unknown list of the wrong
-// length; a first step that is negative or not finite, a largest step that is
+// length; a first step (also after a restart) that is negative or not
+// finite, a largest step that is
 // not positive; an order outside 1-5. Throws std::invalid_argument naming the
 // setting and its value.
 void checkBdfSystem(const BandedSystem& system, const BdfSettings& settings);
@@ -208,6 +222,18 @@ class BdfStepper {
   void restart(double t, std::span<const double> y);
   // The same at the current time and state.
   void restart();
+
+  // With BdfSettings::keepJacobians: the key of the stretch from now on (a
+  // constant the rates depend on besides t and y, such as the temperature
+  // of a hold), or none for a stretch whose Jacobians are not to be kept.
+  // The Jacobians formed in a stretch with a key are kept under it (the
+  // last one of each of the two most recent keys); the first Jacobian the
+  // integrator asks for after the next restart is the one kept under the
+  // key, if any. A Jacobian from a nearby state is good enough for Newton's
+  // iteration; where it is not, the iteration fails to converge and the
+  // integrator asks again, and gets a new one. Without keepJacobians this
+  // does nothing.
+  void setJacobianKey(std::optional<double> key);
 
   // The time reached and the state there.
   [[nodiscard]] double time() const;

@@ -791,6 +791,27 @@ TEST(BatchCli, LifeOptionsRunToTheCriticalContentOrAreRefused) {
       "spalled_metal_mol_cm2,consumed_metal_mol_cm2,mass_change_mg_cm2,mass_change_oxygen_mg_cm2,"
       "mass_change_spalled_mg_cm2,watched_N1");
 
+  // The implicit integrator takes the same options: it reaches the same
+  // life, within what the two integrate the scale to, and without the
+  // critical content it runs on through both cool-downs, spalling at each.
+  const std::string cycled =
+      "--quiet --integrator bdf --set 'D1=0 1000' --set D2=20 --cycles 2:300@1123,200@1123 "
+      "--spall 0.2 --oxide 1.5 oxidation.dat";
+  const auto implicit = runBatch(dir.path(), "--critical 'N1<0.15' " + cycled);
+  EXPECT_EQ(implicit.status, 0) << implicit.output;
+  const RunReport bdf = readRunReport(dir.file("results"));
+  EXPECT_EQ(bdf.outcome.end, "critical_content");
+  ASSERT_TRUE(bdf.integrator && bdf.life && bdf.life->lifeSeconds);
+  EXPECT_EQ(bdf.integrator->name, "bdf");
+  EXPECT_NEAR(*bdf.life->lifeSeconds, *report.life->lifeSeconds, 0.01 * *report.life->lifeSeconds);
+  const auto spalling = runBatch(dir.path(), cycled);
+  EXPECT_EQ(spalling.status, 0) << spalling.output;
+  const RunReport books = readRunReport(dir.file("results"));
+  EXPECT_EQ(books.outcome.end, "completed");
+  ASSERT_TRUE(books.life);
+  EXPECT_EQ(books.life->spalls, 2);
+  EXPECT_GT(books.life->spalledMetal, 0);
+
   const auto lasting = runBatch(dir.path(), "--quiet --set 'D1=0 10' --set D2=20 --critical 'N1<0.001' oxidation.dat");
   EXPECT_EQ(lasting.status, 0) << lasting.output;
   EXPECT_TRUE(contains(lasting.output, "  life              not reached (N1<0.001)\n")) << lasting.output;

@@ -285,6 +285,98 @@ TEST(BdfDecay, RestartsAfterTheRateJumpsAndAfterTheStateIsSet) {
   EXPECT_GE(after.rightHandSideEvaluations, before.rightHandSideEvaluations);
 }
 
+// After a restart the first step is the one the settings give for it: by
+// default the run's first step again; 0 lets the integrator estimate it
+// from the rates at the restart, which for a smooth decay is far longer than
+// a tiny first step, and the solution is as accurate.
+TEST(BdfDecay, TheFirstStepAfterARestartIsGivenOrEstimated) {
+  for (const bool estimated : {false, true}) {
+    SCOPED_TRACE(estimated ? "estimated" : "the first step again");
+    Decay decay;
+    const std::vector<double> y0{1.0};
+    BdfSettings settings = tolerances(1e-6, 1e-10);
+    settings.firstStep = 1e-7;
+    if (estimated) settings.firstStepAfterRestart = 0;
+    BdfStepper stepper(decay.system(), settings, 0.0, y0);
+    EXPECT_EQ(stepper.step(1.0).stepSize, 1e-7);
+    stepTo(stepper, 0.5);
+    stepper.restart();
+    const BdfStep first = stepper.step(1.0);
+    if (estimated) {
+      EXPECT_GT(first.stepSize, 1e-5);
+    } else {
+      EXPECT_EQ(first.stepSize, 1e-7);
+    }
+    stepTo(stepper, 1.0);
+    EXPECT_NEAR(stepper.state()[0], std::exp(-decay.k), 1e-4 * std::exp(-decay.k));
+  }
+  BdfSettings negative = tolerances(1e-6, 1e-10);
+  negative.firstStepAfterRestart = -1;
+  Decay decay;
+  EXPECT_THROW(BdfStepper(decay.system(), negative, 0.0, std::vector<double>{1.0}), std::invalid_argument);
+}
+
+// Kept Jacobians: a restart into a stretch of a key that has one takes it
+// instead of forming a new one; a stretch without a key keeps none; a kept
+// Jacobian that no longer fits (the rate jumped under the same key) fails
+// Newton's iteration, and the integrator forms a new one and goes on.
+// Whichever Jacobian, the solution is the decay's.
+TEST(BdfDecay, KeptJacobiansServeRestartsIntoAStretchOfTheSameKey) {
+  Decay decay;
+  const std::vector<double> y0{1.0};
+  BdfSettings settings = tolerances(1e-8, 1e-12);
+  settings.keepJacobians = true;
+  BdfStepper stepper(decay.system(), settings, 0.0, y0);
+  stepper.setJacobianKey(1000.0);
+  stepTo(stepper, 0.5);
+  const long formed = stepper.statistics().jacobianEvaluations;
+  EXPECT_GT(formed, 0);
+
+  stepper.restart();  // the same key: the kept one serves
+  stepTo(stepper, 1.0);
+  BdfStatistics now = stepper.statistics();
+  EXPECT_EQ(now.jacobiansReused, 1);
+  EXPECT_NEAR(stepper.state()[0], std::exp(-decay.k), 1e-6 * std::exp(-decay.k));
+
+  stepper.setJacobianKey(std::nullopt);  // a ramp: nothing kept, nothing offered
+  stepper.restart();
+  stepTo(stepper, 1.5);
+  EXPECT_EQ(stepper.statistics().jacobiansReused, 1);
+  EXPECT_GT(stepper.statistics().jacobianEvaluations, now.jacobianEvaluations);
+
+  // The rate jumps fiftyfold under the old key: the kept Jacobian is far off.
+  decay.k = 100.0;
+  stepper.setJacobianKey(1000.0);
+  now = stepper.statistics();
+  stepper.restart();
+  stepTo(stepper, 1.6);
+  EXPECT_EQ(stepper.statistics().jacobiansReused, 2);
+  EXPECT_GT(stepper.statistics().jacobianEvaluations, now.jacobianEvaluations) << "no new Jacobian after it failed";
+  const double expected = std::exp(-2.0 * 1.5 - 100.0 * 0.1);
+  EXPECT_NEAR(stepper.state()[0], expected, 1e-5 * expected);
+}
+
+// Formed by the stepper itself (keepJacobians) or by the integrator, the
+// difference Jacobian of a banded system serves Newton's iteration alike:
+// the diffusion couple ends on the same profile with as many steps.
+TEST(BdfDiffusion, TheStepperFormsTheDifferenceJacobianAsTheIntegratorDoes) {
+  const std::vector<double> c0 = test::stepProfile(kCouple.n, 0.9, 0.1);
+  BdfStatistics work[2];
+  std::vector<double> ends[2];
+  for (int own = 0; own < 2; ++own) {
+    BdfSettings settings = tolerances(1e-8, 1e-10);
+    settings.keepJacobians = own == 1;
+    BdfStepper stepper(kCouple.system(false), settings, 0.0, c0);
+    stepTo(stepper, kAnneal);
+    work[own] = stepper.statistics();
+    ends[own].assign(stepper.state().begin(), stepper.state().end());
+  }
+  EXPECT_LT(maxDifference(ends[1], ends[0]), 1e-9);
+  EXPECT_NEAR(static_cast<double>(work[1].steps), static_cast<double>(work[0].steps), 0.05 * work[0].steps);
+  EXPECT_GT(work[1].jacobianEvaluations, 0);
+  EXPECT_GT(work[1].rightHandSideEvaluations, work[1].steps) << "the stepper's own evaluations are counted";
+}
+
 TEST(BdfDecay, InterpolatesWithinTheLastStep) {
   Decay decay;
   const std::vector<double> y0{1.0};
