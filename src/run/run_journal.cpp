@@ -219,14 +219,16 @@ void RunJournal::acceptedPass(const Case& c, const RunState& s) {
   ++acceptedPasses_;
   smallestStep_ = std::min(smallestStep_, dt);
   largestStep_ = std::max(largestStep_, dt);
-  passTimes_.push_back(s.currentTime);
-  kirkendallShifts_.push_back(s.kirkendallPosition - c.initialKirkendallPosition);
   for (std::size_t i = 0; i < inflow_.size(); ++i) inflow_[i] += (s.leftBoundaryFlux[i] - s.rightBoundaryFlux[i]) * dt;
   const std::optional<ScaleColumns> scale = scaleOf(c, s);
-  if (scale) {
-    oxideThickness_.push_back(s.oxide.thickness);
-    lastKp_ = s.oxide.parabolicRateConstant;
-  }
+  if (scale) lastKp_ = s.oxide.parabolicRateConstant;
+  const double shift = s.kirkendallPosition - c.initialKirkendallPosition;
+  const double thickness = scale ? s.oxide.thickness : 0.0;
+  if (!(s.temperature == lastPassTemperature_) || s.life.ledger.spalls != lastPassSpalls_) holdSamples_.clear();
+  lastPassTemperature_ = s.temperature;
+  lastPassSpalls_ = s.life.ledger.spalls;
+  passSamples_.add(s.currentTime, shift, thickness);
+  holdSamples_.add(s.currentTime, shift, thickness);
   if (!folder_) return;  // the series is a file's; in memory the pass times and shifts above serve
   appendSeriesRow(seriesRows_, s.currentTime, dt, s.kirkendallPosition, s.concentration, scale);
   if (s.life.active) {
@@ -278,6 +280,10 @@ void RunJournal::save(const Case& c, const RunState& s, FileSync sync) {
     writeReport();  // "running", until the run ends
     reportStarted_ = true;
   }
+}
+
+void RunJournal::recordFileNotice(std::string notice) {
+  if (active_) fileNotices_.push_back(std::move(notice));
 }
 
 void RunJournal::recordFailure(const std::exception_ptr& failure) {
@@ -364,24 +370,29 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
     const double spacing = (s.position[last] - s.position[0]) / static_cast<double>(last);
     // The plane moves as the square root of t only at one temperature; under
     // a changing one it follows the time-integrated diffusivity instead.
-    if (hold == c.startTime) checks.push_back(kirkendallExponentCheck(passTimes_, kirkendallShifts_, spacing, reached));
+    if (hold == c.startTime)
+      checks.push_back(kirkendallExponentCheck(passSamples_.times(), passSamples_.shifts(), spacing, reached));
   }
   if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) {
     const auto [alloy, oxide] = lastFluxComparison(records.fluxComparison);
     checks.push_back(fluxBalanceCheck(alloy, oxide));
     if (hold == c.startTime) {
-      for (RunCheck& check : parabolicGrowthChecks(passTimes_, oxideThickness_, lastKp_))
+      for (RunCheck& check : parabolicGrowthChecks(passSamples_.times(), passSamples_.thickness(), lastKp_))
         checks.push_back(std::move(check));
     } else {
       // kp is constant only over the final isothermal hold: the parabolic
       // law is checked there (X^2 = X0^2 + 2 kp (t - t0)), when it has a
-      // record to check.
+      // record to check. The samples since the last change hold that hold
+      // pass by pass unless it is very long.
+      const PassSamples& record = holdSamples_.firstTime() <= hold ? holdSamples_ : passSamples_;
+      const std::vector<double> allTimes = record.times();
+      const std::vector<double> allThickness = record.thickness();
       std::vector<double> times;
       std::vector<double> thickness;
-      for (std::size_t k = 0; k < passTimes_.size(); ++k)
-        if (passTimes_[k] >= hold) {
-          times.push_back(passTimes_[k]);
-          thickness.push_back(oxideThickness_[k]);
+      for (std::size_t k = 0; k < allTimes.size(); ++k)
+        if (allTimes[k] >= hold) {
+          times.push_back(allTimes[k]);
+          thickness.push_back(allThickness[k]);
         }
       if (times.size() >= 3)
         for (RunCheck& check : parabolicGrowthChecks(times, thickness, lastKp_)) {
@@ -393,6 +404,9 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
         }
     }
   }
+  for (const std::string& notice : fileNotices_)
+    checks.push_back(RunCheck{
+        .id = "records.continuity", .title = "Record files written without a break", .warn = true, .meaning = notice});
   // Where the chosen equations depart from closed-form theory.
   for (RunCheck& check : theoryChecks(c, s, startInventory_)) checks.push_back(std::move(check));
   return checks;
