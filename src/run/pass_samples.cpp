@@ -1,5 +1,6 @@
 #include "run/pass_samples.h"
 
+#include <cmath>
 #include <limits>
 
 namespace torvex {
@@ -58,6 +59,13 @@ std::vector<double> PassSamples::thickness() const {
 double PassSamples::firstTime() const {
   if (!kept_.empty()) return kept_.front().time;
   return latest_ ? latest_->time : std::numeric_limits<double>::quiet_NaN();
+}
+
+bool PassSamples::thicknessGrew() const {
+  if (size() < 2) return false;
+  const double first = kept_.front().thickness;
+  const double last = latest_ ? latest_->thickness : kept_.back().thickness;
+  return last - first > 1e-9 * std::fabs(last);
 }
 
 }  // namespace torvex

@@ -35,6 +35,9 @@ class PassSamples {
   [[nodiscard]] std::uint64_t passes() const { return passes_; }
   // The time of the first pass held; NaN when empty.
   [[nodiscard]] double firstTime() const;
+  // Whether the scale thickness grew from the first pass held to the latest
+  // (by more than rounding): false for fewer than two passes.
+  [[nodiscard]] bool thicknessGrew() const;
 
  private:
   struct Sample {

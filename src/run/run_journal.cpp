@@ -212,7 +212,7 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
   if (!continuing_) ++savesCount_;
 }
 
-void RunJournal::acceptedPass(const Case& c, const RunState& s) {
+void RunJournal::acceptedPass(const Case& c, const RunState& s, const RunRecords& records) {
   if (!active_) return;
   const OwnTime own(ownSeconds_);
   const double dt = s.timeStep;  // the step the pass integrated
@@ -221,10 +221,19 @@ void RunJournal::acceptedPass(const Case& c, const RunState& s) {
   largestStep_ = std::max(largestStep_, dt);
   for (std::size_t i = 0; i < inflow_.size(); ++i) inflow_[i] += (s.leftBoundaryFlux[i] - s.rightBoundaryFlux[i]) * dt;
   const std::optional<ScaleColumns> scale = scaleOf(c, s);
-  if (scale) lastKp_ = s.oxide.parabolicRateConstant;
   const double shift = s.kirkendallPosition - c.initialKirkendallPosition;
   const double thickness = scale ? s.oxide.thickness : 0.0;
-  if (!(s.temperature == lastPassTemperature_) || s.life.ledger.spalls != lastPassSpalls_) holdSamples_.clear();
+  if (!(s.temperature == lastPassTemperature_) || s.life.ledger.spalls != lastPassSpalls_) {
+    // The hold of the passes before ends. The last line of the flux record
+    // and the kp noted at the pass before are those of its last pass.
+    if (scale && holdSamples_.thicknessGrew()) {
+      lastGrowingHoldFluxes_ = lastFluxComparison(records.fluxComparison);
+      lastGrowingHoldKp_ = lastKp_;
+      lastGrowingHold_ = std::move(holdSamples_);
+    }
+    holdSamples_.clear();
+  }
+  if (scale) lastKp_ = s.oxide.parabolicRateConstant;
   lastPassTemperature_ = s.temperature;
   lastPassSpalls_ = s.life.ledger.spalls;
   passSamples_.add(s.currentTime, shift, thickness);
@@ -373,7 +382,27 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
     if (hold == c.startTime)
       checks.push_back(kirkendallExponentCheck(passSamples_.times(), passSamples_.shifts(), spacing, reached));
   }
-  if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) {
+  // A run that ends in a hold of two passes or more in which the scale does
+  // not grow (cooled after its last spall, say) has neither a flux balance
+  // nor a parabolic law to judge there: both are judged at the last hold in
+  // which the scale grew.
+  const bool endsIdle = holdSamples_.size() >= 2 && !holdSamples_.thicknessGrew() && lastGrowingHoldFluxes_;
+  if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation && endsIdle) {
+    const std::vector<double> times = lastGrowingHold_.times();
+    const std::string where =
+        " The run ends in a hold in which the scale does not grow (from t = " +
+        formatGeneral(holdSamples_.firstTime()) +
+        " s); this is judged over the last hold in which it grew, from t = " + formatGeneral(times.front()) + " s to " +
+        formatGeneral(times.back()) + " s.";
+    RunCheck balance = fluxBalanceCheck(lastGrowingHoldFluxes_->first, lastGrowingHoldFluxes_->second);
+    balance.meaning += where;
+    checks.push_back(std::move(balance));
+    if (times.size() >= 3)
+      for (RunCheck& check : parabolicGrowthChecks(times, lastGrowingHold_.thickness(), lastGrowingHoldKp_)) {
+        check.meaning += where;
+        checks.push_back(std::move(check));
+      }
+  } else if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) {
     const auto [alloy, oxide] = lastFluxComparison(records.fluxComparison);
     checks.push_back(fluxBalanceCheck(alloy, oxide));
     if (hold == c.startTime) {

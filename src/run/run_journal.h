@@ -19,6 +19,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/case.h"
@@ -56,8 +57,8 @@ class RunJournal {
 
   // After every accepted pass, with the clock, the step and the Kirkendall
   // plane of that pass: a series row (held back until the next save) and
-  // what the checks need.
-  void acceptedPass(const Case& c, const RunState& s);
+  // what the checks need; records hold the lines up to the pass before.
+  void acceptedPass(const Case& c, const RunState& s, const RunRecords& records);
 
   // At a save while a run is in hand: the profile's block of the history,
   // with the atomic and weight percentages the results files hold (unless
@@ -130,6 +131,12 @@ class RunJournal {
   double lastPassTemperature_ = std::numeric_limits<double>::quiet_NaN();
   long long lastPassSpalls_ = 0;
   std::vector<std::string> fileNotices_;  // what the record writers had to do
+  // Selective oxidation: the last hold that ended with the scale grown over
+  // it (a run may end in a cold hold, or after a spall, where it does not
+  // grow): its samples, and the fluxes of component 1 and kp at its end.
+  PassSamples lastGrowingHold_;
+  std::optional<std::pair<double, double>> lastGrowingHoldFluxes_;
+  double lastGrowingHoldKp_ = std::numeric_limits<double>::quiet_NaN();
   double lastKp_ = std::numeric_limits<double>::quiet_NaN();
   BoundsScan bounds_;
   std::string failure_;
