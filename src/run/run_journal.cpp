@@ -229,10 +229,14 @@ void RunJournal::acceptedPass(const Case& c, const RunState& s, const RunRecords
     if (scale && holdSamples_.thicknessGrew()) {
       lastGrowingHoldFluxes_ = lastFluxComparison(records.fluxComparison);
       lastGrowingHoldKp_ = lastKp_;
-      lastGrowingHold_ = std::move(holdSamples_);
+      lastGrowingHold_ = holdSamples_;
     }
+    previousHold_ = std::move(holdSamples_);
+    previousHoldOpening_ = holdOpening_;
     holdSamples_.clear();
+    holdOpening_ = previousPass_;
   }
+  previousPass_ = {s.currentTime, thickness};
   if (scale) lastKp_ = s.oxide.parabolicRateConstant;
   lastPassTemperature_ = s.temperature;
   lastPassSpalls_ = s.life.ledger.spalls;
@@ -413,9 +417,28 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
       // law is checked there (X^2 = X0^2 + 2 kp (t - t0)), when it has a
       // record to check. The samples since the last change hold that hold
       // pass by pass unless it is very long.
-      const PassSamples& record = holdSamples_.firstTime() <= hold ? holdSamples_ : passSamples_;
-      const std::vector<double> allTimes = record.times();
-      const std::vector<double> allThickness = record.thickness();
+      std::vector<double> allTimes;
+      std::vector<double> allThickness;
+      const auto append = [&](const std::optional<std::pair<double, double>>& opening, const PassSamples& samples) {
+        if (opening) {
+          allTimes.push_back(opening->first);
+          allThickness.push_back(opening->second);
+        }
+        for (const double t : samples.times()) allTimes.push_back(t);
+        for (const double X : samples.thickness()) allThickness.push_back(X);
+      };
+      // Every pass from the hold on, when the last or the last but one
+      // change came no later: the pass before that change and the passes
+      // since (the run may spall or cool at its very last pass).
+      if (!holdOpening_ || holdOpening_->first <= hold) {
+        append(holdOpening_, holdSamples_);
+      } else if (!previousHoldOpening_ || previousHoldOpening_->first <= hold) {
+        append(previousHoldOpening_, previousHold_);
+        append(std::nullopt, holdSamples_);
+      } else {
+        allTimes = passSamples_.times();
+        allThickness = passSamples_.thickness();
+      }
       std::vector<double> times;
       std::vector<double> thickness;
       for (std::size_t k = 0; k < allTimes.size(); ++k)

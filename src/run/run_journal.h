@@ -128,6 +128,11 @@ class RunJournal {
   // densely however long the run before it).
   PassSamples passSamples_;
   PassSamples holdSamples_;
+  PassSamples previousHold_;  // the hold before (the run may change at its last pass)
+  // t and X of the pass before the hold began, and of the pass before this.
+  std::optional<std::pair<double, double>> holdOpening_;
+  std::optional<std::pair<double, double>> previousHoldOpening_;
+  std::optional<std::pair<double, double>> previousPass_;
   double lastPassTemperature_ = std::numeric_limits<double>::quiet_NaN();
   long long lastPassSpalls_ = 0;
   std::vector<std::string> fileNotices_;  // what the record writers had to do
