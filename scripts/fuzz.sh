@@ -17,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 targets_all=(load evaluate_formula results form_reader case_template run_report measured_profile heat_treatment study fit_config
-  life_options)
+  life_options case_record results_folder treatment_file summary_map)
 merge=0
 seconds=60
 if [ "${1:-}" = "--merge" ]; then
@@ -43,11 +43,14 @@ cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]/%/_fuzzer}"
 
 # Per target: the longest input and the dictionary.
 declare -A max_len=([load]=4096 [evaluate_formula]=2048 [results]=4096 [form_reader]=4096 [case_template]=4096
-  [run_report]=8192 [measured_profile]=4096 [heat_treatment]=2048 [study]=4096 [fit_config]=4096 [life_options]=512)
+  [run_report]=8192 [measured_profile]=4096 [heat_treatment]=2048 [study]=4096 [fit_config]=4096 [life_options]=512
+  [case_record]=4096 [results_folder]=8192 [treatment_file]=2048 [summary_map]=4096)
 declare -A dict=([load]=data_file.dict [evaluate_formula]=formula.dict [results]=data_file.dict
   [form_reader]=data_file.dict [case_template]=data_file.dict [run_report]=run_report.dict
   [measured_profile]=measured_profile.dict [heat_treatment]=heat_treatment.dict
-  [study]=study.dict [fit_config]=fit_config.dict [life_options]=life_options.dict)
+  [study]=study.dict [fit_config]=fit_config.dict [life_options]=life_options.dict
+  [case_record]=run_report.dict [results_folder]=data_file.dict [treatment_file]=treatment_file.dict
+  [summary_map]=summary_map.dict)
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:malloc_context_size=8}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

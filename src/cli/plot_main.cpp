@@ -22,6 +22,8 @@
 #include "model/number_format.h"
 #include "plot/chart_data.h"
 #include "plot/chart_render.h"
+#include "plot/map_render.h"
+#include "plot/value_map.h"
 #include "results/results_files.h"
 #include "results/run_data.h"
 
@@ -36,11 +38,14 @@ const std::string kHelp =
     std::string(R"(Usage: torvex-plot RESULTS_DIR [--measured FILE] [--shift-um X] [--measured-time T]
                    [--wt] [--unit um|cm] [--time-unit s|min|h] [--log-time]
                    [--out DIR] [--format png,svg] [--times T1,T2,...] [--size WxH]
+       torvex-plot summary SUMMARY_CSV --map X,Y,Z [--map ...]
+                   [--out DIR] [--format png,svg] [--size WxH]
 
 Writes every chart that applies to the run whose results are in RESULTS_DIR:
 the concentration profiles at the last save (or at each time of --times),
-every component at several times on one chart, the temperature schedule the
-run followed with its saves marked on it (when )") +
+every component at several times on one chart, the temperature schedule or
+thermal cycles the run followed with its saves marked on it (when
+)") +
     std::string(torvex::kRunReportFile) + R"( records one), the
 evolution of each component's profile, the diffusion path (three components
 or more), the Kirkendall plane against the square root of time with its fit
@@ -89,9 +94,22 @@ why.
   --version           The version, source revision, build type and vector
                       path of this program, and how to cite it.
 
-Exit status: 0 success, 1 unreadable results or measured profile or a file
-that cannot be written (the message names the file, the line and the text),
-2 wrong usage.
+With "summary", draws from a sweep's summary.csv the map of column Z over
+the swept parameters X and Y: one cell per (X, Y) pair, coloured on a scale
+and with its value written in it (a life in seconds shown in hours once it
+lasts hours; the unit is in the title and on the scale), a case whose life
+outlasted its run hatched and marked "not reached", one that did not
+complete hatched with its status, a pair the summary lacks blank. Beside
+each image goes map_Z_X_Y.csv, the values as a table: one row per value of
+Y, one column per value of X, the numbers of the summary to full precision.
+A summary without one of the columns, with a value of X or Y that is not a
+number, or with two cases at one pair (a third parameter was swept: it is
+named) is refused. --out defaults to the folder of SUMMARY_CSV, plus
+"plots". (A results folder named "summary" is given as ./summary.)
+
+Exit status: 0 success, 1 unreadable results, measured profile or summary,
+or a file that cannot be written (the message names the file, the line and
+the text), 2 wrong usage.
 )";
 
 struct Options {
@@ -123,6 +141,24 @@ std::vector<std::string_view> listOf(std::string_view text) {
     start = end + 1;
   }
   return items;
+}
+
+QStringList formatsOf(std::string_view text) {
+  QStringList formats;
+  for (const std::string_view format : listOf(text)) {
+    if (format != "png" && format != "svg") usage("--format: '" + std::string(format) + "' is neither png nor svg");
+    formats << QString::fromUtf8(format.data(), static_cast<qsizetype>(format.size()));
+  }
+  return formats;
+}
+
+QSize sizeOf(std::string_view text) {
+  const std::size_t x = text.find('x');
+  const auto w = x == std::string_view::npos ? std::nullopt : torvex::parseInteger(text.substr(0, x));
+  const auto h = x == std::string_view::npos ? std::nullopt : torvex::parseInteger(text.substr(x + 1));
+  if (!w || !h || *w < 16 || *h < 16 || *w > 20000 || *h > 20000)
+    usage("--size: '" + std::string(text) + "' is not WIDTHxHEIGHT (16 to 20000 pixels)");
+  return QSize(*w, *h);
 }
 
 Options parse(int argc, char** argv) {
@@ -172,11 +208,7 @@ Options parse(int argc, char** argv) {
     } else if (arg == "--out") {
       options.out = std::string(value());
     } else if (arg == "--format") {
-      options.formats.clear();
-      for (const std::string_view format : listOf(value())) {
-        if (format != "png" && format != "svg") usage("--format: '" + std::string(format) + "' is neither png nor svg");
-        options.formats << QString::fromUtf8(format.data(), static_cast<qsizetype>(format.size()));
-      }
+      options.formats = formatsOf(value());
     } else if (arg == "--times") {
       for (const std::string_view item : listOf(value())) {
         const auto time = torvex::parseReal(item);
@@ -184,13 +216,7 @@ Options parse(int argc, char** argv) {
         options.times.push_back(*time);
       }
     } else if (arg == "--size") {
-      const std::string_view text = value();
-      const std::size_t x = text.find('x');
-      const auto w = x == std::string_view::npos ? std::nullopt : torvex::parseInteger(text.substr(0, x));
-      const auto h = x == std::string_view::npos ? std::nullopt : torvex::parseInteger(text.substr(x + 1));
-      if (!w || !h || *w < 16 || *h < 16 || *w > 20000 || *h > 20000)
-        usage("--size: '" + std::string(text) + "' is not WIDTHxHEIGHT (16 to 20000 pixels)");
-      options.size = QSize(*w, *h);
+      options.size = sizeOf(value());
     } else if (arg.starts_with("-")) {
       usage(torvex::unknownOptionMessage(arg, {"--measured", "--shift-um", "--wt", "--unit", "--out", "--format",
                                                "--times", "--size", "--help", "--version"}));
@@ -201,6 +227,51 @@ Options parse(int argc, char** argv) {
     }
   }
   if (options.folder.empty()) usage("no results folder given");
+  return options;
+}
+
+struct SummaryOptions {
+  std::string summary;
+  std::vector<torvex::plot::MapColumns> maps;
+  std::string out;
+  QStringList formats{QStringLiteral("png"), QStringLiteral("svg")};
+  QSize size{1200, 800};
+};
+
+// torvex-plot summary SUMMARY_CSV --map X,Y,Z ...; argv[1] is "summary".
+SummaryOptions parseSummary(int argc, char** argv) {
+  SummaryOptions options;
+  for (int i = 2; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const auto value = [&]() -> std::string_view {
+      if (i + 1 >= argc) usage(std::string(arg) + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kHelp;
+      std::exit(kExitOk);
+    } else if (arg == "--map") {
+      try {
+        options.maps.push_back(torvex::plot::ParseMapColumns(value(), "--map"));
+      } catch (const torvex::InputError& error) {
+        usage(error.what());
+      }
+    } else if (arg == "--out") {
+      options.out = std::string(value());
+    } else if (arg == "--format") {
+      options.formats = formatsOf(value());
+    } else if (arg == "--size") {
+      options.size = sizeOf(value());
+    } else if (arg.starts_with("-")) {
+      usage(torvex::unknownOptionMessage(arg, {"--map", "--out", "--format", "--size", "--help"}));
+    } else if (options.summary.empty()) {
+      options.summary = std::string(arg);
+    } else {
+      usage("one summary file only");
+    }
+  }
+  if (options.summary.empty()) usage("summary: no summary file given");
+  if (options.maps.empty()) usage("summary: no --map X,Y,Z given");
   return options;
 }
 
@@ -217,6 +288,49 @@ std::string stemTime(double timeS) {
   return "_t" + text + "s";
 }
 
+// Runs draw; whatever goes wrong is told on standard error, with exit
+// status 1. `source` and `what` name what was read, for a lack of memory.
+template <class Draw>
+int drawing(const std::string& source, const char* what, Draw draw) {
+  try {
+    draw();
+  } catch (const std::bad_alloc&) {
+    std::cerr << "torvex-plot: " << source << ": not enough memory to read and draw " << what << "\n";
+    return kExitInvalidInput;
+  } catch (const std::exception& error) {
+    std::cerr << "torvex-plot: " << error.what() << "\n";
+    return kExitInvalidInput;
+  }
+  return kExitOk;
+}
+
+// The maps of a sweep's summary; the exit status.
+int drawSummary(const SummaryOptions& options) {
+  using namespace torvex;
+  using namespace torvex::plot;
+  return drawing(options.summary, "the summary", [&] {
+    const SummaryTable table = ReadSummary(options.summary);
+    // Every map is checked before any file is written.
+    std::vector<ValueMap> maps;
+    for (const MapColumns& columns : options.maps) maps.push_back(BuildValueMap(table, columns));
+    QString out = QString::fromStdString(options.out);
+    if (out.isEmpty()) {
+      const QString summary = QString::fromStdString(options.summary);
+      const qsizetype slash = summary.lastIndexOf(QLatin1Char('/'));
+      out = (slash < 0 ? QStringLiteral(".") : summary.left(slash + 1)) + QStringLiteral("/plots");
+      out = QDir::cleanPath(out);
+    }
+    if (!QDir().mkpath(out)) throw InputError(out.toStdString() + ": cannot make the folder");
+    QStringList formats = options.formats;
+    formats << QStringLiteral("csv");
+    for (const ValueMap& map : maps) {
+      const QString stem = QDir(out).filePath(QString::fromStdString(ValueMapStem(map.columns)));
+      for (const QString& path : ExportValueMap(map, stem, options.size, formats))
+        std::cout << path.toStdString() << "\n";
+    }
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -224,10 +338,16 @@ int main(int argc, char** argv) {
   using namespace torvex::plot;
   // No display is needed (or wanted: a cluster node has none).
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (argc >= 2 && std::string_view(argv[1]) == "summary") {
+    const SummaryOptions options = parseSummary(argc, argv);
+    previousHandler = qInstallMessageHandler(quietHandler);
+    QApplication application(argc, argv);
+    return drawSummary(options);
+  }
   const Options options = parse(argc, argv);
   previousHandler = qInstallMessageHandler(quietHandler);
   QApplication application(argc, argv);
-  try {
+  return drawing(options.folder, "the results", [&] {
     const RunData run = ReadRunData(options.folder);
     for (const std::string& note : run.notes) std::cerr << "torvex-plot: " << note << "\n";
     std::optional<MeasuredProfile> measured;
@@ -298,12 +418,5 @@ int main(int argc, char** argv) {
         std::cout << path.toStdString() << "\n";
       if (!chart.note.empty()) std::cerr << chart.id << ": " << chart.note << "\n";
     }
-  } catch (const std::bad_alloc&) {
-    std::cerr << "torvex-plot: " << options.folder << ": not enough memory to read and draw the results\n";
-    return kExitInvalidInput;
-  } catch (const std::exception& error) {
-    std::cerr << "torvex-plot: " << error.what() << "\n";
-    return kExitInvalidInput;
-  }
-  return kExitOk;
+  });
 }

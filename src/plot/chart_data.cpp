@@ -110,13 +110,23 @@ std::string timeAxisTitle(TimeUnit unit) {
   return "t [" + TimeUnitName(unit) + "]";
 }
 
-// The schedule the run followed, when it had one.
+// The schedule the run followed, when it had one: its rows, and the cycles
+// after them expanded from their description.
 std::optional<TemperatureSchedule> scheduleOf(const RunData& run) {
   const std::size_t count = std::min(run.scheduleTimeS.size(), run.scheduleTemperatureK.size());
-  if (count == 0) return std::nullopt;
   std::vector<ScheduleRow> rows;
   for (std::size_t k = 0; k < count; ++k) rows.push_back({run.scheduleTimeS[k], run.scheduleTemperatureK[k], 0});
-  return TemperatureSchedule(rows, run.scheduleFile);
+  TemperatureSchedule schedule(rows, run.scheduleFile);
+  if (!run.cyclesText.empty()) {
+    try {
+      const ThermalCycles cycles = parseCycles(run.cyclesText, "cycles", run.cyclesStartS);
+      return TemperatureSchedule::withCycles(rows.empty() ? nullptr : &schedule, cycles, run.cyclesStartS);
+    } catch (const InputError&) {
+      // The reader checked the description; a run made in memory may not have.
+    }
+  }
+  if (count == 0) return std::nullopt;
+  return schedule;
 }
 
 // The saves of a chart of several curves: those asked for that exist, else
@@ -296,36 +306,92 @@ ChartData TemperatureChart(const RunData& run, const ChartOptions& options) {
   const std::optional<TemperatureSchedule> schedule = scheduleOf(run);
   if (!schedule || run.frames.empty()) return chart;
   const std::size_t count = schedule->rows().size();
-  // The T(t) the run itself followed: interpolated between the rows, and at
-  // a step the second row from the step on.
-  const std::vector<ScheduleRow>& rows = schedule->rows();
   const double start = std::min(run.startTimeS, run.frames.front().timeS);
   double end = run.frames.back().timeS;
   if (std::isfinite(run.endTimeS)) end = std::max(end, run.endTimeS);
 
-  // The rows within the run, and T at its start and end unless a row is
-  // there: two rows at one time draw the step as an upright line.
   std::string file = run.scheduleFile;
   if (const std::size_t slash = file.find_last_of('/'); slash != std::string::npos) file.erase(0, slash + 1);
-  ChartSeries curve{"T(t) of " + (file.empty() ? std::string("the schedule") : file), 0xD55E00, false, false, {}, {}};
-  const auto first =
-      std::lower_bound(rows.begin(), rows.end(), start, [](const ScheduleRow& row, double t) { return row.time < t; });
-  const auto last =
-      std::upper_bound(first, rows.end(), end, [](double t, const ScheduleRow& row) { return t < row.time; });
-  if (first == last || first->time > start) {
-    curve.x.push_back(start);
-    curve.y.push_back(schedule->temperatureAt(start));
+  const std::optional<ThermalCycles>& cycles = schedule->cycles();
+  const std::string what = !file.empty() ? file : cycles ? std::string("the cycles") : std::string("the schedule");
+  ChartSeries curve{"T(t) of " + what, 0xD55E00, false, false, {}, {}};
+  // The T(t) the run itself followed, corner to corner: T just before and
+  // at each corner, so that a step is drawn upright.
+  const auto corners = [&](ChartSeries& line, double from, double to) {
+    line.x.push_back(from);
+    line.y.push_back(schedule->temperatureAt(from));
+    for (double t = schedule->nextCorner(from); t < to; t = schedule->nextCorner(t)) {
+      const double before = schedule->temperatureBefore(t), at = schedule->temperatureAt(t);
+      line.x.push_back(t);
+      line.y.push_back(before);
+      if (at != before) {
+        line.x.push_back(t);
+        line.y.push_back(at);
+      }
+    }
+    line.x.push_back(to);
+    line.y.push_back(schedule->temperatureBefore(to));
+  };
+  // The cycles within the run, and how many points their corners take.
+  double cyclesFrom = end, cyclesTo = end;
+  double drawnCycles = 0.0;
+  if (cycles) {
+    cyclesFrom = std::clamp(cycles->start(), start, end);
+    cyclesTo = std::clamp(cycles->end(), start, end);
+    if (cyclesTo > cyclesFrom) drawnCycles = std::ceil((cyclesTo - cyclesFrom) / cycles->period()) + 1.0;
   }
-  for (auto row = first; row != last; ++row) {
-    curve.x.push_back(row->time);
-    curve.y.push_back(row->temperature);
+  if (4.0 * drawnCycles + static_cast<double>(count) <= static_cast<double>(kMaxTemperatureCorners)) {
+    corners(curve, start, end);
+    curve.x = inUnit(std::move(curve.x), options.timeUnit);
+    chart.series.push_back(std::move(curve));
+  } else {
+    // Too many cycles to draw one by one: the rows before them, the band
+    // they sweep, and the cold hold after them.
+    if (cyclesFrom > start) corners(curve, start, cyclesFrom);
+    // The cycles the run went through, begun within it.
+    const CyclePosition first = cycles->positionAt(cyclesFrom), last = cycles->positionAt(cyclesTo);
+    const long long shown = (last.phase == CyclePhase::kAfter ? cycles->count() : last.cycle + 1) -
+                            (first.phase == CyclePhase::kBefore ? 0 : first.cycle);
+    ChartSeries band{ReadableNumber(static_cast<double>(shown), 6) + " cycles between " +
+                         shortNumber(cycles->coldKelvin()) + " and " + shortNumber(cycles->hotKelvin()) +
+                         " K (envelope)",
+                     0xD55E00,
+                     false,
+                     false,
+                     inUnit({cyclesFrom, cyclesTo}, options.timeUnit),
+                     {cycles->hotKelvin(), cycles->hotKelvin()}};
+    band.yLow = {cycles->coldKelvin(), cycles->coldKelvin()};
+    curve.x = inUnit(std::move(curve.x), options.timeUnit);
+    if (!curve.x.empty()) chart.series.push_back(std::move(curve));
+    const std::size_t bandIndex = chart.series.size();
+    chart.series.push_back(std::move(band));
+    if (end > cyclesTo) {
+      ChartSeries after{"T(t) after the cycles", 0xD55E00, false, false, {}, {}};
+      corners(after, cyclesTo, end);
+      after.x = inUnit(std::move(after.x), options.timeUnit);
+      after.inLegend = false;
+      chart.series.push_back(std::move(after));
+    }
+    ChartSeries detail{"T(t) in view", 0xD55E00, false, false, {}, {}};
+    detail.inLegend = false;
+    if (const auto& view = options.temperatureViewS) {
+      const double from = std::max(view->first, cyclesFrom), to = std::min(view->second, cyclesTo);
+      if (to > from &&
+          4.0 * (std::ceil((to - from) / cycles->period()) + 1.0) <= static_cast<double>(kMaxTemperatureCorners)) {
+        corners(detail, from, to);
+        detail.x = inUnit(std::move(detail.x), options.timeUnit);
+        // The band closes over the span drawn cycle by cycle, so that the
+        // cycles there are not lost in its shade.
+        ChartSeries& band = chart.series[bandIndex];
+        const double cold = cycles->coldKelvin(), hot = cycles->hotKelvin();
+        const double a = detail.x.front(), b = detail.x.back();
+        band.x = {band.x.front(), a, a, b, b, band.x.back()};
+        band.y = {hot, hot, cold, cold, hot, hot};
+        band.yLow = {cold, cold, cold, cold, cold, cold};
+      }
+    }
+    chart.series.push_back(std::move(detail));
   }
-  if (first == last || (last - 1)->time < end) {
-    curve.x.push_back(end);
-    curve.y.push_back(schedule->temperatureAt(end));
-  }
-  curve.x = inUnit(std::move(curve.x), options.timeUnit);
-  chart.series.push_back(std::move(curve));
 
   ChartSeries saves{"saves", 0x0072B2, true, false, {}, {}};
   for (const ProfileFrame& frame : run.frames) {
@@ -340,10 +406,19 @@ ChartData TemperatureChart(const RunData& run, const ChartOptions& options) {
   chart.series.push_back(
       {"save shown", 0x000000, true, false, {shown / SecondsPer(options.timeUnit)}, {schedule->temperatureAt(shown)}});
 
-  chart.note = "Schedule " + run.scheduleFile;
-  if (!run.scheduleSha256.empty()) chart.note += " (sha256 " + run.scheduleSha256.substr(0, 12) + ")";
-  chart.note += ", " + std::to_string(count) + (count == 1 ? " row" : " rows") + "; markers at the times of the " +
-                std::to_string(run.frames.size()) + (run.frames.size() == 1 ? " save" : " saves");
+  if (count > 0) {
+    chart.note = "Schedule " + run.scheduleFile;
+    if (!run.scheduleSha256.empty()) chart.note += " (sha256 " + run.scheduleSha256.substr(0, 12) + ")";
+    chart.note += ", " + std::to_string(count) + (count == 1 ? " row" : " rows");
+  }
+  if (cycles) {
+    chart.note += std::string(count > 0 ? ", then" : "Thermal") + " cycles " + cycles->text() +
+                  " from t = " + TimeText(cycles->start(), options.timeUnit);
+    if (drawnCycles * 4.0 + static_cast<double>(count) > static_cast<double>(kMaxTemperatureCorners))
+      chart.note += " (too many to draw one by one: their envelope is drawn)";
+  }
+  chart.note += "; markers at the times of the " + std::to_string(run.frames.size()) +
+                (run.frames.size() == 1 ? " save" : " saves");
   return chart;
 }
 
@@ -546,6 +621,10 @@ ChartData LifeChart(const RunData& run, const ChartOptions& options) {
 
 double HoldStart(const RunData& run) {
   const double end = std::isfinite(run.endTimeS) ? run.endTimeS : std::numeric_limits<double>::infinity();
+  // Under cycles the temperature last changed at their last corner before the end.
+  if (!run.cyclesText.empty())
+    if (const std::optional<TemperatureSchedule> schedule = scheduleOf(run))
+      return schedule->constantFrom(run.startTimeS, end);
   return isothermalFrom(run.scheduleTimeS, run.scheduleTemperatureK, run.startTimeS, end);
 }
 
@@ -680,7 +759,7 @@ ChartData MeasuredOverlayChart(const RunData& run, const MeasuredProfile& measur
 std::vector<ChartData> AllCharts(const RunData& run, const MeasuredProfile* measured, const ChartOptions& options) {
   std::vector<ChartData> charts;
   charts.push_back(ProfilesChart(run, options));
-  if (!run.scheduleTimeS.empty()) charts.push_back(TemperatureChart(run, options));
+  if (!run.scheduleTimeS.empty() || !run.cyclesText.empty()) charts.push_back(TemperatureChart(run, options));
   if (run.frames.size() > 1) charts.push_back(SeveralTimesChart(run, options));
   for (int c = 0; c < run.componentCount; ++c) {
     ChartOptions one = options;
@@ -708,8 +787,13 @@ std::string ChartCsv(const ChartData& chart) {
   std::string text = "series," + csvField(chart.xTitle) + "," + csvField(chart.yTitle) + "\n";
   for (const ChartSeries& series : chart.series) {
     const std::string name = csvField(series.name);
+    const bool band = !series.yLow.empty();
+    const std::string upper = band ? csvField(series.name + ", upper") : name;
     for (std::size_t i = 0; i < series.x.size() && i < series.y.size(); ++i)
-      text += name + "," + formatGeneral(series.x[i]) + "," + formatGeneral(series.y[i]) + "\n";
+      text += upper + "," + formatGeneral(series.x[i]) + "," + formatGeneral(series.y[i]) + "\n";
+    const std::string lower = csvField(series.name + ", lower");
+    for (std::size_t i = 0; i < series.x.size() && i < series.yLow.size(); ++i)
+      text += lower + "," + formatGeneral(series.x[i]) + "," + formatGeneral(series.yLow[i]) + "\n";
   }
   return text;
 }

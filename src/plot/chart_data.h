@@ -34,6 +34,9 @@ struct ChartSeries {
   bool inLegend = true;
   // Markers drawn as rings (measured points over a line).
   bool open = false;
+  // A band: the area between yLow (below) and y (above) at each x, filled
+  // in a light shade of the colour. Empty for a line or markers.
+  std::vector<double> yLow{};
 };
 
 struct ChartData {
@@ -75,6 +78,10 @@ struct ChartOptions {
   // When the measured profile was taken (s): the overlay and its misfit use
   // the save nearest to it whatever save the other charts show.
   std::optional<double> measuredTimeS;
+  // The span of time (s, low < high) a zoomed temperature chart shows: the
+  // cycles drawn as their envelope are drawn corner by corner within it
+  // when they fit there.
+  std::optional<std::pair<double, double>> temperatureViewS;
 };
 
 // A number for a title, a legend or a note: `digits` significant digits,
@@ -117,8 +124,17 @@ ChartData SeveralTimesChart(const RunData& run, const ChartOptions& options);
 // T(t) of the schedule over the run, from its start to its end (constant
 // before the first row and after the last, a step drawn upright), with a
 // marker at every save and one at the save the profile charts show. Empty
-// series when the run had no schedule.
+// series when the run had no schedule. Thermal cycles are expanded from
+// their description: every corner of every cycle while the curve stays
+// within kMaxTemperatureCorners points; beyond that the cycles are drawn as
+// their envelope, a band from the cold to the hot temperature over the time
+// they run (at a thousand pixels across, thousands of cycles look like that
+// band anyway), with the rows before them and the cold hold after them as
+// lines. Then a last series, "T(t) in view", holds the corners of the cycles
+// within options.temperatureViewS when they fit (none otherwise), drawn over
+// the band: zooming in shows each cycle.
 ChartData TemperatureChart(const RunData& run, const ChartOptions& options);
+inline constexpr std::size_t kMaxTemperatureCorners = 4000;
 ChartData EvolutionChart(const RunData& run, const ChartOptions& options);
 // Empty series when the run has no Kirkendall record; unavailable when the
 // plane moved less than a thousandth of a grid step and not as √t (R² of

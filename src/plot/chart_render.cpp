@@ -1,6 +1,7 @@
 #include "plot/chart_render.h"
 
 #include <QApplication>
+#include <QAreaSeries>
 #include <QChart>
 #include <QGraphicsScene>
 #include <QImage>
@@ -53,12 +54,17 @@ bool valueRange(const ChartData& data, bool yAxis, double& low, double& high) {
   const bool log = !yAxis && data.xLog;
   low = INFINITY;
   high = -INFINITY;
-  for (const ChartSeries& series : data.series)
-    for (const double value : yAxis ? series.y : series.x)
-      if (std::isfinite(value) && (!log || value > 0.0)) {
-        low = std::min(low, log ? std::log10(value) : value);
-        high = std::max(high, log ? std::log10(value) : value);
-      }
+  const auto take = [&](double value) {
+    if (std::isfinite(value) && (!log || value > 0.0)) {
+      low = std::min(low, log ? std::log10(value) : value);
+      high = std::max(high, log ? std::log10(value) : value);
+    }
+  };
+  for (const ChartSeries& series : data.series) {
+    for (const double value : yAxis ? series.y : series.x) take(value);
+    if (yAxis)
+      for (const double value : series.yLow) take(value);
+  }
   return low <= high;
 }
 
@@ -144,6 +150,13 @@ QList<QPointF> DrawnPoints(const ChartSeries& series, bool xLog) {
   return points;
 }
 
+ChartSeries LowerEdge(const ChartSeries& band) {
+  ChartSeries lower = band;
+  lower.y = band.yLow;
+  lower.yLow.clear();
+  return lower;
+}
+
 QChart* BuildChart(const ChartData& data) {
   auto* chart = new QChart();
   chart->setTitle(QString::fromStdString(data.title));
@@ -169,6 +182,32 @@ QChart* BuildChart(const ChartData& data) {
   });
 
   for (const ChartSeries& source : data.series) {
+    if (!source.yLow.empty()) {
+      // A band: the area between two lines, lightly filled.
+      auto* upper = new QLineSeries();
+      auto* lower = new QLineSeries();
+      upper->replace(DrawnPoints(source, data.xLog));
+      lower->replace(DrawnPoints(LowerEdge(source), data.xLog));
+      auto* area = new QAreaSeries(upper, lower);
+      // The area draws its edges but leaves them to their owner.
+      upper->setParent(area);
+      lower->setParent(area);
+      area->setName(QString::fromStdString(source.name));
+      QPen pen(colourOf(source.rgb));
+      pen.setWidthF(1.0);
+      area->setPen(pen);
+      QColor fill = colourOf(source.rgb);
+      fill.setAlphaF(0.35);
+      area->setBrush(fill);
+      chart->addSeries(area);
+      area->attachAxis(xAxis);
+      area->attachAxis(yAxis);
+      for (QLegendMarker* marker : chart->legend()->markers(area)) {
+        marker->setShape(QLegend::MarkerShapeRectangle);  // the shade, not a line
+        marker->setVisible(source.inLegend);
+      }
+      continue;
+    }
     QXYSeries* series = nullptr;
     if (source.markers) {
       auto* scatter = new QScatterSeries();

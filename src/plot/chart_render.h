@@ -38,6 +38,8 @@ void SetAxisRange(QValueAxis& axis, const AxisRange& range);
 // The points of a series as the chart draws them: finite ones, and on a
 // logarithmic x axis those at x > 0, at log10(x).
 QList<QPointF> DrawnPoints(const ChartSeries& series, bool xLog);
+// The lower edge of a band as a line of its own (y from yLow).
+ChartSeries LowerEdge(const ChartSeries& band);
 
 // Writes the chart (which must be in a graphics scene, as a view puts it) as
 // a PNG of exactly size pixels, with the axis ranges it shows now (a zoom

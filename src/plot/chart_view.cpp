@@ -86,6 +86,15 @@ void ChartView::resetView() {
   zoomed_ = false;
   if (QValueAxis* x = axisOf(chart(), Qt::Horizontal)) x->setRange(homeX_.low, homeX_.high);
   if (QValueAxis* y = axisOf(chart(), Qt::Vertical)) y->setRange(homeY_.low, homeY_.high);
+  emit rangesShown();
+}
+
+std::pair<double, double> ChartView::xValuesShown() const {
+  const QValueAxis* x = axisOf(chart(), Qt::Horizontal);
+  if (x == nullptr) return {0.0, 0.0};
+  const auto* ticks = qobject_cast<const TickAxis*>(x);
+  return ticks != nullptr ? std::pair{ticks->valueOf(x->min()), ticks->valueOf(x->max())}
+                          : std::pair{x->min(), x->max()};
 }
 
 bool ChartView::drawnAt(QPointF pos, QPointF& drawn) const {
@@ -118,6 +127,7 @@ void ChartView::showRanges(double x0, double x1, double y0, double y1, QPointF a
   zoomed_ = true;
   x->setRange(x0, x1);
   y->setRange(y0, y1);
+  emit rangesShown();
 }
 
 void ChartView::zoomAround(QPointF pos, double factor) {

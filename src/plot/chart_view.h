@@ -10,6 +10,7 @@
 
 #include <QChartView>
 #include <QPointF>
+#include <utility>
 
 #include "plot/chart_render.h"
 
@@ -42,10 +43,14 @@ class ChartView : public QChartView {
   // The values (not the drawn coordinates: a logarithmic axis gives the
   // value itself) at pos; false when pos is off the plot area.
   bool valueAt(QPointF pos, QPointF& value) const;
+  // The x values (not drawn coordinates) at the ends of the x axis now.
+  [[nodiscard]] std::pair<double, double> xValuesShown() const;
 
  signals:
   // The axis values under the pointer; valid is false when it is off the plot.
   void pointerValue(QPointF value, bool valid);
+  // The ranges shown changed: a zoom, or back to the whole chart.
+  void rangesShown();
 
  protected:
   void wheelEvent(QWheelEvent* event) override;

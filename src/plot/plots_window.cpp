@@ -1,5 +1,6 @@
 #include "plot/plots_window.h"
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
@@ -88,7 +89,18 @@ bool updateInPlace(ChartView& view, const ChartData& data) {
   if (xAxis == nullptr || yAxis == nullptr || (xAxis->scale() == AxisScale::Log10) != data.xLog) return false;
   chart.setTitle(QString::fromStdString(data.title));
   for (qsizetype i = 0; i < series.size(); ++i)
-    static_cast<QXYSeries*>(series[i])->replace(DrawnPoints(data.series[static_cast<std::size_t>(i)], data.xLog));
+    if ((series[i]->type() == QAbstractSeries::SeriesTypeArea) !=
+        !data.series[static_cast<std::size_t>(i)].yLow.empty())
+      return false;
+  for (qsizetype i = 0; i < series.size(); ++i) {
+    const ChartSeries& source = data.series[static_cast<std::size_t>(i)];
+    if (auto* band = qobject_cast<QAreaSeries*>(series[i])) {
+      band->upperSeries()->replace(DrawnPoints(source, data.xLog));
+      band->lowerSeries()->replace(DrawnPoints(LowerEdge(source), data.xLog));
+    } else {
+      static_cast<QXYSeries*>(series[i])->replace(DrawnPoints(source, data.xLog));
+    }
+  }
   xAxis->setTitleText(QString::fromStdString(data.xTitle));
   yAxis->setTitleText(QString::fromStdString(data.yTitle));
   view.setHome(RangeOf(data, false), RangeOf(data, true));
@@ -233,6 +245,7 @@ void PlotsWindow::showFolder(const QString& folder) {
 
 void PlotsWindow::showRun(RunData run) {
   run_ = std::move(run);
+  temperatureViewS_.reset();
   live_ = false;
   followLatest_ = true;
   setAsideForeignMeasured();
@@ -405,7 +418,30 @@ ChartOptions PlotsWindow::options() const {
   o.logTime = logTimeBox->isChecked();
   o.severalFrames = severalFrames();
   o.measuredTimeS = measuredTimeS_;
+  o.temperatureViewS = temperatureViewS_;
   return o;
+}
+
+void PlotsWindow::followTemperatureZoom(ChartView* view) {
+  const auto at = std::find(views_.begin(), views_.end(), view);
+  if (at == views_.end() || run_.cyclesText.empty()) return;
+  const auto i = static_cast<std::size_t>(at - views_.begin());
+  if (i >= charts_.size() || kindOf(charts_[i].id) != "temperature") return;
+  std::optional<std::pair<double, double>> span;
+  if (view->isZoomed()) {
+    const auto [low, high] = view->xValuesShown();
+    const double per = SecondsPer(static_cast<TimeUnit>(std::clamp(timeUnitBox->currentIndex(), 0, 2)));
+    span = std::pair{low * per, high * per};
+  }
+  // Showing the new points shows the same ranges again: nothing more to do.
+  if (span == temperatureViewS_) return;
+  temperatureViewS_ = span;
+  charts_[i] = TemperatureChart(run_, options());
+  if (!updateInPlace(*view, charts_[i])) {
+    QChart* old = view->chart();
+    view->replaceChart(BuildChart(charts_[i]));
+    delete old;
+  }
 }
 
 void PlotsWindow::updateSlider() {
@@ -536,6 +572,7 @@ void PlotsWindow::replaceTabs(std::vector<ChartData> charts) {
     if (view == nullptr) {
       view = new ChartView(BuildChart(charts[i]), tabs);
       view->setMinimumSize(kSmallestChart);
+      connect(view, &ChartView::rangesShown, this, [this, view] { followTemperatureZoom(view); });
       connect(view, &ChartView::pointerValue, this, [this](QPointF value, bool valid) {
         const ChartData* chart = currentChart();
         if (!valid || chart == nullptr) {

@@ -138,6 +138,10 @@ class PlotsWindow : public QWidget {
   // unit, the nearest save each); marks the field when it holds something
   // other than times.
   std::vector<std::size_t> severalFrames() const;
+  // A zoom of the temperature chart of a cycled run: the cycles in view are
+  // drawn corner by corner over their envelope, back to the envelope alone
+  // when the whole chart shows again.
+  void followTemperatureZoom(ChartView* view);
 
   RunData run_;
   std::optional<MeasuredProfile> measured_;
@@ -151,6 +155,8 @@ class PlotsWindow : public QWidget {
   // The time of the save to show after the next rebuild, when the saves
   // change under a save the user chose.
   std::optional<double> keepTimeS_;
+  // The time span (s) the zoomed temperature chart shows; none unzoomed.
+  std::optional<std::pair<double, double>> temperatureViewS_;
   bool dirty_ = false;
   QTimer* redrawTimer_ = nullptr;
   QScrollArea* notes_ = nullptr;

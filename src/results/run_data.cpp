@@ -12,6 +12,7 @@
 
 #include "model/errors.h"
 #include "model/number_format.h"
+#include "model/thermal_cycles.h"
 #include "results/results_files.h"
 #include "results/run_report.h"
 #include "results/units.h"
@@ -465,9 +466,23 @@ void readReport(const std::string& folder, RunData& run, bool startKnown) {
     run.lifeCondition = report.life->condition;
     run.lifeS = report.life->lifeSeconds;
   }
-  const auto& schedule = report.heatTreatment.schedule;
-  if (!schedule || schedule->rows.empty()) return;
   const std::string path = (fs::path(folder) / kRunReportFile).string();
+  if (const auto& cycles = report.heatTreatment.cycles) {
+    // Kept as the description; the charts expand what they draw of it.
+    try {
+      (void)parseCycles(cycles->text, path + ": heat_treatment.cycles.text", cycles->start);
+      run.cyclesText = cycles->text;
+      run.cyclesStartS = cycles->start;
+    } catch (const InputError& failure) {
+      run.notes.push_back(failure.what() + leftOut);
+      return;
+    }
+  }
+  const auto& schedule = report.heatTreatment.schedule;
+  if (!schedule || schedule->rows.empty()) {
+    if (!run.cyclesText.empty()) run.filesRead.push_back(kRunReportFile);
+    return;
+  }
   // The reader takes any numbers; T(t) needs its rows in time order.
   const std::vector<ScheduleRow>& rows = schedule->rows;
   for (std::size_t k = 1; k < rows.size(); ++k) {
@@ -475,6 +490,7 @@ void readReport(const std::string& folder, RunData& run, bool startKnown) {
       run.notes.push_back(path + ": heat_treatment.schedule.rows[" + std::to_string(k) + "]: the times decrease (" +
                           formatGeneral(rows[k].time) + " s after " + formatGeneral(rows[k - 1].time) + " s)" +
                           leftOut);
+      run.cyclesText.clear();
       return;
     }
   }

@@ -73,6 +73,11 @@ struct RunData {
   std::vector<double> scheduleTemperatureK;
   std::string scheduleFile;    // as the run named it
   std::string scheduleSha256;  // of its text; empty when unknown
+  // Thermal cycles the run followed after the rows (or from its start when
+  // there are none), as their description ("1000:3600@1373,600@300") and
+  // the time the first began; empty when the run had none.
+  std::string cyclesText;
+  double cyclesStartS = 0.0;
   // The clock when the run ended; NaN while it runs or when unknown.
   double endTimeS = std::numeric_limits<double>::quiet_NaN();
 

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 
 #include "model/errors.h"
 #include "model/number_format.h"
@@ -138,7 +139,59 @@ void TForm2::Fi1Click() {
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::ReadOnly, false);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  ReadDataFileIntoForms(dialog.selectedFiles().constFirst());
+  const QString path = dialog.selectedFiles().constFirst();
+  ReadDataFileIntoForms(path);
+  DataFileName = path;
+  ReadTreatmentFile(path);
+}
+
+bool TForm2::ReadTreatmentFile(const QString& dataFile) {
+  Treatment = TreatmentSettings();
+  const QString path = QString::fromStdString(treatmentFileOf(dataFile.toStdString()));
+  // The status row says what the next START runs with, whatever happens here.
+  const auto shown = qScopeGuard([this] { ShowTreatment(); });
+  if (!QFileInfo::exists(path)) return true;
+  try {
+    Treatment = readTreatmentFile(path.toStdString());
+  } catch (const InputError& error) {
+    showMessage(QStringLiteral("Heat treatment"),
+                QString::fromStdString(error.what()) +
+                    QStringLiteral("\n\nThe data is open without a heat treatment; the file is left as it is."));
+    return false;
+  }
+  return true;
+}
+
+bool TForm2::WriteTreatmentFile(const QString& dataFile) {
+  const std::string path = treatmentFileOf(dataFile.toStdString());
+  const QString shown = QString::fromStdString(path);
+  try {
+    if (QFileInfo::exists(shown)) {
+      std::optional<TreatmentSettings> onDisk;
+      try {
+        onDisk = readTreatmentFile(path);
+      } catch (const InputError&) {
+        // Written by hand, or damaged: the user's text is kept, not lost.
+        QString kept = shown + QStringLiteral(".unread");
+        for (int n = 2; QFileInfo::exists(kept) && n < 1000; ++n) kept = shown + QStringLiteral(".unread%1").arg(n);
+        if (QFileInfo::exists(kept) || !QFile::rename(shown, kept))
+          throw InputError(path + ": cannot be read and cannot be kept as " + kept.toStdString() +
+                           "; the heat treatment is not written");
+        showNotice(QStringLiteral("Heat treatment"),
+                   QStringLiteral("%1 could not be read; it is kept as %2.").arg(shown, kept));
+      }
+      if (onDisk && *onDisk == Treatment) return true;  // nothing to change
+    }
+    if (Treatment.empty()) {
+      if (QFileInfo::exists(shown)) QFile::remove(shown);
+      return true;
+    }
+    ReplaceFileContent(path, treatmentText(Treatment, path));
+  } catch (const InputError& error) {
+    showMessage(QStringLiteral("Heat treatment"), QString::fromStdString(error.what()));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace torvex

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -30,6 +31,7 @@
 #include "ui/about_box.h"
 #include "ui/paint_box.h"
 #include "ui/text_editor.h"
+#include "ui/treatment_dialog.h"
 
 namespace torvex {
 namespace {
@@ -50,6 +52,16 @@ TForm2::TForm2(DesktopModel& model, QWidget* parent) : QMainWindow(parent), mode
   ApplyChoiceVisibility();
   UpdateRunControls();
   plot::FitToScreen(*this, QSize(1000, 720));
+  ShowTreatment();
+}
+
+void TForm2::ShowTreatment() {
+  treatmentText_ = QStringLiteral("Heat treatment: ") + describeTreatment(Treatment);
+  TreatmentLabel->setToolTip(treatmentText_ + QStringLiteral(" (Calculation > Heat treatment...)"));
+  // Cut with an ellipsis where the row has no room: a number cut short
+  // ("cycles 5" of 500) would say something else.
+  TreatmentLabel->setText(
+      TreatmentLabel->fontMetrics().elidedText(treatmentText_, Qt::ElideRight, std::max(TreatmentLabel->width(), 60)));
 }
 
 TForm2::~TForm2() {
@@ -68,6 +80,10 @@ void TForm2::buildMenus() {
   Pause1 = calculation->addAction(QStringLiteral("Pause"));
   Stop1 = calculation->addAction(QStringLiteral("Stop"));
   calculation->addSeparator();
+  Heattreatment1 = calculation->addAction(QStringLiteral("Heat treatment..."));
+  Heattreatment1->setToolTip(
+      QStringLiteral("Temperature schedule or cycles, spallation, oxide, receding surface and the critical content; "
+                     "kept beside the data file"));
   ImplicitIntegrator1 = calculation->addAction(QStringLiteral("Implicit integrator (BDF)"));
   ImplicitIntegrator1->setCheckable(true);
   ImplicitIntegrator1->setToolTip(
@@ -90,6 +106,7 @@ void TForm2::buildMenus() {
   bind(Start1, &TForm2::Start1Click);
   bind(Pause1, &TForm2::Pause1Click);
   bind(Stop1, &TForm2::Stop1Click);
+  bind(Heattreatment1, &TForm2::Heattreatment1Click);
   bind(About2, &TForm2::About2Click);
   bind(Plots1, &TForm2::Plots1Click);
   bind(Loadmeasuredprofile1, &TForm2::Loadmeasuredprofile1Click);
@@ -139,7 +156,12 @@ void TForm2::buildPages() {
        {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Time_Label), static_cast<QWidget*>(Label3),
         static_cast<QWidget*>(Kirkendall_Label), static_cast<QWidget*>(Label2), static_cast<QWidget*>(Time_step_label)})
     status->addWidget(item);
-  status->addStretch();
+  TreatmentLabel = new QLabel;
+  TreatmentLabel->setObjectName(QStringLiteral("TreatmentLabel"));
+  TreatmentLabel->setMinimumWidth(60);
+  TreatmentLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  status->addWidget(TreatmentLabel, 1);
+  TreatmentLabel->installEventFilter(this);
   status->addWidget(START);
   ChecksPanel = new QGroupBox(QStringLiteral("Checks of the last run"));
   ChecksPanel->setObjectName(QStringLiteral("ChecksPanel"));
@@ -178,6 +200,7 @@ QSize TForm2::pageSize() const {
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize && watched == PageControl1->widget(0)->parentWidget())
     command([this] { PageControl1Resize(); });
+  if (event->type() == QEvent::Resize && watched == TreatmentLabel) ShowTreatment();
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -237,6 +260,14 @@ void TForm2::Start1Click() {
     model_.input.componentNames =
         parseComponentNames(ComponentNamesEdit->text().toStdString(), model_.input.componentCount, "Component names");
     model_.input.integrator = ImplicitIntegrator1->isChecked() ? Integrator::Bdf : Integrator::RungeKutta;
+    // The heat treatment as torvex-batch installs its options: the schedule
+    // file is read now, so a run follows the file as it is at START.
+    TreatmentPlaces places;
+    places.cycles = "Heat treatment, cycles";
+    places.spall = "Heat treatment, spallation";
+    places.oxide = "Heat treatment, oxide";
+    places.critical = "Heat treatment, critical content";
+    model_.input.heatTreatment = heatTreatmentOf(Treatment, model_.input.startTime, places);
     // Settings the loop cannot run with are refused here, before a worker
     // exists, with the message naming the key.
     model_.input.validate();
@@ -287,8 +318,24 @@ void TForm2::UpdateRunControls() {
   Pause1->setText(active && RunThread->isPaused() ? QStringLiteral("Continue") : QStringLiteral("Pause"));
   Stop1->setEnabled(active);
   ImplicitIntegrator1->setEnabled(!active);
+  Heattreatment1->setEnabled(!active);
   START->setText(active ? QStringLiteral("STOP") : QStringLiteral("START"));
   SizeMemo();
+}
+
+void TForm2::Heattreatment1Click() {
+  if (RunThread != nullptr) return;  // a run in hand keeps the settings it started with
+  // What the data page says now: the dialog refuses settings this case
+  // could not run with, as START would.
+  LifeCase lifeCase;
+  lifeCase.componentCount = ComponentCount;
+  lifeCase.boundaryFluxMode = integerOr(Edit25C->currentText().toStdString(), -1);
+  lifeCase.differenceScheme = integerOr(Edit19C->currentText().toStdString(), -1);
+  TreatmentDialog dialog(Treatment, lifeCase, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  Treatment = dialog.settings();
+  ShowTreatment();
+  WriteTreatmentFile(DataFileName);
 }
 
 void TForm2::finishPreviousWorker() {
@@ -509,6 +556,8 @@ void TForm2::Savedata1Click() {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   WriteDataFile(dialog.selectedFiles().constFirst());  // marks fields; the validity is not needed here
   WriteNamesFile(dialog.selectedFiles().constFirst());
+  DataFileName = dialog.selectedFiles().constFirst();
+  WriteTreatmentFile(DataFileName);
 }
 
 void TForm2::editmenuClick() {
@@ -522,7 +571,12 @@ void TForm2::editmenuClick() {
   editor->AskForFileName = false;
   editor->Saved = false;
   editor->exec();
-  if (editor->Saved) ReadDataFileIntoForms(path);
+  if (!editor->Saved) return;
+  // The names and the heat treatment are not in the data file: the file
+  // just edited has neither beside it, and the forms keep their own.
+  const QString names = ComponentNamesEdit->text();
+  ReadDataFileIntoForms(path);
+  ComponentNamesEdit->setText(names);
 }
 
 void TForm2::Generatesampleinputfiles1Click() {

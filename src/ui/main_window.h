@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "study/treatment_file.h"
 #include "ui/desktop_model.h"
 #include "ui/draw_graphs.h"
 #include "ui/gui_thread.h"
@@ -132,6 +133,29 @@ class TForm2 : public QMainWindow, public RunWindow {
   // The file beside a data file that keeps the components' names: the data
   // file's name with the extension .names (couple.dat: couple.names).
   static QString namesFileOf(const QString& dataFile);
+
+  // ---- The heat treatment (not part of the data file) ----
+  // What the runs follow beyond the data page: a schedule, cycles, the life
+  // settings. Set by the Heat treatment dialog and by Open data from the
+  // side file beside the data file (treatmentFileOf).
+  TreatmentSettings Treatment;
+  // The data file the forms were last opened from or saved to: the side
+  // file the dialog writes is beside it (datafil.dat, the working input
+  // file, until one is opened or saved).
+  QString DataFileName = QStringLiteral("datafil.dat");
+  // Calculation menu: edits Treatment in the dialog and, on OK, writes the
+  // side file of DataFileName.
+  void Heattreatment1Click();
+  // Reads the side file of dataFile into Treatment: none when there is no
+  // such file; a file that cannot be read is shown with the message naming
+  // it, the line, the key and the text, and leaves Treatment none (the file
+  // stays as it is). Returns whether the settings were read (or absent).
+  bool ReadTreatmentFile(const QString& dataFile);
+  // Writes Treatment to the side file of dataFile, or removes that file
+  // when there is no treatment. A side file there that cannot be read is
+  // never replaced unseen: it is kept under the name <file>.unread first,
+  // and a notice says so. False (with a message) when it cannot be written.
+  bool WriteTreatmentFile(const QString& dataFile);
   // Writes the names box to the names file of dataFile, or removes that
   // file when the box is empty; false (with a message) when it cannot.
   bool WriteNamesFile(const QString& dataFile);
@@ -190,6 +214,11 @@ class TForm2 : public QMainWindow, public RunWindow {
   QLabel* Kirkendall_Label = nullptr;
   QLabel* Time_step_label = nullptr;
   QPushButton* START = nullptr;
+  // The heat treatment the next START runs with (describeTreatment).
+  QLabel* TreatmentLabel = nullptr;
+  void ShowTreatment();
+  // The whole line TreatmentLabel shows, cut to its width.
+  [[nodiscard]] const QString& treatmentLine() const { return treatmentText_; }
   // The checks of the last run, with the words torvex-batch prints; hidden
   // until a run has ended, and again when the next one starts.
   QGroupBox* ChecksPanel = nullptr;
@@ -205,6 +234,8 @@ class TForm2 : public QMainWindow, public RunWindow {
   // Checked: runs integrate with the implicit BDF method instead of the
   // explicit loop (torvex-batch --integrator bdf); not a key of the data file.
   QAction* ImplicitIntegrator1 = nullptr;
+  // Opens the heat-treatment dialog; locked while a run is in hand.
+  QAction* Heattreatment1 = nullptr;
   QAction* About2 = nullptr;
   QAction* Plots1 = nullptr;
   QAction* Loadmeasuredprofile1 = nullptr;
@@ -314,6 +345,7 @@ class TForm2 : public QMainWindow, public RunWindow {
   void editSideFile(QLineEdit* box);
 
   DesktopModel& model_;
+  QString treatmentText_;
   std::unique_ptr<TGUIThread> worker_;  // the latest worker, active or ending
   GraphSnapshot snapshot_;
   RedrawClock clock_;

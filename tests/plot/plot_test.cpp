@@ -379,6 +379,93 @@ class PlotTest : public QObject {
     QCOMPARE(AllCharts(run, nullptr, ChartOptions())[1].id, std::string("profiles_several_times"));
   }
 
+  // Cycles recorded as their description are drawn corner by corner after
+  // the rows before them: upright steps at each heating and cooling, the
+  // cold hold after the last cycle, the saves on the curve. Thousands of
+  // cycles become their envelope (a band from the cold to the hot
+  // temperature) and the points drawn stay bounded.
+  void temperatureChartExpandsTheCyclesFromTheirDescription() {
+    RunData run = historyRun();  // saves at 0, 100 and 200 s
+    run.scheduleTimeS = {0, 30};
+    run.scheduleTemperatureK = {900, 900};
+    run.cyclesText = "3:40@1000,20@500";  // from the last row, 30 s: 60 s a cycle
+    run.cyclesStartS = 30;
+    run.endTimeS = 250;
+    const ChartData chart = TemperatureChart(run, ChartOptions());
+    QCOMPARE(chart.series[0].x,
+             (std::vector<double>{0, 30, 30, 70, 70, 90, 90, 130, 130, 150, 150, 190, 190, 210, 250}));
+    QCOMPARE(chart.series[0].y,
+             (std::vector<double>{900, 900, 1000, 1000, 500, 500, 1000, 1000, 500, 500, 1000, 1000, 500, 500, 500}));
+    QCOMPARE(chart.series[1].y, (std::vector<double>{900, 1000, 500}));  // saves at 0, 100 (hot) and 200 s (cold)
+    QVERIFY2(chart.note.find("cycles 3:40@1000,20@500 from t = 30 s") != std::string::npos, chart.note.c_str());
+    QCOMPARE(ScheduleTemperatureAt(run, 100), 1000.0);
+    // The scale's final hold under cycles begins at the last cool-down (the
+    // end of the last cycle changes nothing).
+    QCOMPARE(HoldStart(run), 190.0);
+
+    // Cycles alone from the start, with ramps: four corners a cycle, each
+    // at its time, while they fit; 999 cycles are drawn one by one.
+    run.scheduleTimeS.clear();
+    run.scheduleTemperatureK.clear();
+    run.cyclesText = "999:3600@1373,600@300,ramp=300/900";  // 5400 s a cycle
+    run.cyclesStartS = 0;
+    run.endTimeS = 999 * 5400.0;
+    const ChartData many = TemperatureChart(run, ChartOptions());
+    QCOMPARE(many.series.size(), std::size_t{3});
+    const ChartSeries& curve = many.series[0];
+    QCOMPARE(curve.x.size(), std::size_t{4 * 999 + 1});
+    for (const std::size_t k : {std::size_t{0}, std::size_t{500}, std::size_t{998}}) {
+      const double t0 = 5400.0 * static_cast<double>(k);
+      const std::size_t i = 4 * k;
+      QCOMPARE(curve.x[i], t0);
+      QCOMPARE(curve.y[i], 300.0);
+      QCOMPARE(curve.x[i + 1], t0 + 300);
+      QCOMPARE(curve.y[i + 1], 1373.0);
+      QCOMPARE(curve.x[i + 2], t0 + 3900);
+      QCOMPARE(curve.x[i + 3], t0 + 4800);
+      QCOMPARE(curve.y[i + 3], 300.0);
+    }
+
+    // 10 000 cycles of 4200 s: the band over the cycles the run went
+    // through (it stopped within cycle 5001), the cold after them not drawn
+    // as none came; a few points whatever the count.
+    run.cyclesText = "10000:3600@1373,600@300";
+    run.endTimeS = 5000 * 4200.0 + 1000;
+    const ChartData envelope = TemperatureChart(run, ChartOptions());
+    std::size_t points = 0;
+    for (const ChartSeries& series : envelope.series) points += series.x.size() + series.yLow.size();
+    QVERIFY2(points < 20, std::to_string(points).c_str());
+    const ChartSeries& band = envelope.series[0];
+    QCOMPARE(band.x, (std::vector<double>{0, run.endTimeS}));
+    QCOMPARE(band.y, (std::vector<double>{1373, 1373}));
+    QCOMPARE(band.yLow, (std::vector<double>{300, 300}));
+    QCOMPARE(band.name, std::string("5001 cycles between 300 and 1373 K (envelope)"));
+    QVERIFY(envelope.note.find("their envelope is drawn") != std::string::npos);
+    QVERIFY(ChartCsv(envelope).find("\"5001 cycles between 300 and 1373 K (envelope), lower\",0,300\n") !=
+            std::string::npos);
+    // Every cycle over, then a cold hold to the end: drawn after the band.
+    run.endTimeS = 10000 * 4200.0 + 5000;
+    const ChartData after = TemperatureChart(run, ChartOptions());
+    QCOMPARE(after.series[1].x, (std::vector<double>{10000 * 4200.0, run.endTimeS}));
+    QCOMPARE(after.series[1].y, (std::vector<double>{300, 300}));
+    // The band is drawn as an area whose range the axes contain.
+    std::unique_ptr<QChart> drawn(BuildChart(after));
+    QCOMPARE(drawn->series().size(), qsizetype{5});
+    // Zoomed onto two cycles, those are drawn corner by corner over the band.
+    ChartOptions zoomed;
+    zoomed.temperatureViewS = std::pair{4200.0 * 100 + 10, 4200.0 * 102};
+    const ChartSeries detail = TemperatureChart(run, zoomed).series[2];
+    QCOMPARE(detail.name, std::string("T(t) in view"));
+    QCOMPARE(detail.x, (std::vector<double>{420010, 423600, 423600, 424200, 424200, 427800, 427800, 428400}));
+    QCOMPARE(detail.y, (std::vector<double>{1373, 1373, 300, 300, 1373, 1373, 300, 300}));
+    const ChartSeries closed = TemperatureChart(run, zoomed).series[0];  // no shade over them
+    QCOMPARE(closed.x, (std::vector<double>{0, 420010, 420010, 428400, 428400, 4.2e7}));
+    QCOMPARE(closed.y, (std::vector<double>{1373, 1373, 300, 300, 1373, 1373}));
+    zoomed.temperatureViewS = std::pair{0.0, 4200.0 * 2000};
+    QVERIFY(TemperatureChart(run, zoomed).series[2].x.empty());  // too many to draw: the band alone
+    QCOMPARE(RangeOf(after, true).low < 300 && RangeOf(after, true).high > 1373, true);
+  }
+
   // A coating-life run (the worked example) gives the mass-change chart with
   // its two parts, and the watched content with the critical line and the
   // life marked; torvex-plot draws both.
@@ -414,6 +501,13 @@ class PlotTest : public QObject {
     for (const ChartData& chart : AllCharts(run, nullptr, ChartOptions())) ids.push_back(chart.id);
     QVERIFY(std::find(ids.begin(), ids.end(), "mass_change") != ids.end());
     QVERIFY(std::find(ids.begin(), ids.end(), "life") != ids.end());
+    // The cycles come back from run.json as their description, and the
+    // temperature chart draws them to the end of life.
+    QCOMPARE(run.cyclesText, std::string("4000:3600@1373,600@300"));
+    QVERIFY(std::find(ids.begin(), ids.end(), "temperature") != ids.end());
+    const ChartData temperature = TemperatureChart(run, ChartOptions());
+    QCOMPARE(temperature.series[0].x.back(), run.endTimeS);
+    QCOMPARE(*std::max_element(temperature.series[0].y.begin(), temperature.series[0].y.end()), 1373.0);
 
     QProcess plot;
     plot.start(TORVEX_PLOT_PATH, {results, "--format", "png"});

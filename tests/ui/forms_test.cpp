@@ -424,6 +424,8 @@ class FormsTest : public QObject {
     generateSamples();
     TForm2& w = window();
     QVERIFY(w.ReadDataFileIntoForms("interdiffusion.dat"));
+    w.ComponentNamesEdit->setText("Cu,Fe,Ni");
+    w.Treatment.cycles = "3:100@1373,50@1273";
     whenOpen<TForm3>([](TForm3* editor) {
       QStringList lines = editor->Memo1->toPlainText().split('\n');
       const qsizetype key = lines.indexOf("#|D0|-Number of components:");
@@ -446,6 +448,10 @@ class FormsTest : public QObject {
     for (int i = 0; i < 4; ++i) QCOMPARE(w.MolarMassBoxes[i]->text(), masses[i]);
     QCOMPARE(w.MolarVolumeBoxes[3]->text(), QStringLiteral("6.587"));
     QCOMPARE(fileLines("datafil.tmp").at(2), QStringLiteral("   4"));
+    // What the data file does not hold stays as it was: the names (START
+    // then says they no longer fit) and the heat treatment.
+    QCOMPARE(w.ComponentNamesEdit->text(), QStringLiteral("Cu,Fe,Ni"));
+    QCOMPARE(w.Treatment.cycles, std::string("3:100@1373,50@1273"));
   }
 
   void editingASideFile() {

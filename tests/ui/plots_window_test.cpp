@@ -21,6 +21,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QValueAxis>
+#include <QXYSeries>
 #include <QtTest/QtTest>
 #include <memory>
 
@@ -261,6 +262,56 @@ class PlotsWindowTest : public torvex::test::WindowTest {
     plots.showRun(run);
     QVERIFY(plots.showTab("evolution") && !plots.showTab("temperature"));
     QVERIFY(plots.noteLabel->text().contains("the temperature chart is left out"));
+  }
+
+  // A run of 10 000 cycles, recorded as their description: the temperature
+  // tab draws their envelope as a band, a zoom onto a few cycles draws each
+  // of them corner by corner, and the whole chart again drops them.
+  void aCycledRunShowsItsCyclesAndAZoomShowsEachOne() {
+    torvex::RunData run;
+    for (const double t : {0.0, 2.1e7, 4.2e7}) {
+      const LiveSample sample = sampleAt(t);
+      run.componentCount = sample.componentCount;
+      run.positionCm = sample.positionCm;
+      run.frames.push_back({t, sample.molarRatio, {}});
+    }
+    run.cyclesText = "10000:3600@1373,600@300";
+    run.endTimeS = 4.2e7;
+    PlotsWindow plots;
+    plots.resize(1000, 700);
+    plots.show();
+    plots.showRun(run);
+    QVERIFY(plots.showTab("temperature"));
+    torvex::plot::ChartView& view = *plots.currentView();
+    const auto shownSeries = [&](const QString& name) -> QAbstractSeries* {
+      for (QAbstractSeries* series : view.chart()->series())
+        if (series->name() == name) return series;
+      return nullptr;
+    };
+    const QString bandName = QStringLiteral("10000 cycles between 300 and 1373 K (envelope)");
+    QVERIFY(shownSeries(bandName) != nullptr);
+    QCOMPARE(shownSeries(bandName)->type(), QAbstractSeries::SeriesTypeArea);
+    auto* detail = qobject_cast<QXYSeries*>(shownSeries(QStringLiteral("T(t) in view")));
+    QVERIFY(detail != nullptr);
+    QCOMPARE(detail->count(), 0);
+
+    // Onto about 40 cycles around the middle: each drawn.
+    QTest::qWait(50);
+    const QRectF area = view.chart()->mapRectToScene(view.chart()->plotArea());
+    // A rubber band over the full height and a 250th of the width.
+    const QRectF onView = view.mapFromScene(area).boundingRect();
+    view.zoomToRect(QRectF(onView.center().x(), onView.top() + 1, onView.width() / 250, onView.height() - 2));
+    const auto [low, high] = view.xValuesShown();
+    QVERIFY2(high - low < 50 * 4200.0, QByteArray::number(high - low).constData());
+    QVERIFY(detail->count() >= static_cast<int>(4 * std::floor((high - low) / 4200.0)));
+    QVERIFY(detail->count() <= static_cast<int>(4 * std::ceil((high - low) / 4200.0)) + 4);
+    for (const QPointF& p : detail->points()) QVERIFY(p.y() == 300.0 || p.y() == 1373.0);
+    // A corner falls on a cycle's start or the end of its hot hold.
+    const double cornerTime = detail->points()[1].x();
+    QVERIFY(std::fmod(cornerTime, 4200.0) == 0.0 || std::fmod(cornerTime, 4200.0) == 3600.0);
+    QVERIFY(view.isZoomed());
+    view.resetView();
+    QCOMPARE(detail->count(), 0);
   }
 
   void theShownChartIsExportedAsPngSvgAndCsv() {
