@@ -117,6 +117,7 @@ void TextList::loadFromText(std::string_view text, const std::string& name) {
   sha256_ = sha256Hex(asRead);
   lines_ = std::move(lines);
   revision_ = newRevision();
+  lineage_ = revision_;
   if (keepText_) {
     text_ = joined();
     textStale_ = false;
@@ -155,6 +156,20 @@ void TextList::add(std::string line) {
   } else {
     text_.append(lines_.back());
     text_.append("\r\n");
+  }
+}
+
+void TextList::erase(std::size_t first, std::size_t last) {
+  last = std::min(last, lines_.size());
+  if (first >= last) return;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(first), lines_.begin() + static_cast<std::ptrdiff_t>(last));
+  lines_.shrink_to_fit();
+  revision_ = newRevision();
+  sha256_.clear();
+  if (keepText_) {
+    text_ = joined();
+    text_.shrink_to_fit();
+    textStale_ = false;
   }
 }
 

@@ -37,12 +37,16 @@ class TextList {
 
   void clear() {
     revision_ = newRevision();
+    lineage_ = revision_;
     lines_.clear();
     sha256_.clear();
     text_.clear();
     textStale_ = false;
   }
   void add(std::string line);
+  // Removes the lines [first, last). A change other than add: the list takes
+  // a new revision.
+  void erase(std::size_t first, std::size_t last);
   [[nodiscard]] std::size_t count() const { return lines_.size(); }
   [[nodiscard]] bool empty() const { return lines_.empty(); }
   [[nodiscard]] const std::string& operator[](std::size_t index) const { return lines_[index]; }
@@ -70,6 +74,11 @@ class TextList {
   // stays the same, the text of the list only grew at its end, so a file
   // holding an earlier text can be brought up to date by appending the rest.
   [[nodiscard]] std::uint64_t revision() const { return revision_; }
+  // Changes when the list is started afresh (cleared, loaded, copied), not
+  // when a line is added, reached for change or erased: while it stays the
+  // same, the list holds (some of) the lines it held before and their later
+  // additions.
+  [[nodiscard]] std::uint64_t lineage() const { return lineage_; }
   [[nodiscard]] const std::vector<std::string>& lines() const { return lines_; }
   [[nodiscard]] auto begin() const { return lines_.begin(); }
   [[nodiscard]] auto end() const { return lines_.end(); }
@@ -114,6 +123,7 @@ class TextList {
   bool keepText_ = false;
   bool textStale_ = false;
   std::uint64_t revision_ = newRevision();
+  std::uint64_t lineage_ = revision_;
 };
 
 // Whether a write waits until its data is on the disk (fsync). A process

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "model/errors.h"
+#include "results/continued_files.h"
 
 namespace torvex {
 namespace {
@@ -45,27 +46,48 @@ bool appendToKnownFile(const std::string& path, std::uint64_t device, std::uint6
 
 void RecordFile::write(const std::string& path, const TextList& list, FileSync sync) {
   const std::optional<std::string_view> kept = list.keptText();
-  if (known_ && kept && path == path_ && list.revision() == revision_ && kept->size() >= size_) {
-    const std::string_view tail = kept->substr(size_);
+  if (known_ && kept && path == path_ && list.revision() == revision_ && kept->size() >= listBytes_) {
+    const std::string_view tail = kept->substr(listBytes_);
     bool appended = false;
     try {
-      appended = appendToKnownFile(path, device_, inode_, size_, tail, sync);
+      appended = appendToKnownFile(path, device_, inode_, fileSize_, tail, sync);
     } catch (const FileWriteError&) {
-      // A failed append may have left a part of tail: the next write
-      // replaces the file whole.
+      // A failed append may have left a part of tail: the next write does
+      // not append to this file.
       known_ = false;
       throw;
     }
     if (appended) {
-      size_ = kept->size();
+      fileSize_ += tail.size();
+      listBytes_ = kept->size();
       return;
     }
   }
+  const std::string_view text = kept ? *kept : std::string_view();
+  const std::string joined = kept ? std::string() : list.text();
+  if (released_ && list.lineage() == lineage_) {
+    // The lines released are in the file only: whatever is there now is
+    // kept, and the run goes on in a new file.
+    struct stat status {};
+    std::string notice = path + ": ";
+    if (::lstat(path.c_str(), &status) == 0) {
+      const std::string aside = setEarlierFileAside(path);
+      notice += "the file was changed or replaced during the run, or could not be appended to; it is kept as " + aside +
+                ", and the record continues in a new file with its opening lines and its last line before.";
+    } else {
+      notice +=
+          "the file was removed during the run; the record continues in a new file with its opening lines "
+          "and its last line before.";
+    }
+    notices_.push_back(std::move(notice));
+  }
+  replace(path, list, kept ? text : std::string_view(joined), sync);
+}
+
+void RecordFile::replace(const std::string& path, const TextList& list, std::string_view text, FileSync sync) {
   known_ = false;
-  if (kept)
-    ReplaceFileContent(path, *kept, sync);
-  else
-    ReplaceFileContent(path, list.text(), sync);
+  released_ = false;
+  ReplaceFileContent(path, text, sync);
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
   std::uint64_t size = 0;
@@ -73,11 +95,25 @@ void RecordFile::write(const std::string& path, const TextList& list, FileSync s
   path_ = path;
   device_ = device;
   inode_ = inode;
-  size_ = size;
+  fileSize_ = size;
+  listBytes_ = size;
   revision_ = list.revision();
+  lineage_ = list.lineage();
   // The list's text is what the file holds; only a kept text can be appended
   // to without joining the lines again.
-  known_ = kept.has_value() && size == kept->size();
+  known_ = list.keptText().has_value() && size == text.size();
+}
+
+void RecordFile::release(TextList& list, std::size_t opening) {
+  const std::optional<std::string_view> kept = list.keptText();
+  // Only lines the file holds may go: the list must be what the last write
+  // left in the file, every line of it.
+  if (!known_ || !kept || list.revision() != revision_ || kept->size() != listBytes_) return;
+  if (list.count() <= opening + 1) return;
+  list.erase(opening, list.count() - 1);
+  revision_ = list.revision();
+  listBytes_ = list.keptText()->size();
+  released_ = true;
 }
 
 FileSync SyncSchedule::next(bool final) {

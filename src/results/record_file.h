@@ -22,6 +22,9 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/text_list.h"
 
@@ -35,18 +38,46 @@ class RecordFile {
   // replace. Flushed to disk when sync is Now. Throws FileWriteError naming
   // the file; the writer then forgets the file, so the next write replaces
   // it whole.
+  //
+  // After release the list no longer holds the lines the file has, so the
+  // file cannot be rewritten from it: when it is not the file this writer
+  // left (another program replaced, changed or removed it, or an append
+  // failed), it is kept as NAME.earlier (continued_files.h) and a new file
+  // is started with the lines the list still holds; notices() then says so.
+  // The same when a line of the list was changed in place since. A list that
+  // its owner cleared or reloaded since (TextList::lineage) holds its whole
+  // record again and is written as above.
   void write(const std::string& path, const TextList& list, FileSync sync);
+
+  // After a write: drops from list the lines the file now holds, except its
+  // first `opening` lines and its last line, so a record that only grows
+  // takes memory for the lines of a few passes, not for the whole run. Does
+  // nothing unless the last write succeeded and the list has not changed
+  // since.
+  void release(TextList& list, std::size_t opening);
 
   // Forgets the file: the next write replaces it whole.
   void forget() { known_ = false; }
 
+  // What the writes had to do besides writing (a file set aside), one
+  // sentence each, oldest first; takeNotices empties them.
+  [[nodiscard]] const std::vector<std::string>& notices() const { return notices_; }
+  std::vector<std::string> takeNotices() { return std::exchange(notices_, {}); }
+
  private:
+  void replace(const std::string& path, const TextList& list, std::string_view text, FileSync sync);
+
   bool known_ = false;
+  // The list lacks lines that the file holds (release).
+  bool released_ = false;
   std::string path_;
   std::uint64_t device_ = 0;
   std::uint64_t inode_ = 0;
-  std::uint64_t size_ = 0;  // bytes of the list's text the file holds
+  std::uint64_t fileSize_ = 0;   // bytes the file holds
+  std::uint64_t listBytes_ = 0;  // bytes of the list's text that the file holds (its end)
   std::uint64_t revision_ = 0;
+  std::uint64_t lineage_ = 0;
+  std::vector<std::string> notices_;
 };
 
 // When a run's saves also sync their files to disk: the first save, then a

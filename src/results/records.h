@@ -6,6 +6,7 @@
 // up. Reals are written in the general number format; the columns of the
 // boundary and flux-comparison records are separated by three blanks.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,12 +19,21 @@ namespace torvex {
 
 // The lines of the three records, as their files hold them. A run owns them
 // (the desktop program keeps them over every run of a session: the Kirkendall
-// and flux-comparison records accumulate, each run adding its header).
+// and flux-comparison records accumulate, each run adding its header). A run
+// that writes them to a results folder holds, once a save has written them,
+// only their opening lines and their last line: the file holds the rest.
 struct RunRecords {
   TextList kirkendall;      // Kirk_plane.dat
   TextList boundary;        // boundary_flux.dat
   TextList fluxComparison;  // fluxes_comparition.dat
 };
+
+// The opening lines openRecords gives each record. A run writing to a
+// results folder keeps only these and the last line of a record in memory
+// once the file holds the rest (RecordFile::release).
+inline constexpr std::size_t kKirkendallOpeningLines = 5;
+inline constexpr std::size_t kBoundaryOpeningLines = 2;
+inline constexpr std::size_t kFluxComparisonOpeningLines = 2;
 
 // Opens the records of a run: appends the five header lines of the
 // Kirkendall record, replaces the boundary record by its two header lines

@@ -187,6 +187,13 @@ void writeOne(const std::string& folder, const NamedList& file, FileSync sync) {
     ReplaceFileContent(path, file.lines.text(), sync);
 }
 
+// Drops from the records the lines their files now hold.
+void releaseWritten(RunRecords& records, ResultsWriter& writer) {
+  writer.kirkendall.release(records.kirkendall, kKirkendallOpeningLines);
+  writer.boundary.release(records.boundary, kBoundaryOpeningLines);
+  writer.fluxComparison.release(records.fluxComparison, kFluxComparisonOpeningLines);
+}
+
 }  // namespace
 
 std::string resultsFilePath(const std::string& folder, const std::string& name) {
@@ -232,20 +239,24 @@ void prepareResultsFolder(const std::string& folder) {
                kDiffusivitiesFile, kFluxComparisonFile, kRunReportFile, kHistoryFile, kSeriesFile});
 }
 
-void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, const RunRecords& records,
+void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, RunRecords& records,
                        ResultsWriter& writer, FileSync sync) {
   for (const NamedList& file : sevenFiles(profiles, records, writer)) writeOne(folder, file, sync);
+  releaseWritten(records, writer);
   // The renames reach the disk with the folder.
   if (sync == FileSync::Now) SyncFolder(folder);
 }
 
 void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, const RunRecords& records) {
   ResultsWriter writer;
-  writeResultsFiles(folder, profiles, records, writer, FileSync::Now);
+  for (const NamedList& file : sevenFiles(profiles, records, writer)) writeOne(folder, file, FileSync::Now);
+  SyncFolder(folder);
 }
 
-std::vector<std::string> writeEveryResultsFile(const std::string& folder, const ProfileFiles& profiles,
-                                               const RunRecords& records, ResultsWriter& writer, FileSync sync) {
+namespace {
+
+std::vector<std::string> writeEveryFile(const std::string& folder, const ProfileFiles& profiles,
+                                        const RunRecords& records, ResultsWriter& writer, FileSync sync) {
   std::vector<std::string> failures;
   for (const NamedList& file : sevenFiles(profiles, records, writer)) {
     try {
@@ -258,10 +269,19 @@ std::vector<std::string> writeEveryResultsFile(const std::string& folder, const 
   return failures;
 }
 
+}  // namespace
+
+std::vector<std::string> writeEveryResultsFile(const std::string& folder, const ProfileFiles& profiles,
+                                               RunRecords& records, ResultsWriter& writer, FileSync sync) {
+  std::vector<std::string> failures = writeEveryFile(folder, profiles, records, writer, sync);
+  releaseWritten(records, writer);
+  return failures;
+}
+
 std::vector<std::string> writeEveryResultsFile(const std::string& folder, const ProfileFiles& profiles,
                                                const RunRecords& records) {
   ResultsWriter writer;
-  return writeEveryResultsFile(folder, profiles, records, writer, FileSync::Now);
+  return writeEveryFile(folder, profiles, records, writer, FileSync::Now);
 }
 
 }  // namespace torvex

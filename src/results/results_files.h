@@ -92,21 +92,21 @@ struct ResultsWriter {
 
 // Writes the seven files in the order of the table above: the profile files
 // replaced atomically, the records brought up to date by `writer` (appended
-// to). Flushed to disk when sync is Now (then the folder too). Throws
-// FileWriteError naming the file that cannot be written: the files before it
-// are written, the later ones are not; each profile file is either its
-// earlier version or the new one, whole, and each record its earlier lines
-// and at worst a part of the new ones.
-void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, const RunRecords& records,
+// to), then releases from `records` the lines their files now hold
+// (RecordFile::release; the opening lines and the last line stay). Flushed to disk when sync is Now (then the folder
+// too). Throws FileWriteError naming the file that cannot be written: the files before it are written, the later ones
+// are not; each profile file is either its earlier version or the new one, whole, and each record its earlier lines and
+// at worst a part of the new ones.
+void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, RunRecords& records,
                        ResultsWriter& writer, FileSync sync);
-// The same with every file replaced whole and synced.
+// The same with every file replaced whole and synced; records keep every line.
 void writeResultsFiles(const std::string& folder, const ProfileFiles& profiles, const RunRecords& records);
 
 // The same for a run that ends after a failed save: a file that cannot be
 // written does not stop the later ones. Returns the messages of the files
 // that could not be written, in order (empty when all were).
 std::vector<std::string> writeEveryResultsFile(const std::string& folder, const ProfileFiles& profiles,
-                                               const RunRecords& records, ResultsWriter& writer, FileSync sync);
+                                               RunRecords& records, ResultsWriter& writer, FileSync sync);
 std::vector<std::string> writeEveryResultsFile(const std::string& folder, const ProfileFiles& profiles,
                                                const RunRecords& records);
 

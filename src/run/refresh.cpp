@@ -28,7 +28,7 @@ void Refresh(Simulation& sim, RunView& view) {
   const Case& c = sim.input;
   RunState& s = sim.state;
   AdvanceKirkendallPlane(c, s, sim.records);
-  sim.journal.acceptedPass(c, s);
+  sim.journal.acceptedPass(c, s, sim.records);
   view.showRunValues();
   if (s.stepCount % c.refreshInterval == 0) view.drawGraphs();
   if (s.stepCount % c.saveInterval == 0 || s.atOutputTime) WriteResults(sim);

@@ -218,21 +218,36 @@ void RunJournal::begin(const Case& c, const RunState& s, const std::optional<std
   if (!continuing_) ++savesCount_;
 }
 
-void RunJournal::acceptedPass(const Case& c, const RunState& s) {
+void RunJournal::acceptedPass(const Case& c, const RunState& s, const RunRecords& records) {
   if (!active_) return;
   const OwnTime own(ownSeconds_);
   const double dt = s.timeStep;  // the step the pass integrated
   ++acceptedPasses_;
   smallestStep_ = std::min(smallestStep_, dt);
   largestStep_ = std::max(largestStep_, dt);
-  passTimes_.push_back(s.currentTime);
-  kirkendallShifts_.push_back(s.kirkendallPosition - c.initialKirkendallPosition);
   for (std::size_t i = 0; i < inflow_.size(); ++i) inflow_[i] += (s.leftBoundaryFlux[i] - s.rightBoundaryFlux[i]) * dt;
   const std::optional<ScaleColumns> scale = scaleOf(c, s);
-  if (scale) {
-    oxideThickness_.push_back(s.oxide.thickness);
-    lastKp_ = s.oxide.parabolicRateConstant;
+  const double shift = s.kirkendallPosition - c.initialKirkendallPosition;
+  const double thickness = scale ? s.oxide.thickness : 0.0;
+  if (!(s.temperature == lastPassTemperature_) || s.life.ledger.spalls != lastPassSpalls_) {
+    // The hold of the passes before ends. The last line of the flux record
+    // and the kp noted at the pass before are those of its last pass.
+    if (scale && holdSamples_.thicknessGrew()) {
+      lastGrowingHoldFluxes_ = lastFluxComparison(records.fluxComparison);
+      lastGrowingHoldKp_ = lastKp_;
+      lastGrowingHold_ = holdSamples_;
+    }
+    previousHold_ = std::move(holdSamples_);
+    previousHoldOpening_ = holdOpening_;
+    holdSamples_.clear();
+    holdOpening_ = previousPass_;
   }
+  previousPass_ = {s.currentTime, thickness};
+  if (scale) lastKp_ = s.oxide.parabolicRateConstant;
+  lastPassTemperature_ = s.temperature;
+  lastPassSpalls_ = s.life.ledger.spalls;
+  passSamples_.add(s.currentTime, shift, thickness);
+  holdSamples_.add(s.currentTime, shift, thickness);
   if (!folder_) return;  // the series is a file's; in memory the pass times and shifts above serve
   appendSeriesRow(seriesRows_, s.currentTime, dt, s.kirkendallPosition, s.concentration, scale);
   if (s.life.active) {
@@ -284,6 +299,10 @@ void RunJournal::save(const Case& c, const RunState& s, FileSync sync) {
     writeReport();  // "running", until the run ends
     reportStarted_ = true;
   }
+}
+
+void RunJournal::recordFileNotice(std::string notice) {
+  if (active_) fileNotices_.push_back(std::move(notice));
 }
 
 void RunJournal::recordFailure(const std::exception_ptr& failure) {
@@ -370,24 +389,68 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
     const double spacing = (s.position[last] - s.position[0]) / static_cast<double>(last);
     // The plane moves as the square root of t only at one temperature; under
     // a changing one it follows the time-integrated diffusivity instead.
-    if (hold == c.startTime) checks.push_back(kirkendallExponentCheck(passTimes_, kirkendallShifts_, spacing, reached));
+    if (hold == c.startTime)
+      checks.push_back(kirkendallExponentCheck(passSamples_.times(), passSamples_.shifts(), spacing, reached));
   }
-  if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) {
+  // A run that ends in a hold of two passes or more in which the scale does
+  // not grow (cooled after its last spall, say) has neither a flux balance
+  // nor a parabolic law to judge there: both are judged at the last hold in
+  // which the scale grew.
+  const bool endsIdle = holdSamples_.size() >= 2 && !holdSamples_.thicknessGrew() && lastGrowingHoldFluxes_;
+  if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation && endsIdle) {
+    const std::vector<double> times = lastGrowingHold_.times();
+    const std::string where =
+        " The run ends in a hold in which the scale does not grow (from t = " +
+        formatGeneral(holdSamples_.firstTime()) +
+        " s); this is judged over the last hold in which it grew, from t = " + formatGeneral(times.front()) + " s to " +
+        formatGeneral(times.back()) + " s.";
+    RunCheck balance = fluxBalanceCheck(lastGrowingHoldFluxes_->first, lastGrowingHoldFluxes_->second);
+    balance.meaning += where;
+    checks.push_back(std::move(balance));
+    if (times.size() >= 3)
+      for (RunCheck& check : parabolicGrowthChecks(times, lastGrowingHold_.thickness(), lastGrowingHoldKp_)) {
+        check.meaning += where;
+        checks.push_back(std::move(check));
+      }
+  } else if (c.boundaryFlux == BoundaryFlux::SelectiveOxidation) {
     const auto [alloy, oxide] = lastFluxComparison(records.fluxComparison);
     checks.push_back(fluxBalanceCheck(alloy, oxide));
     if (hold == c.startTime) {
-      for (RunCheck& check : parabolicGrowthChecks(passTimes_, oxideThickness_, lastKp_))
+      for (RunCheck& check : parabolicGrowthChecks(passSamples_.times(), passSamples_.thickness(), lastKp_))
         checks.push_back(std::move(check));
     } else {
       // kp is constant only over the final isothermal hold: the parabolic
       // law is checked there (X^2 = X0^2 + 2 kp (t - t0)), when it has a
-      // record to check.
+      // record to check. The samples since the last change hold that hold
+      // pass by pass unless it is very long.
+      std::vector<double> allTimes;
+      std::vector<double> allThickness;
+      const auto append = [&](const std::optional<std::pair<double, double>>& opening, const PassSamples& samples) {
+        if (opening) {
+          allTimes.push_back(opening->first);
+          allThickness.push_back(opening->second);
+        }
+        for (const double t : samples.times()) allTimes.push_back(t);
+        for (const double X : samples.thickness()) allThickness.push_back(X);
+      };
+      // Every pass from the hold on, when the last or the last but one
+      // change came no later: the pass before that change and the passes
+      // since (the run may spall or cool at its very last pass).
+      if (!holdOpening_ || holdOpening_->first <= hold) {
+        append(holdOpening_, holdSamples_);
+      } else if (!previousHoldOpening_ || previousHoldOpening_->first <= hold) {
+        append(previousHoldOpening_, previousHold_);
+        append(std::nullopt, holdSamples_);
+      } else {
+        allTimes = passSamples_.times();
+        allThickness = passSamples_.thickness();
+      }
       std::vector<double> times;
       std::vector<double> thickness;
-      for (std::size_t k = 0; k < passTimes_.size(); ++k)
-        if (passTimes_[k] >= hold) {
-          times.push_back(passTimes_[k]);
-          thickness.push_back(oxideThickness_[k]);
+      for (std::size_t k = 0; k < allTimes.size(); ++k)
+        if (allTimes[k] >= hold) {
+          times.push_back(allTimes[k]);
+          thickness.push_back(allThickness[k]);
         }
       if (times.size() >= 3)
         for (RunCheck& check : parabolicGrowthChecks(times, thickness, lastKp_)) {
@@ -399,6 +462,9 @@ std::vector<RunCheck> RunJournal::checksOf(const Case& c, const RunState& s, con
         }
     }
   }
+  for (const std::string& notice : fileNotices_)
+    checks.push_back(RunCheck{
+        .id = "records.continuity", .title = "Record files written without a break", .warn = true, .meaning = notice});
   // Where the chosen equations depart from closed-form theory.
   for (RunCheck& check : theoryChecks(c, s, startInventory_)) checks.push_back(std::move(check));
   return checks;

@@ -19,6 +19,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/case.h"
@@ -27,6 +28,7 @@
 #include "results/records.h"
 #include "results/results_files.h"
 #include "results/run_report.h"
+#include "run/pass_samples.h"
 #include "run/run_checks.h"
 #include "solver/run_state.h"
 
@@ -55,8 +57,8 @@ class RunJournal {
 
   // After every accepted pass, with the clock, the step and the Kirkendall
   // plane of that pass: a series row (held back until the next save) and
-  // what the checks need.
-  void acceptedPass(const Case& c, const RunState& s);
+  // what the checks need; records hold the lines up to the pass before.
+  void acceptedPass(const Case& c, const RunState& s, const RunRecords& records);
 
   // At a save while a run is in hand: the profile's block of the history,
   // with the atomic and weight percentages the results files hold (unless
@@ -64,6 +66,10 @@ class RunJournal {
   // to disk when sync is Now. Throws FileWriteError naming the file that
   // cannot be written.
   void save(const Case& c, const RunState& s, FileSync sync = FileSync::Now);
+
+  // Something the saves of the run had to do that a reader of its results
+  // must know (a record file set aside); the report warns of it.
+  void recordFileNotice(std::string notice);
 
   // The error that ended the run, for its outcome.
   void recordFailure(const std::exception_ptr& failure);
@@ -114,11 +120,28 @@ class RunJournal {
   double smallestStep_ = std::numeric_limits<double>::infinity();
   double largestStep_ = 0;
   std::vector<double> startInventory_;
-  std::vector<double> inflow_;            // integral of (J_left - J_right) dt so far, mol/cm^2
-  std::vector<double> startEndRatios_;    // N_i at the left and right ends, 2 r
-  std::vector<double> passTimes_;         // s, one per accepted pass
-  std::vector<double> kirkendallShifts_;  // x_K - x_K0, cm
-  std::vector<double> oxideThickness_;    // X, cm (selective oxidation)
+  std::vector<double> inflow_;          // integral of (J_left - J_right) dt so far, mol/cm^2
+  std::vector<double> startEndRatios_;  // N_i at the left and right ends, 2 r
+  // t, x_K - x_K0 (cm) and the scale thickness X (cm, selective oxidation)
+  // at the accepted passes: over the whole run, and since the temperature
+  // last changed or the scale last spalled (the final hold, sampled as
+  // densely however long the run before it).
+  PassSamples passSamples_;
+  PassSamples holdSamples_;
+  PassSamples previousHold_;  // the hold before (the run may change at its last pass)
+  // t and X of the pass before the hold began, and of the pass before this.
+  std::optional<std::pair<double, double>> holdOpening_;
+  std::optional<std::pair<double, double>> previousHoldOpening_;
+  std::optional<std::pair<double, double>> previousPass_;
+  double lastPassTemperature_ = std::numeric_limits<double>::quiet_NaN();
+  long long lastPassSpalls_ = 0;
+  std::vector<std::string> fileNotices_;  // what the record writers had to do
+  // Selective oxidation: the last hold that ended with the scale grown over
+  // it (a run may end in a cold hold, or after a spall, where it does not
+  // grow): its samples, and the fluxes of component 1 and kp at its end.
+  PassSamples lastGrowingHold_;
+  std::optional<std::pair<double, double>> lastGrowingHoldFluxes_;
+  double lastGrowingHoldKp_ = std::numeric_limits<double>::quiet_NaN();
   double lastKp_ = std::numeric_limits<double>::quiet_NaN();
   BoundsScan bounds_;
   std::string failure_;

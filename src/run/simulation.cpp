@@ -42,6 +42,16 @@ ProfileState profileStateOf(const RunState& s) {
                       .pressure = s.pressure};
 }
 
+namespace {
+
+// What the record writers had to do goes into the run's report.
+void passFileNotices(Simulation& sim) {
+  for (RecordFile* record : {&sim.writer.kirkendall, &sim.writer.boundary, &sim.writer.fluxComparison})
+    for (std::string& notice : record->takeNotices()) sim.journal.recordFileNotice(std::move(notice));
+}
+
+}  // namespace
+
 void WriteResults(Simulation& sim, bool final) {
   if (!sim.resultsDirectory) {
     sim.journal.save(sim.input, sim.state, FileSync::Later);
@@ -50,7 +60,13 @@ void WriteResults(Simulation& sim, bool final) {
   const ProfileFiles files = buildProfileFiles(sim.input, profileStateOf(sim.state));
   const FileSync sync = sim.writer.sync.next(final);
   prepareResultsFolder(*sim.resultsDirectory);
-  writeResultsFiles(*sim.resultsDirectory, files, sim.records, sim.writer, sync);
+  try {
+    writeResultsFiles(*sim.resultsDirectory, files, sim.records, sim.writer, sync);
+  } catch (...) {
+    passFileNotices(sim);
+    throw;
+  }
+  passFileNotices(sim);
   sim.journal.save(sim.input, sim.state, sync);
 }
 
@@ -65,6 +81,7 @@ std::vector<std::string> WriteEveryResultsFile(Simulation& sim, bool final) {
       return {error.what()};
     }
     failures = writeEveryResultsFile(*sim.resultsDirectory, files, sim.records, sim.writer, sync);
+    passFileNotices(sim);
   }
   try {
     sim.journal.save(sim.input, sim.state, sync);

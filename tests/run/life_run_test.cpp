@@ -257,6 +257,24 @@ TEST_F(LifeRun, SpallingCoatingAgreesBetweenTheIntegrators) {
   // The spalled scale is what both restart from: right after each
   // cool-down the run's own thickness is the books'.
   EXPECT_EQ(runs[1].state.oxide.thickness, bdf.thickness);
+  // Both end in the cold hold after the last spall, where the scale does not
+  // grow: the parabolic law and the flux balance are judged at the last hot
+  // hold, where the law holds (in the cold X^2 against t is flat, R^2 ~ 0).
+  for (const Simulation& run : runs) {
+    const RunReport* report = run.journal.lastReport();
+    ASSERT_NE(report, nullptr);
+    int judged = 0;
+    for (const RunCheck& check : report->checks) {
+      if (!check.id.starts_with("oxidation.")) continue;
+      ++judged;
+      EXPECT_NE(check.meaning.find("judged over the last hold in which it grew, from t = 1218"), std::string::npos)
+          << check.id << ": " << check.meaning;
+      if (check.id.starts_with("oxidation.parabolic")) {
+        EXPECT_FALSE(check.warn) << check.id << ": " << check.value;
+      }
+    }
+    EXPECT_EQ(judged, 3);
+  }
 
   double lives[2] = {};
   double slope = 0;
