@@ -60,7 +60,7 @@ void tryMap(const SummaryTable& table, const MapColumns& columns) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto pieces = fuzz::splitInput(data, size, 2);
-  const std::string_view spec = pieces.empty() ? std::string_view() : pieces[0];
+  const std::string_view columns = pieces.empty() ? std::string_view() : pieces[0];
   const std::string_view text = pieces.size() < 2 ? std::string_view() : pieces[1];
   SummaryTable table;
   try {
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(record.line >= 2);
   }
   try {
-    tryMap(table, ParseMapColumns(spec, "--map"));
+    tryMap(table, ParseMapColumns(columns, "--map"));
   } catch (const InputError&) {
   }
   const std::vector<std::string>& h = table.header;
