@@ -266,7 +266,12 @@ QString TreatmentDialog::cyclesTextOfFields() const {
 }
 
 void TreatmentDialog::updateCyclesText() {
-  CyclesTextLabel->setText(QStringLiteral("As torvex-batch --cycles: ") + cyclesTextOfFields());
+  // Before any field is filled in there is no option to show, only its separators.
+  const bool empty = CycleCountEdit->text().trimmed().isEmpty() && HotSecondsEdit->text().trimmed().isEmpty() &&
+                     HotKelvinEdit->text().trimmed().isEmpty() && ColdSecondsEdit->text().trimmed().isEmpty() &&
+                     ColdKelvinEdit->text().trimmed().isEmpty();
+  CyclesTextLabel->setText(QStringLiteral("As torvex-batch --cycles: ") +
+                           (empty ? QStringLiteral("(fill in the fields)") : cyclesTextOfFields()));
 }
 
 void TreatmentDialog::showCritical(const std::string& criticalText) {
